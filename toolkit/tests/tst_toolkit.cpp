@@ -1,0 +1,202 @@
+#include "numbers.h"
+#include "toolkit.h"
+
+#include <QtTest>
+
+namespace {
+
+// A window that counts its load and activate events.
+class CountingForm : public tk::Form
+{
+public:
+    int loads = 0, activations = 0;
+    std::function<void()> onActivate;
+
+protected:
+    void formLoad() override { ++loads; }
+    void formActivate() override
+    {
+        ++activations;
+        if (onActivate)
+            onActivate();
+    }
+};
+
+} // namespace
+
+class TestToolkit : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        tk::setEndHook([] {});
+        tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
+            m_messages << r.text;
+            return tk::MsgBox::Yes;
+        });
+        m_messages.clear();
+    }
+
+    void textBoxChangeOnEveryAssignment_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("empty to empty") << "" << "";
+        QTest::newRow("same text") << "12" << "12";
+        QTest::newRow("emptying") << "12" << "";
+        QTest::newRow("new text") << "" << "5";
+    }
+    void textBoxChangeOnEveryAssignment()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        tk::TextBox box;
+        box.setText(before);
+        int changes = 0;
+        QString seen;
+        connect(&box, &tk::TextBox::change, [&] { ++changes; seen = box.text(); });
+        box.setText(after);
+        QCOMPARE(changes, 1); // once, before the assignment returned
+        QCOMPARE(seen, after);
+    }
+
+    void textBoxTypingAndLimit()
+    {
+        tk::TextBox box;
+        box.setTypedLimit(5);
+        int changes = 0;
+        connect(&box, &tk::TextBox::change, [&] { ++changes; });
+        QTest::keyClicks(&box, "1234567");
+        QCOMPARE(box.text(), QString("12345"));
+        QCOMPARE(changes, 5);
+        QVERIFY(box.userEdited());
+        box.setText("100.000000000001"); // code is not limited
+        QCOMPARE(box.text(), QString("100.000000000001"));
+        QTest::keyClick(&box, Qt::Key_Backspace); // shortening stays possible
+        QCOMPARE(box.text(), QString("100.00000000000"));
+        QTest::keyClick(&box, Qt::Key_1);
+        QCOMPARE(box.text(), QString("100.00000000000"));
+    }
+
+    void listClickOnlyForAnotherRow()
+    {
+        tk::ListBox list;
+        list.setItems({"a", "b", "c"});
+        int clicks = 0;
+        connect(&list, &tk::ListBox::click, [&] { ++clicks; });
+        list.setListIndex(1);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(list.listIndex(), 1);
+        list.setListIndex(1);
+        QCOMPARE(clicks, 1);
+        list.setListIndex(7); // a row the list does not have: no selection
+        QCOMPARE(list.listIndex(), -1);
+        QCOMPARE(clicks, 2);
+        list.clear();
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(clicks, 2);
+    }
+
+    void listClickPropagatesAndStops()
+    {
+        // Two lists that follow each other, as the main window's lists do.
+        tk::ListBox a, b;
+        a.setItems({"1", "-", "2", "-"});
+        b.setItems({"x", "-", "y", "-"});
+        int aClicks = 0, bClicks = 0;
+        connect(&a, &tk::ListBox::click, [&] { ++aClicks; b.setListIndex(a.listIndex()); });
+        connect(&b, &tk::ListBox::click, [&] { ++bClicks; a.setListIndex(b.listIndex()); });
+        a.show();
+        QTest::mouseClick(a.viewport(), Qt::LeftButton, {}, a.visualRect(a.model()->index(3, 0)).center());
+        QCOMPARE(a.listIndex(), 3);
+        QCOMPARE(b.listIndex(), 3);
+        QCOMPARE(aClicks, 1);
+        QCOMPARE(bClicks, 1);
+    }
+
+    void comboChooseOnly()
+    {
+        tk::ComboBox combo;
+        combo.addItem("x");
+        combo.addItem("y");
+        QCOMPARE(combo.text(), QString());
+        QVERIFY(!combo.isEditable());
+    }
+
+    void handlerErrorIsReportedAndProgramGoesOn()
+    {
+        int reached = 0;
+        tk::handle(nullptr, [&] {
+            ++reached;
+            common::checkedMul(1e308, 3);
+            ++reached;
+        });
+        QCOMPARE(reached, 1);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.first().contains(QStringLiteral(u"سرريز")));
+        QVERIFY(!tk::programEnded());
+    }
+
+    void skipOnErrorIsSilent()
+    {
+        QVERIFY(!tk::skipOnError([] { common::strictNumber(u""); }));
+        QVERIFY(tk::skipOnError([] {}));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void modalCloseActivatesOpener()
+    {
+        auto *main = new CountingForm;
+        QVERIFY(tk::FormLoader::load(main));
+        main->showModeless();
+        QCOMPARE(main->activations, 1);
+        tk::FormSlot<CountingForm> child;
+        CountingForm *c = child.ensure();
+        QCOMPARE(c->loads, 1);
+        QTimer::singleShot(0, c, [c] { c->close(); });
+        c->showModal(main);
+        QCOMPARE(main->activations, 2);
+        QTRY_VERIFY(!child.isLoaded()); // discarded on close
+        QCOMPARE(child.ensure()->loads, 1); // created anew
+        child.get()->close();
+        delete main;
+    }
+
+    void endProgramClosesEveryWindowAndStopsTheHandler()
+    {
+        int hooks = 0;
+        tk::setEndHook([&] { ++hooks; });
+        auto *main = new CountingForm;
+        tk::FormLoader::load(main);
+        main->showModeless();
+        QPointer<CountingForm> guard(main);
+        int after = 0;
+        tk::handle(main, [&] {
+            tk::endProgram();
+            ++after;
+        });
+        QCOMPARE(after, 0);
+        QCOMPARE(hooks, 1);
+        QVERIFY(tk::programEnded());
+        QTRY_VERIFY(guard.isNull());
+        tk::setEndHook([] {});
+    }
+
+    void captionNamesTheBox()
+    {
+        QWidget w;
+        tk::Label label(&w, QStringLiteral(u": معارف"));
+        tk::TextBox box(&w);
+        tk::setCaptionFor(&label, &box);
+        QCOMPARE(label.buddy(), &box);
+        QCOMPARE(box.accessibleName(), QStringLiteral(u"معارف"));
+    }
+
+private:
+    QStringList m_messages;
+};
+
+QTEST_MAIN(TestToolkit)
+#include "tst_toolkit.moc"

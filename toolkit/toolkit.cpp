@@ -1,0 +1,491 @@
+#include "toolkit.h"
+
+#include "numbers.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QValidator>
+
+namespace tk {
+
+// ---- units, colours, fonts -------------------------------------------------
+
+QColor color(std::uint32_t bgr)
+{
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+QFont font(double points, bool bold)
+{
+    QFont f(QString::fromLatin1(kPersianFamily));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(qRound(points * 96.0 / 72.0));
+    f.setBold(bold);
+    return f;
+}
+
+void setupApplication(QApplication &app)
+{
+    // Fusion honours the background colours the windows give their boxes.
+    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(fusion);
+    app.setFont(font(9));
+}
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    const QSize hint = w->sizeHint();
+    w->setGeometry(px(left), px(top), width < 0 ? hint.width() : px(width),
+                   height < 0 ? hint.height() : px(height));
+}
+
+bool hasArabicScript(const QString &text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x0600 && u <= 0x06FF) || (u >= 0x0750 && u <= 0x077F) || (u >= 0xFB50 && u <= 0xFDFF)
+            || (u >= 0xFE70 && u <= 0xFEFF))
+            return true;
+    }
+    return false;
+}
+
+// ---- controls --------------------------------------------------------------
+
+Label::Label(QWidget *parent, const QString &caption)
+    : QLabel(caption, parent)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+void Label::setForeColor(std::uint32_t bgr)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color(bgr));
+    setPalette(p);
+}
+
+void setCaptionFor(QLabel *label, QWidget *box)
+{
+    label->setBuddy(box);
+    QString name = label->text();
+    // The caption's colon is layout, not part of the subject's name.
+    name.remove(QLatin1Char(':'));
+    box->setAccessibleName(name.simplified());
+}
+
+namespace {
+// Refuses typing past the limit, but never an edit that shortens the text, so
+// that a longer text set by code can still be corrected.
+class TypedLimit : public QValidator
+{
+public:
+    TypedLimit(TextBox *box, int limit)
+        : QValidator(box), m_box(box), m_limit(limit)
+    {
+    }
+    State validate(QString &input, int &) const override
+    {
+        if (input.size() <= m_limit || input.size() < m_box->acceptedLength())
+            return Acceptable;
+        return Invalid;
+    }
+
+private:
+    TextBox *m_box;
+    int m_limit;
+};
+} // namespace
+
+TextBox::TextBox(QWidget *parent)
+    : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &t) {
+        m_acceptedLength = int(t.size());
+        emit change();
+    });
+    connect(this, &QLineEdit::textEdited, this, [this] { m_userEdited = true; });
+}
+
+void TextBox::setText(const QString &text)
+{
+    if (text == QLineEdit::text())
+        emit change(); // QLineEdit stays silent when nothing changes
+    else
+        QLineEdit::setText(text);
+}
+
+void TextBox::setTypedLimit(int chars)
+{
+    m_typedLimit = chars;
+    setValidator(chars > 0 ? new TypedLimit(this, chars) : nullptr);
+}
+
+void TextBox::setBackColor(std::uint32_t bgr)
+{
+    m_backColor = bgr;
+    QPalette p = palette();
+    p.setColor(QPalette::Base, color(bgr));
+    setPalette(p);
+}
+
+Button::Button(QWidget *parent, const QString &caption)
+    : QPushButton(caption, parent)
+{
+}
+
+ListBox::ListBox(QWidget *parent)
+    : QListView(parent)
+{
+    setModel(&m_model);
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setLayoutDirection(Qt::LeftToRight);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { onCurrentChanged(current); });
+}
+
+void ListBox::syncModel()
+{
+    m_settingFromCode = true;
+    m_model.setStringList(m_rows);
+    m_settingFromCode = false;
+    m_listIndex = -1;
+}
+
+void ListBox::addItem(const QString &text)
+{
+    m_rows.append(text);
+    const int row = m_model.rowCount();
+    m_settingFromCode = true;
+    m_model.insertRows(row, 1);
+    m_model.setData(m_model.index(row), text);
+    m_settingFromCode = false;
+}
+
+void ListBox::setItems(const QStringList &rows)
+{
+    m_rows = rows;
+    syncModel();
+}
+
+void ListBox::clear()
+{
+    m_rows.clear();
+    syncModel();
+}
+
+int ListBox::count() const { return int(m_rows.size()); }
+
+QString ListBox::itemText(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row) : QString();
+}
+
+void ListBox::setListIndex(int row)
+{
+    if (row < 0 || row >= count())
+        row = -1;
+    if (row == m_listIndex)
+        return;
+    m_listIndex = row;
+    m_settingFromCode = true;
+    if (row < 0) {
+        selectionModel()->clear();
+    } else {
+        const QModelIndex idx = m_model.index(row);
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+        scrollTo(idx);
+    }
+    m_settingFromCode = false;
+    emit click();
+}
+
+void ListBox::onCurrentChanged(const QModelIndex &current)
+{
+    if (m_settingFromCode)
+        return;
+    const int row = current.isValid() ? current.row() : -1;
+    if (row == m_listIndex)
+        return;
+    m_listIndex = row;
+    emit click();
+}
+
+void ListBox::setRightToLeft(bool rtl)
+{
+    setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
+ComboBox::ComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+    setEditable(false);
+    connect(this, &QComboBox::activated, this, &ComboBox::click);
+}
+
+Frame::Frame(QWidget *parent, const QString &caption)
+    : QGroupBox(caption, parent)
+{
+}
+
+Shape::Shape(QWidget *parent)
+    : QFrame(parent)
+{
+}
+
+void Shape::setFill(std::uint32_t bgr)
+{
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color(bgr));
+    p.setColor(QPalette::WindowText, Qt::black);
+    setPalette(p);
+}
+
+void Shape::setOutline()
+{
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+ImageBox::ImageBox(QWidget *parent)
+    : QLabel(parent)
+{
+}
+
+void ImageBox::setPicture(const QPixmap &picture)
+{
+    setPixmap(picture);
+    resize(picture.size());
+}
+
+// ---- message boxes ---------------------------------------------------------
+
+namespace {
+MsgBox::Responder &responder()
+{
+    static MsgBox::Responder r;
+    return r;
+}
+} // namespace
+
+MsgBox::Answer MsgBox::show(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                            Buttons buttons)
+{
+    if (responder())
+        return responder()(Request{title, text, icon, buttons});
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case Information: box.setIcon(QMessageBox::Information); break;
+    case Question: box.setIcon(QMessageBox::Question); break;
+    case Warning: box.setIcon(QMessageBox::Warning); break;
+    case Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    box.setStandardButtons(buttons == YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    if (hasArabicScript(title + text))
+        box.setLayoutDirection(Qt::RightToLeft);
+    const int answer = box.exec();
+    if (buttons == Ok)
+        return AnswerOk;
+    return answer == QMessageBox::Yes ? Yes : No;
+}
+
+MsgBox::Responder MsgBox::setResponder(Responder r)
+{
+    Responder old = std::move(responder());
+    responder() = std::move(r);
+    return old;
+}
+
+// ---- errors and ending -----------------------------------------------------
+
+namespace {
+bool s_ended = false;
+std::function<void()> &endHook()
+{
+    static std::function<void()> hook = [] { QCoreApplication::quit(); };
+    return hook;
+}
+Form *s_active = nullptr;
+} // namespace
+
+QString errorReport(const std::exception &error)
+{
+    QString name;
+    if (const auto *n = dynamic_cast<const common::NumberError *>(&error))
+        name = n->userName();
+    else
+        name = QString::fromLocal8Bit(error.what());
+    return QStringLiteral(u"خطاي زمان اجرا: ") + name;
+}
+
+void handle(QWidget *window, const std::function<void()> &handler)
+{
+    if (s_ended)
+        return;
+    try {
+        handler();
+    } catch (const EndProgram &) {
+    } catch (const std::exception &e) {
+        MsgBox::show(window, QStringLiteral(u"خطا"), errorReport(e), MsgBox::Critical);
+    }
+}
+
+bool skipOnError(const std::function<void()> &step)
+{
+    try {
+        step();
+        return true;
+    } catch (const EndProgram &) {
+        throw;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+void endProgram()
+{
+    if (!s_ended) {
+        s_ended = true;
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget *w : windows) {
+            if (auto *f = qobject_cast<Form *>(w))
+                f->close();
+            else
+                w->hide();
+        }
+        s_active = nullptr;
+        if (endHook())
+            endHook()();
+    }
+    throw EndProgram();
+}
+
+bool programEnded() { return s_ended; }
+
+void setEndHook(std::function<void()> hook)
+{
+    endHook() = std::move(hook);
+    s_ended = false;
+}
+
+// ---- windows ---------------------------------------------------------------
+
+Form::Form(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+}
+
+Form::~Form()
+{
+    if (s_active == this)
+        s_active = nullptr;
+}
+
+void Form::setClientSize(int widthTwips, int heightTwips)
+{
+    setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+void Form::setBackColor(std::uint32_t bgr)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color(bgr));
+    setPalette(p);
+}
+
+Form *Form::activeForm() { return s_active; }
+
+void Form::becameActive()
+{
+    if (s_active == this || s_ended)
+        return;
+    s_active = this;
+    handle(this, [this] { formActivate(); });
+}
+
+bool Form::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate && isVisible())
+        becameActive();
+    return QWidget::event(e);
+}
+
+void Form::closeEvent(QCloseEvent *e)
+{
+    if (s_active == this)
+        s_active = nullptr;
+    e->accept();
+    emit closed();
+}
+
+void Form::showModeless()
+{
+    show();
+    raise();
+    activateWindow();
+    // Some platforms (offscreen among them) may not report the activation.
+    becameActive();
+}
+
+void Form::showModal(Form *opener)
+{
+    QPointer<Form> self(this);
+    QPointer<Form> back(opener);
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    connect(this, &Form::closed, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    show();
+    raise();
+    activateWindow();
+    becameActive();
+    if (self && self->isVisible() && !s_ended)
+        loop.exec();
+    if (s_ended)
+        throw EndProgram();
+    // The platform may already have reported the opener's activation.
+    if (back)
+        back->becameActive();
+}
+
+void Form::centreOver(QWidget *other)
+{
+    const QRect area = other ? other->frameGeometry()
+                             : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+bool FormLoader::load(Form *form)
+{
+    bool ok = false;
+    try {
+        form->formLoad();
+        ok = true;
+    } catch (const EndProgram &) {
+    } catch (const std::exception &e) {
+        MsgBox::show(nullptr, QStringLiteral(u"خطا"), errorReport(e), MsgBox::Critical);
+    }
+    if (!ok) {
+        form->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete form;
+        return false;
+    }
+    form->m_loaded = true;
+    return true;
+}
+
+} // namespace tk

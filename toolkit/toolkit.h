@@ -1,0 +1,288 @@
+#pragma once
+// The window toolkit the three programs' windows are built on: thin Qt widgets
+// with the event semantics the windows rely on (change events on every
+// assignment, list clicks raised by code, load and activate events, message
+// boxes a test can answer, and handlers whose errors never kill the program).
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class QApplication;
+
+namespace tk {
+
+// ---- units, colours, fonts -------------------------------------------------
+
+// Twips to pixels at 96 dots per inch (15 twips to a pixel).
+constexpr int px(int twips) { return (twips + 7) / 15; }
+// A colour number in the 0x00BBGGRR form.
+QColor color(std::uint32_t bgr);
+constexpr std::uint32_t rgb(int r, int g, int b) { return std::uint32_t(r) | std::uint32_t(g) << 8 | std::uint32_t(b) << 16; }
+// The family that shows Persian on a fresh machine; fontconfig falls back to
+// any installed font with Arabic glyphs when it is missing.
+inline constexpr const char *kPersianFamily = "Noto Sans Arabic UI";
+// Point sizes are turned into pixels at 96 dpi so that text keeps its
+// proportion to the pixel-placed controls on any screen.
+QFont font(double points, bool bold = false);
+// Style, default font and the like, once per program.
+void setupApplication(QApplication &app);
+// Places a widget by a rectangle in twips.
+void place(QWidget *w, int left, int top, int width = -1, int height = -1);
+// True where the text holds Arabic-script letters (for reading order).
+bool hasArabicScript(const QString &text);
+
+// ---- controls --------------------------------------------------------------
+
+class Label : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit Label(QWidget *parent = nullptr, const QString &caption = {});
+    // The caption reads back exactly as it was set (plain text, no markup).
+    void setCaption(const QString &caption) { setText(caption); }
+    QString caption() const { return text(); }
+    void setForeColor(std::uint32_t bgr);
+};
+
+// Makes `label` the caption of `box`: its buddy, and the box's accessible name.
+void setCaptionFor(QLabel *label, QWidget *box);
+
+class TextBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget *parent = nullptr);
+    // Unlike QLineEdit::setText this raises change() also when the text is
+    // the same, synchronously, inside the assigning code.
+    void setText(const QString &text);
+    // Limits what the user types; text set by code is never cut.
+    void setTypedLimit(int chars);
+    int typedLimit() const { return m_typedLimit; }
+    void setBackColor(std::uint32_t bgr);
+    std::uint32_t backColor() const { return m_backColor; }
+    // True once the user typed or pasted since the flag was last cleared.
+    bool userEdited() const { return m_userEdited; }
+    void clearUserEdited() { m_userEdited = false; }
+    // Length of the text before the edit being validated.
+    int acceptedLength() const { return m_acceptedLength; }
+
+signals:
+    void change();
+
+private:
+    int m_typedLimit = 0;
+    int m_acceptedLength = 0;
+    std::uint32_t m_backColor = 0xFFFFFFFF;
+    bool m_userEdited = false;
+};
+
+class Button : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit Button(QWidget *parent = nullptr, const QString &caption = {});
+};
+
+class ListBox : public QListView
+{
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent = nullptr);
+    void addItem(const QString &text);
+    // Replaces every row at once (for long lists).
+    void setItems(const QStringList &rows);
+    void clear();
+    int count() const;
+    QString itemText(int row) const;
+    const QStringList &items() const { return m_rows; }
+    int listIndex() const { return m_listIndex; }
+    // Raises click() when the row differs from the selected one; nothing
+    // otherwise. A row outside the list clears the selection.
+    void setListIndex(int row);
+    void setRightToLeft(bool rtl);
+
+signals:
+    void click();
+
+private:
+    void onCurrentChanged(const QModelIndex &current);
+    void syncModel();
+
+    QStringListModel m_model;
+    QStringList m_rows;
+    int m_listIndex = -1;
+    bool m_settingFromCode = false;
+};
+
+// A drop-down that only lets the user choose.
+class ComboBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget *parent = nullptr);
+    // The chosen entry's text, empty while none is chosen.
+    QString text() const { return currentIndex() < 0 ? QString() : currentText(); }
+    void addItem(const QString &text) { QComboBox::addItem(text); setCurrentIndex(-1); }
+signals:
+    // Raised when the user picks an entry.
+    void click();
+};
+
+class Frame : public QGroupBox
+{
+    Q_OBJECT
+public:
+    explicit Frame(QWidget *parent = nullptr, const QString &caption = {});
+};
+
+// A filled square or an outline rectangle.
+class Shape : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit Shape(QWidget *parent = nullptr);
+    void setFill(std::uint32_t bgr);
+    void setOutline();
+};
+
+// Shows a stored picture at its natural size.
+class ImageBox : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit ImageBox(QWidget *parent = nullptr);
+    void setPicture(const QPixmap &picture);
+};
+
+// ---- message boxes ---------------------------------------------------------
+
+struct MsgBox
+{
+    enum Icon { Information, Question, Warning, Critical };
+    enum Buttons { Ok, YesNo };
+    enum Answer { AnswerOk, Yes, No };
+    struct Request
+    {
+        QString title, text;
+        Icon icon;
+        Buttons buttons;
+    };
+    using Responder = std::function<Answer(const Request &)>;
+
+    static Answer show(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                       Buttons buttons = Ok);
+    // Lets a test answer every message box without a dialog; the previous
+    // responder is returned so that a test can restore it.
+    static Responder setResponder(Responder responder);
+};
+
+// ---- errors and ending -----------------------------------------------------
+
+// Runs an event handler. An error it does not trap is shown in a message box
+// that names it, the handler stops there and the program goes on.
+void handle(QWidget *window, const std::function<void()> &handler);
+// Runs one step under the skip-on-error policy: a failing step is abandoned
+// silently. Returns whether it completed.
+bool skipOnError(const std::function<void()> &step);
+// The Persian text of the report shown for an untrapped error.
+QString errorReport(const std::exception &error);
+
+// Ends the program at once: every window closes and the calling handler stops.
+[[noreturn]] void endProgram();
+bool programEnded();
+// What ending does after the windows are closed (a test replaces quitting).
+void setEndHook(std::function<void()> hook);
+// Thrown by endProgram to stop the running handler; handle() swallows it.
+struct EndProgram
+{
+};
+
+// ---- windows ---------------------------------------------------------------
+
+class Form : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form(QWidget *parent = nullptr);
+    ~Form() override;
+
+    void setClientSize(int widthTwips, int heightTwips);
+    void setBackColor(std::uint32_t bgr);
+
+    // The window that last became the program's active one.
+    static Form *activeForm();
+
+    // Shows this window without blocking; activates it.
+    void showModeless();
+    // Shows this window modal over `opener` and returns after it has closed;
+    // then the opener's formActivate runs.
+    void showModal(Form *opener);
+    void centreOver(QWidget *other);
+
+protected:
+    virtual void formLoad() {}
+    virtual void formActivate() {}
+    bool event(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+signals:
+    void closed();
+
+private:
+    friend class FormLoader;
+    void becameActive();
+    bool m_loaded = false;
+};
+
+// Creates a window on first show (running its formLoad) and forgets it when
+// it closes, so that the next show creates it anew.
+class FormLoader
+{
+public:
+    // Runs formLoad on a freshly made window; false when it failed (the error
+    // has been reported and the window discarded).
+    static bool load(Form *form);
+};
+
+template <class T>
+class FormSlot
+{
+public:
+    T *get() const { return m_form.data(); }
+    bool isLoaded() const { return !m_form.isNull(); }
+    // Makes and loads the window if it is not there; nullptr when its load failed.
+    template <class... Args>
+    T *ensure(Args &&...args)
+    {
+        if (!m_form) {
+            auto *f = new T(std::forward<Args>(args)...);
+            if (!FormLoader::load(f))
+                return nullptr;
+            m_form = f;
+        }
+        return m_form.data();
+    }
+
+private:
+    QPointer<T> m_form;
+};
+
+// Connects a control's event to a handler run through handle().
+template <class Sender, class Signal, class Fn>
+void on(Sender *sender, Signal signal, QWidget *window, Fn fn)
+{
+    QObject::connect(sender, signal, window, [window, fn] { handle(window, fn); });
+}
+
+} // namespace tk
