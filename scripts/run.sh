@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts one program: ranqor (the default), placeva or tallimo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program="${1:-ranqor}"
+case "$program" in
+  ranqor|placeva|tallimo) ;;
+  *) echo "usage: $0 [ranqor|placeva|tallimo]" >&2; exit 2 ;;
+esac
+bash scripts/setup.sh build -DCMAKE_BUILD_TYPE=Release
+exec "build/bin/$program"
