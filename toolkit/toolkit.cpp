@@ -426,6 +426,14 @@ bool Form::event(QEvent *e)
 
 void Form::closeEvent(QCloseEvent *e)
 {
+    if (!s_ended) {
+        bool keep = false;
+        handle(this, [&] { keep = !queryClose(); });
+        if (keep) {
+            e->ignore();
+            return;
+        }
+    }
     if (s_active == this)
         s_active = nullptr;
     e->accept();

@@ -233,6 +233,9 @@ public:
 protected:
     virtual void formLoad() {}
     virtual void formActivate() {}
+    // Asked before the window closes by its close box or close(); false keeps
+    // it open. Not asked when the program ends.
+    virtual bool queryClose() { return true; }
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 

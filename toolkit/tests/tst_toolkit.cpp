@@ -164,6 +164,24 @@ private slots:
         delete main;
     }
 
+    void queryCloseCanKeepTheWindowOpen()
+    {
+        struct Keeper : tk::Form
+        {
+            bool allow = false;
+            bool queryClose() override { return allow; }
+        };
+        auto *f = new Keeper;
+        tk::FormLoader::load(f);
+        f->showModeless();
+        QPointer<Keeper> guard(f);
+        QVERIFY(!f->close());
+        QVERIFY(f->isVisible());
+        f->allow = true;
+        QVERIFY(f->close());
+        QTRY_VERIFY(guard.isNull());
+    }
+
     void endProgramClosesEveryWindowAndStopsTheHandler()
     {
         int hooks = 0;
