@@ -484,6 +484,7 @@ bool FormLoader::load(Form *form)
         form->formLoad();
         ok = true;
     } catch (const EndProgram &) {
+    } catch (const LoadRefused &) {
     } catch (const std::exception &e) {
         MsgBox::show(nullptr, QStringLiteral(u"خطا"), errorReport(e), MsgBox::Critical);
     }

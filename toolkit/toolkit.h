@@ -207,6 +207,11 @@ void setEndHook(std::function<void()> hook);
 struct EndProgram
 {
 };
+// Thrown by a formLoad that has told the user why the window cannot open:
+// the window is discarded without a further message.
+struct LoadRefused
+{
+};
 
 // ---- windows ---------------------------------------------------------------
 
