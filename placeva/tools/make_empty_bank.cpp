@@ -1,0 +1,83 @@
+// Build-time tool: writes an empty Bank.db with the tables Davtalab and
+// Formol, so that a fresh build of Placeva has a file to open. A file that is
+// already there is never touched; it may hold the user's rows.
+//
+// Usage: make_empty_bank <path/to/Bank.db>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+namespace {
+
+const char *const kSchema[] = {
+    "CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
+    " Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)",
+    "CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL,"
+    " barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)",
+};
+
+bool createSchema(const QString &path, QString *error)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make_empty_bank"));
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            *error = db.lastError().text();
+            ok = false;
+        } else {
+            QSqlQuery q(db);
+            for (const char *statement : kSchema) {
+                if (!q.exec(QString::fromLatin1(statement))) {
+                    *error = q.lastError().text();
+                    ok = false;
+                    break;
+                }
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("make_empty_bank"));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: make_empty_bank <path/to/Bank.db>\n");
+        return 2;
+    }
+    const QString target = QFileInfo(args.at(1)).absoluteFilePath();
+    if (QFileInfo::exists(target))
+        return 0;
+
+    // Built beside the target and renamed into place: the target either does
+    // not exist or is complete, and rename never replaces a file that
+    // appeared meanwhile.
+    const QString temporary = target + QStringLiteral(".new");
+    QFile::remove(temporary);
+    QString error;
+    if (!createSchema(temporary, &error)) {
+        QFile::remove(temporary);
+        std::fprintf(stderr, "make_empty_bank: %s: %s\n", qPrintable(temporary), qPrintable(error));
+        return 1;
+    }
+    if (!QFile::rename(temporary, target)) {
+        QFile::remove(temporary);
+        if (QFileInfo::exists(target))
+            return 0;
+        std::fprintf(stderr, "make_empty_bank: cannot create %s\n", qPrintable(target));
+        return 1;
+    }
+    return 0;
+}
