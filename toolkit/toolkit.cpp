@@ -146,8 +146,12 @@ ListBox::ListBox(QWidget *parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setLayoutDirection(Qt::LeftToRight);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) { onCurrentChanged(current); });
+    // The selection, not the current index: a view gaining focus makes its
+    // first row current without selecting it, which is no click.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = selectionModel()->selectedRows();
+        onCurrentChanged(rows.isEmpty() ? QModelIndex() : rows.first());
+    });
 }
 
 void ListBox::syncModel()

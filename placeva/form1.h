@@ -1,0 +1,73 @@
+#pragma once
+// Placeva's main window: every applicant with average, estimated rank and
+// placement band in four lists that move together, the summary figures, the
+// change factor, and the buttons to the other windows.
+
+#include "stats.h"
+#include "store.h"
+#include "toolkit.h"
+
+#include <array>
+
+namespace placeva {
+
+class Form2;
+class Form3;
+class Form4;
+
+class Form1 : public tk::Form
+{
+    Q_OBJECT
+public:
+    // `folder` holds Bank.db: the program's own folder, or a test's.
+    explicit Form1(const QString &folder, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    QString folder() const { return m_folder; }
+    // What the last statistics pass computed (the chart and exports use it).
+    const PassResult &lastPass() const { return m_lastPass; }
+
+    tk::Label *Label1, *Label2, *Label4, *Label14;
+    tk::ListBox *List1, *List2, *List4, *List5;
+    tk::Frame *Frame1;
+    tk::Label *Label6, *Label7, *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label15;
+    std::array<tk::Label *, 9> lbl{}; // lbl1 .. lbl9 at 0 .. 8
+    tk::Label *Label5, *Label3;
+    tk::TextBox *Text1;
+    tk::Button *Command1, *Command2, *Command3, *Command4, *Command5;
+    DataControl Ado1, Ado2;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void List1_Click();
+    void List2_Click();
+    void List4_Click();
+    void List5_Click();
+
+    Form2 *form2() const;
+    Form3 *form3() const;
+    Form4 *form4() const;
+
+signals:
+    // After every statistics pass.
+    void passDone();
+
+protected:
+    void formLoad() override;
+    void formActivate() override;
+
+private:
+    // Refreshes one data control; a failure is told to the user and ends the program.
+    void refreshOrEnd(DataControl &control);
+
+    QString m_folder;
+    PassResult m_lastPass;
+    tk::FormSlot<Form2> m_form2;
+    tk::FormSlot<Form3> m_form3;
+    tk::FormSlot<Form4> m_form4;
+};
+
+} // namespace placeva

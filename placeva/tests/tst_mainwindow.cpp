@@ -1,0 +1,290 @@
+#include "form1.h"
+
+#include <QtTest>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using placeva::Form1;
+
+namespace {
+
+const char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
+                                 "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL";
+const char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
+                                 "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
+
+// Runs statements on a database file of the test's own.
+void exec(const QString &file, const QStringList &statements)
+{
+    const QString name = QStringLiteral("setup-%1").arg(qHash(file));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        for (const QString &s : statements) {
+            QSqlQuery q(db);
+            QVERIFY2(q.exec(s), qPrintable(s + ": " + q.lastError().text()));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A window with a tk::Form of its own, opened modal over the main window and
+// closed at once: what returning from a data-entry window does.
+void openAndCloseModalOver(tk::Form *main)
+{
+    auto *other = new tk::Form;
+    QTimer::singleShot(0, other, [other] { other->close(); });
+    other->showModal(main);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        m_bank = m_dir->filePath("Bank.db");
+        m_messages.clear();
+        m_ended = 0;
+        tk::setEndHook([this] { ++m_ended; });
+        tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
+            m_messages << r.text;
+            return tk::MsgBox::AnswerOk;
+        });
+    }
+    void cleanup() { delete m_slot.get(); }
+
+    void startFailures_data();
+    void startFailures();
+    void designBeforeTheFirstPass();
+    void passAtStart();
+    void emptyTables();
+    void factorWaitsForThePass();
+    void activationReReadsBothTables();
+    void listsMoveTogether_data();
+    void listsMoveTogether();
+    void firstColumnIsListedWhateverItIs();
+    void exitEndsTheProgram();
+
+private:
+    Form1 *open()
+    {
+        Form1 *f = m_slot.ensure(m_dir->path());
+        if (f)
+            f->showModeless();
+        return f;
+    }
+    void standardTables(const QStringList &more = {})
+    {
+        exec(m_bank, QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns),
+                                 QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)}
+                         + more);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_bank;
+    tk::FormSlot<Form1> m_slot;
+    QStringList m_messages;
+    int m_ended = 0;
+};
+
+void TestMainWindow::startFailures_data()
+{
+    QTest::addColumn<QStringList>("setup");
+    QTest::addColumn<QByteArray>("fileBytes"); // written instead when not empty
+    QTest::addColumn<QString>("named");        // what the message must name
+    QTest::newRow("missing file") << QStringList() << QByteArray() << "Bank.db";
+    QTest::newRow("not a database") << QStringList() << QByteArray("this is a text file, not a database\n") << "Bank.db";
+    QTest::newRow("missing Formol")
+        << QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns)} << QByteArray() << "Formol";
+    QTest::newRow("missing Davtalab")
+        << QStringList{QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)} << QByteArray() << "Davtalab";
+    QTest::newRow("Davtalab without Avg")
+        << QStringList{QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL)"),
+                       QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)}
+        << QByteArray() << "Avg";
+    QTest::newRow("Formol without Rotbeh")
+        << QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns),
+                       QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
+        << QByteArray() << "Rotbeh";
+}
+
+void TestMainWindow::startFailures()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(QByteArray, fileBytes);
+    QFETCH(QString, named);
+    if (!setup.isEmpty())
+        exec(m_bank, setup);
+    if (!fileBytes.isEmpty()) {
+        QFile f(m_bank);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(fileBytes);
+    }
+    const bool existed = QFile::exists(m_bank);
+    const QByteArray before = existed ? [&] { QFile f(m_bank); f.open(QIODevice::ReadOnly); return f.readAll(); }() : QByteArray();
+
+    QVERIFY(!open());
+    QCOMPARE(m_ended, 1);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(named), qPrintable(m_messages.first()));
+    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(m_bank)) || m_messages.first().contains(m_bank),
+             qPrintable(m_messages.first()));
+    // nothing created or changed
+    QCOMPARE(QFile::exists(m_bank), existed);
+    if (existed) {
+        QFile f(m_bank);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+}
+
+void TestMainWindow::designBeforeTheFirstPass()
+{
+    standardTables();
+    Form1 *f = m_slot.ensure(m_dir->path());
+    QVERIFY(f);
+    QCOMPARE(f->size(), QSize(785, 724));
+    QCOMPARE(f->Text1->text(), QString("1.00"));
+    QCOMPARE(f->lbl[0]->caption(), QString("Label14"));
+    QCOMPARE(f->lbl[8]->caption(), QString("Label16"));
+    QCOMPARE(f->List5->layoutDirection(), Qt::RightToLeft);
+    QCOMPARE(f->List1->layoutDirection(), Qt::LeftToRight);
+    QCOMPARE(f->Text1->accessibleName(), QStringLiteral(u"ميزان تغييرات"));
+    const QStringList order{"Command2", "Command3", "Command1", "Command4", "Command5"};
+    int x = -1;
+    for (const QString &name : order) {
+        auto *b = f->findChild<tk::Button *>(name);
+        QVERIFY(b->x() > x);
+        x = b->x();
+    }
+}
+
+void TestMainWindow::passAtStart()
+{
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 35)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('O''Brien', 45)"});
+    Form1 *f = open();
+    QVERIFY(f);
+    QCOMPARE(f->List1->items(), (QStringList{"Ali", placeva::listSeparator(), "O'Brien", placeva::listSeparator()}));
+    QCOMPARE(f->List2->itemText(0), QString("35"));
+    QCOMPARE(f->List4->itemText(0), QString("300"));
+    QCOMPARE(f->List5->itemText(0), QStringLiteral(u"روزانه بد و شبانه خوب"));
+    QCOMPARE(f->List4->itemText(2), QString("-100"));
+    QCOMPARE(f->List5->itemText(2), QStringLiteral(u"تمام دانشگاهها"));
+    QCOMPARE(f->List5->itemText(3), placeva::bandSeparator());
+    QCOMPARE(f->lbl[0]->caption(), QString("2"));
+    QCOMPARE(f->lbl[1]->caption(), QString("O'Brien"));
+    QCOMPARE(f->lbl[2]->caption(), QString("Ali"));
+    QCOMPARE(f->lbl[3]->caption(), QString("40.00"));
+    QCOMPARE(f->lbl[5]->caption(), QString("2"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestMainWindow::emptyTables()
+{
+    standardTables();
+    Form1 *f = open();
+    QVERIFY(f);
+    for (tk::ListBox *l : {f->List1, f->List2, f->List4, f->List5})
+        QCOMPARE(l->count(), 0);
+    const QStringList expected{"0", "", "", "", "", "0", "0", "0", "0"};
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(f->lbl[size_t(i)]->caption(), expected[i]);
+}
+
+void TestMainWindow::factorWaitsForThePass()
+{
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
+    Form1 *f = open();
+    QVERIFY(f);
+    QCOMPARE(f->List4->itemText(0), QString("300"));
+    f->Text1->clear();
+    QTest::keyClicks(f->Text1, "1.10");
+    QCOMPARE(f->List4->itemText(0), QString("300"));
+    QTest::mouseClick(f->Command1, Qt::LeftButton);
+    QCOMPARE(f->List4->itemText(0), QString("160"));
+    QCOMPARE(f->List2->itemText(0), QString("35")); // averages stay raw
+    QCOMPARE(f->lbl[3]->caption(), QString("35.00"));
+}
+
+void TestMainWindow::activationReReadsBothTables()
+{
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
+    Form1 *f = open();
+    QVERIFY(f);
+    f->List1->setListIndex(0);
+    exec(m_bank, {"INSERT INTO Davtalab (Name, Avg) VALUES ('Reza', 38)",
+                  "UPDATE Formol SET Rotbeh = 200 WHERE Avg = 40"});
+    QCOMPARE(f->List1->count(), 2); // nothing re-read yet
+    openAndCloseModalOver(f);
+    QCOMPARE(f->List1->count(), 4);
+    QCOMPARE(f->List1->itemText(2), QString("Reza"));
+    QCOMPARE(f->List4->itemText(0), QString("350")); // the changed reference row counts
+    QCOMPARE(f->List1->listIndex(), -1);              // the lists were rebuilt
+    QCOMPARE(f->lbl[0]->caption(), QString("2"));
+}
+
+void TestMainWindow::listsMoveTogether_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("row");
+    for (const char *l : {"List1", "List2", "List4", "List5"})
+        for (int row : {0, 3, 5})
+            QTest::newRow(qPrintable(QStringLiteral("%1 row %2").arg(l).arg(row))) << QString(l) << row;
+}
+
+void TestMainWindow::listsMoveTogether()
+{
+    QFETCH(QString, list);
+    QFETCH(int, row);
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('a', 31)", "INSERT INTO Davtalab (Name, Avg) VALUES ('b', 32)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('c', 33)"});
+    Form1 *f = open();
+    QVERIFY(f);
+    auto *clicked = f->findChild<tk::ListBox *>(list);
+    const QRect rect = clicked->visualRect(clicked->model()->index(row, 0));
+    QTest::mouseClick(clicked->viewport(), Qt::LeftButton, {}, rect.center());
+    for (tk::ListBox *l : {f->List1, f->List2, f->List4, f->List5})
+        QCOMPARE(l->listIndex(), row);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestMainWindow::firstColumnIsListedWhateverItIs()
+{
+    exec(m_bank, {"CREATE TABLE Davtalab (Code INTEGER, Avg TEXT, Name TEXT, Extra BLOB)",
+                  "CREATE TABLE Formol (Rotbeh REAL, Note TEXT, Avg TEXT)",
+                  "INSERT INTO Davtalab (Code, Avg, Name) VALUES (7, '30', 'Mina')",
+                  "INSERT INTO Formol (Rotbeh, Avg) VALUES (500, '30')", "INSERT INTO Formol (Rotbeh, Avg) VALUES (100, '40')"});
+    Form1 *f = open();
+    QVERIFY(f);
+    QCOMPARE(f->List1->itemText(0), QString("7"));
+    QCOMPARE(f->List4->itemText(0), QString("500"));
+}
+
+void TestMainWindow::exitEndsTheProgram()
+{
+    standardTables();
+    Form1 *f = open();
+    QVERIFY(f);
+    QPointer<Form1> guard(f);
+    QTest::mouseClick(f->Command2, Qt::LeftButton);
+    QCOMPARE(m_ended, 1);
+    QTRY_VERIFY(guard.isNull());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
