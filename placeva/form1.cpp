@@ -131,7 +131,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
     const auto button = [this](const char *name, const char *caption, int left) {
         auto *b = new tk::Button(this, QString::fromLatin1(caption));
         b->setObjectName(QString::fromLatin1(name));
-        tk::place(b, left, 10080, 2160, 495);
+        tk::place(b, left, 10080, 2040, 495);
         return b;
     };
     Command2 = button("Command2", "Exit", 120);
