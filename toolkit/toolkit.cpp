@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyleFactory>
@@ -479,6 +480,22 @@ void Form::centreOver(QWidget *other)
     const QRect area = other ? other->frameGeometry()
                              : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
     move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+QMenuBar *Form::menuBar()
+{
+    if (!m_menuBar) {
+        const QList<QWidget *> controls = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        m_menuBar = new QMenuBar(this);
+        m_menuBar->setNativeMenuBar(false);
+        m_menuBar->setLayoutDirection(Qt::RightToLeft); // Persian menus read right to left
+        const int h = m_menuBar->sizeHint().height();
+        m_menuBar->setGeometry(0, 0, width(), h);
+        for (QWidget *w : controls)
+            w->move(w->x(), w->y() + h);
+        setFixedSize(width(), height() + h);
+    }
+    return m_menuBar;
 }
 
 bool FormLoader::load(Form *form)

@@ -19,6 +19,7 @@
 #include <functional>
 
 class QApplication;
+class QMenuBar;
 
 namespace tk {
 
@@ -234,6 +235,9 @@ public:
     // then the opener's formActivate runs.
     void showModal(Form *opener);
     void centreOver(QWidget *other);
+    // A menu bar above the client area: the controls keep their places
+    // relative to the client area, and the window grows by the bar's height.
+    QMenuBar *menuBar();
 
 protected:
     virtual void formLoad() {}
@@ -251,6 +255,7 @@ private:
     friend class FormLoader;
     void becameActive();
     bool m_loaded = false;
+    QMenuBar *m_menuBar = nullptr;
 };
 
 // Creates a window on first show (running its formLoad) and forgets it when

@@ -1,6 +1,7 @@
 #include "numbers.h"
 #include "toolkit.h"
 
+#include <QMenuBar>
 #include <QtTest>
 
 namespace {
@@ -200,6 +201,20 @@ private slots:
         QVERIFY(tk::programEnded());
         QTRY_VERIFY(guard.isNull());
         tk::setEndHook([] {});
+    }
+
+    void menuBarKeepsTheClientArea()
+    {
+        tk::Form f;
+        f.setClientSize(3000, 1500);
+        auto *box = new tk::TextBox(&f);
+        tk::place(box, 150, 300, 900, 300);
+        QMenuBar *bar = f.menuBar();
+        QCOMPARE(f.menuBar(), bar);
+        const int h = bar->height();
+        QVERIFY(h > 0);
+        QCOMPARE(f.size(), QSize(200, 100 + h));
+        QCOMPARE(box->pos(), QPoint(10, 20 + h));
     }
 
     void captionNamesTheBox()
