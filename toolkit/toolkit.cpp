@@ -489,7 +489,8 @@ QMenuBar *Form::menuBar()
         m_menuBar = new QMenuBar(this);
         m_menuBar->setNativeMenuBar(false);
         m_menuBar->setLayoutDirection(Qt::RightToLeft); // Persian menus read right to left
-        const int h = m_menuBar->sizeHint().height();
+        // Its height before any menu is added: an empty bar hints no height.
+        const int h = qMax(m_menuBar->sizeHint().height(), m_menuBar->fontMetrics().height() + 10);
         m_menuBar->setGeometry(0, 0, width(), h);
         for (QWidget *w : controls)
             w->move(w->x(), w->y() + h);
