@@ -1,0 +1,113 @@
+#pragma once
+// The statistics pass of the main window: every applicant's name, average,
+// estimated rank and placement band, the counts per admission code and the
+// summary figures. Plain data in, plain texts out; no widgets, so that the
+// window, the chart and the tests share one computation.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <cstdint>
+#include <optional>
+
+namespace placeva {
+
+// One row of Davtalab as stored: column 0 (the name) and Avg. Either may be
+// NULL, a REAL, an INTEGER or a TEXT.
+struct ApplicantRow
+{
+    QVariant name;
+    QVariant avg;
+};
+
+// One row of Formol as stored: Avg and Rotbeh.
+struct ReferenceRow
+{
+    QVariant avg;
+    QVariant rotbeh;
+};
+
+// What the pass writes into the main window. Each list holds two rows per
+// applicant: the entry at 2k, a separator at 2k+1. lbl[0]..lbl[8] are the
+// captions of lbl1..lbl9.
+struct PassResult
+{
+    QStringList list1; // names
+    QStringList list2; // averages
+    QStringList list4; // estimated ranks ("" where none)
+    QStringList list5; // placement bands
+    QString lbl[9];
+};
+
+// Separator rows: 28 hyphens in List1, List2 and List4, 43 in List5.
+QString listSeparator();
+QString bandSeparator();
+// List5's entry for an applicant whose rank cannot be estimated.
+QString noRankText();
+
+// A stored value as a list shows it: NULL gives "", a number its shortest
+// form, a text itself.
+QString cellText(const QVariant &value);
+// A stored value as a number: REAL and INTEGER as they are, TEXT when the
+// whole text is a number. NULL, empty or non-numeric text and values that are
+// not finite give nothing.
+std::optional<double> cellNumber(const QVariant &value);
+
+// Band text for a rank, with its admission code (123, 23, 3 or 0). Ranks
+// below 1 are banded as rank 1.
+QString placementBand(std::int32_t rank, std::uint8_t &code);
+
+// Estimates ranks by linear interpolation between the reference points, each
+// applicant's average first scaled by the change factor. Built once per pass:
+// it parses the factor, converts the reference rows and sorts them (equal
+// averages keep their order of reading), so that each estimate is a binary
+// search and a few operations.
+class RankEstimator
+{
+public:
+    struct Point
+    {
+        float avg;
+        std::int32_t rotbeh;
+    };
+
+    enum class Status {
+        Ready,           // at least two points and a usable factor
+        NoReference,     // Formol is empty
+        SingleReference, // one row: no segment to interpolate on
+        BadReference,    // a row whose Avg or Rotbeh does not convert
+        BadFactor,       // the factor text overflows a double
+    };
+
+    RankEstimator(const QVector<ReferenceRow> &rows, const QString &factorText);
+
+    // The rank for an applicant's average, or nothing where none can be
+    // estimated (see status(), an equal-average segment, or a fault in the
+    // arithmetic such as a result outside 32 bits).
+    std::optional<std::int32_t> estimate(double avg) const;
+
+    // Points sorted by average; empty when a reference row does not convert.
+    const QVector<Point> &points() const { return m_points; }
+    // The parsed change factor (0 when the text overflows).
+    double factor() const { return m_factor; }
+    Status status() const { return m_status; }
+
+private:
+    QVector<Point> m_points;
+    QVector<float> m_avgs; // the points' averages alone, compact for the search
+    // Slope of the segment starting at each point; NaN where it cannot be
+    // computed (equal averages, overflow). Computed once instead of per applicant.
+    QVector<double> m_slopes;
+    double m_factor = 0;
+    Status m_status = Status::NoReference;
+};
+
+// The whole pass over the applicant and reference rows, with the change
+// factor as typed in the main window's box.
+PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
+                          const QVector<ReferenceRow> &references,
+                          const QString &factorText);
+
+} // namespace placeva

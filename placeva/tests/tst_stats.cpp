@@ -1,0 +1,378 @@
+#include "literal_pass.h"
+#include "stats.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace placeva;
+
+namespace {
+
+const QString NoRank = QStringLiteral(u"رتبه قابل تخمين نيست");
+const QString Sep = QString(28, u'-');
+const QString WideSep = QString(43, u'-');
+
+// "null" is NULL, "empty" an empty text, "'x" the text x, otherwise a REAL.
+QVariant cell(const QString &token)
+{
+    if (token == u"null")
+        return QVariant();
+    if (token == u"empty")
+        return QString();
+    if (token.startsWith(u'\''))
+        return token.mid(1);
+    bool ok = false;
+    const double d = token.toDouble(&ok);
+    return ok ? QVariant(d) : QVariant(token);
+}
+
+// "30:500 40:100" -> two Formol rows.
+QVector<ReferenceRow> references(const QString &text)
+{
+    QVector<ReferenceRow> rows;
+    for (const QString &pair : text.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = pair.split(u':');
+        rows.append({cell(parts[0]), cell(parts[1])});
+    }
+    return rows;
+}
+
+// "A=35;B='12.5" -> two Davtalab rows (the second average a TEXT).
+QVector<ApplicantRow> applicants(const QString &text)
+{
+    QVector<ApplicantRow> rows;
+    for (const QString &item : text.split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype eq = item.indexOf(u'=');
+        rows.append({cell(item.left(eq)), cell(item.mid(eq + 1))});
+    }
+    return rows;
+}
+
+QStringList captions(const PassResult &r)
+{
+    return QStringList(std::begin(r.lbl), std::end(r.lbl));
+}
+
+} // namespace
+
+class TstStats : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void placementBand_data();
+    void placementBand();
+    void estimate_data();
+    void estimate();
+    void noEstimate_data();
+    void noEstimate();
+    void pointsKeepReadingOrder();
+    void listLayout();
+    void labels_data();
+    void labels();
+    void rowsWithoutNameOrAverage();
+    void sumPastDoubleRange();
+    void countsPastInt16();
+    void rankTotalPast2to31();
+    void differential();
+};
+
+void TstStats::placementBand_data()
+{
+    QTest::addColumn<int>("rank");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("code");
+
+    const QString b[] = {
+        QStringLiteral(u"تمام دانشگاهها"), QStringLiteral(u"روزانه خوب"), QStringLiteral(u"روزانه بد و شبانه خوب"),
+        QStringLiteral(u"شبانه"), QStringLiteral(u"شبانه(بومي) و غير انتفاعي خيلي خوب"), QStringLiteral(u"غير انتفاعي خوب"),
+        QStringLiteral(u"غير انتفاعي متوسط"), QStringLiteral(u"غير انتفاعي بد"), QStringLiteral(u"متاسفانه.."),
+    };
+    QTest::newRow("-2147483648") << INT32_MIN << b[0] << 123;
+    QTest::newRow("0") << 0 << b[0] << 123;
+    QTest::newRow("1") << 1 << b[0] << 123;
+    QTest::newRow("40") << 40 << b[0] << 123;
+    QTest::newRow("41") << 41 << b[1] << 123;
+    QTest::newRow("100") << 100 << b[1] << 123;
+    QTest::newRow("101") << 101 << b[2] << 123;
+    QTest::newRow("350") << 350 << b[2] << 123;
+    QTest::newRow("351") << 351 << b[3] << 23;
+    QTest::newRow("600") << 600 << b[3] << 23;
+    QTest::newRow("601") << 601 << b[4] << 3;
+    QTest::newRow("800") << 800 << b[4] << 3;
+    QTest::newRow("801") << 801 << b[5] << 3;
+    QTest::newRow("2000") << 2000 << b[5] << 3;
+    QTest::newRow("2001") << 2001 << b[6] << 3;
+    QTest::newRow("5000") << 5000 << b[6] << 3;
+    QTest::newRow("5001") << 5001 << b[7] << 3;
+    QTest::newRow("11000") << 11000 << b[7] << 3;
+    QTest::newRow("11001") << 11001 << b[8] << 0;
+    QTest::newRow("2147483647") << INT32_MAX << b[8] << 0;
+}
+
+void TstStats::placementBand()
+{
+    QFETCH(int, rank);
+    QFETCH(QString, text);
+    QFETCH(int, code);
+    std::uint8_t got = 99;
+    QCOMPARE(placeva::placementBand(rank, got), text);
+    QCOMPARE(int(got), code);
+}
+
+void TstStats::estimate_data()
+{
+    QTest::addColumn<QString>("refs");
+    QTest::addColumn<QString>("factor");
+    QTest::addColumn<double>("avg");
+    QTest::addColumn<int>("rank");
+
+    const QString two = QStringLiteral("30:500 40:100");
+    QTest::newRow("35 factor 1.00") << two << "1.00" << 35.0 << 300;
+    QTest::newRow("35 factor 1.10") << two << "1.10" << 35.0 << 160;
+    QTest::newRow("35 reverse order") << "40:100 30:500" << "1.00" << 35.0 << 300;
+    QTest::newRow("45 beyond the last, below 0") << two << "1.00" << 45.0 << -100;
+    QTest::newRow("20 before the first") << two << "1.00" << 20.0 << 900;
+    QTest::newRow("-10 negative average") << two << "1.00" << -10.0 << 2100;
+    QTest::newRow("30 on a point") << two << "1.00" << 30.0 << 500;
+    QTest::newRow("40 on a point") << two << "1.00" << 40.0 << 100;
+    QTest::newRow("35 factor abc") << two << "abc" << 35.0 << 1700;
+    QTest::newRow("35 factor -1") << two << "-1" << 35.0 << 3100;
+    QTest::newRow("0 factor 1e40") << two << "1e40" << 0.0 << 1700;
+    QTest::newRow("45 inner segment") << "50:50 20:1000 40:100 30:500" << "1" << 45.0 << 75;
+    QTest::newRow("30 on an inner point") << "20:1000 30:500 40:100 50:50" << "1" << 30.0 << 500;
+    QTest::newRow("35 tie read 500 then 450") << "30:500 30:450 40:100" << "1" << 35.0 << 275;
+    QTest::newRow("35 tie read 450 then 500") << "30:450 30:500 40:100" << "1" << 35.0 << 300;
+    QTest::newRow("1 half to even") << "0:0 2:1" << "1" << 1.0 << 0;
+    QTest::newRow("3 half to even") << "0:0 2:1" << "1" << 3.0 << 2;
+    QTest::newRow("5 half to even") << "0:0 2:1" << "1" << 5.0 << 2;
+    QTest::newRow("1000.1 single precision") << "1000:0 1001:100000000" << "1" << 1000.1 << 9997559;
+    QTest::newRow("text reference rows") << "'30:'500 '40:'100" << "1" << 35.0 << 300;
+}
+
+void TstStats::estimate()
+{
+    QFETCH(QString, refs);
+    QFETCH(QString, factor);
+    QFETCH(double, avg);
+    QFETCH(int, rank);
+    const RankEstimator e(references(refs), factor);
+    QCOMPARE(e.status(), RankEstimator::Status::Ready);
+    const std::optional<std::int32_t> got = e.estimate(avg);
+    QVERIFY(got.has_value());
+    QCOMPARE(*got, rank);
+}
+
+void TstStats::noEstimate_data()
+{
+    QTest::addColumn<QString>("refs");
+    QTest::addColumn<QString>("factor");
+    QTest::addColumn<double>("avg");
+
+    const QString two = QStringLiteral("30:500 40:100");
+    QTest::newRow("empty table") << "" << "1.00" << 35.0;
+    QTest::newRow("single row") << "30:500" << "1.00" << 35.0;
+    QTest::newRow("30 on equal averages") << "30:500 30:450 40:100" << "1" << 30.0;
+    QTest::newRow("25 before equal averages") << "30:500 30:450 40:100" << "1" << 25.0;
+    QTest::newRow("factor 1e400") << two << "1e400" << 35.0;
+    QTest::newRow("scaled beyond single") << two << "1e40" << 35.0;
+    QTest::newRow("average beyond single") << two << "1" << 1e39;
+    QTest::newRow("rank beyond 32 bits") << "0:0 1:2000000000" << "1" << 2.0;
+    QTest::newRow("rank difference overflows") << "0:-2000000000 1:2000000000" << "1" << 0.5;
+    QTest::newRow("text Avg in Formol") << "x:500 40:100 50:10" << "1" << 45.0;
+    QTest::newRow("NULL Rotbeh in Formol") << "30:500 40:100 50:null" << "1" << 35.0;
+    QTest::newRow("Rotbeh beyond 32 bits") << "30:500 40:3e9" << "1" << 35.0;
+}
+
+void TstStats::noEstimate()
+{
+    QFETCH(QString, refs);
+    QFETCH(QString, factor);
+    QFETCH(double, avg);
+    QCOMPARE(RankEstimator(references(refs), factor).estimate(avg), std::nullopt);
+    // The pass lists no rank, no band and counts nothing for it.
+    const PassResult r = statisticsPass({{QStringLiteral("A"), avg}}, references(refs), factor);
+    QCOMPARE(r.list4, QStringList({QString(), Sep}));
+    QCOMPARE(r.list5, QStringList({NoRank, WideSep}));
+    QCOMPARE(captions(r).mid(4), QStringList({"", "0", "0", "0", "0"}));
+}
+
+void TstStats::pointsKeepReadingOrder()
+{
+    const RankEstimator e(references("40:100 30:500 35:1 30:450"), "1.5");
+    QCOMPARE(e.factor(), 1.5);
+    QStringList got;
+    for (const RankEstimator::Point &p : e.points())
+        got << QString::number(p.avg) + u':' + QString::number(p.rotbeh);
+    QCOMPARE(got, QStringList({"30:500", "30:450", "35:1", "40:100"}));
+}
+
+void TstStats::listLayout()
+{
+    const PassResult r =
+        statisticsPass(applicants("Ali=35;Reza=45;Sara=10.25"), references("30:500 40:100"), "1.00");
+    QCOMPARE(r.list1, QStringList({"Ali", Sep, "Reza", Sep, "Sara", Sep}));
+    QCOMPARE(r.list2, QStringList({"35", Sep, "45", Sep, "10.25", Sep}));
+    QCOMPARE(r.list4, QStringList({"300", Sep, "-100", Sep, "1290", Sep}));
+    std::uint8_t code;
+    QCOMPARE(r.list5, QStringList({placeva::placementBand(300, code), WideSep,
+                                   placeva::placementBand(1, code), WideSep,
+                                   placeva::placementBand(1290, code), WideSep}));
+    QCOMPARE(captions(r), QStringList({"3", "Reza", "Sara", "30.08", "496", "2", "0", "1", "0"}));
+}
+
+void TstStats::labels_data()
+{
+    QTest::addColumn<QString>("people");
+    QTest::addColumn<QString>("refs");
+    QTest::addColumn<QStringList>("lbl");
+
+    const QString two = QStringLiteral("30:500 40:100");
+    QTest::newRow("no applicants") << "" << two
+                                   << QStringList{"0", "", "", "", "", "0", "0", "0", "0"};
+    QTest::newRow("10.4 and 10.4") << "A=10.4;B=10.4" << "0:0 100:10000"
+                                   << QStringList{"2", "B", "B", "10.40", "1040", "0", "0", "2", "0"};
+    QTest::newRow("ranks 100 and 101") << "A=100;B=101" << "0:0 1000:1000"
+                                       << QStringList{"2", "B", "A", "100.50", "100", "2", "0", "0", "0"};
+    QTest::newRow("one applicant") << "A=12" << two
+                                   << QStringList{"1", "A", "A", "12.00", "1220", "0", "0", "1", "0"};
+    QTest::newRow("shared highest") << "A=38;B=32;C=38" << two
+                                    << QStringList{"3", "C", "B", "36.00", "260", "2", "1", "0", "0"};
+    QTest::newRow("shared lowest") << "A=32;B=38;C=32" << two
+                                   << QStringList{"3", "B", "C", "34.00", "340", "1", "2", "0", "0"};
+    QTest::newRow("empty Formol") << "A=12;B=15" << ""
+                                  << QStringList{"2", "B", "A", "13.50", "", "0", "0", "0", "0"};
+    QTest::newRow("no average anywhere") << "A=null;B=empty;C='abc" << two
+                                         << QStringList{"3", "", "", "", "", "0", "0", "0", "0"};
+    QTest::newRow("text averages") << "A=' 12.5 ;B='7" << two
+                                   << QStringList{"2", "A", "B", "9.75", "1310", "0", "0", "2", "0"};
+    QTest::newRow("some without rank") << "A=30;B=35" << "30:500 30:450 40:100"
+                                       << QStringList{"2", "B", "A", "32.50", "275", "1", "0", "0", "0"};
+    QTest::newRow("negative averages") << "A=-5;B=-7.5" << two
+                                       << QStringList{"2", "A", "B", "-6.25", "1950", "0", "0", "2", "0"};
+    QTest::newRow("0.3 and 0.30000000000000004 list alike") << "A=0.3;B=0.30000000000000004" << two
+                                               << QStringList{"2", "B", "B", "0.30", "1688", "0", "0", "2", "0"};
+    QTest::newRow("every code") << "A=40;B=351;C=601;D=11001" << "0:0 100000:100000"
+                                << QStringList{"4", "D", "A", "2998.25", "2998", "1", "1", "1", "1"};
+}
+
+void TstStats::labels()
+{
+    QFETCH(QString, people);
+    QFETCH(QString, refs);
+    QFETCH(QStringList, lbl);
+    const PassResult r = statisticsPass(applicants(people), references(refs), "1.00");
+    QCOMPARE(captions(r), lbl);
+}
+
+void TstStats::rowsWithoutNameOrAverage()
+{
+    const QVector<ApplicantRow> rows = {
+        {QVariant(), 12.0},
+        {QStringLiteral("B"), QVariant()},
+        {QStringLiteral("C"), QString()},
+        {QStringLiteral("D"), QStringLiteral("abc")},
+        {QVariant(qlonglong(42)), QVariant(qlonglong(15))},
+    };
+    const PassResult r = statisticsPass(rows, references("0:0 100:1000"), "1.00");
+    QCOMPARE(r.list1, QStringList({"", Sep, "B", Sep, "C", Sep, "D", Sep, "42", Sep}));
+    QCOMPARE(r.list2, QStringList({"12", Sep, "", Sep, "", Sep, "abc", Sep, "15", Sep}));
+    QCOMPARE(r.list4, QStringList({"120", Sep, "", Sep, "", Sep, "", Sep, "150", Sep}));
+    QCOMPARE(r.list5.size(), 10);
+    QCOMPARE(r.list5.mid(2, 6), QStringList({NoRank, WideSep, NoRank, WideSep, NoRank, WideSep}));
+    QCOMPARE(captions(r), QStringList({"5", "42", "", "13.50", "135", "2", "0", "0", "0"}));
+}
+
+void TstStats::sumPastDoubleRange()
+{
+    // 1.7976931348623157e308 lists as 1.79769313486232E+308, which does not
+    // read back as a double.
+    const PassResult r = statisticsPass(applicants("A=1e308;B=1.7976931348623157e308;C=1e308"),
+                                        references("30:500 40:100"), "1.00");
+    QCOMPARE(r.list2[2], QStringLiteral("1.79769313486232E+308"));
+    QCOMPARE(r.lbl[1], QStringLiteral("B"));
+    QCOMPARE(r.lbl[2], QStringLiteral("C"));
+    QVERIFY2(r.lbl[3].startsWith(u"12658977116"), qPrintable(r.lbl[3]));
+    QCOMPARE(r.lbl[3].size(), 309 + 3);
+    QCOMPARE(r.lbl[4], QString());
+}
+
+void TstStats::countsPastInt16()
+{
+    const QVector<ApplicantRow> rows(40000, ApplicantRow{QStringLiteral("A"), 10.0});
+    const PassResult r = statisticsPass(rows, references("0:0 100:100"), "1");
+    QCOMPARE(r.lbl[0], QStringLiteral("40000"));
+    QCOMPARE(r.lbl[5], QStringLiteral("40000"));
+}
+
+void TstStats::rankTotalPast2to31()
+{
+    const PassResult r = statisticsPass(applicants("A=1;B=1;C=1"), references("0:0 1:2000000000"), "1");
+    QCOMPARE(r.lbl[4], QStringLiteral("2000000000"));
+    QCOMPARE(r.lbl[8], QStringLiteral("3"));
+}
+
+namespace {
+
+QVariant randomAverage(QRandomGenerator &g)
+{
+    switch (g.bounded(26)) {
+    case 0: return QVariant();
+    case 1: return QString();
+    case 2: return QStringLiteral("abc");
+    case 3: return QString::number(g.bounded(-10, 60)) + QStringLiteral(".5");
+    case 4: return qlonglong(g.bounded(-10, 60));
+    case 5: return 1e39;
+    case 6: return g.bounded(-2000, 6000) / 100.0;
+    case 7: return g.bounded(2) ? 0.1 + 0.2 : 0.3; // list alike
+    case 8: return g.bounded(2) ? QStringLiteral(" 7.5 ") : QStringLiteral("\r12");
+    default: return g.bounded(-20, 120) / 2.0; // a small pool, for ties
+    }
+}
+
+QVector<ReferenceRow> randomReferences(QRandomGenerator &g)
+{
+    const int n = g.bounded(5) == 0 ? g.bounded(2) : g.bounded(2, g.bounded(2) ? 12 : 60);
+    QVector<ReferenceRow> rows;
+    for (int i = 0; i < n; ++i) {
+        QVariant rotbeh = g.bounded(1, 20000);
+        switch (g.bounded(30)) {
+        case 0: rotbeh = g.bounded(2) ? 2000000000 : -2000000000; break;
+        case 1: rotbeh = QString::number(g.bounded(1, 900)); break;
+        case 2: rotbeh = 1500.5; break;
+        }
+        rows.append({double(g.bounded(0, 50)) / 2.0 + (g.bounded(4) == 0 ? 0.3 : 0.0), rotbeh});
+    }
+    if (n > 0 && g.bounded(15) == 0)
+        rows[g.bounded(n)] = g.bounded(2) ? ReferenceRow{QVariant(), 10} : ReferenceRow{5.0, "x"};
+    return rows;
+}
+
+} // namespace
+
+void TstStats::differential()
+{
+    const QString factors[] = {"1.00", "1.1", "0.9", "abc", "-1", "1e40", "1e400", "0", " 1.2x", ""};
+    for (quint32 seed = 1; seed <= 800; ++seed) {
+        QRandomGenerator g(seed);
+        QVector<ApplicantRow> people;
+        const int n = g.bounded(10) == 0 ? 0 : g.bounded(1, 40);
+        for (int i = 0; i < n; ++i)
+            people.append({g.bounded(12) == 0 ? QVariant() : QVariant(QString::number(i)),
+                           randomAverage(g)});
+        const QVector<ReferenceRow> refs = randomReferences(g);
+        const QString &factor = factors[g.bounded(int(std::size(factors)))];
+
+        const PassResult fast = statisticsPass(people, refs, factor);
+        const PassResult slow = literal::statisticsPass(people, refs, factor);
+        const QByteArray where = "seed " + QByteArray::number(seed);
+        QVERIFY2(fast.list1 == slow.list1, where);
+        QVERIFY2(fast.list2 == slow.list2, where);
+        QVERIFY2(fast.list4 == slow.list4, where);
+        QVERIFY2(fast.list5 == slow.list5, where);
+        QVERIFY2(captions(fast) == captions(slow), where);
+    }
+}
+
+QTEST_GUILESS_MAIN(TstStats)
+#include "tst_stats.moc"
