@@ -6,6 +6,14 @@
 #include "form4.h"
 #define KT_ALL_FORMS 1
 #endif
+#if __has_include("filemenu.h")
+#include "filemenu.h"
+#define KT_FILE_MENU 1
+#endif
+#if __has_include("chartwindow.h")
+#include "chartwindow.h"
+#define KT_CHART_MENU 1
+#endif
 
 #include <QFontMetrics>
 
@@ -144,6 +152,14 @@ Form1::Form1(const QString &folder, QWidget *parent)
     tk::on(Command3, &tk::Button::clicked, this, [this] { Command3_Click(); });
     tk::on(Command4, &tk::Button::clicked, this, [this] { Command4_Click(); });
     tk::on(Command5, &tk::Button::clicked, this, [this] { Command5_Click(); });
+
+    // The counsellors' menus: files and reports, then the chart.
+#ifdef KT_FILE_MENU
+    installFileMenu(*this);
+#endif
+#ifdef KT_CHART_MENU
+    installChartMenu(*this);
+#endif
 }
 
 Form1::~Form1() = default;
@@ -180,15 +196,21 @@ void Form1::formLoad()
 
 void Form1::formActivate()
 {
+    reread();
+}
+
+bool Form1::reread()
+{
     // Re-read both tables so that what another window stored shows at once.
     // A failure now is reported; the window keeps what it showed.
     for (DataControl *control : {&Ado1, &Ado2}) {
         if (const MaybeError error = control->refresh()) {
             tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
-            return;
+            return false;
         }
     }
     Command1_Click();
+    return true;
 }
 
 namespace {
@@ -213,9 +235,10 @@ QVector<Row> readRows(Recordset *rs)
 
 void Form1::Command1_Click()
 {
-    const auto applicants = readRows<ApplicantRow>(Ado1.recordset());
-    const auto references = readRows<ReferenceRow>(Ado2.recordset());
-    m_lastPass = statisticsPass(applicants, references, Text1->text());
+    m_applicants = readRows<ApplicantRow>(Ado1.recordset());
+    m_references = readRows<ReferenceRow>(Ado2.recordset());
+    m_factorText = Text1->text();
+    m_lastPass = statisticsPass(m_applicants, m_references, m_factorText);
     List1->setItems(m_lastPass.list1);
     List2->setItems(m_lastPass.list2);
     List4->setItems(m_lastPass.list4);

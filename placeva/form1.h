@@ -24,8 +24,16 @@ public:
     ~Form1() override;
 
     QString folder() const { return m_folder; }
-    // What the last statistics pass computed (the chart and exports use it).
+    // What the last statistics pass read and computed (the chart, the
+    // exports and the report use it).
     const PassResult &lastPass() const { return m_lastPass; }
+    const QVector<ApplicantRow> &lastApplicants() const { return m_applicants; }
+    const QVector<ReferenceRow> &lastReferences() const { return m_references; }
+    QString lastFactorText() const { return m_factorText; }
+
+    // Re-reads both tables and runs the statistics pass, as on activation.
+    // False (after telling the user) when a table could not be read.
+    bool reread();
 
     tk::Label *Label1, *Label2, *Label4, *Label14;
     tk::ListBox *List1, *List2, *List4, *List5;
@@ -65,6 +73,9 @@ private:
 
     QString m_folder;
     PassResult m_lastPass;
+    QVector<ApplicantRow> m_applicants;
+    QVector<ReferenceRow> m_references;
+    QString m_factorText;
     tk::FormSlot<Form2> m_form2;
     tk::FormSlot<Form3> m_form3;
     tk::FormSlot<Form4> m_form4;
