@@ -229,49 +229,53 @@ QString shortestText(double value)
     if (value == 0)
         return QStringLiteral("0");
 
-    // 15 significant digits, correctly rounded and independent of the locale.
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    const std::string sci(buf, r.ptr);
-    const size_t ePos = sci.find('e');
-    std::string mant = sci.substr(0, ePos);
-    const int exp = std::stoi(sci.substr(ePos + 1));
-    const bool neg = mant[0] == '-';
+    // 15 significant digits, correctly rounded and independent of the locale;
+    // fixed buffers, since every list row of a pass goes through here.
+    char sci[40];
+    const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const char *p = sci;
+    const bool neg = *p == '-';
     if (neg)
-        mant.erase(0, 1);
-    std::string digits;
-    for (char c : mant)
-        if (c != '.')
-            digits += c;
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
+        ++p;
+    char digits[20];
+    int nd = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.')
+            digits[nd++] = *p;
+    const int exp = std::atoi(p + 1);
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
 
-    std::string out = neg ? "-" : "";
+    char out[48];
+    int n = 0;
+    if (neg)
+        out[n++] = '-';
     if (exp >= 15 || exp < -4) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += '.';
-            out += digits.substr(1);
+        out[n++] = digits[0];
+        if (nd > 1) {
+            out[n++] = '.';
+            for (int i = 1; i < nd; ++i)
+                out[n++] = digits[i];
         }
-        char e[16];
-        std::snprintf(e, sizeof e, "E%c%02d", exp < 0 ? '-' : '+', std::abs(exp));
-        out += e;
+        n += std::snprintf(out + n, sizeof out - size_t(n), "E%c%02d", exp < 0 ? '-' : '+', std::abs(exp));
     } else if (exp < 0) {
-        out += "0.";
-        out.append(static_cast<size_t>(-exp - 1), '0');
-        out += digits;
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int i = 0; i < -exp - 1; ++i)
+            out[n++] = '0';
+        for (int i = 0; i < nd; ++i)
+            out[n++] = digits[i];
     } else {
-        const size_t intLen = static_cast<size_t>(exp) + 1;
-        if (digits.size() <= intLen) {
-            out += digits;
-            out.append(intLen - digits.size(), '0');
-        } else {
-            out += digits.substr(0, intLen);
-            out += '.';
-            out += digits.substr(intLen);
+        const int intLen = exp + 1;
+        for (int i = 0; i < intLen; ++i)
+            out[n++] = i < nd ? digits[i] : '0';
+        if (nd > intLen) {
+            out[n++] = '.';
+            for (int i = intLen; i < nd; ++i)
+                out[n++] = digits[i];
         }
     }
-    return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
+    return QString::fromLatin1(out, n);
 }
 
 QString signReservingText(double value)
