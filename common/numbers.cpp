@@ -232,7 +232,8 @@ QString shortestText(double value)
     // 15 significant digits, correctly rounded and independent of the locale;
     // fixed buffers, since every list row of a pass goes through here.
     char sci[40];
-    const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const auto r = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 14);
+    *r.ptr = '\0'; // to_chars does not terminate; the exponent is read with atoi
     const char *p = sci;
     const bool neg = *p == '-';
     if (neg)

@@ -181,6 +181,9 @@ void TestNumbers::shortest()
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(common::shortestText(value), text);
+    // a call with a longer exponent first must leave nothing behind
+    common::shortestText(-1.5e-300);
+    QCOMPARE(common::shortestText(value), text);
 }
 
 void TestNumbers::signReserving_data()
