@@ -1,11 +1,8 @@
 #include "form1.h"
 
-#if __has_include("form2.h") && __has_include("form3.h") && __has_include("form4.h")
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
-#define KT_ALL_FORMS 1
-#endif
 #if __has_include("filemenu.h")
 #include "filemenu.h"
 #define KT_FILE_MENU 1
@@ -164,11 +161,9 @@ Form1::Form1(const QString &folder, QWidget *parent)
 
 Form1::~Form1() = default;
 
-#ifdef KT_ALL_FORMS
 Form2 *Form1::form2() const { return m_form2.get(); }
 Form3 *Form1::form3() const { return m_form3.get(); }
 Form4 *Form1::form4() const { return m_form4.get(); }
-#endif
 
 void Form1::refreshOrEnd(DataControl &control)
 {
@@ -255,32 +250,26 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
-#ifdef KT_ALL_FORMS
     if (Form3 *form = m_form3.ensure(m_folder)) {
         form->centreOver(nullptr);
         form->showModal(this);
     }
-#endif
 }
 
 void Form1::Command4_Click()
 {
-#ifdef KT_ALL_FORMS
     if (Form2 *form = m_form2.ensure(m_folder)) {
         form->centreOver(this);
         form->showModal(this);
     }
-#endif
 }
 
 void Form1::Command5_Click()
 {
-#ifdef KT_ALL_FORMS
     if (Form4 *form = m_form4.ensure(List1, List4)) {
         form->centreOver(this);
         form->showModal(this);
     }
-#endif
 }
 
 // A click in one list selects the same row in the other three; a list already
