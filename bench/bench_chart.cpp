@@ -1,0 +1,153 @@
+// Times the chart window on 100,000 applicants and 10,000 reference rows:
+// the redraw after a statistics pass (the pass, the chart's rebuild and a
+// full paint) and one keystroke in the target rank box (the search for the
+// required average and the plot's update). Prints milliseconds, median of
+// several runs. Runs without a display (offscreen) unless one is chosen.
+
+#include "chartwindow.h"
+#include "form1.h"
+#include "stats.h"
+#include "targetrank.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtCharts/QScatterSeries>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <vector>
+
+using namespace placeva;
+
+namespace {
+
+// Averages with two decimals (many on one pixel), reference results whose
+// ranks fall as averages rise but zigzag from row to row.
+void fillBank(const QString &file, int applicants, int references)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench");
+        db.setDatabaseName(file);
+        db.open();
+        QSqlQuery q(db);
+        q.exec("CREATE TABLE Davtalab (Name TEXT, Avg REAL)");
+        q.exec("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER)");
+        db.transaction();
+        QRandomGenerator g(20240601u);
+        q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
+        for (int i = 0; i < applicants; ++i) {
+            q.addBindValue(QStringLiteral("Applicant %1").arg(i));
+            q.addBindValue(g.bounded(-1000, 8000) / 100.0);
+            q.exec();
+        }
+        q.prepare("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)");
+        for (int i = 0; i < references; ++i) {
+            const double avg = g.bounded(0, 8000) / 100.0;
+            q.addBindValue(avg);
+            q.addBindValue(std::max(1, int((80.0 - avg) * 400.0) + g.bounded(-50, 50)));
+            q.exec();
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("bench");
+}
+
+double medianMs(int runs, const std::function<void()> &step)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Lets the chart lay itself out and paints the whole window, as the screen
+// would show it.
+void paint(ChartWindow *w)
+{
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w->grab();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    tk::setupApplication(app);
+
+    const int applicants = 100000, references = 10000;
+    QTemporaryDir dir;
+    fillBank(dir.filePath("Bank.db"), applicants, references);
+    tk::FormSlot<Form1> slot;
+    Form1 *main = slot.ensure(dir.path());
+    if (!main)
+        return 1;
+    main->showModeless();
+    ChartWindow *chart = openChartWindow(*main);
+    if (!chart)
+        return 1;
+    paint(chart);
+    std::printf("%d applicants, %d reference rows; markers drawn: %lld of %lld applicants\n", applicants,
+                references, qlonglong(chart->applicantSeries->count()), qlonglong(chart->data().applicants.size()));
+
+    std::printf("%-52s %10s\n", "step", "ms (median)");
+    std::printf("%-52s %10.1f\n", "pass alone (statistics, no window)", medianMs(5, [&] {
+        statisticsPass(main->lastApplicants(), main->lastReferences(), main->lastFactorText());
+    }));
+    std::printf("%-52s %10.1f\n", "chart rebuild and paint after a pass", medianMs(5, [&] {
+        chart->followPass();
+        paint(chart);
+    }));
+    std::printf("%-52s %10.1f\n", "\"Mohasebe\": pass, lists, chart, paint", medianMs(5, [&] {
+        main->Command1_Click();
+        paint(chart);
+    }));
+    chart->Check1->setChecked(true);
+    paint(chart);
+    std::printf("%-52s %10.1f\n", "  the same on the logarithmic axis", medianMs(5, [&] {
+        main->Command1_Click();
+        paint(chart);
+    }));
+    chart->Check1->setChecked(false);
+
+    // One keystroke: the required average and the plot's update, then the paint.
+    const QString targets[] = {"5000", "500", "50", "5", "1"};
+    int k = 0;
+    std::printf("%-52s %10.2f\n", "keystroke: required average and plot update", medianMs(9, [&] {
+        chart->Text1->setText(targets[k++ % 5]);
+    }));
+    std::printf("%-52s %10.2f\n", "keystroke with paint", medianMs(9, [&] {
+        chart->Text1->setText(targets[k++ % 5]);
+        paint(chart);
+    }));
+
+    // The search alone, on its slowest inputs: a target no average reaches,
+    // and a factor that makes every estimate but one overflow.
+    const RankEstimator estimator(main->lastReferences(), QStringLiteral("1.00"));
+    std::printf("%-52s %10.2f\n", "search: target reached at once (2147483647)",
+                medianMs(9, [&] { requiredAverage(estimator, 2147483647); }));
+    std::printf("%-52s %10.2f\n", "search: unreachable (every hundredth tried)",
+                medianMs(9, [&] { requiredAverage(estimator, std::numeric_limits<std::int32_t>::min()); }));
+    const RankEstimator overflowing(main->lastReferences(), QStringLiteral("1e40"));
+    std::printf("%-52s %10.2f\n", "search: factor 1e40 (every estimate but one fails)",
+                medianMs(9, [&] { requiredAverage(overflowing, std::numeric_limits<std::int32_t>::min()); }));
+
+    delete main;
+    return 0;
+}
