@@ -132,7 +132,11 @@ int main(int argc, char **argv)
     std::printf("%-52s %10.2f\n", "keystroke: required average and plot update", medianMs(9, [&] {
         chart->Text1->setText(targets[k++ % 5]);
     }));
-    std::printf("%-52s %10.2f\n", "keystroke with paint", medianMs(9, [&] {
+    std::printf("%-52s %10.2f\n", "keystroke and the repaint of what it changed", medianMs(9, [&] {
+        chart->Text1->setText(targets[k++ % 5]);
+        QApplication::processEvents();
+    }));
+    std::printf("%-52s %10.2f\n", "keystroke and a paint of the whole window", medianMs(9, [&] {
         chart->Text1->setText(targets[k++ % 5]);
         paint(chart);
     }));

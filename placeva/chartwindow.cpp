@@ -319,9 +319,11 @@ void ChartWindow::buildChart()
     m_noEstimateText->setBrush(QColor(160, 0, 0));
     m_noEstimateText->setZValue(100);
 
-    connect(m_chart, &QChart::plotAreaChanged, this, [this] {
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &plot) {
         if (m_placing)
             return;
+        if (Check1->isChecked() && plot.width() != m_lineWidth)
+            drawLine(); // as many bends as the new width needs
         thinMarkers();
         placeTexts();
     });
@@ -393,6 +395,7 @@ void ChartWindow::followPass()
     m_applicantPoints.resize(m_data.applicants.size());
     for (qsizetype i = 0; i < m_data.applicants.size(); ++i)
         m_applicantPoints[i] = QPointF(m_data.applicants[i].x, m_data.applicants[i].rank);
+    measureData();
 
     const QString t = title();
     m_chart->setTitle(t);
@@ -424,6 +427,7 @@ void ChartWindow::Check1_Click()
     for (QAbstractSeries *s : m_chart->series())
         static_cast<QXYSeries *>(s)->clear();
     replaceRankAxis();
+    measureData();
     layoutPlot();
 }
 
@@ -435,21 +439,19 @@ void ChartWindow::Command1_Click()
         saveImage(file);
 }
 
-void ChartWindow::layoutPlot()
+void ChartWindow::measureData()
 {
-    const bool logY = Check1->isChecked();
-    m_placing = true; // one thinning at the end, not one per axis change
-
     // Ranges over everything drawn as a point; ranks of 0 and below have no
     // place on a logarithmic axis.
-    double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
+    const bool logY = Check1->isChecked();
+    Extent e;
     const auto take = [&](QPointF p) {
-        xLo = std::min(xLo, p.x());
-        xHi = std::max(xHi, p.x());
+        e.xLo = std::min(e.xLo, p.x());
+        e.xHi = std::max(e.xHi, p.x());
         if (logY && p.y() < 1)
             return false;
-        yLo = std::min(yLo, p.y());
-        yHi = std::max(yHi, p.y());
+        e.yLo = std::min(e.yLo, p.y());
+        e.yHi = std::max(e.yHi, p.y());
         return true;
     };
     m_referencesLeftOut = 0;
@@ -458,43 +460,61 @@ void ChartWindow::layoutPlot()
     m_applicantsLeftOut = 0;
     for (const QPointF &p : std::as_const(m_applicantPoints))
         m_applicantsLeftOut += take(p) ? 0 : 1;
-    if (m_targetPoint)
-        take(*m_targetPoint);
-    if (xLo > xHi) {
-        xLo = 0;
-        xHi = 100;
-    }
-    if (yLo > yHi) {
-        yLo = 1;
-        yHi = bandBounds().last();
-    }
+    m_extent = e;
+    m_dataChanged = true;
+}
 
-    const auto [xFrom, xTo] = padded(xLo, xHi);
-    m_xTicks = niceTicks(xFrom, xTo, kMostTicks);
-    setCategoryTicks(static_cast<QCategoryAxis *>(m_xAxis), m_xTicks);
-    if (logY) {
-        m_yTicks = logTicks(yLo, yHi);
-        static_cast<QLogValueAxis *>(m_yAxis)->setRange(m_yTicks.min, m_yTicks.max);
-    } else {
-        const auto [yFrom, yTo] = padded(yLo, yHi);
-        m_yTicks = niceTicks(yFrom, yTo, kMostTicks, 1);
-        setCategoryTicks(static_cast<QCategoryAxis *>(m_yAxis), m_yTicks);
+void ChartWindow::layoutPlot()
+{
+    const bool logY = Check1->isChecked();
+    Extent e = m_extent;
+    if (m_targetPoint) {
+        e.xLo = std::min(e.xLo, m_targetPoint->x());
+        e.xHi = std::max(e.xHi, m_targetPoint->x());
+        if (!(logY && m_targetPoint->y() < 1)) {
+            e.yLo = std::min(e.yLo, m_targetPoint->y());
+            e.yHi = std::max(e.yHi, m_targetPoint->y());
+        }
     }
-
-    QVector<QPointF> line = estimateLine(*m_estimator, m_xTicks.min, m_xTicks.max);
-    if (logY) {
-        // Straight in ranks is curved on a log axis: points every few pixels.
-        const double width = std::max(100.0, m_chart->plotArea().width());
-        line = clampBelow(densify(line, (m_xTicks.max - m_xTicks.min) / width * 3), m_yTicks.min);
+    if (e.xLo > e.xHi) {
+        e.xLo = 0;
+        e.xHi = 100;
     }
-    estimateSeries->replace(line);
+    if (e.yLo > e.yHi) {
+        e.yLo = 1;
+        e.yHi = bandBounds().last();
+    }
+    const auto [xFrom, xTo] = padded(e.xLo, e.xHi);
+    const AxisTicks xTicks = niceTicks(xFrom, xTo, kMostTicks);
+    const auto [yFrom, yTo] = padded(e.yLo, e.yHi);
+    const AxisTicks yTicks = logY ? logTicks(e.yLo, e.yHi) : niceTicks(yFrom, yTo, kMostTicks, 1);
+    const auto same = [](const AxisTicks &a, const AxisTicks &b) {
+        return a.min == b.min && a.max == b.max && a.values == b.values;
+    };
 
-    for (qsizetype i = 0; i < bandBounds().size(); ++i) {
-        const double b = bandBounds()[i];
-        if (b > m_yTicks.min && b < m_yTicks.max)
-            m_bandLines[size_t(i)]->replace({QPointF(m_xTicks.min, b), QPointF(m_xTicks.max, b)});
+    // A keystroke in the target box mostly moves the target alone: the rest
+    // of the plot stays as it is unless the ranges change.
+    if (m_dataChanged || !same(xTicks, m_xTicks) || !same(yTicks, m_yTicks)) {
+        m_dataChanged = false;
+        m_placing = true; // one thinning at the end, not one per axis change
+        m_xTicks = xTicks;
+        m_yTicks = yTicks;
+        setCategoryTicks(static_cast<QCategoryAxis *>(m_xAxis), m_xTicks);
+        if (logY)
+            static_cast<QLogValueAxis *>(m_yAxis)->setRange(m_yTicks.min, m_yTicks.max);
         else
-            m_bandLines[size_t(i)]->clear();
+            setCategoryTicks(static_cast<QCategoryAxis *>(m_yAxis), m_yTicks);
+        drawLine();
+        for (qsizetype i = 0; i < bandBounds().size(); ++i) {
+            const double b = bandBounds()[i];
+            if (b > m_yTicks.min && b < m_yTicks.max)
+                m_bandLines[size_t(i)]->replace({QPointF(m_xTicks.min, b), QPointF(m_xTicks.max, b)});
+            else
+                m_bandLines[size_t(i)]->clear();
+        }
+        m_placing = false;
+        thinMarkers();
+        placeTexts();
     }
 
     if (m_targetPoint && !(logY && m_targetPoint->y() < 1))
@@ -505,11 +525,19 @@ void ChartWindow::layoutPlot()
         targetLineSeries->replace({QPointF(m_xTicks.min, m_target.target), QPointF(m_xTicks.max, m_target.target)});
     else
         targetLineSeries->clear();
-
-    m_placing = false;
-    thinMarkers();
-    placeTexts();
     updateDescription();
+}
+
+void ChartWindow::drawLine()
+{
+    QVector<QPointF> line = estimateLine(*m_estimator, m_xTicks.min, m_xTicks.max);
+    if (Check1->isChecked()) {
+        // Straight in ranks is curved on a log axis: points every few pixels.
+        m_lineWidth = m_chart->plotArea().width();
+        const double width = std::max(100.0, m_lineWidth);
+        line = clampBelow(densify(line, (m_xTicks.max - m_xTicks.min) / width * 3), m_yTicks.min);
+    }
+    estimateSeries->replace(line);
 }
 
 PlotMapping ChartWindow::mapping() const

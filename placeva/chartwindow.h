@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -92,7 +93,9 @@ public:
 private:
     void buildChart();
     void replaceRankAxis();
+    void measureData();      // the data's extent, after a pass or a change of axis
     void layoutPlot();       // ranges, axes, line, bands and target
+    void drawLine();
     void thinMarkers();      // one marker per plot pixel
     void placeTexts();       // band texts and the no-estimate message
     void updateDescription();
@@ -114,6 +117,13 @@ private:
     QChart *m_chart = nullptr;
     QAbstractAxis *m_xAxis = nullptr;
     QAbstractAxis *m_yAxis = nullptr;
+    struct Extent
+    {
+        double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
+    };
+    Extent m_extent;          // of the pass's points, without the target
+    bool m_dataChanged = true;
+    double m_lineWidth = 0;   // plot width the log axis' line was bent for
     AxisTicks m_xTicks, m_yTicks;
     std::array<QLineSeries *, 8> m_bandLines{};
     QVector<QGraphicsSimpleTextItem *> m_bandTexts;
