@@ -709,8 +709,12 @@ void ChartWindow::applicantClicked(QPointF value)
     const QVector<qsizetype> at = applicantsAt(value);
     if (at.isEmpty() || !m_main)
         return;
+    // Coming back to the main window re-reads and rebuilds its lists; that
+    // activation runs first, so the row selected now stays selected.
+    const int row = int(2 * at.first());
+    m_main->takeActivation();
     // The lists follow each other: selecting the name selects the row in all four.
-    m_main->List1->setListIndex(int(2 * at.first()));
+    m_main->List1->setListIndex(row);
 }
 
 bool ChartWindow::saveImage(const QString &file)

@@ -235,6 +235,10 @@ public:
     // then the opener's formActivate runs.
     void showModal(Form *opener);
     void centreOver(QWidget *other);
+    // Makes this the program's active window now, running formActivate if it
+    // was not, so that what the caller does next is not undone by the
+    // activation that follows when the user comes back to this window.
+    void takeActivation() { becameActive(); }
     // A menu bar above the client area: the controls keep their places
     // relative to the client area, and the window grows by the bar's height.
     QMenuBar *menuBar();

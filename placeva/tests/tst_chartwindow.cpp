@@ -278,6 +278,9 @@ void TestChartWindow::clickSelectsTheListRow()
     const QPoint at = markerPosition(w, QPointF(a.x, a.rank));
     QVERIFY(w->view()->viewport()->rect().contains(at));
     QTest::mouseClick(w->view()->viewport(), Qt::LeftButton, {}, at);
+    // The user then comes back to the main window: the selection stays.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(main, &activate);
     for (tk::ListBox *l : {main->List1, main->List2, main->List4, main->List5})
         QCOMPARE(l->listIndex(), 2 * applicant);
     QVERIFY(m_messages.isEmpty());
