@@ -893,4 +893,139 @@ MaybeError DataControl::refresh()
     return std::nullopt;
 }
 
+// ---------------------------------------------------------------------------
+// Bulk append
+
+namespace {
+
+// A connection of its own for one bulk write, removed when done.
+class OwnConnection
+{
+public:
+    OwnConnection() : m_name(connectionName()) {}
+    ~OwnConnection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    OwnConnection(const OwnConnection &) = delete;
+    OwnConnection &operator=(const OwnConnection &) = delete;
+
+    QSqlDatabase add() { return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name); }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+MaybeError appendRows(const QString &filePath, const QString &table, const QStringList &fields,
+                      const QList<QVariantList> &rows, const std::function<bool(qsizetype)> &keepGoing,
+                      bool *cancelled)
+{
+    if (cancelled)
+        *cancelled = false;
+    const QFileInfo info(filePath);
+    const QString path = info.absoluteFilePath();
+    if (!info.exists())
+        return makeError(StoreErrorKind::MissingFile,
+                         QStringLiteral("پرونده پايگاه داده «%1» پيدا نشد.").arg(shown(path)));
+    if (!info.isFile())
+        return makeError(StoreErrorKind::MissingFile,
+                         QStringLiteral("«%1» يک پرونده معمولي نيست.").arg(shown(path)));
+    if (fields.isEmpty())
+        return makeError(StoreErrorKind::Failed,
+                         QStringLiteral("براي نوشتن در جدول «%2» از پرونده «%1» ستوني نام برده نشده است.")
+                             .arg(shown(path), table));
+    for (const QVariantList &row : rows) {
+        if (row.size() != fields.size())
+            return makeError(StoreErrorKind::Failed,
+                             QStringLiteral("شمار مقدارهاي يک رديف با شمار ستونهاي جدول «%2» از پرونده «%1» "
+                                            "نمي خواند.")
+                                 .arg(shown(path), table));
+    }
+
+    OwnConnection connection;
+    {
+        QSqlDatabase db = connection.add();
+        if (!db.isValid())
+            return makeError(StoreErrorKind::Failed,
+                             QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+        // mode=rw: never create the file, even if it vanished after the check.
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(DataControl::DefaultBusyTimeoutMs));
+        if (!db.open())
+            return sqlError(db.lastError(), path, table, true);
+    }
+    const QSqlDatabase db = connection.db();
+
+    // The table and every named column must be there; the names as the table
+    // spells them.
+    QStringList tableColumns;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
+            return sqlError(q.lastError(), path, table, false);
+        while (q.next())
+            tableColumns.append(q.value(1).toString());
+        if (q.lastError().isValid())
+            return sqlError(q.lastError(), path, table, false);
+    }
+    if (tableColumns.isEmpty())
+        return makeError(StoreErrorKind::MissingTable,
+                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), table));
+    QStringList names;
+    for (const QString &field : fields) {
+        const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(), [&](const QString &c) {
+            return c.compare(field, Qt::CaseInsensitive) == 0;
+        });
+        if (found == tableColumns.cend())
+            return missingColumnError(path, table, field);
+        names.append(quoted(*found));
+    }
+
+    WriteTransaction transaction(db);
+    QSqlError error;
+    if (!transaction.begin(&error))
+        return sqlError(error, path, table, true);
+    QSqlQuery insert(db);
+    const QStringList marks(names.size(), QStringLiteral("?"));
+    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(quoted(table), names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")))))
+        return sqlError(insert.lastError(), path, table, true);
+    const int n = int(names.size());
+    constexpr qsizetype kAskEvery = 500;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (keepGoing && r % kAskEvery == 0 && !keepGoing(r)) {
+            if (cancelled)
+                *cancelled = true;
+            return makeError(StoreErrorKind::Failed,
+                             QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
+                                 .arg(shown(path), table));
+        }
+        const QVariantList &row = rows.at(r);
+        for (int i = 0; i < n; ++i)
+            insert.bindValue(i, row.at(i));
+        if (!insert.exec())
+            return sqlError(insert.lastError(), path, table, true);
+    }
+    insert.finish();
+    if (keepGoing && !keepGoing(rows.size())) {
+        if (cancelled)
+            *cancelled = true;
+        return makeError(StoreErrorKind::Failed,
+                         QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
+                             .arg(shown(path), table));
+    }
+    if (!transaction.commit(&error))
+        return sqlError(error, path, table, true);
+    return std::nullopt;
+}
+
 } // namespace placeva

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -207,5 +208,16 @@ private:
     int m_busyTimeout = DefaultBusyTimeoutMs;
     Recordset m_recordset;
 };
+
+// Appends rows to a table of the file at `filePath` in one transaction: all of
+// them, or on any failure none (the file is then as it was). `fields` name the
+// columns written, in the order of each row's values; other columns get their
+// defaults. The file is never created. `keepGoing`, when given, is asked every
+// few hundred rows with the number written so far; false rolls everything
+// back and returns an error with *cancelled set (when given).
+MaybeError appendRows(const QString &filePath, const QString &table, const QStringList &fields,
+                      const QList<QVariantList> &rows,
+                      const std::function<bool(qsizetype written)> &keepGoing = {},
+                      bool *cancelled = nullptr);
 
 } // namespace placeva

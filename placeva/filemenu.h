@@ -1,0 +1,42 @@
+#pragma once
+// The main window's "file" menu: importing applicants and reference results
+// from spreadsheet files, exporting both tables and the computed results, and
+// printing or saving the report.
+
+#include "csvimport.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace placeva {
+
+class Form1;
+
+// Adds the menu to the main window's menu bar (after whatever is there).
+void installFileMenu(Form1 &main);
+
+// What the items do once a file is chosen. Each tells the user how it went;
+// true when it was done. A successful import re-reads and recomputes.
+bool importCsv(Form1 &main, ImportTable table, const QString &path);
+bool exportTableToCsv(Form1 &main, ImportTable table, const QString &path);
+bool exportResultsToCsv(Form1 &main, const QString &path);
+bool saveReportToPdf(Form1 &main, const QString &path);
+
+// The file dialogs and the import preview, replaceable so that a test can
+// drive the menu without a dialog. Each setter returns the previous one; an
+// empty function restores the dialog.
+struct FileChoice
+{
+    bool forSaving = false;
+    QString title;
+    QString suggestedName; // for saving
+};
+using FileChooser = std::function<QString(QWidget *parent, const FileChoice &choice)>;
+FileChooser setFileChooser(FileChooser chooser);
+using ImportConfirmer = std::function<bool(QWidget *parent, const ImportPlan &plan, const QString &path)>;
+ImportConfirmer setImportConfirmer(ImportConfirmer confirmer);
+
+} // namespace placeva

@@ -1,0 +1,54 @@
+#pragma once
+// The counsellors' report: title, date in the Persian calendar, change factor,
+// the nine summary figures and a table of every applicant, laid out right to
+// left on as many pages as it needs, the table's header on every page and a
+// page number at the foot. Printed through a print preview or saved as PDF.
+
+#include <QDate>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QPagedPaintDevice;
+class QTextDocument;
+class QWidget;
+
+namespace placeva {
+
+class Form1;
+
+struct ReportData
+{
+    QString title;
+    QString date;
+    QString factorCaption;
+    QString factorText;
+    QList<QPair<QString, QString>> figures; // caption, value
+    QStringList headers;                    // name, average, rank, band
+    QList<QStringList> rows;                // one per applicant, as the headers
+};
+
+// yyyy/MM/dd in the Solar Hijri calendar.
+QString persianDate(QDate date);
+
+// What the main window shows after its last statistics pass.
+ReportData reportDataFor(const Form1 &main, QDate today = QDate::currentDate());
+
+// The report as a document laid out for pages of `device` (fonts in points
+// follow its resolution); the foot of each page is left for its number.
+std::unique_ptr<QTextDocument> reportDocument(const ReportData &data, QPagedPaintDevice *device);
+
+// Paints every page on the device; returns how many (0 if it could not paint).
+int paintReport(const ReportData &data, QPagedPaintDevice *device);
+
+// Writes the report as a PDF file, whole or not at all. Returns the message
+// for the user, empty on success; *pages tells how many pages were written.
+QString saveReportPdf(const ReportData &data, const QString &path, int *pages = nullptr);
+
+// The print preview, from which the user prints.
+void previewAndPrintReport(const ReportData &data, QWidget *parent);
+
+} // namespace placeva

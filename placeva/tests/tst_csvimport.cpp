@@ -1,0 +1,769 @@
+#include "csvexport.h"
+#include "csvimport.h"
+#include "csvpreview.h"
+#include "filemenu.h"
+#include "form1.h"
+
+#include <QtTest>
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace placeva;
+
+Q_DECLARE_METATYPE(placeva::ImportTable)
+Q_DECLARE_METATYPE(placeva::TextEncoding)
+
+namespace {
+
+const char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
+                                 "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL";
+const char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
+                                 "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
+
+QString dataFile(const char *name)
+{
+    return QStringLiteral(CSV_TEST_DATA "/") + QLatin1String(name);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray fileHash(const QString &path)
+{
+    return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256);
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A connection of the test's own: sets files up, reads what reached the
+// disk, and plays another program holding the file.
+class RawDb
+{
+public:
+    explicit RawDb(const QString &path) : m_name(QStringLiteral("raw-%1").arg(++s_count))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~RawDb()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool exec(const QString &sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        const bool ok = q.exec(sql);
+        if (!ok)
+            qWarning() << sql << q.lastError().text();
+        return ok;
+    }
+    // Every row as "value:type" cells joined by "|", rows by "\n".
+    QString dump(const QString &table)
+    {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        QStringList rows;
+        if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table)))
+            return q.lastError().text();
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                cells << (v.isNull() ? QStringLiteral("NULL") : v.toString() + QLatin1Char(':') + v.typeName());
+            }
+            rows << cells.join(QLatin1Char('|'));
+        }
+        return rows.join(QLatin1Char('\n'));
+    }
+    int count(const QString &table)
+    {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table)) || !q.next())
+            return -1;
+        return q.value(0).toInt();
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+};
+
+void makeBank(const QString &path, const QStringList &more = {})
+{
+    RawDb db(path);
+    QVERIFY(db.exec(QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns)));
+    QVERIFY(db.exec(QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)));
+    for (const QString &s : more)
+        QVERIFY(db.exec(s));
+}
+
+// The file size limit of the process, so that writing past it fails as on a
+// full disk; the old limit comes back when it goes.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed process
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    bool m_ok = false;
+};
+
+QString plannedRow(const ImportPlan &plan, int row)
+{
+    QStringList cells;
+    for (int i = 0; i < plan.fields.size(); ++i) {
+        const QVariant &v = plan.rows.at(row).at(i);
+        cells << plan.fields.at(i) + QLatin1Char('=') + (v.isNull() ? QStringLiteral("NULL") : v.toString());
+    }
+    return cells.join(QLatin1Char(' '));
+}
+
+QStringList lines(const QList<int> &numbers)
+{
+    QStringList out;
+    for (int n : numbers)
+        out << QString::number(n);
+    return out;
+}
+
+} // namespace
+
+class TestCsvImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void headers_data();
+    void headers();
+    void files_data();
+    void files();
+    void refusalsNameLineColumnAndReason();
+    void storedAsTheWindowsStore_data();
+    void storedAsTheWindowsStore();
+    void allOrNothing_data();
+    void allOrNothing();
+    void roundTrip_data();
+    void roundTrip();
+    void resultsExport();
+    void exportFailures_data();
+    void exportFailures();
+    void menuItems();
+    void importFromTheMenu_data();
+    void importFromTheMenu();
+    void previewShowsThePlan();
+    void previewConfirmsAndCancels_data();
+    void previewConfirmsAndCancels();
+
+private:
+    Form1 *openMain();
+    QString bank() const { return m_dir->filePath(QStringLiteral("Bank.db")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    tk::FormSlot<Form1> m_main;
+    QStringList m_messages;
+};
+
+void TestCsvImport::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    makeBank(bank());
+    m_messages.clear();
+    tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
+        m_messages << r.text;
+        return tk::MsgBox::AnswerOk;
+    });
+    tk::setEndHook([] {});
+}
+
+void TestCsvImport::cleanup()
+{
+    delete m_main.get();
+    setFileChooser({});
+    setImportConfirmer({});
+    QFile::setPermissions(bank(), QFile::ReadOwner | QFile::WriteOwner);
+    m_dir.reset();
+}
+
+Form1 *TestCsvImport::openMain()
+{
+    Form1 *f = m_main.ensure(m_dir->path());
+    if (f)
+        f->showModeless();
+    return f;
+}
+
+void TestCsvImport::headers_data()
+{
+    QTest::addColumn<ImportTable>("table");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("field");
+    const auto A = ImportTable::Applicants;
+    const auto R = ImportTable::References;
+    QTest::newRow("field name") << A << "Dini" << "Dini";
+    QTest::newRow("field name in other case") << A << " SAKHTEMAN " << "sakhteman";
+    QTest::newRow("caption") << A << "Andishe Eslami :" << "Dini";
+    QTest::newRow("caption without colon") << A << "Zakhire va Bazyabi" << "zakhire";
+    QTest::newRow("caption, colon without blank") << A << "Name:" << "Name";
+    QTest::newRow("average caption") << A << "Miyangin :" << "Avg";
+    QTest::newRow("reference caption for a shared field") << A << QString::fromUtf16(u"معارف اسلامي:") << "Dini";
+    QTest::newRow("reference caption") << R << QString::fromUtf16(u"رتبه داوطلب:") << "Rotbeh";
+    QTest::newRow("reference caption, Farsi yeh")
+        << R << QString::fromUtf16(u"\u0631\u06cc\u0627\u0636\u06cc \u0648 \u0622\u0645\u0627\u0631:") << "Riazi";
+    QTest::newRow("reference caption, non-joiner")
+        << R << QString::fromUtf16(u"\u0628\u0631\u0646\u0627\u0645\u0647\u200c\u0633\u0627\u0632\u064a :") << "barname";
+    QTest::newRow("rank is no applicant field") << A << "Rotbeh" << "";
+    QTest::newRow("name is no reference field") << R << "Name" << "";
+    QTest::newRow("system is no reference field") << R << "System Amel :" << "";
+    QTest::newRow("unknown") << A << "Comment" << "";
+    QTest::newRow("empty") << A << "" << "";
+}
+
+void TestCsvImport::headers()
+{
+    QFETCH(ImportTable, table);
+    QFETCH(QString, header);
+    QFETCH(QString, field);
+    QCOMPARE(fieldForHeader(table, header), field);
+}
+
+void TestCsvImport::files_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<ImportTable>("table");
+    QTest::addColumn<QString>("error"); // a part of the message; empty when there is a plan
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<int>("accepted");
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<int>("blank");
+    QTest::addColumn<QStringList>("unknown");
+    QTest::addColumn<QStringList>("absent");
+    QTest::addColumn<QStringList>("avgDiffers");
+    QTest::addColumn<QString>("firstRow");
+
+    const auto A = ImportTable::Applicants;
+    const auto R = ImportTable::References;
+    const QStringList none;
+    const QStringList tenAbsent{"Zaban", "ZabanT", "Madar", "barname", "system", "zakhire", "sakhteman"};
+
+    QTest::newRow("UTF-8 BOM, comma, CRLF, field names")
+        << dataFile("applicants-bom-comma.csv") << A << "" << TextEncoding::Utf8WithBom << "," << 3 << 0 << 0 << none
+        << none << none
+        << QString::fromUtf16(u"Name=علي رضايي Dini=50 Adabiat=40 Zaban=30 "
+                              u"Riazi=20 ZabanT=10 Madar=33.3 barname=-5 system=12 zakhire=45 sakhteman=60 "
+                              u"Avg=23.9777777777778");
+    QTest::newRow("UTF-8, semicolon, LF, captions, Persian digits")
+        << dataFile("applicants-semicolon-captions.csv") << A << "" << TextEncoding::Utf8 << ";" << 2 << 0 << 0
+        << none << none << none
+        << QString::fromUtf16(u"Name=پرويز Dini=50 Adabiat=40 Zaban=30 Riazi=20 ZabanT=10 "
+                              u"Madar=33.3 barname=-5 system=12 zakhire=45 sakhteman=60 Avg=23.9777777777778");
+    QTest::newRow("Windows-1256, tab")
+        << dataFile("applicants-1256-tab.csv") << A << "" << TextEncoding::Windows1256 << "\t" << 2 << 0 << 0 << none
+        << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "zakhire", "sakhteman"} << none
+        << QString::fromUtf16(u"Name=پژمان چگيني Dini=50 Riazi=20 "
+                              u"system=100 Avg=15.3703703703704");
+    QTest::newRow("quotes, CR line ends")
+        << dataFile("applicants-quoted.csv") << A << "" << TextEncoding::Utf8 << "," << 4 << 0 << 0 << none
+        << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "system", "zakhire", "sakhteman"} << none
+        << QStringLiteral("Name=Rezaei, Ali Dini=10 Riazi=20 Avg=3.88888888888889");
+    QTest::newRow("refused rows, blank lines, a differing average")
+        << dataFile("applicants-refused.csv") << A << "" << TextEncoding::Utf8 << "," << 4 << 4 << 2
+        << QStringList{"Comment"} << tenAbsent << QStringList{"8"}
+        << QStringLiteral("Name=ok1 Dini=10 Adabiat=10 Riazi=10 Avg=2.77777777777778");
+    QTest::newRow("reference captions typed on a Persian keyboard")
+        << dataFile("references-captions.csv") << R << "" << TextEncoding::Utf8WithBom << "," << 2 << 0 << 0 << none
+        << none << none
+        << QStringLiteral("Dini=100 Adabiat=100 Zaban=100 Riazi=100 ZabanT=100 Madar=100 barname=100 takh=100 Avg=100 "
+                          "Rotbeh=1");
+    QTest::newRow("reference ranks")
+        << dataFile("references-ranks.csv") << R << "" << TextEncoding::Utf8 << "," << 3 << 4 << 0 << none
+        << QStringList{"Dini", "Adabiat", "Zaban", "Riazi", "ZabanT", "Madar", "barname"} << none
+        << QStringLiteral("takh=100 Avg=27.7777777777778 Rotbeh=-3");
+
+    const auto wrong = [&](const char *name, const char *file, ImportTable table, const QString &error) {
+        QTest::newRow(name) << dataFile(file) << table << error << TextEncoding::Utf8 << "," << 0 << 0 << 0 << none
+                            << none << none << QString();
+    };
+    wrong("empty file", "empty.csv", A, QString::fromUtf16(u"خالي"));
+    wrong("only blank lines", "blank.csv", A, QString::fromUtf16(u"خالي"));
+    wrong("a spreadsheet's own format", "not-text.csv", A, QStringLiteral("CSV"));
+    wrong("control characters", "control-chars.csv", A, QStringLiteral("CSV"));
+    wrong("UTF-16", "utf16.csv", A, QStringLiteral("UTF-16"));
+    wrong("no known column", "no-known-column.csv", A, QStringLiteral("Davtalab"));
+    wrong("applicants as references", "applicants-1256-tab.csv", R, QStringLiteral("Rotbeh"));
+    wrong("references without ranks", "references-no-rank.csv", R, QStringLiteral("Rotbeh"));
+    wrong("quote never closed", "unclosed-quote.csv", A, QStringLiteral(" 3 "));
+    wrong("one field named twice", "duplicate-column.csv", A, QStringLiteral("Andishe Eslami :"));
+    wrong("no such file", "not-there.csv", A, QStringLiteral("not-there.csv"));
+}
+
+void TestCsvImport::files()
+{
+    QFETCH(QString, file);
+    QFETCH(ImportTable, table);
+    QFETCH(QString, error);
+    const ImportReading reading = readImportFile(file, table);
+    QVERIFY(!reading.cancelled);
+    if (!error.isEmpty()) {
+        QVERIFY(!reading.plan);
+        QVERIFY2(reading.error.contains(error), qPrintable(reading.error));
+        return;
+    }
+    QVERIFY2(reading.plan, qPrintable(reading.error));
+    const ImportPlan &plan = *reading.plan;
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QString, separator);
+    QFETCH(int, accepted);
+    QFETCH(int, refused);
+    QFETCH(int, blank);
+    QFETCH(QStringList, unknown);
+    QFETCH(QStringList, absent);
+    QFETCH(QStringList, avgDiffers);
+    QFETCH(QString, firstRow);
+    QCOMPARE(plan.encoding, encoding);
+    QCOMPARE(QString(plan.separator), separator);
+    QCOMPARE(plan.rows.size(), accepted);
+    QCOMPARE(plan.refusedRows, refused);
+    QCOMPARE(plan.blankRows, blank);
+    QCOMPARE(plan.unknownHeaders(), unknown);
+    QCOMPARE(plan.absentFields, absent);
+    QCOMPARE(lines(plan.avgDiffersOnLines), avgDiffers);
+    QCOMPARE(plannedRow(plan, 0), firstRow);
+}
+
+void TestCsvImport::refusalsNameLineColumnAndReason()
+{
+    const ImportReading a = readImportFile(dataFile("applicants-refused.csv"), ImportTable::Applicants);
+    QVERIFY(a.plan);
+    QStringList got;
+    for (const ImportRefusal &r : a.plan->refusals)
+        got << QStringLiteral("%1 %2").arg(r.line).arg(r.column);
+    QCOMPARE(got, (QStringList{"3 Dini", "5 Dini", "6 ", "9 Avg"}));
+    QVERIFY(a.plan->refusals.at(0).reason.contains(QStringLiteral("abc")));
+    QVERIFY(a.plan->refusals.at(1).reason.contains(QStringLiteral("12abc")));
+    QVERIFY(a.plan->refusals.at(2).reason.contains(QStringLiteral(" 7 ")));
+    QVERIFY(a.plan->refusals.at(3).reason.contains(QString::fromUtf16(u"سرريز")));
+    QStringList accepted;
+    for (int i = 0; i < a.plan->rows.size(); ++i)
+        accepted << a.plan->rows.at(i).at(0).toString();
+    QCOMPARE(accepted, (QStringList{"ok1", "differs", "short", "persian"}));
+
+    const ImportReading r = readImportFile(dataFile("references-ranks.csv"), ImportTable::References);
+    QVERIFY(r.plan);
+    got.clear();
+    for (const ImportRefusal &x : r.plan->refusals)
+        got << QStringLiteral("%1 %2").arg(x.line).arg(x.column);
+    QCOMPARE(got, (QStringList{"2 Rotbeh", "3 Rotbeh", "4 Rotbeh", "7 Rotbeh"}));
+    // The reference window's own words for a rank that reads as 0.
+    QCOMPARE(r.plan->refusals.at(0).reason, QString::fromUtf16(u"رتبه داوطلب وارد نشده است"));
+    QCOMPARE(r.plan->refusals.at(2).reason, QString::fromUtf16(u"رتبه داوطلب وارد نشده است"));
+    QVERIFY(r.plan->refusals.at(3).reason.contains(QStringLiteral("12abc")));
+    QStringList ranks;
+    for (const QVariantList &row : r.plan->rows)
+        ranks << row.last().toString();
+    QCOMPARE(ranks, (QStringList{"-3", "0.5", "123"}));
+}
+
+// What reaches the file: numbers as numbers, empty cells and absent columns
+// as NULL, the average always computed.
+void TestCsvImport::storedAsTheWindowsStore_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<ImportTable>("table");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("quotes")
+        << dataFile("applicants-quoted.csv") << ImportTable::Applicants
+        << QStringLiteral("Rezaei, Ali:QString|10:double|NULL|NULL|20:double|NULL|NULL|NULL|NULL|NULL|NULL|"
+                          "3.88888888888889:double\n"
+                          "He said \"hi\":QString|1:double|NULL|NULL|2:double|NULL|NULL|NULL|NULL|NULL|NULL|"
+                          "0.388888888888889:double\n"
+                          "two\nlines:QString|3:double|NULL|NULL|4:double|NULL|NULL|NULL|NULL|NULL|NULL|"
+                          "0.833333333333333:double\n"
+                          "=1+1:QString|5:double|NULL|NULL|6:double|NULL|NULL|NULL|NULL|NULL|NULL|"
+                          "1.27777777777778:double");
+    QTest::newRow("ranks")
+        << dataFile("references-ranks.csv") << ImportTable::References
+        << QStringLiteral("NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|-3:qlonglong\n"
+                          "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|0.5:double\n"
+                          "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|123:qlonglong");
+}
+
+void TestCsvImport::storedAsTheWindowsStore()
+{
+    QFETCH(QString, file);
+    QFETCH(ImportTable, table);
+    QFETCH(QString, rows);
+    const ImportReading reading = readImportFile(file, table);
+    QVERIFY(reading.plan);
+    QVERIFY(!storeImport(m_dir->path(), *reading.plan));
+    RawDb db(bank());
+    QCOMPARE(db.dump(importTableName(table)), rows);
+}
+
+void TestCsvImport::allOrNothing_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<StoreErrorKind>("kind");
+    QTest::newRow("trigger refuses row 700") << "trigger" << StoreErrorKind::Failed;
+    QTest::newRow("another program holds the lock") << "lock" << StoreErrorKind::Locked;
+    QTest::newRow("cancelled at row 500") << "cancel" << StoreErrorKind::Failed;
+    QTest::newRow("disk full") << "full" << StoreErrorKind::Failed;
+    QTest::newRow("database vanished") << "vanished" << StoreErrorKind::MissingFile;
+    QTest::newRow("read-only database") << "read-only" << StoreErrorKind::ReadOnly;
+}
+
+void TestCsvImport::allOrNothing()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(StoreErrorKind, kind);
+    {
+        RawDb db(bank());
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('before 1', 10), ('before 2', 20)")));
+    }
+    QString csv = QStringLiteral("Name,Dini,Riazi\n");
+    for (int i = 1; i <= 2000; ++i)
+        csv += QStringLiteral("row %1,%2,%3\n").arg(i).arg(i % 100).arg((i * 7) % 100);
+    const ImportReading reading = planImport(csv.toUtf8(), ImportTable::Applicants, QStringLiteral("rows.csv"));
+    QVERIFY(reading.plan);
+    QCOMPARE(reading.plan->rows.size(), 2000);
+
+    std::unique_ptr<RawDb> other;
+    if (obstacle == QLatin1String("trigger")) {
+        RawDb(bank()).exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON Davtalab WHEN NEW.Name = 'row 700' "
+                                          "BEGIN SELECT RAISE(ABORT, 'refused by trigger'); END"));
+    } else if (obstacle == QLatin1String("lock")) {
+        other = std::make_unique<RawDb>(bank());
+        QVERIFY(other->exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    } else if (obstacle == QLatin1String("vanished")) {
+        QVERIFY(QFile::remove(bank()));
+    } else if (obstacle == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(bank(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if (QFileInfo(bank()).isWritable())
+            QSKIP("permissions do not bind this user (root)");
+    }
+    const QByteArray hash = fileHash(bank());
+
+    bool cancelled = false;
+    MaybeError error;
+    const auto keepGoing = [&](qsizetype written) { return obstacle != QLatin1String("cancel") || written < 500; };
+    if (obstacle == QLatin1String("full")) {
+        FileSizeLimit limit(rlim_t(QFileInfo(bank()).size()));
+        QVERIFY(limit.ok());
+        error = storeImport(m_dir->path(), *reading.plan, keepGoing, &cancelled);
+    } else {
+        error = storeImport(m_dir->path(), *reading.plan, keepGoing, &cancelled);
+    }
+    QVERIFY(error);
+    QCOMPARE(error->kind, kind);
+    QCOMPARE(cancelled, obstacle == QLatin1String("cancel"));
+    QVERIFY2(error->message.contains(QDir::toNativeSeparators(bank())), qPrintable(error->message));
+    other.reset();
+
+    if (obstacle == QLatin1String("vanished")) {
+        QVERIFY(!QFile::exists(bank())); // never created
+        return;
+    }
+    QCOMPARE(fileHash(bank()), hash);
+    RawDb db(bank());
+    QCOMPARE(db.dump(QStringLiteral("Davtalab")),
+             QStringLiteral("before 1:QString|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|10:double\n"
+                            "before 2:QString|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|20:double"));
+}
+
+// A table written out and read into an empty database comes back the same,
+// row by row, in the same order.
+void TestCsvImport::roundTrip_data()
+{
+    QTest::addColumn<ImportTable>("table");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("applicants") << ImportTable::Applicants
+                                << QStringList{dataFile("applicants-bom-comma.csv"), dataFile("applicants-quoted.csv"),
+                                               dataFile("applicants-1256-tab.csv"),
+                                               dataFile("applicants-semicolon-captions.csv"),
+                                               dataFile("applicants-refused.csv"), QStringLiteral("names")};
+    QTest::newRow("reference results") << ImportTable::References
+                                       << QStringList{dataFile("references-captions.csv"),
+                                                      dataFile("references-ranks.csv")};
+}
+
+void TestCsvImport::roundTrip()
+{
+    QFETCH(ImportTable, table);
+    QFETCH(QStringList, files);
+    for (const QString &file : files) {
+        ImportReading reading;
+        if (file == QLatin1String("names")) {
+            // Names a spreadsheet would take for formulas, and other awkward ones.
+            QString csv = QStringLiteral("Name,Dini,zakhire\n");
+            for (const char *name : {"=1+1", "'x", "'=x", "-Ali", "+98", "@me", "-5", "a \"b\", c", " blank ",
+                                     "tab\tin", ""})
+                csv += QLatin1Char('"') + QString::fromUtf8(name).replace(QLatin1Char('"'), QLatin1String("\"\""))
+                       + QStringLiteral("\",1e-7,123456789012345\n");
+            reading = planImport(csv.toUtf8(), table, file);
+        } else {
+            reading = readImportFile(file, table);
+        }
+        QVERIFY2(reading.plan, qPrintable(file + reading.error));
+        QVERIFY(!storeImport(m_dir->path(), *reading.plan));
+    }
+    const QString name = importTableName(table);
+    const QString original = RawDb(bank()).dump(name);
+    QVERIFY(original.count(QLatin1Char('\n')) >= 4);
+
+    const CsvExport exported = exportTableCsv(m_dir->path(), table);
+    QVERIFY(!exported.error);
+    QVERIFY(exported.bytes.startsWith("\xef\xbb\xbf"));
+    const QString path = m_dir->filePath(QStringLiteral("out.csv"));
+    QVERIFY(writeFileWhole(path, exported.bytes).isEmpty());
+
+    QTemporaryDir second;
+    makeBank(second.filePath(QStringLiteral("Bank.db")));
+    const ImportReading back = readImportFile(path, table);
+    QVERIFY(back.plan);
+    QCOMPARE(back.plan->refusedRows, 0);
+    QVERIFY(back.plan->avgDiffersOnLines.isEmpty());
+    QCOMPARE(back.plan->rows.size(), exported.rows);
+    QVERIFY(!storeImport(second.path(), *back.plan));
+    QCOMPARE(RawDb(second.filePath(QStringLiteral("Bank.db"))).dump(name), original);
+}
+
+void TestCsvImport::resultsExport()
+{
+    {
+        RawDb db(bank());
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)")));
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 45), ('C', NULL)")));
+    }
+    Form1 *main = openMain();
+    QVERIFY(main);
+    main->Text1->setText(QStringLiteral("1.10"));
+    main->Command1_Click();
+    const QString path = m_dir->filePath(QStringLiteral("results.csv"));
+    QVERIFY(exportResultsToCsv(*main, path));
+    const DecodedText text = decodeText(fileBytes(path));
+    QCOMPARE(text.encoding, TextEncoding::Utf8WithBom);
+    const QStringList got = text.text.split(QStringLiteral("\r\n"));
+    QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
+    QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
+    QCOMPARE(got.value(2), QStringLiteral("'=A,35,160,") + main->lastPass().list5.at(0));
+    QCOMPARE(got.value(3), QStringLiteral("B,45,-280,") + main->lastPass().list5.at(2));
+    QCOMPARE(got.value(4), QStringLiteral("C,,,") + main->lastPass().list5.at(4));
+    QCOMPARE(got.size(), 6); // and the final line end
+    QCOMPARE(m_messages.size(), 1);
+}
+
+void TestCsvImport::exportFailures_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("folder that is not there") << "missing";
+    QTest::newRow("a folder's name") << "folder";
+    QTest::newRow("disk full") << "full";
+}
+
+void TestCsvImport::exportFailures()
+{
+    QFETCH(QString, where);
+    {
+        RawDb db(bank());
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Dini, Avg) VALUES ('n%1', %1, %1)").arg(i)));
+    }
+    Form1 *main = openMain();
+    QVERIFY(main);
+    QString path = m_dir->filePath(QStringLiteral("old.csv"));
+    QVERIFY(writeBytes(path, "what was there\n"));
+    bool ok = true;
+    if (where == QLatin1String("missing")) {
+        path = m_dir->filePath(QStringLiteral("no/such/folder/out.csv"));
+        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        QVERIFY(!QFile::exists(path));
+    } else if (where == QLatin1String("folder")) {
+        path = m_dir->path();
+        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+    } else {
+        FileSizeLimit limit(100);
+        QVERIFY(limit.ok());
+        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+    }
+    QVERIFY(!ok);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.at(0).contains(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())),
+             qPrintable(m_messages.at(0)));
+    QCOMPARE(fileBytes(m_dir->filePath(QStringLiteral("old.csv"))), QByteArray("what was there\n"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // Bank.db, old.csv: no leftovers
+}
+
+void TestCsvImport::menuItems()
+{
+    Form1 *main = openMain();
+    QVERIFY(main);
+    QMenu *menu = main->findChild<QMenu *>(QStringLiteral("fileMenu"));
+    QVERIFY(menu);
+    QCOMPARE(main->menuBar()->actions().value(0), menu->menuAction());
+    QCOMPARE(menu->title(), QString::fromUtf16(u"فايل"));
+    QStringList captions, keys;
+    for (QAction *a : menu->actions()) {
+        captions << a->text();
+        keys << a->shortcut().toString(QKeySequence::PortableText);
+    }
+    QCOMPARE(captions, (QStringList{
+                 QString::fromUtf16(u"ورود داوطلبان از CSV..."),
+                 QString::fromUtf16(u"ورود نتايج مرجع از CSV..."),
+                 QString::fromUtf16(u"خروجي داوطلبان به CSV..."),
+                 QString::fromUtf16(u"خروجي نتايج مرجع به CSV..."),
+                 QString::fromUtf16(u"خروجي نتيجه محاسبه به CSV..."),
+                 QString::fromUtf16(u"چاپ گزارش..."),
+                 QString::fromUtf16(u"ذخيره گزارش به PDF...")}));
+    QCOMPARE(keys, (QStringList{"Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", ""}));
+}
+
+// The items, with the file dialogs and the preview replaced.
+void TestCsvImport::importFromTheMenu_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<int>("previews");
+    QTest::addColumn<int>("applicants");
+    QTest::addColumn<int>("references");
+    QTest::newRow("applicants, confirmed") << "importApplicants" << dataFile("applicants-bom-comma.csv") << true << 1
+                                           << 3 << 0;
+    QTest::newRow("applicants, cancelled") << "importApplicants" << dataFile("applicants-bom-comma.csv") << false << 1
+                                           << 0 << 0;
+    QTest::newRow("references, confirmed") << "importReferences" << dataFile("references-ranks.csv") << true << 1 << 0
+                                           << 3;
+    QTest::newRow("not a text file") << "importApplicants" << dataFile("not-text.csv") << true << 0 << 0 << 0;
+    QTest::newRow("file dialog closed") << "importApplicants" << QString() << true << 0 << 0 << 0;
+}
+
+void TestCsvImport::importFromTheMenu()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, file);
+    QFETCH(bool, confirm);
+    QFETCH(int, previews);
+    QFETCH(int, applicants);
+    QFETCH(int, references);
+    Form1 *main = openMain();
+    QVERIFY(main);
+    int chosen = 0, shown = 0;
+    setFileChooser([&](QWidget *, const FileChoice &choice) {
+        ++chosen;
+        return choice.forSaving ? QString() : file;
+    });
+    setImportConfirmer([&](QWidget *, const ImportPlan &plan, const QString &path) {
+        ++shown;
+        return confirm && path == file && !plan.rows.isEmpty();
+    });
+    QAction *a = main->findChild<QAction *>(action);
+    QVERIFY(a);
+    a->trigger();
+    QCOMPARE(chosen, 1);
+    QCOMPARE(shown, previews);
+    RawDb db(bank());
+    QCOMPARE(db.count(QStringLiteral("Davtalab")), applicants);
+    QCOMPARE(db.count(QStringLiteral("Formol")), references);
+    // The window re-read and recomputed after storing.
+    QCOMPARE(main->lastApplicants().size(), applicants);
+    QCOMPARE(main->lastReferences().size(), references);
+    QCOMPARE(main->List1->count(), 2 * applicants);
+    const bool stored = applicants + references > 0;
+    const bool told = stored || previews == 0;
+    QCOMPARE(m_messages.size(), told && !file.isEmpty() ? 1 : 0);
+}
+
+void TestCsvImport::previewShowsThePlan()
+{
+    const ImportReading reading = readImportFile(dataFile("applicants-refused.csv"), ImportTable::Applicants);
+    QVERIFY(reading.plan);
+    CsvPreviewDialog dialog(*reading.plan, QStringLiteral("/x/applicants-refused.csv"));
+    QCOMPARE(dialog.confirmButton()->text(), QString::fromUtf16(u"تاييد"));
+    QCOMPARE(dialog.cancelButton()->text(), QString::fromUtf16(u"انصراف"));
+    QVERIFY(dialog.confirmButton()->isEnabled());
+    const QString summary = dialog.summaryText();
+    for (const QString &part : {QStringLiteral("/x/applicants-refused.csv"), QStringLiteral("UTF-8"),
+                                QStringLiteral("(,)"), QStringLiteral("Comment"), QStringLiteral("Avg"),
+                                QStringLiteral("sakhteman")})
+        QVERIFY2(summary.contains(part), qPrintable(part));
+    QCOMPARE(dialog.columnTable()->rowCount(), 6);
+    QCOMPARE(dialog.columnTable()->item(5, 0)->text().remove(QChar(0x200E)), QStringLiteral("Comment"));
+    QCOMPARE(dialog.columnTable()->item(4, 1)->text().remove(QChar(0x200E)), QStringLiteral("Avg"));
+    QCOMPARE(dialog.refusalTable()->rowCount(), 4);
+    QCOMPARE(dialog.refusalTable()->item(3, 0)->text().remove(QChar(0x200E)), QStringLiteral("9"));
+    QCOMPARE(dialog.refusalTable()->item(3, 1)->text().remove(QChar(0x200E)), QStringLiteral("Avg"));
+
+    // Nothing to add: only cancelling is left.
+    const ImportReading none = planImport("Name,Dini\nA,x\n", ImportTable::Applicants, QStringLiteral("a.csv"));
+    QVERIFY(none.plan);
+    CsvPreviewDialog empty(*none.plan, QStringLiteral("a.csv"));
+    QVERIFY(!empty.confirmButton()->isEnabled());
+    QVERIFY(empty.cancelButton()->isEnabled());
+}
+
+// The real preview dialog on the import's way, answered by its buttons.
+void TestCsvImport::previewConfirmsAndCancels_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("confirm") << true;
+    QTest::newRow("cancel") << false;
+}
+
+void TestCsvImport::previewConfirmsAndCancels()
+{
+    QFETCH(bool, confirm);
+    Form1 *main = openMain();
+    QVERIFY(main);
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<CsvPreviewDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        (confirm ? dialog->confirmButton() : dialog->cancelButton())->click();
+    });
+    QCOMPARE(importCsv(*main, ImportTable::Applicants, dataFile("applicants-1256-tab.csv")), confirm);
+    QVERIFY(seen);
+    QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), confirm ? 2 : 0);
+    QCOMPARE(main->List1->count(), confirm ? 4 : 0);
+}
+
+QTEST_MAIN(TestCsvImport)
+#include "tst_csvimport.moc"

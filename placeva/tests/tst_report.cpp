@@ -1,0 +1,245 @@
+#include "filemenu.h"
+#include "form1.h"
+#include "report.h"
+
+#include <QtTest>
+
+#include <QAction>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace placeva;
+
+namespace {
+
+void exec(const QString &file, const QStringList &statements)
+{
+    const QString name = QStringLiteral("report-setup");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("BEGIN")));
+        for (const QString &s : statements)
+            QVERIFY2(q.exec(s), qPrintable(s + ": " + q.lastError().text()));
+        QVERIFY(q.exec(QStringLiteral("COMMIT")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// The text of a PDF as pdftotext extracts it, pages separated by form feeds.
+QString pdfText(const QString &pdf)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return QString();
+    QProcess p;
+    p.start(tool, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("pdftotext failed");
+    // Shaped Persian comes out as presentation forms between direction marks.
+    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    text.remove(QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
+    return text;
+}
+
+// Pages as the file itself declares them.
+int pdfPageObjects(const QString &pdf)
+{
+    QFile f(pdf);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = f.readAll();
+    int pages = 0;
+    for (qsizetype at = bytes.indexOf("/Type /Page"); at >= 0; at = bytes.indexOf("/Type /Page", at + 1)) {
+        if (bytes.mid(at + 11, 1) != "s")
+            ++pages;
+    }
+    return pages;
+}
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void persianDates_data();
+    void persianDates();
+    void pdfPages_data();
+    void pdfPages();
+    void pdfFailures();
+    void printPreviewFromTheMenu();
+
+private:
+    Form1 *openWith(int applicants);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    tk::FormSlot<Form1> m_main;
+    QStringList m_messages;
+};
+
+void TestReport::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_messages.clear();
+    tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
+        m_messages << r.text;
+        return tk::MsgBox::AnswerOk;
+    });
+    tk::setEndHook([] {});
+}
+
+void TestReport::cleanup()
+{
+    delete m_main.get();
+    m_dir.reset();
+}
+
+// Applicants "Applicant 1" .. "Applicant n" with averages 10, 20, 30, ...
+// wrapping at 100; reference points (30, 500) and (40, 100).
+Form1 *TestReport::openWith(int applicants)
+{
+    QStringList sql{
+        QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, "
+                       "ZabanT REAL, Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)"),
+        QStringLiteral("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
+                       "Madar REAL, barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)"),
+        QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)"),
+    };
+    for (int i = 1; i <= applicants; ++i)
+        sql << QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('Applicant %1', %2)")
+                   .arg(i)
+                   .arg(10 + (i - 1) % 9 * 10);
+    exec(m_dir->filePath(QStringLiteral("Bank.db")), sql);
+    Form1 *f = m_main.ensure(m_dir->path());
+    if (f)
+        f->showModeless();
+    return f;
+}
+
+void TestReport::persianDates_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("persian");
+    QTest::newRow("new year 1387") << QDate(2008, 3, 20) << "1387/01/01";
+    QTest::newRow("last day of 1386") << QDate(2008, 3, 19) << "1386/12/29";
+    QTest::newRow("mid 1387") << QDate(2008, 9, 10) << "1387/06/20";
+    QTest::newRow("new year 1388") << QDate(2009, 3, 21) << "1388/01/01";
+    QTest::newRow("new year 1403") << QDate(2024, 3, 20) << "1403/01/01";
+    QTest::newRow("leap day 1403") << QDate(2025, 3, 20) << "1403/12/30";
+}
+
+void TestReport::persianDates()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, persian);
+    QCOMPARE(persianDate(date), persian);
+}
+
+// A known number of rows gives a known number of pages, every page with the
+// table's header and its number, and the summary figures in the text.
+void TestReport::pdfPages_data()
+{
+    QTest::addColumn<int>("applicants");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("no applicants") << 0 << 1;
+    QTest::newRow("one applicant") << 1 << 1;
+    QTest::newRow("three hundred applicants") << 300 << 9;
+}
+
+void TestReport::pdfPages()
+{
+    QFETCH(int, applicants);
+    QFETCH(int, pages);
+    Form1 *main = openWith(applicants);
+    QVERIFY(main);
+    const QString pdf = m_dir->filePath(QStringLiteral("report.pdf"));
+    QVERIFY(saveReportToPdf(*main, pdf));
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(pdfPageObjects(pdf), pages);
+
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QCOMPARE(text.count(QLatin1Char('\f')), pages);
+    const QStringList pageTexts = text.split(QLatin1Char('\f'));
+    for (int p = 0; p < pages; ++p) {
+        const QString &page = pageTexts.at(p);
+        QVERIFY2(page.contains(QString::fromUtf16(u"نام داوطلب")), qPrintable(QString::number(p + 1)));
+        QString bare = page;
+        bare.remove(QRegularExpression(QStringLiteral("\\s")));
+        QVERIFY2(bare.contains(QString::fromUtf16(u"صفحه%1از%2").arg(p + 1).arg(pages)), qPrintable(page.right(100)));
+    }
+    // Every applicant once in the table, and where a figure names them.
+    for (int i = 1; i <= applicants; ++i) {
+        const QString name = QStringLiteral("Applicant %1").arg(i);
+        const auto named = std::count_if(main->lbl.begin(), main->lbl.end(),
+                                         [&](const tk::Label *l) { return l->caption() == name; });
+        QCOMPARE(text.count(QRegularExpression(name + QStringLiteral("\\b"))), 1 + named);
+    }
+    // The summary figures as the window shows them.
+    for (const tk::Label *value : main->lbl) {
+        if (value->caption() != QLatin1String("Label14"))
+            QVERIFY2(text.contains(value->caption()), qPrintable(value->caption()));
+    }
+    QVERIFY(text.contains(QStringLiteral("1.00")));
+    QVERIFY(text.contains(QString::fromUtf16(u"گزارش داوطلبان")));
+    QVERIFY(text.contains(persianDate(QDate::currentDate())));
+}
+
+void TestReport::pdfFailures()
+{
+    Form1 *main = openWith(5);
+    QVERIFY(main);
+    const QString path = m_dir->filePath(QStringLiteral("no/such/r.pdf"));
+    QVERIFY(!saveReportToPdf(*main, path));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages.at(0).contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"Bank.db"});
+}
+
+// "Print" opens the print preview with the report's pages; the printer gets
+// the same pages as the PDF.
+void TestReport::printPreviewFromTheMenu()
+{
+    Form1 *main = openWith(300);
+    QVERIFY(main);
+    int previewPages = -1;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (auto *preview = dialog->findChild<QPrintPreviewWidget *>())
+            previewPages = preview->pageCount();
+        dialog->reject();
+    });
+    QAction *print = main->findChild<QAction *>(QStringLiteral("printReport"));
+    QVERIFY(print);
+    print->trigger();
+    QCOMPARE(previewPages, 9);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_dir->filePath(QStringLiteral("printed.pdf")));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
+    QCOMPARE(paintReport(reportDataFor(*main), &printer), 9);
+    QCOMPARE(pdfPageObjects(printer.outputFileName()), 9);
+}
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
