@@ -3,14 +3,8 @@
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
-#if __has_include("filemenu.h")
-#include "filemenu.h"
-#define KT_FILE_MENU 1
-#endif
-#if __has_include("chartwindow.h")
 #include "chartwindow.h"
-#define KT_CHART_MENU 1
-#endif
+#include "filemenu.h"
 
 #include <QFontMetrics>
 
@@ -151,12 +145,8 @@ Form1::Form1(const QString &folder, QWidget *parent)
     tk::on(Command5, &tk::Button::clicked, this, [this] { Command5_Click(); });
 
     // The counsellors' menus: files and reports, then the chart.
-#ifdef KT_FILE_MENU
     installFileMenu(*this);
-#endif
-#ifdef KT_CHART_MENU
     installChartMenu(*this);
-#endif
 }
 
 Form1::~Form1() = default;
