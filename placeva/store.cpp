@@ -127,6 +127,44 @@ QString quoted(const QString &identifier)
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
 
+// Opens `path` on `db` without ever creating it: mode=rw makes SQLite refuse
+// a file that vanished after the existence check.
+MaybeError openExisting(QSqlDatabase &db, const QString &path, const QString &table, int busyTimeout, bool writing)
+{
+    db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
+    if (!db.open())
+        return sqlError(db.lastError(), path, table, writing);
+    return std::nullopt;
+}
+
+// The table's columns as it spells them; a missing table is an error.
+MaybeError readTableColumns(const QSqlDatabase &db, const QString &path, const QString &table, QStringList *out)
+{
+    QSqlQuery info(db);
+    info.setForwardOnly(true);
+    if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
+        return sqlError(info.lastError(), path, table, false);
+    while (info.next())
+        out->append(info.value(1).toString());
+    if (info.lastError().isValid())
+        return sqlError(info.lastError(), path, table, false);
+    if (out->isEmpty())
+        return makeError(StoreErrorKind::MissingTable,
+                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), table));
+    return std::nullopt;
+}
+
+// A column by name, compared as SQL compares names (case-insensitively).
+std::optional<QString> findColumn(const QStringList &tableColumns, const QString &name)
+{
+    const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(),
+                                    [&](const QString &c) { return c.compare(name, Qt::CaseInsensitive) == 0; });
+    if (found == tableColumns.cend())
+        return std::nullopt;
+    return *found;
+}
+
 QString connectionName()
 {
     static std::atomic<quint64> counter{0};
@@ -313,12 +351,8 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         if (!db.isValid())
             return makeError(StoreErrorKind::Failed,
                              QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
-        // mode=rw: SQLite must never create the file, even if it vanished
-        // after the existence check.
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
-        if (!db.open())
-            return sqlError(db.lastError(), path, table, false);
+        if (auto error = openExisting(db, path, table, busyTimeout, false))
+            return error;
         // Opening is lazy; the first read tells whether this is a database.
         QSqlQuery check(db);
         if (!check.exec(QStringLiteral("PRAGMA schema_version")) || !check.next())
@@ -326,19 +360,8 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
     }
 
     QStringList tableColumns;
-    {
-        QSqlQuery info(db());
-        info.setForwardOnly(true);
-        if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
-            return sqlError(info.lastError(), path, table, false);
-        while (info.next())
-            tableColumns.append(info.value(1).toString());
-        if (info.lastError().isValid())
-            return sqlError(info.lastError(), path, table, false);
-    }
-    if (tableColumns.isEmpty())
-        return makeError(StoreErrorKind::MissingTable,
-                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), table));
+    if (auto error = readTableColumns(db(), path, table, &tableColumns))
+        return error;
 
     if (columns.isEmpty()) {
         fields = tableColumns;
@@ -352,10 +375,8 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
                 fields.append(tableColumns.at(column.position));
                 continue;
             }
-            const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(), [&](const QString &c) {
-                return c.compare(column.name, Qt::CaseInsensitive) == 0;
-            });
-            if (found == tableColumns.cend())
+            const std::optional<QString> found = findColumn(tableColumns, column.name);
+            if (!found)
                 return missingColumnError(path, table, column.name);
             fields.append(*found);
         }
@@ -955,37 +976,20 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
         if (!db.isValid())
             return makeError(StoreErrorKind::Failed,
                              QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
-        // mode=rw: never create the file, even if it vanished after the check.
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                                 .arg(DataControl::DefaultBusyTimeoutMs));
-        if (!db.open())
-            return sqlError(db.lastError(), path, table, true);
+        if (auto error = openExisting(db, path, table, DataControl::DefaultBusyTimeoutMs, true))
+            return error;
     }
     const QSqlDatabase db = connection.db();
 
     // The table and every named column must be there; the names as the table
     // spells them.
     QStringList tableColumns;
-    {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
-            return sqlError(q.lastError(), path, table, false);
-        while (q.next())
-            tableColumns.append(q.value(1).toString());
-        if (q.lastError().isValid())
-            return sqlError(q.lastError(), path, table, false);
-    }
-    if (tableColumns.isEmpty())
-        return makeError(StoreErrorKind::MissingTable,
-                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), table));
+    if (auto error = readTableColumns(db, path, table, &tableColumns))
+        return error;
     QStringList names;
     for (const QString &field : fields) {
-        const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(), [&](const QString &c) {
-            return c.compare(field, Qt::CaseInsensitive) == 0;
-        });
-        if (found == tableColumns.cend())
+        const std::optional<QString> found = findColumn(tableColumns, field);
+        if (!found)
             return missingColumnError(path, table, field);
         names.append(quoted(*found));
     }
@@ -1000,15 +1004,18 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
                             .arg(quoted(table), names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")))))
         return sqlError(insert.lastError(), path, table, true);
     const int n = int(names.size());
+    // The user may stop at any moment; the transaction then stores nothing.
+    const auto stopped = [&] {
+        if (cancelled)
+            *cancelled = true;
+        return makeError(StoreErrorKind::Failed,
+                         QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
+                             .arg(shown(path), table));
+    };
     constexpr qsizetype kAskEvery = 500;
     for (qsizetype r = 0; r < rows.size(); ++r) {
-        if (keepGoing && r % kAskEvery == 0 && !keepGoing(r)) {
-            if (cancelled)
-                *cancelled = true;
-            return makeError(StoreErrorKind::Failed,
-                             QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
-                                 .arg(shown(path), table));
-        }
+        if (keepGoing && r % kAskEvery == 0 && !keepGoing(r))
+            return stopped();
         const QVariantList &row = rows.at(r);
         for (int i = 0; i < n; ++i)
             insert.bindValue(i, row.at(i));
@@ -1016,13 +1023,8 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
             return sqlError(insert.lastError(), path, table, true);
     }
     insert.finish();
-    if (keepGoing && !keepGoing(rows.size())) {
-        if (cancelled)
-            *cancelled = true;
-        return makeError(StoreErrorKind::Failed,
-                         QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
-                             .arg(shown(path), table));
-    }
+    if (keepGoing && !keepGoing(rows.size()))
+        return stopped();
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
     return std::nullopt;
