@@ -2,15 +2,20 @@
 // that the pictures in the README can be made again after a change.
 #include "form1.h"
 #include "form2.h"
+#include "placeva/chartwindow.h"
 #include "placeva/form1.h"
 #include "tallimo/form1.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -48,6 +53,15 @@ void tallimoShots(const QString &dir)
     delete f;
 }
 
+// The two tables as a user's empty database holds them.
+void createTables(QSqlQuery &q)
+{
+    q.exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
+           "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)");
+    q.exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
+           "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)");
+}
+
 // A small database of made-up applicants and reference results.
 void fillSampleBank(const QString &file)
 {
@@ -56,10 +70,7 @@ void fillSampleBank(const QString &file)
         db.setDatabaseName(file);
         db.open();
         QSqlQuery q(db);
-        q.exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-               "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)");
-        q.exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-               "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)");
+        createTables(q);
         const struct { double avg; int rank; } refs[] = {{45, 5}, {40, 30}, {35, 150}, {30, 450},
                                                          {25, 1200}, {20, 3000}, {15, 6500}, {10, 12000}};
         for (const auto &r : refs)
@@ -90,6 +101,73 @@ void placevaShots(const QString &dir)
     delete f;
 }
 
+// Invented applicants and reference results: ranks falling steeply as the
+// average rises, with the scatter real results have.
+void fillChartBank(const QString &file)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "chart-sample");
+        db.setDatabaseName(file);
+        db.open();
+        QSqlQuery q(db);
+        createTables(q);
+        db.transaction();
+        QRandomGenerator g(88);
+        const auto rankAt = [](double avg) { return 16000.0 * std::exp(-0.085 * (avg + 5)); };
+        for (int i = 0; i < 36; ++i) {
+            const double avg = -5 + i * 1.7 + g.bounded(100) / 100.0;
+            const int rank = std::max(1, int(rankAt(avg) * (0.9 + g.bounded(20) / 100.0)));
+            q.prepare("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)");
+            q.addBindValue(avg);
+            q.addBindValue(rank);
+            q.exec();
+        }
+        const QStringList first{QStringLiteral(u"کيان"), QStringLiteral(u"مريم"), QStringLiteral(u"سينا"),
+                                QStringLiteral(u"ياسمن"), QStringLiteral(u"کامران"), QStringLiteral(u"نيلوفر"),
+                                QStringLiteral(u"پويا"), QStringLiteral(u"شيرين"), QStringLiteral(u"کاوه"),
+                                QStringLiteral(u"يگانه")};
+        const QStringList last{QStringLiteral(u"کريمي"), QStringLiteral(u"رحيمي"), QStringLiteral(u"يزدي"),
+                               QStringLiteral(u"کاظمي"), QStringLiteral(u"نيکنام"), QStringLiteral(u"شيرازي"),
+                               QStringLiteral(u"کرماني"), QStringLiteral(u"يوسفي")};
+        for (int i = 0; i < 400; ++i) {
+            const double avg = std::round((g.bounded(2) ? 18 + g.bounded(3500) / 100.0 : 5 + g.bounded(6000) / 100.0) * 100) / 100;
+            q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
+            q.addBindValue(first[g.bounded(int(first.size()))] + u' ' + last[g.bounded(int(last.size()))]);
+            q.addBindValue(avg);
+            q.exec();
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("chart-sample");
+}
+
+// Lets a chart finish replacing its axes before it is drawn.
+void saveSettled(QWidget *w, const QString &dir, const QString &name)
+{
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    w->grab().save(QDir(dir).filePath(name));
+}
+
+// The chart needs more points than the lists to show its shape.
+void chartShots(const QString &dir)
+{
+    QTemporaryDir bank;
+    fillChartBank(bank.filePath("Bank.db"));
+    tk::FormSlot<placeva::Form1> slot;
+    placeva::Form1 *main = slot.ensure(bank.path());
+    main->showModeless();
+    placeva::ChartWindow *chart = placeva::openChartWindow(*main);
+    chart->Text1->setText(QStringLiteral("500"));
+    saveSettled(chart, dir, "placeva-chart.png");
+    chart->Check1->setChecked(true);
+    saveSettled(chart, dir, "placeva-chart-log.png");
+    delete main;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -100,5 +178,6 @@ int main(int argc, char *argv[])
     ranqorShots(dir);
     tallimoShots(dir);
     placevaShots(dir);
+    chartShots(dir);
     return 0;
 }
