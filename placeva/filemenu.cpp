@@ -225,10 +225,11 @@ bool exportResultsToCsv(Form1 &main, const QString &path)
 
 bool saveReportToPdf(Form1 &main, const QString &path)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     int pages = 0;
-    const QString error = saveReportPdf(reportDataFor(main), path, &pages);
-    QApplication::restoreOverrideCursor();
+    const QString error = saveReportPdf(reportDataFor(main), path, &pages,
+                                        reportProgressDialog(&main, QStringLiteral(u"گزارش ذخيره مي شود...")));
+    if (error.isEmpty() && pages == 0)
+        return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {
         tell(main, kReportTitle, error, tk::MsgBox::Critical);
         return false;

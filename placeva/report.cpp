@@ -4,26 +4,50 @@
 #include "form1.h"
 #include "toolkit.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QCalendar>
 #include <QDir>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
 #include <QFileInfo>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTextLayout>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
 
 namespace placeva {
 
 namespace {
 
+constexpr double kTitlePoints = 16;
 constexpr double kBodyPoints = 10;
 constexpr double kFootPoints = 9;
+
+// Lengths in pixels at 96 dots per inch, as on screen; scaled to the device.
+constexpr double kPadding = 3;
+constexpr double kBorder = 1;
+constexpr double kTitleGap = 8;
+constexpr double kTableGap = 6;
+
+// Shares of the width, the first column on the right.
+const std::vector<double> kFigureColumns = {0.70, 0.30};
+const std::vector<double> kApplicantColumns = {0.30, 0.21, 0.13, 0.36};
+
+// Past this many texts the shapes kept for reuse are dropped; names are
+// mostly seen once, bands and ranks again and again.
+constexpr size_t kShapesKept = 4096;
 
 QFont reportFont(double points, bool bold = false)
 {
@@ -39,61 +63,185 @@ QPageLayout reportPageLayout()
                        QPageLayout::Millimeter);
 }
 
-QTextBlockFormat rightToLeft(Qt::Alignment alignment = Qt::AlignRight | Qt::AlignAbsolute)
-{
-    QTextBlockFormat f;
-    f.setLayoutDirection(Qt::RightToLeft);
-    f.setAlignment(alignment);
-    return f;
-}
-
-QTextCharFormat charFormat(double points, bool bold = false)
-{
-    QTextCharFormat f;
-    f.setFont(reportFont(points, bold));
-    return f;
-}
-
-// Lengths in a document's formats are in pixels at 96 dots per inch; the
-// layout scales them to the device.
-QTextTableFormat tableFormat()
-{
-    QTextTableFormat f;
-    f.setLayoutDirection(Qt::RightToLeft); // first column on the right
-    f.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
-    f.setCellPadding(3);
-    f.setCellSpacing(0);
-    f.setBorder(1);
-    f.setBorderCollapse(true);
-    f.setBorderBrush(QColor(110, 110, 110));
-    f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    f.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    return f;
-}
-
-// Fills the table's cells row after row from the cursor's cell on. A cell
-// without Persian reads left to right, so that "-100" is not shown as "100-".
-void fillRow(QTextCursor &cursor, const QStringList &cells, const QTextCharFormat &format,
-             Qt::Alignment alignment = Qt::AlignRight | Qt::AlignAbsolute)
-{
-    for (const QString &cell : cells) {
-        QTextBlockFormat block = rightToLeft(alignment);
-        if (!tk::hasArabicScript(cell))
-            block.setLayoutDirection(Qt::LeftToRight);
-        cursor.setBlockFormat(block);
-        cursor.insertText(cell, format);
-        cursor.movePosition(QTextCursor::NextCell);
-    }
-}
-
 QString pageFoot(int page, int pages)
 {
     return QStringLiteral(u"صفحه %1 از %2").arg(page).arg(pages);
 }
 
-double footHeight(QPagedPaintDevice *device)
+// Texts of one font shaped for the device, each on one line. Persian reads
+// right to left; a text without it left to right, so that "-100" is not
+// shown as "100-". A text shaped once is drawn again from its shape.
+class Shaper
 {
-    return 2.2 * kFootPoints * device->logicalDpiY() / 72.0;
+public:
+    Shaper(const QFont &font, QPaintDevice *device)
+        : m_font(font), m_device(device), m_metrics(font, device)
+    {
+    }
+
+    // Measured at a fixed resolution, so that the pages break at the same
+    // rows on a printer as in the PDF, whatever their resolutions.
+    double lineHeight() const
+    {
+        constexpr int kReferenceDpi = 1200;
+        QImage reference(1, 1, QImage::Format_Mono);
+        reference.setDotsPerMeterX(qRound(kReferenceDpi / 0.0254));
+        reference.setDotsPerMeterY(qRound(kReferenceDpi / 0.0254));
+        return QFontMetricsF(m_font, &reference).height() * m_device->logicalDpiY() / kReferenceDpi;
+    }
+    double width(const QString &text) { return shape(text)->lineAt(0).naturalTextWidth(); }
+
+    // Draws the text in `box` (padding already taken off), vertically centred,
+    // at its right or centre; a text too wide is cut short with an ellipsis.
+    void draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
+    {
+        if (text.isEmpty())
+            return;
+        std::shared_ptr<QTextLayout> layout = shape(text);
+        double w = layout->lineAt(0).naturalTextWidth();
+        if (w > box.width()) {
+            layout = newShape(m_metrics.elidedText(text, Qt::ElideRight, box.width()));
+            w = layout->lineAt(0).naturalTextWidth();
+        }
+        const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2 : box.right() - w;
+        layout->draw(&painter, QPointF(x, box.center().y() - layout->lineAt(0).height() / 2));
+    }
+
+private:
+    std::shared_ptr<QTextLayout> shape(const QString &text)
+    {
+        auto found = m_shapes.constFind(text);
+        if (found != m_shapes.cend())
+            return found.value();
+        if (size_t(m_shapes.size()) >= kShapesKept)
+            m_shapes.clear();
+        return *m_shapes.insert(text, newShape(text));
+    }
+
+    std::shared_ptr<QTextLayout> newShape(const QString &text) const
+    {
+        auto layout = std::make_shared<QTextLayout>(text, m_font, m_device);
+        // Placed at the line's left whatever the direction; draw() aligns it.
+        QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTextDirection(tk::hasArabicScript(text) ? Qt::RightToLeft : Qt::LeftToRight);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true); // drawn without shaping it again
+        layout->beginLayout();
+        QTextLine line = layout->createLine();
+        line.setLineWidth(1e6);
+        layout->endLayout();
+        return layout;
+    }
+
+    QFont m_font;
+    QPaintDevice *m_device;
+    QFontMetricsF m_metrics;
+    QHash<QString, std::shared_ptr<QTextLayout>> m_shapes;
+};
+
+// Where everything goes, in the device's pixels. Every row of a table has the
+// same height, so that the rows on each page follow from their count.
+struct Geometry
+{
+    double scale = 1;
+    double width = 0;
+    double bodyHeight = 0; // above the foot
+    double footHeight = 0;
+    double padding = 0;
+    double border = 0;
+    double lineHeight = 0;
+    double rowHeight = 0;
+    double titleHeight = 0;
+    double tableTop = 0;  // of the applicants' header row on the first page
+    int firstPageRows = 0; // -1: the table starts on the second page
+    int pageRows = 1;
+
+    int pageCount(qsizetype rows) const
+    {
+        if (firstPageRows >= 0 && rows <= firstPageRows)
+            return 1;
+        const qsizetype rest = rows - std::max(firstPageRows, 0);
+        return 1 + std::max(1, int((rest + pageRows - 1) / pageRows));
+    }
+
+    // The applicants on `page` (from 0): the first and one past the last.
+    std::pair<qsizetype, qsizetype> rowsOn(int page, qsizetype rows) const
+    {
+        const qsizetype first = std::max(firstPageRows, 0);
+        if (page == 0)
+            return {0, std::min(first, rows)};
+        const qsizetype begin = first + qsizetype(page - 1) * pageRows;
+        return {std::min(begin, rows), std::min(begin + pageRows, rows)};
+    }
+};
+
+Geometry geometryFor(const ReportData &data, QPaintDevice *device, Shaper &title, Shaper &body, Shaper &bold)
+{
+    Geometry g;
+    g.scale = device->logicalDpiY() / 96.0;
+    g.width = device->width();
+    g.footHeight = 2.2 * kFootPoints * device->logicalDpiY() / 72.0;
+    g.bodyHeight = device->height() - g.footHeight;
+    g.padding = kPadding * g.scale;
+    g.border = kBorder * g.scale;
+    g.lineHeight = std::max(body.lineHeight(), bold.lineHeight());
+    g.rowHeight = g.lineHeight + 2 * g.padding + g.border;
+    g.titleHeight = title.lineHeight();
+    double y = g.titleHeight + kTitleGap * g.scale + 2 * g.lineHeight + kTableGap * g.scale;
+    if (!data.figures.isEmpty())
+        y += data.figures.size() * g.rowHeight + kTableGap * g.scale;
+    g.tableTop = y;
+    g.firstPageRows = int(std::floor((g.bodyHeight - y - g.rowHeight) / g.rowHeight));
+    g.pageRows = std::max(1, int(std::floor((g.bodyHeight - g.rowHeight) / g.rowHeight)));
+    return g;
+}
+
+// Column edges from right to left: column c lies between edges[c + 1] and edges[c].
+std::vector<double> columnEdges(const std::vector<double> &shares, qsizetype columns, double width)
+{
+    std::vector<double> edges{width};
+    for (qsizetype c = 0; c < columns; ++c) {
+        const double share = qsizetype(shares.size()) == columns ? shares[size_t(c)] : 1.0 / double(columns);
+        edges.push_back(edges.back() - share * width);
+    }
+    edges.back() = 0;
+    return edges;
+}
+
+// The lines of a table `rows` high whose top is at `top`.
+void drawGrid(QPainter &painter, const Geometry &g, double top, int rows, const std::vector<double> &edges)
+{
+    QVarLengthArray<QLineF, 128> lines;
+    const double bottom = top + rows * g.rowHeight;
+    for (int r = 0; r <= rows; ++r)
+        lines.append(QLineF(0, top + r * g.rowHeight, g.width, top + r * g.rowHeight));
+    for (double x : edges)
+        lines.append(QLineF(x, top, x, bottom));
+    painter.save();
+    painter.setPen(QPen(QColor(110, 110, 110), g.border, Qt::SolidLine, Qt::SquareCap));
+    painter.drawLines(lines.constData(), int(lines.size()));
+    painter.restore();
+}
+
+void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList &cells,
+             const std::vector<double> &edges, Shaper &shaper, Qt::Alignment alignment)
+{
+    const qsizetype columns = std::min(cells.size(), qsizetype(edges.size()) - 1);
+    for (qsizetype c = 0; c < columns; ++c) {
+        const QRectF box(edges[size_t(c + 1)] + g.padding, top, edges[size_t(c)] - edges[size_t(c + 1)] - 2 * g.padding,
+                         g.rowHeight);
+        shaper.draw(painter, box, cells.at(c), alignment);
+    }
+}
+
+// A caption in bold with its value after it, both at the right.
+void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption, const QString &value,
+                   Shaper &bold, Shaper &body)
+{
+    const double captionWidth = std::min(bold.width(caption), g.width);
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption, Qt::AlignRight);
+    body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
 }
 
 } // namespace
@@ -130,101 +278,67 @@ ReportData reportDataFor(const Form1 &main, QDate today)
     return data;
 }
 
-std::unique_ptr<QTextDocument> reportDocument(const ReportData &data, QPagedPaintDevice *device)
+int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress)
 {
-    // The layout is made only once the text is in: laid out while rows are
-    // added, a table spanning pages costs time with the square of its rows.
-    auto doc = std::make_unique<QTextDocument>();
-    doc->setDefaultFont(reportFont(kBodyPoints));
-    QTextOption option = doc->defaultTextOption();
-    option.setTextDirection(Qt::RightToLeft);
-    doc->setDefaultTextOption(option);
-    doc->setDocumentMargin(0);
+    Shaper title(reportFont(kTitlePoints, true), device);
+    Shaper body(reportFont(kBodyPoints), device);
+    Shaper bold(reportFont(kBodyPoints, true), device);
+    Shaper foot(reportFont(kFootPoints), device);
+    const Geometry g = geometryFor(data, device, title, body, bold);
+    const std::vector<double> figureEdges = columnEdges(kFigureColumns, 2, g.width);
+    const std::vector<double> rowEdges = columnEdges(kApplicantColumns, data.headers.size(), g.width);
+    const qsizetype rows = data.rows.size();
+    const int pages = g.pageCount(rows);
 
-    QTextCursor cursor(doc.get());
-    cursor.setBlockFormat(rightToLeft(Qt::AlignHCenter));
-    cursor.insertText(data.title, charFormat(16, true));
-
-    QTextBlockFormat line = rightToLeft();
-    line.setTopMargin(8);
-    cursor.insertBlock(line);
-    cursor.insertText(QStringLiteral(u"تاريخ: "), charFormat(kBodyPoints, true));
-    cursor.insertText(data.date, charFormat(kBodyPoints));
-    cursor.insertBlock(rightToLeft());
-    cursor.insertText(data.factorCaption + QStringLiteral(": "), charFormat(kBodyPoints, true));
-    cursor.insertText(data.factorText, charFormat(kBodyPoints));
-
-    QTextBlockFormat gap = rightToLeft();
-    gap.setTopMargin(6);
-    cursor.insertBlock(gap);
-
-    // The summary figures: caption and value side by side.
-    QTextTableFormat figuresFormat = tableFormat();
-    figuresFormat.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 70),
-                                             QTextLength(QTextLength::PercentageLength, 30)});
-    QTextTable *figures = cursor.insertTable(int(data.figures.size()), 2, figuresFormat);
-    QTextCursor cell = figures->cellAt(0, 0).firstCursorPosition();
-    for (const auto &figure : data.figures)
-        fillRow(cell, {figure.first, figure.second}, charFormat(kBodyPoints));
-    cursor = QTextCursor(doc.get());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock(gap);
-
-    // Every applicant; the header row repeats at the top of each page.
-    QTextTableFormat rowsFormat = tableFormat();
-    rowsFormat.setHeaderRowCount(1);
-    rowsFormat.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 30),
-                                          QTextLength(QTextLength::PercentageLength, 21),
-                                          QTextLength(QTextLength::PercentageLength, 13),
-                                          QTextLength(QTextLength::PercentageLength, 36)});
-    QTextTable *table = cursor.insertTable(int(data.rows.size()) + 1, int(data.headers.size()), rowsFormat);
-    for (int c = 0; c < data.headers.size(); ++c) {
-        QTextTableCellFormat shade;
-        shade.setBackground(QColor(224, 224, 224));
-        table->cellAt(0, c).setFormat(shade);
-    }
-    cell = table->cellAt(0, 0).firstCursorPosition();
-    fillRow(cell, data.headers, charFormat(kBodyPoints, true), Qt::AlignHCenter);
-    const QTextCharFormat body = charFormat(kBodyPoints);
-    for (const QStringList &row : data.rows)
-        fillRow(cell, row, body);
-
-    doc->documentLayout()->setPaintDevice(device);
-    doc->setPageSize(QSizeF(device->width(), device->height() - footHeight(device)));
-    return doc;
-}
-
-int paintReport(const ReportData &data, QPagedPaintDevice *device)
-{
-    const std::unique_ptr<QTextDocument> doc = reportDocument(data, device);
     QPainter painter;
     if (!painter.begin(device))
         return 0;
-    const QSizeF page = doc->pageSize();
-    const int pages = doc->pageCount();
-    QTextOption footOption(Qt::AlignHCenter | Qt::AlignVCenter);
-    footOption.setTextDirection(Qt::RightToLeft);
-    const QFont foot = reportFont(kFootPoints);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !device->newPage())
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !device->newPage())
             return 0;
-        painter.save();
-        const QRectF area(0, i * page.height(), page.width(), page.height());
-        painter.translate(0, -area.top());
-        painter.setClipRect(area);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = area;
-        doc->documentLayout()->draw(&painter, context);
-        painter.restore();
-        painter.setFont(foot);
-        painter.drawText(QRectF(0, page.height(), page.width(), footHeight(device)), pageFoot(i + 1, pages),
-                         footOption);
+        double top = 0;
+        if (page == 0) {
+            title.draw(painter, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
+            top = g.titleHeight + kTitleGap * g.scale;
+            drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
+            top += g.lineHeight;
+            drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), data.factorText, bold, body);
+            top += g.lineHeight + kTableGap * g.scale;
+            const double figuresTop = top;
+            for (const auto &figure : data.figures) {
+                drawRow(painter, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);
+                top += g.rowHeight;
+            }
+            if (!data.figures.isEmpty())
+                drawGrid(painter, g, figuresTop, int(data.figures.size()), figureEdges);
+            top = g.tableTop;
+        }
+        // The applicants, under the header row that every page repeats.
+        if (page > 0 || g.firstPageRows >= 0) {
+            const auto [begin, end] = g.rowsOn(page, rows);
+            painter.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
+            drawRow(painter, g, top, data.headers, rowEdges, bold, Qt::AlignHCenter);
+            double y = top + g.rowHeight;
+            for (qsizetype r = begin; r < end; ++r, y += g.rowHeight)
+                drawRow(painter, g, y, data.rows.at(r), rowEdges, body, Qt::AlignRight);
+            drawGrid(painter, g, top, int(end - begin) + 1, rowEdges);
+        }
+        foot.draw(painter, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, pages),
+                  Qt::AlignHCenter);
+        if (progress && !progress(page + 1, pages)) {
+            // A printer is asked to drop the job; the preview keeps what it has.
+            auto *printer = dynamic_cast<QPrinter *>(device);
+            if (printer && printer->paintEngine() && printer->paintEngine()->type() != QPaintEngine::Picture)
+                printer->abort();
+            painter.end();
+            return 0;
+        }
     }
     painter.end();
     return pages;
 }
 
-QString saveReportPdf(const ReportData &data, const QString &path, int *pages)
+QString saveReportPdf(const ReportData &data, const QString &path, int *pages, const ReportProgress &progress)
 {
     if (pages)
         *pages = 0;
@@ -233,14 +347,20 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     int written = 0;
+    bool stopped = false;
     {
         QPdfWriter writer(&buffer);
         writer.setResolution(300);
         writer.setPageLayout(reportPageLayout());
         writer.setTitle(data.title);
         writer.setCreator(QStringLiteral("Placeva"));
-        written = paintReport(data, &writer);
+        written = paintReport(data, &writer, [&](int done, int total) {
+            stopped = progress && !progress(done, total);
+            return !stopped;
+        });
     }
+    if (stopped)
+        return QString();
     if (written == 0)
         return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
             .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
@@ -250,6 +370,34 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages)
     return error;
 }
 
+ReportProgress reportProgressDialog(QWidget *parent, const QString &label)
+{
+    // Deleted with the function, unless its parent went first.
+    auto dialog = std::shared_ptr<QPointer<QProgressDialog>>(
+        new QPointer<QProgressDialog>(new QProgressDialog(label, QStringLiteral(u"انصراف"), 0, 1, parent)),
+        [](QPointer<QProgressDialog> *p) {
+            delete p->data();
+            delete p;
+        });
+    QProgressDialog *d = *dialog;
+    d->setWindowTitle(QStringLiteral(u"گزارش"));
+    d->setLayoutDirection(Qt::RightToLeft);
+    d->setWindowModality(Qt::WindowModal);
+    d->setMinimumDuration(500);
+    d->setAutoReset(false);
+    d->setAutoClose(false);
+    d->setValue(0);
+    return [dialog](int done, int pages) {
+        QProgressDialog *d = *dialog;
+        if (!d)
+            return true;
+        if (d->maximum() != pages)
+            d->setMaximum(pages);
+        d->setValue(done);
+        return !d->wasCanceled();
+    };
+}
+
 void previewAndPrintReport(const ReportData &data, QWidget *parent)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -257,8 +405,9 @@ void previewAndPrintReport(const ReportData &data, QWidget *parent)
     printer.setDocName(data.title);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                     [&data](QPrinter *p) { paintReport(data, p); });
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
+        paintReport(data, p, reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
+    });
     preview.exec();
 }
 

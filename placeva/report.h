@@ -10,10 +10,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
+#include <functional>
 
 class QPagedPaintDevice;
-class QTextDocument;
 class QWidget;
 
 namespace placeva {
@@ -37,16 +36,25 @@ QString persianDate(QDate date);
 // What the main window shows after its last statistics pass.
 ReportData reportDataFor(const Form1 &main, QDate today = QDate::currentDate());
 
-// The report as a document laid out for pages of `device` (fonts in points
-// follow its resolution); the foot of each page is left for its number.
-std::unique_ptr<QTextDocument> reportDocument(const ReportData &data, QPagedPaintDevice *device);
+// Told after each page with the pages painted and the whole count; returning
+// false stops the work.
+using ReportProgress = std::function<bool(int done, int pages)>;
 
-// Paints every page on the device; returns how many (0 if it could not paint).
-int paintReport(const ReportData &data, QPagedPaintDevice *device);
+// Paints every page on the device; returns how many (0 if it could not paint
+// or `progress` stopped it; a printer is then aborted).
+int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress = {});
 
 // Writes the report as a PDF file, whole or not at all. Returns the message
 // for the user, empty on success; *pages tells how many pages were written.
-QString saveReportPdf(const ReportData &data, const QString &path, int *pages = nullptr);
+// Stopped by `progress`, it writes nothing and returns an empty message with
+// *pages 0.
+QString saveReportPdf(const ReportData &data, const QString &path, int *pages = nullptr,
+                      const ReportProgress &progress = {});
+
+// A progress dialog over `parent` that opens once the work takes a moment; its
+// cancel button makes the function return false. It lives as long as the
+// function.
+ReportProgress reportProgressDialog(QWidget *parent, const QString &label);
 
 // The print preview, from which the user prints.
 void previewAndPrintReport(const ReportData &data, QWidget *parent);

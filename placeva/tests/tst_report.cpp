@@ -158,6 +158,12 @@ void TestReport::pdfPages_data()
     QTest::addColumn<int>("pages");
     QTest::newRow("no applicants") << 0 << 1;
     QTest::newRow("one applicant") << 1 << 1;
+    // 26 applicants fill the first page, under the heading and the figures;
+    // 38 fill each page after it.
+    QTest::newRow("first page full") << 26 << 1;
+    QTest::newRow("one past the first page") << 27 << 2;
+    QTest::newRow("second page full") << 64 << 2;
+    QTest::newRow("one past the second page") << 65 << 3;
     QTest::newRow("three hundred applicants") << 300 << 9;
 }
 

@@ -1,0 +1,100 @@
+// Times the counsellors' report saved as PDF: made-up applicants (Persian
+// names, long averages, ranks, bands), 100,000 unless a count is given.
+// Prints milliseconds, median of three runs, and the pages written.
+//
+//   bench_report [applicants]
+//   bench_report --sample out.pdf     the 48-applicant report of the picture
+
+#include "report.h"
+#include "toolkit.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace placeva;
+
+namespace {
+
+ReportData madeUp(int applicants)
+{
+    const char16_t *const first[] = {u"زهرا", u"علي", u"محمد", u"نگار", u"حسين", u"مريم", u"امير", u"ژاله",
+                             u"پويا", u"بهرام", u"کيوان", u"رضا"};
+    const char16_t *const last[] = {u"کاظمي", u"نوري", u"حسيني", u"پژوهان", u"کريمي", u"احمدي", u"گودرزي",
+                            u"رضايي", u"صادقي", u"مرادي", u"چگيني", u"عبدالحسين زاده خراساني"};
+    const char16_t *const bands[] = {u"روزانه خوب", u"روزانه بد و شبانه خوب", u"شبانه", u"شبانه(بومي) و غير انتفاعي خيلي خوب",
+                             u"غير انتفاعي خوب", u"غير انتفاعي متوسط", u"غير انتفاعي بد", u"متاسفانه.."};
+    ReportData data;
+    data.title = QStringLiteral(u"گزارش داوطلبان");
+    data.date = persianDate(QDate(2026, 12, 8));
+    data.factorCaption = QStringLiteral(u"ميزان تغييرات");
+    data.factorText = QStringLiteral("1.00");
+    data.headers = QStringList{QStringLiteral(u"نام داوطلب"), QStringLiteral(u"ميانگين"),
+                               QStringLiteral(u"رتبه تخميني"), QStringLiteral(u"وضعيت قبولي")};
+    QRandomGenerator g(20241208u);
+    double sum = 0;
+    for (int i = 0; i < applicants; ++i) {
+        const double average = g.bounded(-270, 2160) / 27.0;
+        sum += average;
+        const int rank = std::max(1, int((80 - average) * 200));
+        data.rows.append({QString::fromUtf16(first[g.bounded(12)]) + u' ' + QString::fromUtf16(last[g.bounded(12)]), QString::number(average, 'g', 15),
+                          QString::number(rank), QString::fromUtf16(bands[std::min(7, rank / 2000)])});
+    }
+    const QString none = QStringLiteral("-");
+    data.figures = {
+        {QStringLiteral(u"تعداد داوطلبان:"), QString::number(applicants)},
+        {QStringLiteral(u"نفر اول"), applicants ? data.rows.first().first() : none},
+        {QStringLiteral(u"نفر آخر"), applicants ? data.rows.last().first() : none},
+        {QStringLiteral(u"ميانگين کل داوطلبان"), QString::number(applicants ? sum / applicants : 0, 'f', 2)},
+        {QStringLiteral(u"ميانگين کل رتبه داوطلبان"), QStringLiteral("1821")},
+        {QStringLiteral(u"تعداد افراد ي که روزانه و شبانه قبول ميشوند"), QString::number(applicants / 5)},
+        {QStringLiteral(u"تعداد افرادي که فقط شبانه و غيرانتفاعي قبول ميشوند"), QString::number(applicants / 6)},
+        {QStringLiteral(u"تعداد افرادي که فقط غير انتفاعي قبول ميشوند"), QString::number(applicants / 2)},
+        {QStringLiteral(u"تعداد افرادي که قبول نمي شوند"), QString::number(applicants / 20)},
+    };
+    return data;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    tk::setupApplication(app);
+
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--sample")) {
+        int pages = 0;
+        const QString error = saveReportPdf(madeUp(48), args.at(2), &pages);
+        std::printf("%s\n", qPrintable(error.isEmpty() ? QStringLiteral("%1 pages").arg(pages) : error));
+        return error.isEmpty() ? 0 : 1;
+    }
+    const int applicants = args.size() > 1 ? args.at(1).toInt() : 100000;
+    const ReportData data = madeUp(applicants);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    std::vector<double> ms;
+    int pages = 0;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        saveReportPdf(data, path, &pages);
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-52s %10s\n", "step", "ms (median)");
+    std::printf("%-52s %10.0f\n",
+                qPrintable(QStringLiteral("PDF of %1 applicants (%2 pages, %3 KB)")
+                               .arg(applicants)
+                               .arg(pages)
+                               .arg(QFileInfo(path).size() / 1024)),
+                ms[1]);
+    return 0;
+}
