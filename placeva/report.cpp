@@ -100,7 +100,10 @@ public:
         std::shared_ptr<QTextLayout> layout = shape(text);
         double w = layout->lineAt(0).naturalTextWidth();
         if (w > box.width()) {
-            layout = newShape(m_metrics.elidedText(text, Qt::ElideRight, box.width()));
+            const QString elided = m_metrics.elidedText(text, Qt::ElideRight, box.width());
+            if (elided.isEmpty())
+                return;
+            layout = newShape(elided);
             w = layout->lineAt(0).naturalTextWidth();
         }
         const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2 : box.right() - w;

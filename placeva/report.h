@@ -41,7 +41,7 @@ ReportData reportDataFor(const Form1 &main, QDate today = QDate::currentDate());
 using ReportProgress = std::function<bool(int done, int pages)>;
 
 // Paints every page on the device; returns how many (0 if it could not paint
-// or `progress` stopped it; a printer is then aborted).
+// or `progress` stopped it; a printer is then asked to drop the job).
 int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress = {});
 
 // Writes the report as a PDF file, whole or not at all. Returns the message

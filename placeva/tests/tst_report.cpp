@@ -1,3 +1,4 @@
+#include "csvexport.h"
 #include "filemenu.h"
 #include "form1.h"
 #include "report.h"
@@ -9,6 +10,8 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -67,6 +70,20 @@ int pdfPageObjects(const QString &pdf)
     return pages;
 }
 
+ReportData reportOf(const QList<QStringList> &rows)
+{
+    ReportData data;
+    data.title = QString::fromUtf16(u"گزارش داوطلبان");
+    data.date = QStringLiteral("1403/01/01");
+    data.factorCaption = QString::fromUtf16(u"ميزان تغييرات");
+    data.factorText = QStringLiteral("1.00");
+    for (int i = 1; i <= 9; ++i) // as many as the main window shows
+        data.figures.append({QStringLiteral("figure %1").arg(i), QString::number(i)});
+    data.headers = resultHeaders();
+    data.rows = rows;
+    return data;
+}
+
 } // namespace
 
 class TestReport : public QObject
@@ -82,6 +99,11 @@ private slots:
     void pdfPages_data();
     void pdfPages();
     void pdfFailures();
+    void cellTexts_data();
+    void cellTexts();
+    void cancelledSave_data();
+    void cancelledSave();
+    void progressDialog();
     void printPreviewFromTheMenu();
 
 private:
@@ -216,6 +238,109 @@ void TestReport::pdfFailures()
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.at(0).contains(QDir::toNativeSeparators(path)));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"Bank.db"});
+}
+
+// What each cell shows: numbers read left to right (the minus before the
+// digits) in the right-to-left page, and a name too long for its column is cut
+// short without running into the next cell.
+void TestReport::cellTexts_data()
+{
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("hidden");
+    const QString band = QString::fromUtf16(u"متاسفانه..");
+    QTest::newRow("negative average and rank")
+        << QStringList{"Applicant 1", "-100", "-3", band} << QStringList{"Applicant 1", "-100", "-3"}
+        << QStringList{"100-", "3-"};
+    QTest::newRow("decimals") << QStringList{"Applicant 2", "-0.125", "12345", band}
+                              << QStringList{"-0.125", "12345"} << QStringList{"0.125-"};
+    const QString longName = QStringLiteral("Applicant %1 end").arg(QString(300, QLatin1Char('w')));
+    QTest::newRow("name too long") << QStringList{longName, "-7.5", "42", band}
+                                   << QStringList{"Applicant www", "-7.5", "42"} << QStringList{"end", "7.5-"};
+}
+
+void TestReport::cellTexts()
+{
+    QFETCH(QStringList, row);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, hidden);
+    const QString pdf = m_dir->filePath(QStringLiteral("cells.pdf"));
+    int pages = 0;
+    QCOMPARE(saveReportPdf(reportOf({row}), pdf, &pages), QString());
+    QCOMPARE(pages, 1);
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    for (const QString &s : shown)
+        QVERIFY2(text.contains(s), qPrintable(s + " in " + text));
+    for (const QString &s : hidden)
+        QVERIFY2(!text.contains(s), qPrintable(s + " in " + text));
+}
+
+// A save stopped from its progress writes nothing: an old file stays as it
+// was, and no new one appears.
+void TestReport::cancelledSave_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<int>("stopAfter");
+    QTest::newRow("new file, stopped on the first page") << QByteArray() << 1;
+    QTest::newRow("old file, stopped on the second page") << QByteArray("old report") << 2;
+    QTest::newRow("new file, stopped on the last page") << QByteArray() << 9;
+}
+
+void TestReport::cancelledSave()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(int, stopAfter);
+    const QString path = m_dir->filePath(QStringLiteral("report.pdf"));
+    if (!old.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    QList<QStringList> rows;
+    for (int i = 1; i <= 300; ++i)
+        rows.append({QStringLiteral("Applicant %1").arg(i), QStringLiteral("50"), QString::number(i), QString()});
+    QList<QPair<int, int>> told;
+    int pages = -1;
+    const QString error = saveReportPdf(reportOf(rows), path, &pages, [&](int done, int total) {
+        told.append({done, total});
+        return done < stopAfter;
+    });
+    QCOMPARE(error, QString());
+    QCOMPARE(pages, 0);
+    QCOMPARE(told.size(), stopAfter);
+    QCOMPARE(told.last(), qMakePair(stopAfter, 9));
+    QCOMPARE(QFileInfo::exists(path), !old.isEmpty());
+    if (!old.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+    }
+}
+
+// Long work shows the dialog after a moment; its cancel button stops the work,
+// and the dialog goes with the function.
+void TestReport::progressDialog()
+{
+    QWidget parent;
+    parent.show();
+    {
+        ReportProgress progress = reportProgressDialog(&parent, QStringLiteral("..."));
+        QCOMPARE(parent.findChildren<QProgressDialog *>().size(), 1);
+        auto *dialog = parent.findChild<QProgressDialog *>();
+        QVERIFY(progress(1, 100));
+        QVERIFY(!dialog->isVisible()); // quick work shows nothing
+        QTest::qWait(700);
+        QVERIFY(progress(2, 100));
+        QTRY_VERIFY(dialog->isVisible());
+        QCOMPARE(dialog->maximum(), 100);
+        auto *cancel = dialog->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!progress(3, 100));
+    }
+    QVERIFY(parent.findChildren<QProgressDialog *>().isEmpty());
 }
 
 // "Print" opens the print preview with the report's pages; the printer gets
