@@ -13,7 +13,6 @@ namespace placeva {
 namespace {
 
 constexpr std::uint32_t kGrey = tk::rgb(224, 224, 224);
-const char kWebAddress[] = "www.kardani-tools.ir";
 
 tk::Label *header(QWidget *parent, const char *name, const char *caption, int left)
 {
@@ -40,7 +39,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
     , m_folder(folder)
 {
     setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
-                   + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + QLatin1String(kWebAddress));
+                   + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress());
     setClientSize(11775, 10860);
     setBackColor(kGrey);
 
@@ -122,7 +121,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
     tk::place(Text1, 3000, 9360, 4575, 405);
     tk::setCaptionFor(Label5, Text1);
 
-    Label3 = new tk::Label(this, QString::fromLatin1(kWebAddress));
+    Label3 = new tk::Label(this, tk::webAddress());
     Label3->setObjectName("Label3");
     Label3->setForeColor(tk::rgb(128, 0, 128));
     tk::place(Label3, 8160, 9480, 3400, 300);

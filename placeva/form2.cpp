@@ -85,7 +85,7 @@ Form2::Form2(const QString &folder, QWidget *parent)
 
     placeButtonRows(300, 6720, 1620, 450, 150, 585);
 
-    Label12 = new tk::Label(this, QStringLiteral("www.kardani-tools.ir"));
+    Label12 = new tk::Label(this, tk::webAddress());
     Label12->setObjectName("Label12");
     Label12->setFont(tk::font(10, true));
     Label12->setForeColor(kAddressColour);

@@ -105,7 +105,7 @@ Form3::Form3(const QString &folder, QWidget *parent)
     setTabOrder(Text1, Command1);
     placeButtonRows(322, 6900, 1575, 450, 150, 585);
 
-    Label9 = new tk::Label(this, QStringLiteral("www.kardani-tools.ir"));
+    Label9 = new tk::Label(this, tk::webAddress());
     Label9->setObjectName("Label9");
     Label9->setFont(tk::font(10, true));
     Label9->setForeColor(kAddressColour);

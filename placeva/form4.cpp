@@ -6,8 +6,6 @@ namespace placeva {
 
 namespace {
 
-const char *const kWebAddress = "www.kardani-tools.ir";
-
 constexpr double kPoints = 9;
 constexpr std::uint32_t kBackColour = tk::rgb(224, 224, 224);
 constexpr std::uint32_t kAddressColour = tk::rgb(0, 0, 128);
@@ -125,7 +123,7 @@ Form4::Form4(const tk::ListBox *list1, const tk::ListBox *list4, QWidget *parent
     Command2->setFont(tk::font(kPoints));
     tk::place(Command2, 1200, buttonTop, 1560, 450);
 
-    Label16 = new tk::Label(this, QString::fromLatin1(kWebAddress));
+    Label16 = new tk::Label(this, tk::webAddress());
     Label16->setFont(tk::font(kPoints, true));
     Label16->setForeColor(kAddressColour);
     Label16->setAlignment(Qt::AlignCenter);

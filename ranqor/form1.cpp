@@ -122,7 +122,7 @@ Form1::Form1(QWidget *parent)
     Label11->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     tk::place(Label11, 4560, 4500, 3150, 480);
 
-    Label25 = makeLabel(this, QStringLiteral("www.kardani-tools.ir"), 10, kAddressColour);
+    Label25 = makeLabel(this, tk::webAddress(), 10, kAddressColour);
     Label25->setObjectName("Label25");
     Label25->setAlignment(Qt::AlignCenter);
     tk::place(Label25, 1680, 7005, 6135, 420);

@@ -9,8 +9,6 @@ namespace tallimo {
 
 namespace {
 
-const char *const kWebAddress = "www.kardani-tools.ir";
-
 // The design's caption font; the number boxes keep the program's default.
 constexpr double kCaptionPoints = 8.25;
 
@@ -96,7 +94,7 @@ QIcon windowIcon()
 Form1::Form1(QWidget *parent)
     : tk::Form(parent)
 {
-    setWindowTitle(QString::fromLatin1(kWebAddress));
+    setWindowTitle(tk::webAddress());
     setWindowIcon(windowIcon());
     setClientSize(4260, 2550);
 
@@ -127,7 +125,7 @@ Form1::Form1(QWidget *parent)
     Label4->setFont(tk::font(kCaptionPoints));
     tk::place(Label4, 360, 1920, 1215, 255);
 
-    Label5 = new tk::Label(this, QString::fromLatin1(kWebAddress));
+    Label5 = new tk::Label(this, tk::webAddress());
     Label5->setFont(tk::font(kCaptionPoints, true));
     tk::place(Label5, 1200, 2280, 2160, 255);
 

@@ -37,6 +37,8 @@ void setupApplication(QApplication &app)
     app.setFont(font(9));
 }
 
+QString webAddress() { return QStringLiteral("www.kardani-tools.ir"); }
+
 void place(QWidget *w, int left, int top, int width, int height)
 {
     const QSize hint = w->sizeHint();

@@ -38,6 +38,8 @@ inline constexpr const char *kPersianFamily = "Noto Sans Arabic UI";
 QFont font(double points, bool bold = false);
 // Style, default font and the like, once per program.
 void setupApplication(QApplication &app);
+// The publisher's web address, shown at the foot of every window.
+QString webAddress();
 // Places a widget by a rectangle in twips.
 void place(QWidget *w, int left, int top, int width = -1, int height = -1);
 // True where the text holds Arabic-script letters (for reading order).
