@@ -8,12 +8,12 @@
 #include "form1.h"
 #include "stats.h"
 #include "targetrank.h"
+#include "testbank.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtCharts/QScatterSeries>
@@ -29,17 +29,15 @@ using namespace placeva;
 namespace {
 
 // Averages with two decimals (many on one pixel), reference results whose
-// ranks fall as averages rise but zigzag from row to row.
-void fillBank(const QString &file, int applicants, int references)
+// ranks fall as averages rise but zigzag from row to row. Empty when the
+// file was filled, else why not.
+QString fillBank(const QString &file, int applicants, int references)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench");
-        db.setDatabaseName(file);
-        db.open();
-        QSqlQuery q(db);
+    QString error;
+    testbank::run(file, [&](QSqlQuery &q) {
+        // Only the columns the main window and the chart read.
         q.exec("CREATE TABLE Davtalab (Name TEXT, Avg REAL)");
         q.exec("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER)");
-        db.transaction();
         QRandomGenerator g(20240601u);
         q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
         for (int i = 0; i < applicants; ++i) {
@@ -54,10 +52,9 @@ void fillBank(const QString &file, int applicants, int references)
             q.addBindValue(std::max(1, int((80.0 - avg) * 400.0) + g.bounded(-50, 50)));
             q.exec();
         }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("bench");
+        return true;
+    }, &error);
+    return error;
 }
 
 double medianMs(int runs, const std::function<void()> &step)
@@ -93,7 +90,10 @@ int main(int argc, char **argv)
 
     const int applicants = 100000, references = 10000;
     QTemporaryDir dir;
-    fillBank(dir.filePath("Bank.db"), applicants, references);
+    if (const QString error = fillBank(dir.filePath("Bank.db"), applicants, references); !error.isEmpty()) {
+        std::fprintf(stderr, "Bank.db: %s\n", qPrintable(error));
+        return 1;
+    }
     tk::FormSlot<Form1> slot;
     Form1 *main = slot.ensure(dir.path());
     if (!main)

@@ -7,14 +7,13 @@
 
 #include "csvexport.h"
 #include "csvimport.h"
+#include "testbank.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -24,27 +23,6 @@
 using namespace placeva;
 
 namespace {
-
-bool makeEmptyBank(const QString &path)
-{
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench"));
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, "
-                                       "Riazi REAL, ZabanT REAL, Madar REAL, barname REAL, system REAL, "
-                                       "zakhire REAL, sakhteman REAL, Avg REAL)"))
-                 && q.exec(QStringLiteral("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, "
-                                          "ZabanT REAL, Madar REAL, barname REAL, takh REAL, Avg REAL, "
-                                          "Rotbeh INTEGER)"));
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("bench"));
-    return ok;
-}
 
 // A spreadsheet as counsellors save one: Persian names, percentages with one
 // decimal (some negative, some empty), an Avg column, UTF-8 with a BOM.
@@ -97,8 +75,11 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         const QString folder = dir.filePath(QStringLiteral("run%1").arg(run));
         QDir().mkpath(folder);
-        if (!makeEmptyBank(QDir(folder).filePath(QStringLiteral("Bank.db"))))
+        QString refused;
+        if (!testbank::createStandardTables(QDir(folder).filePath(QStringLiteral("Bank.db")), &refused)) {
+            std::fprintf(stderr, "Bank.db: %s\n", qPrintable(refused));
             return 1;
+        }
 
         QElapsedTimer t;
         t.start();

@@ -1,10 +1,10 @@
 // One whole activation of Placeva's main window on a large database: both
 // tables re-read, the statistics pass, the four lists and nine labels shown.
 #include "form1.h"
+#include "testbank.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -24,19 +24,11 @@ long maxRssMb()
     return u.ru_maxrss / 1024;
 }
 
-void makeBank(const QString &file, int applicants, int references)
+bool makeBank(const QString &file, int applicants, int references)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bench");
-        db.setDatabaseName(file);
-        db.open();
-        QSqlQuery q(db);
-        q.exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-               "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)");
-        q.exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-               "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)");
+    QString error;
+    const bool ok = testbank::createStandardTables(file, &error) && testbank::run(file, [&](QSqlQuery &q) {
         QRandomGenerator g(7);
-        db.transaction();
         q.prepare("INSERT INTO Davtalab VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
         for (int i = 0; i < applicants; ++i) {
             q.addBindValue(QStringLiteral(u"داوطلب %1").arg(i));
@@ -54,10 +46,11 @@ void makeBank(const QString &file, int applicants, int references)
             q.addBindValue(int(30000 - avg * 450 + g.bounded(200)));
             q.exec();
         }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("bench");
+        return true;
+    }, &error);
+    if (!ok)
+        std::fprintf(stderr, "Bank.db: %s\n", qPrintable(error));
+    return ok;
 }
 
 } // namespace
@@ -70,7 +63,8 @@ int main(int argc, char *argv[])
     std::printf("%-24s %12s %12s %14s\n", "applicants/references", "median ms", "max ms", "extra MB");
     for (const auto &[applicants, references] : {std::pair{10'000, 1'000}, std::pair{100'000, 10'000}}) {
         QTemporaryDir dir;
-        makeBank(dir.filePath("Bank.db"), applicants, references);
+        if (!makeBank(dir.filePath("Bank.db"), applicants, references))
+            return 1;
         const long before = maxRssMb();
         tk::FormSlot<placeva::Form1> slot;
         placeva::Form1 *form = slot.ensure(dir.path());

@@ -5,12 +5,12 @@
 #include "placeva/chartwindow.h"
 #include "placeva/form1.h"
 #include "tallimo/form1.h"
+#include "testbank.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -53,24 +53,11 @@ void tallimoShots(const QString &dir)
     delete f;
 }
 
-// The two tables as a user's empty database holds them.
-void createTables(QSqlQuery &q)
-{
-    q.exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-           "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)");
-    q.exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-           "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)");
-}
-
 // A small database of made-up applicants and reference results.
 void fillSampleBank(const QString &file)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "sample");
-        db.setDatabaseName(file);
-        db.open();
-        QSqlQuery q(db);
-        createTables(q);
+    testbank::createStandardTables(file);
+    testbank::run(file, [](QSqlQuery &q) {
         const struct { double avg; int rank; } refs[] = {{45, 5}, {40, 30}, {35, 150}, {30, 450},
                                                          {25, 1200}, {20, 3000}, {15, 6500}, {10, 12000}};
         for (const auto &r : refs)
@@ -84,9 +71,8 @@ void fillSampleBank(const QString &file)
             q.addBindValue(p.avg);
             q.exec();
         }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("sample");
+        return true;
+    });
 }
 
 void placevaShots(const QString &dir)
@@ -105,13 +91,8 @@ void placevaShots(const QString &dir)
 // average rises, with the scatter real results have.
 void fillChartBank(const QString &file)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "chart-sample");
-        db.setDatabaseName(file);
-        db.open();
-        QSqlQuery q(db);
-        createTables(q);
-        db.transaction();
+    testbank::createStandardTables(file);
+    testbank::run(file, [](QSqlQuery &q) {
         QRandomGenerator g(88);
         const auto rankAt = [](double avg) { return 16000.0 * std::exp(-0.085 * (avg + 5)); };
         for (int i = 0; i < 36; ++i) {
@@ -136,10 +117,8 @@ void fillChartBank(const QString &file)
             q.addBindValue(avg);
             q.exec();
         }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("chart-sample");
+        return true;
+    });
 }
 
 // Lets a chart finish replacing its axes before it is drawn.

@@ -4,15 +4,13 @@
 #include "chartwindow.h"
 #include "charttexts.h"
 #include "form1.h"
+#include "testbank.h"
 
 #include <QtTest>
 
 #include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -24,30 +22,13 @@ using namespace placeva;
 
 namespace {
 
-const char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                                 "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL";
-const char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-                                 "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
-
 QString t(const char16_t *s) { return QString::fromUtf16(s); }
 
 // Runs statements on the test's own database file, in one transaction.
 void exec(const QString &file, const QStringList &statements)
 {
-    const QString name = QStringLiteral("chart-setup");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QVERIFY(db.transaction());
-        for (const QString &s : statements) {
-            QSqlQuery q(db);
-            QVERIFY2(q.exec(s), qPrintable(s + ": " + q.lastError().text()));
-        }
-        QVERIFY(db.commit());
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    QString error;
+    QVERIFY2(testbank::exec(file, statements, &error), qPrintable(error));
 }
 
 QString applicant(const QString &name, double avg)
@@ -111,8 +92,7 @@ private slots:
             m_messages << r.text;
             return tk::MsgBox::AnswerOk;
         });
-        exec(m_bank, {QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns),
-                      QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)});
+        exec(m_bank, testbank::standardTables());
     }
     void cleanup()
     {

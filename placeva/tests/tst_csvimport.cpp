@@ -3,6 +3,7 @@
 #include "csvpreview.h"
 #include "filemenu.h"
 #include "form1.h"
+#include "testbank.h"
 
 #include <QtTest>
 
@@ -27,11 +28,6 @@ Q_DECLARE_METATYPE(placeva::ImportTable)
 Q_DECLARE_METATYPE(placeva::TextEncoding)
 
 namespace {
-
-const char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                                 "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL";
-const char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-                                 "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
 
 QString dataFile(const char *name)
 {
@@ -112,13 +108,10 @@ private:
     QString m_name;
 };
 
-void makeBank(const QString &path, const QStringList &more = {})
+void makeBank(const QString &path)
 {
-    RawDb db(path);
-    QVERIFY(db.exec(QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns)));
-    QVERIFY(db.exec(QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)));
-    for (const QString &s : more)
-        QVERIFY(db.exec(s));
+    QString error;
+    QVERIFY2(testbank::createStandardTables(path, &error), qPrintable(error));
 }
 
 // The file size limit of the process, so that writing past it fails as on a

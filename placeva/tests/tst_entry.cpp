@@ -1,5 +1,6 @@
 #include "form2.h"
 #include "form3.h"
+#include "testbank.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -28,10 +29,8 @@ public:
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bank"));
         db.setDatabaseName(path);
         db.open();
-        exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
-             " Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)");
-        exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
-             " Madar REAL, barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)");
+        QString error;
+        QVERIFY2(testbank::createStandardTables(path, &error), qPrintable(error));
     }
     ~Bank()
     {

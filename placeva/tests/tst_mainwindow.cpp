@@ -1,37 +1,20 @@
 #include "form1.h"
+#include "testbank.h"
 
 #include <QMenuBar>
 #include <QtTest>
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using placeva::Form1;
 
 namespace {
 
-const char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                                 "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL";
-const char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-                                 "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
-
 // Runs statements on a database file of the test's own.
 void exec(const QString &file, const QStringList &statements)
 {
-    const QString name = QStringLiteral("setup-%1").arg(qHash(file));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        for (const QString &s : statements) {
-            QSqlQuery q(db);
-            QVERIFY2(q.exec(s), qPrintable(s + ": " + q.lastError().text()));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    QString error;
+    QVERIFY2(testbank::exec(file, statements, &error), qPrintable(error));
 }
 
 // A window with a tk::Form of its own, opened modal over the main window and
@@ -86,9 +69,7 @@ private:
     }
     void standardTables(const QStringList &more = {})
     {
-        exec(m_bank, QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns),
-                                 QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)}
-                         + more);
+        exec(m_bank, testbank::standardTables() + more);
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -105,17 +86,13 @@ void TestMainWindow::startFailures_data()
     QTest::addColumn<QString>("named");        // what the message must name
     QTest::newRow("missing file") << QStringList() << QByteArray() << "Bank.db";
     QTest::newRow("not a database") << QStringList() << QByteArray("this is a text file, not a database\n") << "Bank.db";
-    QTest::newRow("missing Formol")
-        << QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns)} << QByteArray() << "Formol";
-    QTest::newRow("missing Davtalab")
-        << QStringList{QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)} << QByteArray() << "Davtalab";
+    QTest::newRow("missing Formol") << QStringList{testbank::applicantTable()} << QByteArray() << "Formol";
+    QTest::newRow("missing Davtalab") << QStringList{testbank::referenceTable()} << QByteArray() << "Davtalab";
     QTest::newRow("Davtalab without Avg")
-        << QStringList{QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL)"),
-                       QStringLiteral("CREATE TABLE Formol (%1)").arg(kReferenceColumns)}
+        << QStringList{QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL)"), testbank::referenceTable()}
         << QByteArray() << "Avg";
     QTest::newRow("Formol without Rotbeh")
-        << QStringList{QStringLiteral("CREATE TABLE Davtalab (%1)").arg(kApplicantColumns),
-                       QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
+        << QStringList{testbank::applicantTable(), QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
         << QByteArray() << "Rotbeh";
 }
 

@@ -2,6 +2,7 @@
 #include "filemenu.h"
 #include "form1.h"
 #include "report.h"
+#include "testbank.h"
 
 #include <QtTest>
 
@@ -12,9 +13,6 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -24,19 +22,8 @@ namespace {
 
 void exec(const QString &file, const QStringList &statements)
 {
-    const QString name = QStringLiteral("report-setup");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("BEGIN")));
-        for (const QString &s : statements)
-            QVERIFY2(q.exec(s), qPrintable(s + ": " + q.lastError().text()));
-        QVERIFY(q.exec(QStringLiteral("COMMIT")));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    QString error;
+    QVERIFY2(testbank::exec(file, statements, &error), qPrintable(error));
 }
 
 // The text of a PDF as pdftotext extracts it, pages separated by form feeds.
@@ -135,13 +122,8 @@ void TestReport::cleanup()
 // wrapping at 100; reference points (30, 500) and (40, 100).
 Form1 *TestReport::openWith(int applicants)
 {
-    QStringList sql{
-        QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, "
-                       "ZabanT REAL, Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)"),
-        QStringLiteral("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                       "Madar REAL, barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)"),
-        QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)"),
-    };
+    QStringList sql = testbank::standardTables();
+    sql << QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)");
     for (int i = 1; i <= applicants; ++i)
         sql << QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('Applicant %1', %2)")
                    .arg(i)

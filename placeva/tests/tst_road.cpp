@@ -4,11 +4,10 @@
 #include "form1.h"
 #include "form2.h"
 #include "form4.h"
+#include "testbank.h"
 
 #include <QtTest>
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using namespace placeva;
@@ -24,20 +23,12 @@ private slots:
 void TestRoad::applicantFromEntryToAdmission()
 {
     QTemporaryDir dir;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "road");
-        db.setDatabaseName(dir.filePath("Bank.db"));
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, "
-                       "ZabanT REAL, Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)"));
-        QVERIFY(q.exec("CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                       "Madar REAL, barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)"));
-        QVERIFY(q.exec("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)"));
-        QVERIFY(q.exec("INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("road");
+    QString error;
+    QVERIFY2(testbank::exec(dir.filePath("Bank.db"), testbank::standardTables()
+                                                         << "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)"
+                                                         << "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                            &error),
+             qPrintable(error));
     tk::setEndHook([] {});
     QStringList messages;
     tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {

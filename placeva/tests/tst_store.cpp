@@ -1,4 +1,5 @@
 #include "store.h"
+#include "testbank.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,12 +19,6 @@ using namespace placeva;
 Q_DECLARE_METATYPE(placeva::StoreErrorKind)
 
 namespace {
-
-const char kDavtalabSql[] =
-    "CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
-    " Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)";
-const char kFormolSql[] = "CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
-                          " Madar REAL, barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)";
 
 // A connection of the test's own, beside the store's: sets files up, checks
 // what reached the disk, and plays "another program".
@@ -114,13 +109,18 @@ private:
     QString m_folder;
     QString m_path;
 
-    // A fresh Bank.db with both tables and the given Davtalab rows (name, Avg).
-    void makeBank(const QList<QPair<QString, QVariant>> &applicants = {}, const char *davtalab = kDavtalabSql)
+    // A fresh Bank.db with both tables and the given Davtalab rows (name,
+    // Avg); davtalab, when given, makes Davtalab in another shape.
+    void makeBank(const QList<QPair<QString, QVariant>> &applicants = {}, const char *davtalab = nullptr)
     {
         QFile::remove(m_path);
+        QString error;
+        QVERIFY2(testbank::exec(m_path,
+                                {davtalab ? QString::fromLatin1(davtalab) : testbank::applicantTable(),
+                                 testbank::referenceTable()},
+                                &error),
+                 qPrintable(error));
         RawDb raw(m_path);
-        raw.exec(QString::fromLatin1(davtalab));
-        raw.exec(QString::fromLatin1(kFormolSql));
         for (const auto &[name, avg] : applicants)
             raw.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)"), {name, avg});
     }
@@ -234,7 +234,7 @@ private slots:
             if (setup == QLatin1String("text"))
                 f.write(QByteArray("Name,Avg\n").repeated(500));
         } else if (setup == QLatin1String("formol only")) {
-            RawDb(m_path).exec(QString::fromLatin1(kFormolSql));
+            RawDb(m_path).exec(testbank::referenceTable());
         } else if (setup == QLatin1String("bank") || setup == QLatin1String("locked")) {
             makeBank();
         }
