@@ -122,6 +122,17 @@ void EntryForm::makeButtons(const std::array<QString, 9> &captions)
     Command2->setEnabled(false);
 }
 
+tk::Label *EntryForm::addressLabel(const char *name, int left, int top, int width)
+{
+    auto *label = new tk::Label(this, tk::webAddress());
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(tk::font(10, true));
+    label->setForeColor(tk::rgb(128, 0, 128));
+    label->setAlignment(Qt::AlignCenter);
+    tk::place(label, left, top, width, 420);
+    return label;
+}
+
 void EntryForm::placeButtonRows(int left, int top, int width, int height, int gap, int rowStep)
 {
     // Right to left: Command1 .. Command4 above, Command8, 5, 6, 9 below.

@@ -104,6 +104,8 @@ protected:
     void makeButtons(const std::array<QString, 9> &captions);
     // Two rows of four below the column, Command1 and Command8 rightmost.
     void placeButtonRows(int left, int top, int width, int height, int gap, int rowStep);
+    // The publisher's web address across the foot of the window.
+    tk::Label *addressLabel(const char *name, int left, int top, int width);
     void connectHandlers();
 
     // Opens the table and shows its first row; a failure is told to the user

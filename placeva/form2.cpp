@@ -13,7 +13,6 @@ namespace placeva {
 namespace {
 
 constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128);
-constexpr std::uint32_t kAddressColour = tk::rgb(128, 0, 128);
 
 // Fields and captions of Text(0) .. Text(9).
 const char *const kFields[10] = {"Dini",   "Adabiat", "Zaban",   "Riazi",  "ZabanT",
@@ -85,12 +84,7 @@ Form2::Form2(const QString &folder, QWidget *parent)
 
     placeButtonRows(300, 6720, 1620, 450, 150, 585);
 
-    Label12 = new tk::Label(this, tk::webAddress());
-    Label12->setObjectName("Label12");
-    Label12->setFont(tk::font(10, true));
-    Label12->setForeColor(kAddressColour);
-    Label12->setAlignment(Qt::AlignCenter);
-    tk::place(Label12, 300, 8160, 6930, 420);
+    Label12 = addressLabel("Label12", 300, 8160, 6930);
 
     connectHandlers();
 }

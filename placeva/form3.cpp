@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128);
 constexpr std::uint32_t kNoticeColour = tk::rgb(128, 0, 0);
-constexpr std::uint32_t kAddressColour = tk::rgb(128, 0, 128);
 
 // Fields and captions of Text(0) .. Text(7).
 const char *const kFields[8] = {"Dini", "Adabiat", "Zaban", "Riazi", "ZabanT", "Madar", "barname", "takh"};
@@ -105,12 +104,7 @@ Form3::Form3(const QString &folder, QWidget *parent)
     setTabOrder(Text1, Command1);
     placeButtonRows(322, 6900, 1575, 450, 150, 585);
 
-    Label9 = new tk::Label(this, tk::webAddress());
-    Label9->setObjectName("Label9");
-    Label9->setFont(tk::font(10, true));
-    Label9->setForeColor(kAddressColour);
-    Label9->setAlignment(Qt::AlignCenter);
-    tk::place(Label9, 322, 8160, 6750, 420);
+    Label9 = addressLabel("Label9", 322, 8160, 6750);
 
     connectHandlers();
 }
