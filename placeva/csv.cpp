@@ -338,6 +338,8 @@ std::array<double, N> leadingNumbers(const std::array<QString, N> &texts)
     return values;
 }
 
+} // namespace
+
 double applicantWeight(int i)
 {
     if (i == 3)
@@ -363,8 +365,6 @@ double referenceWeight(int i)
         return 5;
     return 1;
 }
-
-} // namespace
 
 QString applicantAverageText(const std::array<QString, 10> &subjects)
 {

@@ -88,6 +88,12 @@ QByteArray csvFileBytes(const QString &text);
 QString spreadsheetSafeText(const QString &text);
 QString fromSpreadsheetSafeText(const QString &text);
 
+// The weight of subject i (0-based) in the applicant's ten-subject average
+// (the three specialised subjects 5/3 each) and in the reference results'
+// eight-subject form (one specialised percentage of weight 5).
+double applicantWeight(int i);
+double referenceWeight(int i);
+
 // The weighted averages of the data-entry windows, step by step as they
 // compute them: the running total goes through its shortest text after each
 // subject, each subject's text is read by the leading-number parse. Throws

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "csv.h"
 #include "numbers.h"
 
 using common::checkedAdd;
@@ -102,15 +103,7 @@ void Form2::Command7_Click()
 {
     txtAvg->setText(QStringLiteral("0"));
     for (int i = 0; i <= 9; ++i) {
-        double w = 1;
-        if (i == 3)
-            w = 3;
-        if (i == 5)
-            w = 2;
-        if (i == 6)
-            w = 4;
-        if (i >= 7)
-            w = checkedDiv(5, 3);
+        const double w = applicantWeight(i);
         const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
         txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
     }

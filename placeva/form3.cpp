@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "csv.h"
 #include "numbers.h"
 
 using common::checkedAdd;
@@ -133,15 +134,7 @@ void Form3::Command7_Click()
 {
     txtAvg->setText(QStringLiteral("0"));
     for (int i = 0; i <= 7; ++i) {
-        double w = 1;
-        if (i == 3)
-            w = 3;
-        if (i == 5)
-            w = 2;
-        if (i == 6)
-            w = 4;
-        if (i == 7)
-            w = 5;
+        const double w = referenceWeight(i);
         const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
         txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
     }
