@@ -202,8 +202,7 @@ ChartWindow::ChartWindow(Form1 &main)
     Label3->setFont(tk::font(9, true));
     Label3->setMinimumWidth(tk::px(3600));
     Label3->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter); // beside its caption
-    Label3->setAccessibleName(Label2->caption().remove(QLatin1Char(':')).simplified());
-    Label2->setBuddy(Label3);
+    tk::setCaptionFor(Label2, Label3);
     Check1 = new QCheckBox(QStringLiteral(u"مقياس لگاريتمي"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
     Command1 = new tk::Button(this, text(kSaveImage));

@@ -70,12 +70,13 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
 
     auto *form = new QFormLayout;
     const auto add = [&](const QString &caption, const QString &value) {
-        auto *l = new QLabel(inOwnOrder(value), this);
-        l->setTextFormat(Qt::PlainText);
+        auto *l = new tk::Label(this, inOwnOrder(value));
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        form->addRow(caption, l);
+        auto *c = new tk::Label(this, caption);
+        tk::setCaptionFor(c, l);
+        form->addRow(c, l);
         m_summary << l;
     };
     add(QStringLiteral(u"پرونده:"), QDir::toNativeSeparators(filePath));

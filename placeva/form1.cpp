@@ -106,7 +106,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
         value->setForeColor(tk::rgb(0, 0, 128));
         value->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
         tk::place(value, f.valueLeft, f.top, f.valueWidth, 420);
-        value->setAccessibleName(desc->caption().remove(QLatin1Char(':')).simplified());
+        tk::setCaptionFor(desc, value);
         lbl[size_t(i)] = value;
     }
 

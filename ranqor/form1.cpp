@@ -3,6 +3,8 @@
 #include "form2.h"
 #include "numbers.h"
 
+#include <vector>
+
 using common::checkedAdd;
 using common::checkedDiv;
 using common::checkedMul;
@@ -99,17 +101,26 @@ Form1::Form1(QWidget *parent)
     Shape6 = outline("Shape6", 5640);
     Shape2 = outline("Shape2", 6240);
 
-    // Result rows: value label on the left, its caption on the right.
-    const auto row = [this](tk::Label *&caption, tk::Label *&value, const char16_t *text, int top,
-                            const char *captionName, const char *valueName) {
+    // Result rows: value label on the left, its caption on the right. The
+    // value label is as wide as the longest average the window can write (15
+    // significant digits, a sign and a three-digit exponent); the caption,
+    // right-aligned, takes what is left of the row.
+    const QFont valueFont = tk::font(13.5, true);
+    const int captionRight = tk::px(7710);
+    const int valueLeft = tk::px(1800);
+    const int valueWidth = QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("-8.88888888888888E+308")) + 4;
+    const int captionLeft = valueLeft + valueWidth + tk::px(60);
+    const auto row = [&](tk::Label *&caption, tk::Label *&value, const char16_t *text, int top,
+                         const char *captionName, const char *valueName) {
         caption = makeLabel(this, QString::fromUtf16(text), 13.5, kCaptionColour);
         caption->setObjectName(QString::fromLatin1(captionName));
         caption->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
-        tk::place(caption, 4560, top - 60, 3150, 480);
+        caption->setGeometry(captionLeft, tk::px(top - 60), captionRight - captionLeft, tk::px(480));
         value = makeLabel(this, QStringLiteral("0"), 13.5, kValueColour);
         value->setObjectName(QString::fromLatin1(valueName));
         value->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
-        tk::place(value, 1800, top - 60, 2700, 480);
+        value->setGeometry(valueLeft, tk::px(top - 60), valueWidth, tk::px(480));
+        tk::setCaptionFor(caption, value);
     };
     row(Label6, Label1, u": ميانگين درصدها", 3360, "Label6", "Label1");
     row(Label7, Label2, u": رتبه در سال 87", 3960, "Label7", "Label2");
@@ -215,8 +226,22 @@ void Form1::Command1_Click()
 void Form1::Command2_Click()
 {
     // Each assignment runs that box's whole change handling before the next.
-    for (tk::TextBox *box : Text)
-        box->setText(QString());
+    // Until the last box is empty the others may still hold a value that
+    // cannot be computed (1e308 weighted 3): those passing states are no news
+    // to the user, so their faults stay silent and the boxes whose handling
+    // they stopped are handled again once all ten are empty.
+    std::vector<int> stopped;
+    {
+        tk::SilentErrors silent;
+        for (int n = 1; n <= 10; ++n) {
+            const int before = silent.count();
+            Text[size_t(n - 1)]->setText(QString());
+            if (silent.count() != before)
+                stopped.push_back(n);
+        }
+    }
+    for (int n : stopped)
+        TextChange(n);
 }
 
 void Form1::Command3_Click()

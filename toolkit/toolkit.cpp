@@ -11,6 +11,9 @@
 #include <QStyleFactory>
 #include <QValidator>
 
+#include <algorithm>
+#include <limits>
+
 namespace tk {
 
 // ---- units, colours, fonts -------------------------------------------------
@@ -59,10 +62,45 @@ bool hasArabicScript(const QString &text)
 
 // ---- controls --------------------------------------------------------------
 
+QString captionWords(const QString &caption)
+{
+    QString words = caption;
+    // The caption's colon is layout, not part of what it names.
+    words.remove(QLatin1Char(':'));
+    return words.simplified();
+}
+
 Label::Label(QWidget *parent, const QString &caption)
     : QLabel(caption, parent)
 {
     setTextFormat(Qt::PlainText);
+}
+
+void Label::setText(const QString &caption)
+{
+    QLabel::setText(caption);
+    if (m_valueCaption)
+        updateAccessibleName();
+}
+
+void Label::setValueCaption(QLabel *caption)
+{
+    m_valueCaption = caption;
+    updateAccessibleName();
+}
+
+void Label::updateAccessibleName()
+{
+    // Without a caption the value alone is the name, which QLabel reads by
+    // itself while no name is set.
+    const QString words = m_valueCaption ? captionWords(m_valueCaption->text()) : QString();
+    const QString value = text();
+    if (words.isEmpty())
+        setAccessibleName(QString());
+    else if (value.isEmpty())
+        setAccessibleName(words);
+    else
+        setAccessibleName(words + QStringLiteral(": ") + value);
 }
 
 void Label::setForeColor(std::uint32_t bgr)
@@ -75,15 +113,16 @@ void Label::setForeColor(std::uint32_t bgr)
 void setCaptionFor(QLabel *label, QWidget *box)
 {
     label->setBuddy(box);
-    QString name = label->text();
-    // The caption's colon is layout, not part of the subject's name.
-    name.remove(QLatin1Char(':'));
-    box->setAccessibleName(name.simplified());
+    if (auto *value = qobject_cast<Label *>(box))
+        value->setValueCaption(label);
+    else
+        box->setAccessibleName(captionWords(label->text()));
 }
 
 namespace {
 // Refuses typing past the limit, but never an edit that shortens the text, so
-// that a longer text set by code can still be corrected.
+// that a longer text set by code can still be corrected. A paste that does not
+// fit keeps as much of its start as fits, as typing it would.
 class TypedLimit : public QValidator
 {
 public:
@@ -91,11 +130,29 @@ public:
         : QValidator(box), m_box(box), m_limit(limit)
     {
     }
-    State validate(QString &input, int &) const override
+    State validate(QString &input, int &pos) const override
     {
-        if (input.size() <= m_limit || input.size() < m_box->acceptedLength())
+        if (m_box->assigning())
             return Acceptable;
-        return Invalid;
+        const QString &before = m_box->acceptedText();
+        const qsizetype allowed = std::max<qsizetype>(m_limit, before.size() - 1);
+        if (input.size() <= allowed || input.size() < before.size())
+            return Acceptable;
+        // The inserted part: what lies between the text's unchanged start and end.
+        qsizetype head = 0;
+        const qsizetype shorter = std::min(input.size(), before.size());
+        while (head < shorter && input.at(head) == before.at(head))
+            ++head;
+        qsizetype tail = 0;
+        while (tail < shorter - head && input.at(input.size() - 1 - tail) == before.at(before.size() - 1 - tail))
+            ++tail;
+        const qsizetype inserted = input.size() - head - tail;
+        const qsizetype keep = inserted - (input.size() - allowed);
+        if (keep <= 0)
+            return Invalid;
+        input.remove(head + keep, inserted - keep);
+        pos = int(head + keep);
+        return Acceptable;
     }
 
 private:
@@ -107,8 +164,12 @@ private:
 TextBox::TextBox(QWidget *parent)
     : QLineEdit(parent)
 {
+    // QLineEdit would cut text set by code at 32767 characters; the typed
+    // limit is the validator's.
+    setMaxLength(std::numeric_limits<int>::max());
     connect(this, &QLineEdit::textChanged, this, [this](const QString &t) {
-        m_acceptedLength = int(t.size());
+        m_acceptedText = t;
+        m_assigning = false; // before the handlers run, which may edit the box
         emit change();
     });
     connect(this, &QLineEdit::textEdited, this, [this] { m_userEdited = true; });
@@ -116,10 +177,13 @@ TextBox::TextBox(QWidget *parent)
 
 void TextBox::setText(const QString &text)
 {
-    if (text == QLineEdit::text())
+    if (text == QLineEdit::text()) {
         emit change(); // QLineEdit stays silent when nothing changes
-    else
-        QLineEdit::setText(text);
+        return;
+    }
+    m_assigning = true;
+    QLineEdit::setText(text);
+    m_assigning = false;
 }
 
 void TextBox::setTypedLimit(int chars)
@@ -319,6 +383,8 @@ MsgBox::Responder MsgBox::setResponder(Responder r)
 
 namespace {
 bool s_ended = false;
+int s_silentDepth = 0;
+int s_silenced = 0;
 std::function<void()> &endHook()
 {
     static std::function<void()> hook = [] { QCoreApplication::quit(); };
@@ -337,6 +403,16 @@ QString errorReport(const std::exception &error)
     return QStringLiteral(u"خطاي زمان اجرا: ") + name;
 }
 
+SilentErrors::SilentErrors()
+    : m_start(s_silenced)
+{
+    ++s_silentDepth;
+}
+
+SilentErrors::~SilentErrors() { --s_silentDepth; }
+
+int SilentErrors::count() const { return s_silenced - m_start; }
+
 void handle(QWidget *window, const std::function<void()> &handler)
 {
     if (s_ended)
@@ -345,7 +421,10 @@ void handle(QWidget *window, const std::function<void()> &handler)
         handler();
     } catch (const EndProgram &) {
     } catch (const std::exception &e) {
-        MsgBox::show(window, QStringLiteral(u"خطا"), errorReport(e), MsgBox::Critical);
+        if (s_silentDepth > 0)
+            ++s_silenced;
+        else
+            MsgBox::show(window, QStringLiteral(u"خطا"), errorReport(e), MsgBox::Critical);
     }
 }
 

@@ -47,6 +47,10 @@ bool hasArabicScript(const QString &text);
 
 // ---- controls --------------------------------------------------------------
 
+// A caption's words, as a screen reader should say them: without the colons
+// and blanks that only set it off from what it names.
+QString captionWords(const QString &caption);
+
 class Label : public QLabel
 {
     Q_OBJECT
@@ -55,10 +59,21 @@ public:
     // The caption reads back exactly as it was set (plain text, no markup).
     void setCaption(const QString &caption) { setText(caption); }
     QString caption() const { return text(); }
+    // Hides QLabel::setText so that every way of setting the caption keeps
+    // the accessible name current.
+    void setText(const QString &caption);
     void setForeColor(std::uint32_t bgr);
+    // Makes this a value label named by `caption`: assistive technology reads
+    // "caption words: value", kept current on every change of the value.
+    void setValueCaption(QLabel *caption);
+
+private:
+    void updateAccessibleName();
+    QPointer<QLabel> m_valueCaption;
 };
 
-// Makes `label` the caption of `box`: its buddy, and the box's accessible name.
+// Makes `label` the caption of `box`: its buddy, and the box's accessible
+// name; a value label (tk::Label) is named by the caption and its value.
 void setCaptionFor(QLabel *label, QWidget *box);
 
 class TextBox : public QLineEdit
@@ -77,15 +92,18 @@ public:
     // True once the user typed or pasted since the flag was last cleared.
     bool userEdited() const { return m_userEdited; }
     void clearUserEdited() { m_userEdited = false; }
-    // Length of the text before the edit being validated.
-    int acceptedLength() const { return m_acceptedLength; }
+    // The text before the edit being validated.
+    const QString &acceptedText() const { return m_acceptedText; }
+    // True while code assigns the text, which no typed limit cuts.
+    bool assigning() const { return m_assigning; }
 
 signals:
     void change();
 
 private:
     int m_typedLimit = 0;
-    int m_acceptedLength = 0;
+    QString m_acceptedText;
+    bool m_assigning = false;
     std::uint32_t m_backColor = 0xFFFFFFFF;
     bool m_userEdited = false;
 };
@@ -200,6 +218,22 @@ void handle(QWidget *window, const std::function<void()> &handler);
 bool skipOnError(const std::function<void()> &step);
 // The Persian text of the report shown for an untrapped error.
 QString errorReport(const std::exception &error);
+// While one exists, handle() abandons a failing handler without a message
+// and counts it: for code that passes through states it knows may fail and
+// puts the outcome right itself.
+class SilentErrors
+{
+public:
+    SilentErrors();
+    ~SilentErrors();
+    SilentErrors(const SilentErrors &) = delete;
+    SilentErrors &operator=(const SilentErrors &) = delete;
+    // Handlers abandoned since this guard was made.
+    int count() const;
+
+private:
+    int m_start;
+};
 
 // Ends the program at once: every window closes and the calling handler stops.
 [[noreturn]] void endProgram();

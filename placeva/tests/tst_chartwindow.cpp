@@ -4,6 +4,7 @@
 #include "chartwindow.h"
 #include "charttexts.h"
 #include "form1.h"
+#include "spoken.h"
 #include "testbank.h"
 
 #include <QtTest>
@@ -326,6 +327,7 @@ void TestChartWindow::targetOnEveryKeystroke()
     QFETCH(QString, oneLess);
     QTest::keyClick(w->Text1, Qt::Key_Backspace);
     QCOMPARE(w->Label3->caption(), oneLess);
+    QCOMPARE(spokenName(w->Label3), u"ميانگين لازم: "_qs + oneLess); // as a screen reader reads it
 
     // After a pass with another factor the answer follows.
     type(w->Text1, typed.right(1));

@@ -3,6 +3,7 @@
 #include "csvpreview.h"
 #include "filemenu.h"
 #include "form1.h"
+#include "spoken.h"
 #include "testbank.h"
 
 #include <QtTest>
@@ -716,6 +717,13 @@ void TestCsvImport::previewShowsThePlan()
                                 QStringLiteral("(,)"), QStringLiteral("Comment"), QStringLiteral("Avg"),
                                 QStringLiteral("sakhteman")})
         QVERIFY2(summary.contains(part), qPrintable(part));
+    // each figure is read with its caption
+    const QList<tk::Label *> labels = dialog.findChildren<tk::Label *>();
+    const auto encoding = std::find_if(labels.begin(), labels.end(), [](const tk::Label *l) {
+        return l->caption().remove(QChar(0x200E)) == QLatin1String("UTF-8");
+    });
+    QVERIFY(encoding != labels.end());
+    QCOMPARE(spokenName(*encoding).remove(QChar(0x200E)), u"کدگذاري: UTF-8"_qs);
     QCOMPARE(dialog.columnTable()->rowCount(), 6);
     QCOMPARE(dialog.columnTable()->item(5, 0)->text().remove(QChar(0x200E)), QStringLiteral("Comment"));
     QCOMPARE(dialog.columnTable()->item(4, 1)->text().remove(QChar(0x200E)), QStringLiteral("Avg"));

@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "choices.h"
+#include "spoken.h"
 
 #include <QFontMetrics>
 #include <QtTest>
@@ -128,6 +129,8 @@ void TestForm4::mohasebe()
     QTest::mouseClick(form->Command1, Qt::LeftButton);
     QCOMPARE(form->lbl1->caption(), priority);
     QCOMPARE(form->lbl2->caption(), place);
+    QCOMPARE(spokenName(form->lbl1), u"اولويت: "_qs + priority);
+    QCOMPARE(spokenName(form->lbl2), u"مکان قبولي: "_qs + place);
 }
 
 void TestForm4::load_data()
@@ -198,6 +201,8 @@ void TestForm4::pick()
         emit form->Combo1->activated(index);
     }
     QCOMPARE(form->Label2->caption(), shown);
+    // an empty value leaves the caption's words alone
+    QCOMPARE(spokenName(form->Label2), shown.isEmpty() ? u"رتبه"_qs : u"رتبه: "_qs + shown);
 }
 
 void TestForm4::exitClosesOnlyThisWindow()

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "spoken.h"
 #include "testbank.h"
 
 #include <QMenuBar>
@@ -170,6 +171,14 @@ void TestMainWindow::passAtStart()
     QCOMPARE(f->lbl[2]->caption(), QString("Ali"));
     QCOMPARE(f->lbl[3]->caption(), QString("40.00"));
     QCOMPARE(f->lbl[5]->caption(), QString("2"));
+    // every figure read as a screen reader does, its caption first
+    QCOMPARE(spokenName(f->lbl[0]), u"تعداد داوطلبان: 2"_qs);
+    const tk::Label *captions[9] = {f->Label6,  f->Label7,  f->Label8,  f->Label9, f->Label10,
+                                    f->Label11, f->Label12, f->Label13, f->Label15};
+    for (size_t i = 0; i < 9; ++i) {
+        QCOMPARE(spokenName(f->lbl[i]), tk::captionWords(captions[i]->caption()) + QStringLiteral(": ") + f->lbl[i]->caption());
+        QCOMPARE(spokenName(captions[i]), captions[i]->caption());
+    }
     QVERIFY(m_messages.isEmpty());
 }
 

@@ -1,5 +1,6 @@
 #include "form1.h"
 #include "form2.h"
+#include "spoken.h"
 
 #include <QtTest>
 
@@ -130,16 +131,64 @@ private slots:
         QCOMPARE(m_form->Label5->caption(), ranqor::notEligibleText());
     }
 
+    // The value labels hold the longest averages whole, beside their captions.
+    void longestValuesShowWhole_data()
+    {
+        QTest::addColumn<QString>("text1");
+        QTest::addColumn<QString>("average");
+        QTest::newRow("-1") << "-1" << "-0.0555555555555556";
+        QTest::newRow("-0.1") << "-0.1" << "-0.00555555555555556";
+        QTest::newRow("-0.001") << "-0.001" << "-5.55555555555556E-05";
+        QTest::newRow("-1.6e-307") << "-1.6e-307" << "-8.88888888888889E-309";
+        QTest::newRow("-1.7e308") << "-1.7e308" << "-9.44444444444444E+306";
+    }
+    void longestValuesShowWhole()
+    {
+        QFETCH(QString, text1);
+        QFETCH(QString, average);
+        m_form->Text[0]->setText(text1);
+        QCOMPARE(m_form->Label1->caption(), average);
+        const std::pair<tk::Label *, tk::Label *> rows[5] = {{m_form->Label6, m_form->Label1},
+                                                             {m_form->Label7, m_form->Label2},
+                                                             {m_form->Label8, m_form->Label3},
+                                                             {m_form->Label9, m_form->Label4},
+                                                             {m_form->Label10, m_form->Label5}};
+        for (const auto &[caption, value] : rows) {
+            for (tk::Label *l : {caption, value})
+                QVERIFY2(QFontMetrics(l->font()).horizontalAdvance(l->caption()) <= l->contentsRect().width(),
+                         qPrintable(l->objectName()));
+            QVERIFY(!value->geometry().intersects(caption->geometry()));
+            QCOMPARE(value->x(), 120); // the design's left edge
+            // read as a screen reader does
+            QCOMPARE(spokenName(value), tk::captionWords(caption->caption()) + QStringLiteral(": ") + value->caption());
+            QCOMPARE(spokenName(caption), caption->caption());
+        }
+        QCOMPARE(spokenName(m_form->Label1), u"ميانگين درصدها: "_qs + average);
+        QCOMPARE(spokenName(m_form->Text[0]), u"معارف"_qs);
+    }
+
+    void nextEstimateEmptiesEveryBoxThroughItsChangeHandling_data()
+    {
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("all 35") << QStringList(10, "35");
+        // Text1-Text3 are emptied while Text4 still cannot be weighted: no
+        // message, and they end white all the same.
+        QStringList overflow(10, "40");
+        overflow[3] = "1e308";
+        QTest::newRow("all 40, Text4 1e308") << overflow;
+    }
     void nextEstimateEmptiesEveryBoxThroughItsChangeHandling()
     {
-        for (tk::TextBox *b : m_form->Text)
-            b->setText("35");
+        QFETCH(QStringList, boxes);
+        for (int i = 0; i < 10; ++i)
+            m_form->Text[size_t(i)]->setText(boxes[i]);
         QList<int> order;
         for (int i = 0; i < 10; ++i)
             connect(m_form->Text[size_t(i)], &tk::TextBox::change, this, [&order, i] { order << i; });
         // emptying an already empty box still runs its handling
         m_form->Text[4]->QLineEdit::setText("");
         order.clear();
+        m_messages.clear();
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(order, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
         for (tk::TextBox *b : m_form->Text) {
@@ -149,6 +198,7 @@ private slots:
         QCOMPARE(m_form->Label1->caption(), QString("0"));
         for (tk::Label *l : {m_form->Label2, m_form->Label3, m_form->Label4, m_form->Label5})
             QCOMPARE(l->caption(), ranqor::notEligibleText());
+        QCOMPARE(m_messages, QStringList());
     }
 
     void overflowIsReportedAndTheProgramGoesOn()

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "spoken.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -86,6 +87,7 @@ void TestTallimo::percentage()
 
     compute(correct, wrong, questions);
     QCOMPARE(form->Label4->caption(), shown);
+    QCOMPARE(spokenName(form->Label4), shown); // no caption: named by its value
 }
 
 void TestTallimo::cannotCompute_data()
@@ -153,6 +155,7 @@ void TestTallimo::captionsFitBesideTheirBoxes()
         QVERIFY(label->x() > box->geometry().right());
         QVERIFY(form->rect().contains(label->geometry()));
         QCOMPARE(box->accessibleName(), label->caption());
+        QCOMPARE(spokenName(label), label->caption());
     }
     const QFontMetrics bold(form->Label5->font());
     QVERIFY(bold.horizontalAdvance(form->Label5->caption()) <= form->Label5->width());

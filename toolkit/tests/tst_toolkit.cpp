@@ -1,6 +1,8 @@
 #include "numbers.h"
+#include "spoken.h"
 #include "toolkit.h"
 
+#include <QClipboard>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -48,6 +50,10 @@ private slots:
         QTest::newRow("same text") << "12" << "12";
         QTest::newRow("emptying") << "12" << "";
         QTest::newRow("new text") << "" << "5";
+        const QString longText(40000, u'7'); // past QLineEdit's default length limit
+        QTest::newRow("long text") << "" << longText;
+        QTest::newRow("same long text") << longText << longText;
+        QTest::newRow("longer text") << longText << longText + u'8';
     }
     void textBoxChangeOnEveryAssignment()
     {
@@ -61,6 +67,7 @@ private slots:
         box.setText(after);
         QCOMPARE(changes, 1); // once, before the assignment returned
         QCOMPARE(seen, after);
+        QCOMPARE(box.text(), after);
     }
 
     void textBoxTypingAndLimit()
@@ -79,6 +86,44 @@ private slots:
         QCOMPARE(box.text(), QString("100.00000000000"));
         QTest::keyClick(&box, Qt::Key_1);
         QCOMPARE(box.text(), QString("100.00000000000"));
+    }
+
+    // A paste keeps as much of its start as fits, as typing it would.
+    void pasteInsertsWhatFits_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<int>("selected"); // characters selected from the cursor on
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("fits whole") << "12" << 2 << 0 << "34" << "1234";
+        QTest::newRow("into empty, too long") << "" << 0 << 0 << "1234567" << "12345";
+        QTest::newRow("in the middle") << "125" << 2 << 0 << "3456" << "12345";
+        QTest::newRow("over a selection") << "12345" << 1 << 1 << "xyz" << "1x345";
+        QTest::newRow("full: refused") << "12345" << 5 << 0 << "6" << "12345";
+        QTest::newRow("longer text set by code") << "1234567" << 7 << 0 << "8" << "1234567";
+        QTest::newRow("shortens a longer text") << "1234567" << 0 << 3 << "ab" << "ab4567";
+    }
+    void pasteInsertsWhatFits()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(int, selected);
+        QFETCH(QString, pasted);
+        QFETCH(QString, after);
+        tk::TextBox box;
+        box.setTypedLimit(5);
+        box.setText(before);
+        box.setSelection(cursor, selected);
+        if (selected == 0)
+            box.setCursorPosition(cursor);
+        int changes = 0;
+        connect(&box, &tk::TextBox::change, [&] { ++changes; });
+        QApplication::clipboard()->setText(pasted);
+        box.paste();
+        QCOMPARE(box.text(), after);
+        QCOMPARE(changes, after == before ? 0 : 1);
+        QCOMPARE(box.userEdited(), after != before);
     }
 
     void listClickOnlyForAnotherRow()
@@ -138,6 +183,21 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.first().contains(QStringLiteral(u"سرريز")));
         QVERIFY(!tk::programEnded());
+    }
+
+    void silentErrorsAreCountedNotShown()
+    {
+        const auto overflow = [] { common::checkedMul(1e308, 3); };
+        {
+            tk::SilentErrors silent;
+            tk::handle(nullptr, overflow);
+            tk::handle(nullptr, [] {});
+            tk::handle(nullptr, overflow);
+            QCOMPARE(silent.count(), 2);
+        }
+        QVERIFY(m_messages.isEmpty());
+        tk::handle(nullptr, overflow); // reported again once the guard is gone
+        QCOMPARE(m_messages.size(), 1);
     }
 
     void skipOnErrorIsSilent()
@@ -225,6 +285,33 @@ private slots:
         tk::setCaptionFor(&label, &box);
         QCOMPARE(label.buddy(), &box);
         QCOMPARE(box.accessibleName(), QStringLiteral(u"معارف"));
+    }
+
+    // A value label is read as its caption's words and its value.
+    void valueLabelIsReadWithItsCaption_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("colon after") << u"تعداد داوطلبان:"_qs << "16" << u"تعداد داوطلبان: 16"_qs;
+        QTest::newRow("colon before") << u": ميانگين درصدها"_qs << "-0.0555555555555556"
+                                      << u"ميانگين درصدها: -0.0555555555555556"_qs;
+        QTest::newRow("empty value") << u"رتبه:"_qs << "" << u"رتبه"_qs;
+        QTest::newRow("no caption") << "" << "% 93" << "% 93";
+    }
+    void valueLabelIsReadWithItsCaption()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, value);
+        QFETCH(QString, spoken);
+        QWidget w;
+        tk::Label captionLabel(&w, caption);
+        tk::Label valueLabel(&w, QStringLiteral("0"));
+        if (!caption.isEmpty())
+            tk::setCaptionFor(&captionLabel, &valueLabel);
+        valueLabel.setCaption(value); // kept current on every change
+        QCOMPARE(spokenName(&valueLabel), spoken);
+        QCOMPARE(spokenName(&captionLabel), caption); // the caption keeps its own name
     }
 
 private:
