@@ -3,36 +3,30 @@
 #include "numbers.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
+#include <utility>
 
 namespace placeva {
 
 namespace {
 
-// A distance between two singles, exactly: the rounded double difference and
-// what the rounding lost. Averages can lie so far apart in magnitude that the
-// rounded differences of two candidates tie although the distances do not.
-struct Gap
+// Whether `near` lies no farther from x than `far` does, on opposite sides of
+// it, exactly. Averages can lie so far apart in magnitude that the rounded
+// distances tie although the true ones do not; rounding is monotone, so the
+// rounded distances decide unless they are equal, and then what the rounding
+// lost (Knuth's two-sum) does.
+bool notFarther(float below, float x, float above)
 {
-    double hi;
-    double lo;
-};
-
-Gap gap(float from, float to)
-{
-    const double a = to;
-    const double b = -double(from);
-    const double s = a + b;
-    const double bb = s - a;
-    return {s, (a - (s - bb)) + (b - bb)};
-}
-
-// Rounding is monotone, so the rounded parts order two gaps unless they are
-// equal; then the lost parts do.
-bool notFarther(const Gap &x, const Gap &y)
-{
-    return x.hi < y.hi || (x.hi == y.hi && x.lo <= y.lo);
+    const double xd = x;
+    const double down = xd - below;
+    const double up = double(above) - xd;
+    if (down != up)
+        return down < up;
+    const auto lost = [](double a, double b, double s) {
+        const double bb = s - a;
+        return (a - (s - bb)) + (b - bb);
+    };
+    return lost(xd, -double(below), down) <= lost(double(above), -xd, up);
 }
 
 std::optional<std::int32_t> fitted(std::int64_t value)
@@ -88,13 +82,30 @@ std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank)
     std::ptrdiff_t belowEnd = above - 1; // last point of the run below
     std::ptrdiff_t below = belowEnd >= 0 ? m_runStart[std::size_t(belowEnd)] : -1;
 
-    std::array<std::int64_t, kNearestErrors> taken;
+    // Only e at ceil(0.1 k) and ceil(0.9 k) (counted from 1) are wanted: with
+    // k at most 20 the first is among the two smallest errors taken and the
+    // second among the three largest, so those are kept instead of sorting.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t smallest[2] = {kMax, kMax};
+    std::int64_t largest[3] = {-kMax - 1, -kMax - 1, -kMax - 1};
+    const auto take = [&](std::int64_t e) {
+        if (e < smallest[1]) {
+            smallest[1] = e < smallest[0] ? std::exchange(smallest[0], e) : e;
+        }
+        if (e > largest[2]) {
+            if (e > largest[1]) {
+                largest[2] = largest[1];
+                largest[1] = e > largest[0] ? std::exchange(largest[0], e) : e;
+            } else {
+                largest[2] = e;
+            }
+        }
+    };
     for (int t = 0; t < k; ++t) {
         const bool fromBelow = belowEnd >= 0
-            && (above >= m
-                || notFarther(gap(m_avgs[std::size_t(below)], lookedUp), gap(lookedUp, m_avgs[std::size_t(above)])));
+            && (above >= m || notFarther(m_avgs[std::size_t(below)], lookedUp, m_avgs[std::size_t(above)]));
         if (fromBelow) {
-            taken[std::size_t(t)] = m_points[std::size_t(below)].error;
+            take(m_points[std::size_t(below)].error);
             if (below == belowEnd) {
                 belowEnd = m_runStart[std::size_t(belowEnd)] - 1;
                 below = belowEnd >= 0 ? m_runStart[std::size_t(belowEnd)] : -1;
@@ -102,14 +113,12 @@ std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank)
                 ++below;
             }
         } else {
-            taken[std::size_t(t)] = m_points[std::size_t(above++)].error;
+            take(m_points[std::size_t(above++)].error);
         }
     }
 
-    std::sort(taken.begin(), taken.begin() + k);
-    // e at ceil(0.1 k) and ceil(0.9 k), counted from 1.
-    const std::int64_t low = taken[std::size_t((k + 9) / 10 - 1)];
-    const std::int64_t high = taken[std::size_t((9 * k + 9) / 10 - 1)];
+    const std::int64_t low = smallest[(k + 9) / 10 - 1];
+    const std::int64_t high = largest[k - (9 * k + 9) / 10];
     const std::optional<std::int32_t> best = fitted(std::int64_t(rank) + low);
     const std::optional<std::int32_t> worst = fitted(std::int64_t(rank) + high);
     if (!best || !worst)
