@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace placeva {
 
 namespace {
 
-// Whether `near` lies no farther from x than `far` does, on opposite sides of
-// it, exactly. Averages can lie so far apart in magnitude that the rounded
+// Whether the point below x lies no farther from it than the point above,
+// exactly. Averages can lie so far apart in magnitude that the rounded
 // distances tie although the true ones do not; rounding is monotone, so the
 // rounded distances decide unless they are equal, and then what the rounding
 // lost (Knuth's two-sum) does.
@@ -49,13 +48,37 @@ LikelyRanks::LikelyRanks(const QVector<RankEstimator::Point> &sorted)
             m_points.push_back({p.avg, std::int64_t(p.rotbeh) - *est});
     }
 
+    // Upwards the error points are taken in sorted order; downwards run by
+    // run, each run of equal averages from its first point, since on equal
+    // distance the earlier point comes first. Both orders are laid out once,
+    // each ending in a point infinitely far away, so that a lookup merges two
+    // arrays without bounds checks.
     const std::size_t m = m_points.size();
-    m_avgs.resize(m);
-    m_runStart.resize(m);
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    m_upAvgs.resize(m + 1);
+    m_upErrors.resize(m);
     for (std::size_t i = 0; i < m; ++i) {
-        m_avgs[i] = m_points[i].avg;
-        m_runStart[i] = i > 0 && m_avgs[i] == m_avgs[i - 1] ? m_runStart[i - 1] : std::int32_t(i);
+        m_upAvgs[i] = m_points[i].avg;
+        m_upErrors[i] = m_points[i].error;
     }
+    m_upAvgs[m] = inf;
+    m_downAvgs.resize(m + 1);
+    m_downErrors.resize(m);
+    m_downFrom.resize(m);
+    std::size_t at = 0;
+    for (std::size_t end = m; end > 0;) {
+        std::size_t start = end - 1;
+        while (start > 0 && m_points[start - 1].avg == m_points[end - 1].avg)
+            --start;
+        for (std::size_t i = start; i < end; ++i) {
+            m_downAvgs[at + i - start] = m_points[i].avg;
+            m_downErrors[at + i - start] = m_points[i].error;
+        }
+        m_downFrom[end - 1] = std::int32_t(at);
+        at += end - start;
+        end = start;
+    }
+    m_downAvgs[m] = -inf;
 
     if (m > 0) {
         std::vector<std::int64_t> magnitudes(m);
@@ -74,13 +97,36 @@ std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank)
         return std::nullopt;
     const int k = int(std::min<std::ptrdiff_t>(kNearestErrors, m));
 
+    // The first point at or above the average: a lower bound without
+    // branches to mispredict.
+    const float *base = m_upAvgs.data();
+    for (std::size_t len = std::size_t(m) + 1; len > 1;) {
+        const std::size_t half = len / 2;
+        base += half * std::size_t(base[half - 1] < lookedUp);
+        len -= half;
+    }
+    const std::size_t up = std::size_t(base - m_upAvgs.data());
+
     // The nearest k by distance, the earlier in sorted order first on equal
-    // distance. Points at or above the average are taken upwards; those below
-    // it downwards run by run, each run of equal averages from its first point,
-    // and before the point above at equal distance, since they stand earlier.
-    std::ptrdiff_t above = std::lower_bound(m_avgs.begin(), m_avgs.end(), lookedUp) - m_avgs.begin();
-    std::ptrdiff_t belowEnd = above - 1; // last point of the run below
-    std::ptrdiff_t below = belowEnd >= 0 ? m_runStart[std::size_t(belowEnd)] : -1;
+    // distance: the first k of a merge of the points at or above the average,
+    // upwards, with those below it, downwards, below first on equal distance
+    // since it stands earlier. Both sides are taken from the front, so only
+    // how many come from below needs finding: the most c for which the c-th
+    // from below precedes the (k - c + 1)-th from above, by binary search.
+    const std::size_t down = up > 0 ? std::size_t(m_downFrom[up - 1]) : std::size_t(m);
+    const std::size_t kk = std::size_t(k);
+    const std::size_t upCount = std::size_t(m) - up;
+    std::size_t lo = kk > upCount ? kk - upCount : 0; // at least this many from below
+    std::size_t hi = std::min(kk, up);                // at most the points below
+    while (lo < hi) {
+        const std::size_t c = lo + (hi - lo + 1) / 2;
+        // k - c < upCount here, so at worst the far end above is read.
+        if (notFarther(m_downAvgs[down + c - 1], lookedUp, m_upAvgs[up + kk - c]))
+            lo = c;
+        else
+            hi = c - 1;
+    }
+    const std::size_t fromBelow = lo;
 
     // Only e at ceil(0.1 k) and ceil(0.9 k) (counted from 1) are wanted: with
     // k at most 20 the first is among the two smallest errors taken and the
@@ -88,34 +134,18 @@ std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank)
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::int64_t smallest[2] = {kMax, kMax};
     std::int64_t largest[3] = {-kMax - 1, -kMax - 1, -kMax - 1};
+    // Branch-free insertion: errors come in no useful order.
     const auto take = [&](std::int64_t e) {
-        if (e < smallest[1]) {
-            smallest[1] = e < smallest[0] ? std::exchange(smallest[0], e) : e;
-        }
-        if (e > largest[2]) {
-            if (e > largest[1]) {
-                largest[2] = largest[1];
-                largest[1] = e > largest[0] ? std::exchange(largest[0], e) : e;
-            } else {
-                largest[2] = e;
-            }
-        }
+        smallest[1] = std::min(smallest[1], std::max(smallest[0], e));
+        smallest[0] = std::min(smallest[0], e);
+        largest[2] = std::max(largest[2], std::min(largest[1], e));
+        largest[1] = std::max(largest[1], std::min(largest[0], e));
+        largest[0] = std::max(largest[0], e);
     };
-    for (int t = 0; t < k; ++t) {
-        const bool fromBelow = belowEnd >= 0
-            && (above >= m || notFarther(m_avgs[std::size_t(below)], lookedUp, m_avgs[std::size_t(above)]));
-        if (fromBelow) {
-            take(m_points[std::size_t(below)].error);
-            if (below == belowEnd) {
-                belowEnd = m_runStart[std::size_t(belowEnd)] - 1;
-                below = belowEnd >= 0 ? m_runStart[std::size_t(belowEnd)] : -1;
-            } else {
-                ++below;
-            }
-        } else {
-            take(m_points[std::size_t(above++)].error);
-        }
-    }
+    for (std::size_t i = 0; i < fromBelow; ++i)
+        take(m_downErrors[down + i]);
+    for (std::size_t i = 0; i < kk - fromBelow; ++i)
+        take(m_upErrors[up + i]);
 
     const std::int64_t low = smallest[(k + 9) / 10 - 1];
     const std::int64_t high = largest[k - (9 * k + 9) / 10];

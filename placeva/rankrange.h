@@ -61,8 +61,15 @@ public:
 
 private:
     std::vector<ErrorPoint> m_points;
-    std::vector<float> m_avgs;          // the error points' averages alone, for the search
-    std::vector<std::int32_t> m_runStart; // first error point with the same average
+    // The error points upwards and downwards (see the constructor), compact
+    // for the search and the merge; the averages end in one infinitely far.
+    std::vector<float> m_upAvgs;
+    std::vector<std::int64_t> m_upErrors;
+    std::vector<float> m_downAvgs;
+    std::vector<std::int64_t> m_downErrors;
+    // Where the downward walk starts for the points below a lookup, indexed by
+    // the last point below it.
+    std::vector<std::int32_t> m_downFrom;
     std::optional<std::int64_t> m_typical;
 };
 
