@@ -88,6 +88,14 @@ std::optional<int> firstAdmitting(const QStringList &priorities, std::int32_t ra
     return std::nullopt;
 }
 
+std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
+                                     const std::optional<LikelyRange> &range)
+{
+    if (choice.isEmpty())
+        return std::nullopt;
+    return admissionVerdict(admissionLimit(choice), rank, range);
+}
+
 std::optional<std::int32_t> rankFromText(const QString &text)
 {
     try {

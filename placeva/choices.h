@@ -3,6 +3,8 @@
 // offers, each with the highest rank it admits, and the first priority that
 // admits a rank. No widgets, so that the window and its tests share it.
 
+#include "rankrange.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +28,11 @@ bool isAdmitted(const QString &choice, std::int32_t rank);
 
 // The index of the first priority whose choice admits the rank, or nothing.
 std::optional<int> firstAdmitting(const QStringList &priorities, std::int32_t rank);
+
+// The verdict beside one priority for an estimated rank and its likely range
+// (see admissionVerdict); nothing for an empty priority.
+std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
+                                     const std::optional<LikelyRange> &range);
 
 // The rank a label's text stands for: its leading number rounded to a whole
 // number, ties to the even neighbour. Nothing when it does not fit 32 bits.

@@ -99,6 +99,32 @@ qsizetype lastExtreme(const std::vector<Averaged> &averaged, const QStringList &
     return -1; // not reached: the extreme came from one of them
 }
 
+// The slope of the segment from a to b: the rank difference in 32 bits, the
+// average difference in single precision. NaN where there is none (equal
+// averages, overflow).
+double segmentSlope(const RankEstimator::Point &a, const RankEstimator::Point &b)
+{
+    try {
+        const std::int32_t rankDiff = common::subInt32(b.rotbeh, a.rotbeh);
+        const float avgDiff = singleSub(b.avg, a.avg);
+        if (avgDiff != 0) // else it would divide by zero
+            return common::checkedDiv(double(rankDiff), double(avgDiff));
+    } catch (const common::NumberError &) {
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+// The rank at a scaled average along a segment starting at p; nothing where
+// the segment has no slope. The offset is rounded to single precision first.
+std::optional<std::int32_t> rankAlong(const RankEstimator::Point &p, double slope, float scaled)
+{
+    if (std::isnan(slope))
+        return std::nullopt;
+    const float offset = singleSub(scaled, p.avg);
+    return common::toInt32(
+        common::checkedAdd(double(p.rotbeh), common::checkedMul(double(offset), slope)));
+}
+
 } // namespace
 
 QString listSeparator()
@@ -227,16 +253,7 @@ RankEstimator::RankEstimator(const QVector<ReferenceRow> &rows, const QString &f
         m_avgs.append(p.avg);
     m_slopes.fill(std::numeric_limits<double>::quiet_NaN(), m_points.size() - 1);
     for (qsizetype i = 0; i + 1 < m_points.size(); ++i) {
-        const Point &a = m_points[i];
-        const Point &b = m_points[i + 1];
-        try {
-            const std::int32_t rankDiff = common::subInt32(b.rotbeh, a.rotbeh);
-            const float avgDiff = singleSub(b.avg, a.avg);
-            if (avgDiff == 0)
-                continue; // would divide by zero: no slope
-            m_slopes[i] = common::checkedDiv(double(rankDiff), double(avgDiff));
-        } catch (const common::NumberError &) {
-        }
+        m_slopes[i] = segmentSlope(m_points[i], m_points[i + 1]);
     }
 }
 
@@ -264,13 +281,17 @@ std::optional<std::int32_t> RankEstimator::estimate(double avg) const
         }
         const qsizetype j = (base - m_avgs.constData()) - 1;
 
-        const double slope = m_slopes[j];
-        if (std::isnan(slope))
-            return std::nullopt;
-        const Point &p = m_points[j];
-        const float offset = singleSub(scaled, p.avg);
-        return common::toInt32(
-            common::checkedAdd(double(p.rotbeh), common::checkedMul(double(offset), slope)));
+        return rankAlong(m_points[j], m_slopes[j], scaled);
+    } catch (const common::NumberError &) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
+                                        const RankEstimator::Point &to, float scaled)
+{
+    try {
+        return rankAlong(from, segmentSlope(from, to), scaled);
     } catch (const common::NumberError &) {
         return std::nullopt;
     }

@@ -104,6 +104,12 @@ private:
     Status m_status = Status::NoReference;
 };
 
+// The estimate's interpolation on the segment from one point to another at a
+// scaled average, with its single-precision steps and its rounding. Nothing
+// where it cannot be computed (equal averages, a fault in the arithmetic).
+std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
+                                        const RankEstimator::Point &to, float scaled);
+
 // The whole pass over the applicant and reference rows, with the change
 // factor as typed in the main window's box.
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
