@@ -2,7 +2,9 @@
 
 #include "numbers.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,6 +14,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace placeva {
 
@@ -24,6 +30,7 @@ enum SqliteCode {
     SqliteLocked = 6,
     SqliteReadOnly = 8,
     SqliteCorrupt = 11,
+    SqliteFull = 13,
     SqliteCantOpen = 14,
     SqliteNotADb = 26,
 };
@@ -72,6 +79,39 @@ StoreError rowGoneError(const QString &path, const QString &table)
                          .arg(shown(path), table));
 }
 
+StoreError rowChangedError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::RowGone,
+                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                                    "پنجره ديگر) تغيير کرده است؛ نوشته نشد تا آن تغيير از دست نرود.")
+                         .arg(shown(path), table));
+}
+
+StoreError rowDeletedError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::RowGone,
+                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                                    "پنجره ديگر) پاک شده است.")
+                         .arg(shown(path), table));
+}
+
+StoreError replacedError(const QString &path)
+{
+    return makeError(StoreErrorKind::Replaced,
+                     QStringLiteral("پرونده «%1» پس از باز شدن پاک يا با پرونده ديگري جايگزين شده است؛ "
+                                    "چيزي در آن نوشته نشد.")
+                         .arg(shown(path)));
+}
+
+StoreError noRowIdsError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::NoRowIds,
+                     QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد، چون با WITHOUT ROWID "
+                                    "ساخته شده است؛ رکوردهاي آن از هم باز شناخته نمي شوند. جدول را بدون "
+                                    "WITHOUT ROWID بسازيد.")
+                         .arg(shown(path), table));
+}
+
 // Turns a database failure into the report the user sees. The engine's own
 // code decides the kind; its text goes along as the detail.
 StoreError sqlError(const QSqlError &error, const QString &path, const QString &table, bool writing)
@@ -101,6 +141,11 @@ StoreError sqlError(const QSqlError &error, const QString &path, const QString &
                              detail);
         return makeError(StoreErrorKind::Failed,
                          QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, detail), detail);
+    case SqliteFull:
+        return makeError(StoreErrorKind::DiskFull,
+                         QStringLiteral("براي نوشتن در پرونده «%1» جا نمانده است (ديسک پر است)؛ چيزي نوشته نشد.")
+                             .arg(file),
+                         detail);
     case SqliteCorrupt:
     case SqliteNotADb:
         return makeError(StoreErrorKind::NotDatabase,
@@ -216,6 +261,37 @@ private:
     bool m_open = false;
 };
 
+// Which file a path names: device and inode. Unknown where the system does
+// not tell, and then every check passes.
+struct FileIdentity
+{
+    bool known = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    static FileIdentity of(const QString &path)
+    {
+        FileIdentity id;
+#ifdef Q_OS_UNIX
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+            id.known = true;
+            id.device = quint64(st.st_dev);
+            id.inode = quint64(st.st_ino);
+        }
+#else
+        Q_UNUSED(path);
+#endif
+        return id;
+    }
+};
+
+// Short enough to keep one per row of a large table.
+QByteArray hashed(const QByteArray &fingerprint)
+{
+    return QCryptographicHash::hash(fingerprint, QCryptographicHash::Sha1);
+}
+
 bool isWholeInDoubleRange(double v)
 {
     constexpr double limit = 9007199254740992.0; // 2^53: every whole double below is exact
@@ -286,7 +362,13 @@ struct Recordset::Impl
     QString table;
     QString rowIdName; // rowid, or an alias for it the table does not use as a column
     QStringList fields;
+    FileIdentity opened; // the file the connection opened
+    // What a row holds as the engine stores it, one SQL expression: every
+    // field's quote() (raw bytes of text, every bit of a real), as a blob so
+    // that no text decoding stands between the file and the comparison.
+    QString fingerprintSql;
     QList<qint64> rowIds;
+    QList<QByteArray> fingerprints; // hashed, one per row
     QList<QVariant> values; // row after row, fields.size() values each
 
     // Cursor: pos in [-1, count]; -1 is BOF, count is EOF. After a delete,
@@ -331,8 +413,10 @@ struct Recordset::Impl
     MaybeError open(const QString &filePath, const QString &tableName, const QList<ColumnRef> &columns,
                     int busyTimeout);
     MaybeError load();
-    MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, bool writing) const;
-    QString whereRowUnchanged(int row, QList<QVariant> *binds) const;
+    MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, QByteArray *fingerprint,
+                         bool writing) const;
+    MaybeError checkWritable(const QSqlDatabase &db, int row) const;
+    MaybeError beginWrite(const QSqlDatabase &db, WriteTransaction *transaction) const;
 
     MaybeError store();
     MaybeError settle();
@@ -344,6 +428,7 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
 {
     path = filePath;
     table = tableName;
+    opened = FileIdentity::of(path);
     const QString name = connectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -392,8 +477,22 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         }
     }
     if (rowIdName.isEmpty())
-        return makeError(StoreErrorKind::Failed,
+        return makeError(StoreErrorKind::NoRowIds,
                          QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
+    {
+        // A table made WITHOUT ROWID has no rowid under any name.
+        QSqlQuery probe(db());
+        if (!probe.exec(QStringLiteral("SELECT %1 FROM %2 LIMIT 0").arg(rowIdName, quoted(table)))) {
+            if (probe.lastError().nativeErrorCode().toInt() == 1) // SQLITE_ERROR: no such column
+                return noRowIdsError(path, table);
+            return sqlError(probe.lastError(), path, table, false);
+        }
+    }
+
+    QStringList quotes;
+    for (const QString &field : std::as_const(fields))
+        quotes.append(QStringLiteral("quote(%1)").arg(quoted(field)));
+    fingerprintSql = QStringLiteral("CAST(%1 AS BLOB)").arg(quotes.join(QLatin1String(" || ',' || ")));
 
     clearBuffer();
     if (auto error = load())
@@ -412,6 +511,7 @@ MaybeError Recordset::Impl::load()
     if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))) && query.next()) {
         const qsizetype expected = query.value(0).toLongLong();
         rowIds.reserve(expected);
+        fingerprints.reserve(expected);
         values.reserve(expected * fields.size());
     }
     query.finish();
@@ -420,8 +520,8 @@ MaybeError Recordset::Impl::load()
     columnList.reserve(fields.size());
     for (const QString &field : fields)
         columnList.append(quoted(field));
-    const QString sql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
-                            .arg(rowIdName, columnList.join(QLatin1String(", ")), quoted(table));
+    const QString sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
+                            .arg(rowIdName, columnList.join(QLatin1String(", ")), fingerprintSql, quoted(table));
     if (!query.exec(sql))
         return sqlError(query.lastError(), path, table, false);
     const int n = int(fields.size());
@@ -429,6 +529,7 @@ MaybeError Recordset::Impl::load()
         rowIds.append(query.value(0).toLongLong());
         for (int i = 1; i <= n; ++i)
             values.append(query.value(i));
+        fingerprints.append(hashed(query.value(n + 1).toByteArray()));
     }
     if (query.lastError().isValid())
         return sqlError(query.lastError(), path, table, false);
@@ -436,15 +537,15 @@ MaybeError Recordset::Impl::load()
 }
 
 MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, QList<QVariant> *out,
-                                      bool writing) const
+                                      QByteArray *fingerprint, bool writing) const
 {
     QStringList columnList;
     for (const QString &field : fields)
         columnList.append(quoted(field));
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                      .arg(columnList.join(QLatin1String(", ")), quoted(table), rowIdName));
+    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?")
+                      .arg(columnList.join(QLatin1String(", ")), fingerprintSql, quoted(table), rowIdName));
     query.addBindValue(id);
     if (!query.exec())
         return sqlError(query.lastError(), path, table, writing);
@@ -456,27 +557,49 @@ MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, Q
     out->clear();
     for (int i = 0; i < fields.size(); ++i)
         out->append(query.value(i));
+    *fingerprint = hashed(query.value(int(fields.size())).toByteArray());
     query.finish(); // a statement still running would block COMMIT
     return std::nullopt;
 }
 
-// The row must still hold what was read, so that a row that another program
-// changed, or whose rowid it reused, is never overwritten or removed.
-QString Recordset::Impl::whereRowUnchanged(int row, QList<QVariant> *binds) const
+// The row must still hold what was read, compared as the file stores it, so
+// that a row another program changed, or whose rowid it reused, is never
+// overwritten or removed, while a row nobody touched always passes, whatever
+// its bytes or numbers look like as text.
+MaybeError Recordset::Impl::checkWritable(const QSqlDatabase &database, int row) const
 {
-    QString where = rowIdName + QStringLiteral(" = ?");
-    binds->append(rowIds.at(row));
-    for (int i = 0; i < fields.size(); ++i) {
-        const QVariant &v = stored(row, i);
-        // The driver binds an empty byte array as NULL; compare such a blob literally.
-        if (v.typeId() == QMetaType::QByteArray && !v.isNull() && v.toByteArray().isEmpty()) {
-            where += QStringLiteral(" AND %1 = X''").arg(quoted(fields.at(i)));
-            continue;
-        }
-        where += QStringLiteral(" AND %1 IS ?").arg(quoted(fields.at(i)));
-        binds->append(v);
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(fingerprintSql, quoted(table), rowIdName));
+    query.addBindValue(rowIds.at(row));
+    if (!query.exec())
+        return sqlError(query.lastError(), path, table, true);
+    if (!query.next()) {
+        if (query.lastError().isValid())
+            return sqlError(query.lastError(), path, table, true);
+        return rowDeletedError(path, table);
     }
-    return where;
+    const bool same = hashed(query.value(0).toByteArray()) == fingerprints.at(row);
+    query.finish();
+    return same ? std::nullopt : MaybeError(rowChangedError(path, table));
+}
+
+// Every write starts here: only into the file that was opened, and with the
+// engine's cached pages dropped, so that a file rewritten in place is read
+// afresh rather than overwritten with what the cache remembers.
+MaybeError Recordset::Impl::beginWrite(const QSqlDatabase &database, WriteTransaction *transaction) const
+{
+    const FileIdentity now = FileIdentity::of(path);
+    if (opened.known && (!now.known || now.device != opened.device || now.inode != opened.inode))
+        return replacedError(path);
+    {
+        QSqlQuery shrink(database);
+        shrink.exec(QStringLiteral("PRAGMA shrink_memory"));
+    }
+    QSqlError error;
+    if (!transaction->begin(&error))
+        return sqlError(error, path, table, true);
+    return std::nullopt;
 }
 
 // Writes the pending row. Everything happens inside one transaction and the
@@ -485,9 +608,8 @@ MaybeError Recordset::Impl::store()
 {
     const QSqlDatabase database = db();
     WriteTransaction transaction(database);
-    QSqlError error;
-    if (!transaction.begin(&error))
-        return sqlError(error, path, table, true);
+    if (auto error = beginWrite(database, &transaction))
+        return error;
 
     QStringList names;
     QList<QVariant> newValues;
@@ -521,17 +643,16 @@ MaybeError Recordset::Impl::store()
                                  .arg(shown(path), table, QStringLiteral("rowid")));
     } else {
         id = rowIds.at(pos);
+        if (auto changed = checkWritable(database, pos))
+            return changed;
         if (!names.isEmpty()) {
             for (QString &name : names)
                 name += QStringLiteral(" = ?");
-            QList<QVariant> whereBinds;
-            const QString where = whereRowUnchanged(pos, &whereBinds);
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                              .arg(quoted(table), names.join(QLatin1String(", ")), where));
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                              .arg(quoted(table), names.join(QLatin1String(", ")), rowIdName));
             for (const QVariant &v : std::as_const(newValues))
                 query.addBindValue(v);
-            for (const QVariant &v : std::as_const(whereBinds))
-                query.addBindValue(v);
+            query.addBindValue(id);
             if (!query.exec())
                 return sqlError(query.lastError(), path, table, true);
             if (query.numRowsAffected() != 1)
@@ -542,19 +663,23 @@ MaybeError Recordset::Impl::store()
 
     // Read the row back: defaults and the column types decide what was stored.
     QList<QVariant> row;
-    if (auto readError = selectRow(database, id, &row, true))
+    QByteArray fingerprint;
+    if (auto readError = selectRow(database, id, &row, &fingerprint, true))
         return readError;
+    QSqlError error;
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
 
     if (pending == Pending::New) {
         rowIds.append(id);
         values.append(row);
+        fingerprints.append(fingerprint);
         pos = count() - 1;
         gap = false;
     } else {
         for (int i = 0; i < fields.size(); ++i)
             values[qsizetype(pos) * fields.size() + i] = row.at(i);
+        fingerprints[pos] = fingerprint;
     }
     clearBuffer();
     return std::nullopt;
@@ -579,24 +704,24 @@ MaybeError Recordset::Impl::removeCurrent()
 {
     const QSqlDatabase database = db();
     WriteTransaction transaction(database);
-    QSqlError error;
-    if (!transaction.begin(&error))
-        return sqlError(error, path, table, true);
-    QList<QVariant> binds;
-    const QString where = whereRowUnchanged(pos, &binds);
+    if (auto error = beginWrite(database, &transaction))
+        return error;
+    if (auto changed = checkWritable(database, pos))
+        return changed;
     QSqlQuery query(database);
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), where));
-    for (const QVariant &v : std::as_const(binds))
-        query.addBindValue(v);
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(table), rowIdName));
+    query.addBindValue(rowIds.at(pos));
     if (!query.exec())
         return sqlError(query.lastError(), path, table, true);
     if (query.numRowsAffected() != 1)
         return rowGoneError(path, table);
     query.finish();
+    QSqlError error;
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
 
     rowIds.remove(pos);
+    fingerprints.remove(pos);
     values.remove(qsizetype(pos) * fields.size(), fields.size());
     gap = true; // pos now names the row after the deleted one
     clearBuffer();
