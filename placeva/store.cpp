@@ -2,7 +2,7 @@
 
 #include "numbers.h"
 
-#include <QCryptographicHash>
+#include <QHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -286,10 +286,11 @@ struct FileIdentity
     }
 };
 
-// Short enough to keep one per row of a large table.
-QByteArray hashed(const QByteArray &fingerprint)
+// A text cell the driver decoded with replacement characters may hold bytes
+// that are not UTF-8; only its bytes tell whether it is unchanged.
+bool mayBeUndecodable(const QVariant &v)
 {
-    return QCryptographicHash::hash(fingerprint, QCryptographicHash::Sha1);
+    return v.typeId() == QMetaType::QString && v.toString().contains(QChar::ReplacementCharacter);
 }
 
 bool isWholeInDoubleRange(double v)
@@ -363,12 +364,11 @@ struct Recordset::Impl
     QString rowIdName; // rowid, or an alias for it the table does not use as a column
     QStringList fields;
     FileIdentity opened; // the file the connection opened
-    // What a row holds as the engine stores it, one SQL expression: every
-    // field's quote() (raw bytes of text, every bit of a real), as a blob so
-    // that no text decoding stands between the file and the comparison.
-    QString fingerprintSql;
     QList<qint64> rowIds;
-    QList<QByteArray> fingerprints; // hashed, one per row
+    // The stored bytes of the text cells that may not decode as UTF-8, by
+    // rowid and field: rare, read only for them.
+    using RawCells = QHash<int, QByteArray>;
+    QHash<qint64, RawCells> rawText;
     QList<QVariant> values; // row after row, fields.size() values each
 
     // Cursor: pos in [-1, count]; -1 is BOF, count is EOF. After a delete,
@@ -413,8 +413,9 @@ struct Recordset::Impl
     MaybeError open(const QString &filePath, const QString &tableName, const QList<ColumnRef> &columns,
                     int busyTimeout);
     MaybeError load();
-    MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, QByteArray *fingerprint,
-                         bool writing) const;
+    MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, bool writing) const;
+    MaybeError readRawText(const QSqlDatabase &db, qint64 id, const QVariant *row, RawCells *out,
+                           bool writing) const;
     MaybeError checkWritable(const QSqlDatabase &db, int row) const;
     MaybeError beginWrite(const QSqlDatabase &db, WriteTransaction *transaction) const;
 
@@ -489,11 +490,6 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         }
     }
 
-    QStringList quotes;
-    for (const QString &field : std::as_const(fields))
-        quotes.append(QStringLiteral("quote(%1)").arg(quoted(field)));
-    fingerprintSql = QStringLiteral("CAST(%1 AS BLOB)").arg(quotes.join(QLatin1String(" || ',' || ")));
-
     clearBuffer();
     if (auto error = load())
         return error;
@@ -504,6 +500,17 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
 MaybeError Recordset::Impl::load()
 {
     const QSqlDatabase database = db();
+    // One read transaction: the bytes read after the rows are those rows' bytes.
+    struct ReadTransaction
+    {
+        QSqlDatabase db;
+        bool open = QSqlQuery(db).exec(QStringLiteral("BEGIN"));
+        ~ReadTransaction()
+        {
+            if (open)
+                QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        }
+    } reading{database};
     QSqlQuery query(database);
     query.setForwardOnly(true);
 
@@ -511,7 +518,6 @@ MaybeError Recordset::Impl::load()
     if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))) && query.next()) {
         const qsizetype expected = query.value(0).toLongLong();
         rowIds.reserve(expected);
-        fingerprints.reserve(expected);
         values.reserve(expected * fields.size());
     }
     query.finish();
@@ -520,32 +526,44 @@ MaybeError Recordset::Impl::load()
     columnList.reserve(fields.size());
     for (const QString &field : fields)
         columnList.append(quoted(field));
-    const QString sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
-                            .arg(rowIdName, columnList.join(QLatin1String(", ")), fingerprintSql, quoted(table));
+    const QString sql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
+                            .arg(rowIdName, columnList.join(QLatin1String(", ")), quoted(table));
     if (!query.exec(sql))
         return sqlError(query.lastError(), path, table, false);
     const int n = int(fields.size());
+    QList<int> undecodable; // rows to read the bytes of
     while (query.next()) {
         rowIds.append(query.value(0).toLongLong());
-        for (int i = 1; i <= n; ++i)
+        bool raw = false;
+        for (int i = 1; i <= n; ++i) {
             values.append(query.value(i));
-        fingerprints.append(hashed(query.value(n + 1).toByteArray()));
+            raw = raw || mayBeUndecodable(values.constLast());
+        }
+        if (raw)
+            undecodable.append(count() - 1);
     }
     if (query.lastError().isValid())
         return sqlError(query.lastError(), path, table, false);
+    query.finish();
+    for (int row : std::as_const(undecodable)) {
+        RawCells cells;
+        if (auto error = readRawText(database, rowIds.at(row), &stored(row, 0), &cells, false))
+            return error;
+        rawText.insert(rowIds.at(row), cells);
+    }
     return std::nullopt;
 }
 
 MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, QList<QVariant> *out,
-                                      QByteArray *fingerprint, bool writing) const
+                                      bool writing) const
 {
     QStringList columnList;
     for (const QString &field : fields)
         columnList.append(quoted(field));
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?")
-                      .arg(columnList.join(QLatin1String(", ")), fingerprintSql, quoted(table), rowIdName));
+    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                      .arg(columnList.join(QLatin1String(", ")), quoted(table), rowIdName));
     query.addBindValue(id);
     if (!query.exec())
         return sqlError(query.lastError(), path, table, writing);
@@ -557,8 +575,27 @@ MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, Q
     out->clear();
     for (int i = 0; i < fields.size(); ++i)
         out->append(query.value(i));
-    *fingerprint = hashed(query.value(int(fields.size())).toByteArray());
     query.finish(); // a statement still running would block COMMIT
+    return std::nullopt;
+}
+
+MaybeError Recordset::Impl::readRawText(const QSqlDatabase &database, qint64 id, const QVariant *row,
+                                        RawCells *out, bool writing) const
+{
+    out->clear();
+    for (int i = 0; i < fields.size(); ++i) {
+        if (!mayBeUndecodable(row[i]))
+            continue;
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT CAST(%1 AS BLOB) FROM %2 WHERE %3 = ?")
+                          .arg(quoted(fields.at(i)), quoted(table), rowIdName));
+        query.addBindValue(id);
+        if (!query.exec() || !query.next())
+            return query.lastError().isValid() ? sqlError(query.lastError(), path, table, writing)
+                                               : rowGoneError(path, table);
+        out->insert(i, query.value(0).toByteArray());
+    }
     return std::nullopt;
 }
 
@@ -568,20 +605,41 @@ MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, Q
 // its bytes or numbers look like as text.
 MaybeError Recordset::Impl::checkWritable(const QSqlDatabase &database, int row) const
 {
+    const qint64 id = rowIds.at(row);
+    const RawCells raw = rawText.value(id);
+    QString where = rowIdName + QStringLiteral(" = ?");
+    QList<QVariant> binds{id};
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString column = quoted(fields.at(i));
+        if (raw.contains(i)) {
+            where += QStringLiteral(" AND typeof(%1) = 'text' AND CAST(%1 AS BLOB) = ?").arg(column);
+            binds.append(raw.value(i));
+            continue;
+        }
+        const QVariant &v = stored(row, i);
+        // The driver binds an empty byte array as NULL; compare such a blob literally.
+        if (v.typeId() == QMetaType::QByteArray && !v.isNull() && v.toByteArray().isEmpty()) {
+            where += QStringLiteral(" AND %1 = X''").arg(column);
+            continue;
+        }
+        where += QStringLiteral(" AND %1 IS ?").arg(column);
+        binds.append(v);
+    }
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(fingerprintSql, quoted(table), rowIdName));
-    query.addBindValue(rowIds.at(row));
-    if (!query.exec())
+    query.prepare(QStringLiteral("SELECT count(*), (SELECT count(*) FROM %1 WHERE %2 = ?) FROM %1 WHERE %3")
+                      .arg(quoted(table), rowIdName, where));
+    query.addBindValue(id);
+    for (const QVariant &v : std::as_const(binds))
+        query.addBindValue(v);
+    if (!query.exec() || !query.next())
         return sqlError(query.lastError(), path, table, true);
-    if (!query.next()) {
-        if (query.lastError().isValid())
-            return sqlError(query.lastError(), path, table, true);
-        return rowDeletedError(path, table);
-    }
-    const bool same = hashed(query.value(0).toByteArray()) == fingerprints.at(row);
+    const bool same = query.value(0).toInt() == 1;
+    const bool there = query.value(1).toInt() == 1;
     query.finish();
-    return same ? std::nullopt : MaybeError(rowChangedError(path, table));
+    if (same)
+        return std::nullopt;
+    return there ? rowChangedError(path, table) : rowDeletedError(path, table);
 }
 
 // Every write starts here: only into the file that was opened, and with the
@@ -663,8 +721,10 @@ MaybeError Recordset::Impl::store()
 
     // Read the row back: defaults and the column types decide what was stored.
     QList<QVariant> row;
-    QByteArray fingerprint;
-    if (auto readError = selectRow(database, id, &row, &fingerprint, true))
+    if (auto readError = selectRow(database, id, &row, true))
+        return readError;
+    RawCells raw;
+    if (auto readError = readRawText(database, id, row.constData(), &raw, true))
         return readError;
     QSqlError error;
     if (!transaction.commit(&error))
@@ -673,14 +733,16 @@ MaybeError Recordset::Impl::store()
     if (pending == Pending::New) {
         rowIds.append(id);
         values.append(row);
-        fingerprints.append(fingerprint);
         pos = count() - 1;
         gap = false;
     } else {
         for (int i = 0; i < fields.size(); ++i)
             values[qsizetype(pos) * fields.size() + i] = row.at(i);
-        fingerprints[pos] = fingerprint;
     }
+    if (raw.isEmpty())
+        rawText.remove(id);
+    else
+        rawText.insert(id, raw);
     clearBuffer();
     return std::nullopt;
 }
@@ -720,8 +782,8 @@ MaybeError Recordset::Impl::removeCurrent()
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
 
+    rawText.remove(rowIds.at(pos));
     rowIds.remove(pos);
-    fingerprints.remove(pos);
     values.remove(qsizetype(pos) * fields.size(), fields.size());
     gap = true; // pos now names the row after the deleted one
     clearBuffer();
