@@ -7,6 +7,9 @@ namespace placeva {
 namespace {
 
 const QString kKeptSuffix = QStringLiteral(u"رکورد ذخيره نشد و آنچه نوشته ايد در پنجره مانده است.");
+const QString kStay = QStringLiteral(u"ادامه ويرايش");
+const QString kCloseUnstored = QStringLiteral(u"بستن بدون ذخيره");
+const QString kMoveUnstored = QStringLiteral(u"رفتن بدون ذخيره");
 
 } // namespace
 
@@ -227,20 +230,58 @@ void EntryForm::tellNotStored(const StoreError &error)
     tk::MsgBox::show(this, QStringLiteral(u"ذخيره نشد"), text, tk::MsgBox::Warning);
 }
 
-bool EntryForm::leaveRow()
+MaybeError EntryForm::averageFirst()
+{
+    try {
+        Command7_Click();
+    } catch (const std::exception &e) {
+        return StoreError{StoreErrorKind::Refused,
+                          QStringLiteral(u"ميانگين محاسبه نشد (%1)؛ رکورد بدون ميانگين درست ذخيره نمي شود.")
+                              .arg(tk::errorReport(e)),
+                          QString()};
+    }
+    return std::nullopt;
+}
+
+MaybeError EntryForm::storeBeforeLeaving()
 {
     Recordset *records = Ado1.recordset();
     if (records->isNew() && !m_bound.typedInto()) {
         // Nobody typed into it: leaving must not add an empty row.
         records->cancel();
-        return true;
+        return std::nullopt;
     }
-    if (!hasRow())
+    if (!hasRow() || (!records->isPending() && !m_bound.changed()))
+        return std::nullopt;
+    if (MaybeError error = averageFirst())
+        return error;
+    if (MaybeError error = m_bound.write(*records))
+        return error;
+    if (!records->isPending())
+        return std::nullopt;
+    return records->update();
+}
+
+bool EntryForm::askLeave(const StoreError &error, Leaving how)
+{
+    const QString question =
+        how == Leaving::Close
+            ? QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا پنجره را مي بنديد و آنچه ذخيره نشده است کنار گذاشته مي شود؟")
+            : QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا به رکورد ديگر مي رويد و آنچه ذخيره نشده است کنار گذاشته مي شود؟");
+    return tk::MsgBox::choose(this, QStringLiteral(u"ذخيره نشد"), error.message + QLatin1Char('\n') + question,
+                              tk::MsgBox::Warning, kStay,
+                              how == Leaving::Close ? kCloseUnstored : kMoveUnstored)
+           == tk::MsgBox::No;
+}
+
+bool EntryForm::leaveRow(Leaving how)
+{
+    const MaybeError error = storeBeforeLeaving();
+    if (!error)
         return true;
-    if (MaybeError error = m_bound.write(*records)) {
-        tellNotStored(*error);
-        return false;
-    }
+    if (!askLeave(*error, how))
+        return false; // what was typed stays in the boxes
+    Ado1.recordset()->cancel();
     return true;
 }
 
@@ -271,7 +312,7 @@ void EntryForm::moveTo(Move move)
         tellNoRow();
         return;
     }
-    if (!leaveRow())
+    if (!leaveRow(Leaving::Move))
         return;
     MaybeError error;
     switch (move) {
@@ -308,7 +349,7 @@ void EntryForm::Command1_Click()
 {
     // What was typed where no row stood becomes the new row's content.
     const bool carry = !hasRow() && m_bound.typedInto();
-    if (!leaveRow())
+    if (!leaveRow(Leaving::Move))
         return;
     Recordset *records = Ado1.recordset();
     if (MaybeError error = records->addNew()) {
@@ -374,23 +415,14 @@ bool EntryForm::queryClose()
         return true;
     if (!hasRow() && m_bound.typedInto()) {
         // Typed where no row stood: it becomes a new row rather than be lost.
-        if (MaybeError error = records->addNew()) {
-            tellNotStored(*error);
-            return false;
-        }
+        if (MaybeError error = records->addNew())
+            return askLeave(*error, Leaving::Close);
         m_bound.show(*records, true);
         enterAddingState();
     }
-    // Closing keeps what was typed, as leaving the row for another would.
-    if (!leaveRow())
-        return false;
-    if (!records->isPending())
-        return true;
-    if (MaybeError error = records->update()) {
-        tellNotStored(*error);
-        return false;
-    }
-    return true;
+    // Closing keeps what was typed, as leaving the row for another would; a
+    // refused store lets the user choose, so the window can always be left.
+    return leaveRow(Leaving::Close);
 }
 
 } // namespace placeva

@@ -123,10 +123,18 @@ protected:
 
 private:
     enum class Move { First, Next, Previous, Last };
+    enum class Leaving { Close, Move };
     void moveTo(Move move);
-    // Before the cursor leaves the row: an untouched new row is dropped, the
-    // boxes of any other row are written into it. False once the user was told.
-    bool leaveRow();
+    // Before the cursor leaves the row or the window closes: an untouched new
+    // row is dropped; a changed row gets its average, as "Save" gives it, and
+    // is stored. Returns what refused the store.
+    MaybeError storeBeforeLeaving();
+    // The average into txtAvg; a failure (an overflow) is returned, not thrown.
+    MaybeError averageFirst();
+    // storeBeforeLeaving(); when that is refused the user chooses between
+    // staying (false) and leaving without the unstored changes (true).
+    bool leaveRow(Leaving how);
+    bool askLeave(const StoreError &error, Leaving how);
     bool hasRow() const;
     void tellNoRow();
     void tellNotStored(const StoreError &error);

@@ -101,13 +101,19 @@ void Form2::formLoad()
 
 void Form2::Command7_Click()
 {
-    txtAvg->setText(QStringLiteral("0"));
-    for (int i = 0; i <= 9; ++i) {
-        const double w = applicantWeight(i);
-        const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
-        txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
+    try {
+        txtAvg->setText(QStringLiteral("0"));
+        for (int i = 0; i <= 9; ++i) {
+            const double w = applicantWeight(i);
+            const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
+            txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
+        }
+        txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
+    } catch (...) {
+        // A partial sum is no average: it must never be shown or stored.
+        txtAvg->setText(QString());
+        throw;
     }
-    txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
 }
 
 } // namespace placeva

@@ -132,13 +132,19 @@ void Form3::Command3_Click()
 
 void Form3::Command7_Click()
 {
-    txtAvg->setText(QStringLiteral("0"));
-    for (int i = 0; i <= 7; ++i) {
-        const double w = referenceWeight(i);
-        const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
-        txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
+    try {
+        txtAvg->setText(QStringLiteral("0"));
+        for (int i = 0; i <= 7; ++i) {
+            const double w = referenceWeight(i);
+            const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
+            txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
+        }
+        txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
+    } catch (...) {
+        // A partial sum is no average: it must never be shown or stored.
+        txtAvg->setText(QString());
+        throw;
     }
-    txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
 }
 
 } // namespace placeva

@@ -2,7 +2,9 @@
 
 #include "numbers.h"
 
+#include <QHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,6 +14,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace placeva {
 
@@ -24,6 +30,7 @@ enum SqliteCode {
     SqliteLocked = 6,
     SqliteReadOnly = 8,
     SqliteCorrupt = 11,
+    SqliteFull = 13,
     SqliteCantOpen = 14,
     SqliteNotADb = 26,
 };
@@ -72,6 +79,39 @@ StoreError rowGoneError(const QString &path, const QString &table)
                          .arg(shown(path), table));
 }
 
+StoreError rowChangedError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::RowGone,
+                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                                    "پنجره ديگر) تغيير کرده است؛ نوشته نشد تا آن تغيير از دست نرود.")
+                         .arg(shown(path), table));
+}
+
+StoreError rowDeletedError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::RowGone,
+                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                                    "پنجره ديگر) پاک شده است.")
+                         .arg(shown(path), table));
+}
+
+StoreError replacedError(const QString &path)
+{
+    return makeError(StoreErrorKind::Replaced,
+                     QStringLiteral("پرونده «%1» پس از باز شدن پاک يا با پرونده ديگري جايگزين شده است؛ "
+                                    "چيزي در آن نوشته نشد.")
+                         .arg(shown(path)));
+}
+
+StoreError noRowIdsError(const QString &path, const QString &table)
+{
+    return makeError(StoreErrorKind::NoRowIds,
+                     QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد، چون با WITHOUT ROWID "
+                                    "ساخته شده است؛ رکوردهاي آن از هم باز شناخته نمي شوند. جدول را بدون "
+                                    "WITHOUT ROWID بسازيد.")
+                         .arg(shown(path), table));
+}
+
 // Turns a database failure into the report the user sees. The engine's own
 // code decides the kind; its text goes along as the detail.
 StoreError sqlError(const QSqlError &error, const QString &path, const QString &table, bool writing)
@@ -101,6 +141,11 @@ StoreError sqlError(const QSqlError &error, const QString &path, const QString &
                              detail);
         return makeError(StoreErrorKind::Failed,
                          QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, detail), detail);
+    case SqliteFull:
+        return makeError(StoreErrorKind::DiskFull,
+                         QStringLiteral("براي نوشتن در پرونده «%1» جا نمانده است (ديسک پر است)؛ چيزي نوشته نشد.")
+                             .arg(file),
+                         detail);
     case SqliteCorrupt:
     case SqliteNotADb:
         return makeError(StoreErrorKind::NotDatabase,
@@ -216,6 +261,38 @@ private:
     bool m_open = false;
 };
 
+// Which file a path names: device and inode. Unknown where the system does
+// not tell, and then every check passes.
+struct FileIdentity
+{
+    bool known = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    static FileIdentity of(const QString &path)
+    {
+        FileIdentity id;
+#ifdef Q_OS_UNIX
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+            id.known = true;
+            id.device = quint64(st.st_dev);
+            id.inode = quint64(st.st_ino);
+        }
+#else
+        Q_UNUSED(path);
+#endif
+        return id;
+    }
+};
+
+// A text cell the driver decoded with replacement characters may hold bytes
+// that are not UTF-8; only its bytes tell whether it is unchanged.
+bool mayBeUndecodable(const QVariant &v)
+{
+    return v.typeId() == QMetaType::QString && v.toString().contains(QChar::ReplacementCharacter);
+}
+
 bool isWholeInDoubleRange(double v)
 {
     constexpr double limit = 9007199254740992.0; // 2^53: every whole double below is exact
@@ -286,7 +363,12 @@ struct Recordset::Impl
     QString table;
     QString rowIdName; // rowid, or an alias for it the table does not use as a column
     QStringList fields;
+    FileIdentity opened; // the file the connection opened
     QList<qint64> rowIds;
+    // The stored bytes of the text cells that may not decode as UTF-8, by
+    // rowid and field: rare, read only for them.
+    using RawCells = QHash<int, QByteArray>;
+    QHash<qint64, RawCells> rawText;
     QList<QVariant> values; // row after row, fields.size() values each
 
     // Cursor: pos in [-1, count]; -1 is BOF, count is EOF. After a delete,
@@ -332,7 +414,10 @@ struct Recordset::Impl
                     int busyTimeout);
     MaybeError load();
     MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, bool writing) const;
-    QString whereRowUnchanged(int row, QList<QVariant> *binds) const;
+    MaybeError readRawText(const QSqlDatabase &db, qint64 id, const QVariant *row, RawCells *out,
+                           bool writing) const;
+    MaybeError checkWritable(const QSqlDatabase &db, int row) const;
+    MaybeError beginWrite(const QSqlDatabase &db, WriteTransaction *transaction) const;
 
     MaybeError store();
     MaybeError settle();
@@ -344,6 +429,7 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
 {
     path = filePath;
     table = tableName;
+    opened = FileIdentity::of(path);
     const QString name = connectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -392,8 +478,17 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         }
     }
     if (rowIdName.isEmpty())
-        return makeError(StoreErrorKind::Failed,
+        return makeError(StoreErrorKind::NoRowIds,
                          QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
+    {
+        // A table made WITHOUT ROWID has no rowid under any name.
+        QSqlQuery probe(db());
+        if (!probe.exec(QStringLiteral("SELECT %1 FROM %2 LIMIT 0").arg(rowIdName, quoted(table)))) {
+            if (probe.lastError().nativeErrorCode().toInt() == 1) // SQLITE_ERROR: no such column
+                return noRowIdsError(path, table);
+            return sqlError(probe.lastError(), path, table, false);
+        }
+    }
 
     clearBuffer();
     if (auto error = load())
@@ -405,6 +500,17 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
 MaybeError Recordset::Impl::load()
 {
     const QSqlDatabase database = db();
+    // One read transaction: the bytes read after the rows are those rows' bytes.
+    struct ReadTransaction
+    {
+        QSqlDatabase db;
+        bool open = QSqlQuery(db).exec(QStringLiteral("BEGIN"));
+        ~ReadTransaction()
+        {
+            if (open)
+                QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        }
+    } reading{database};
     QSqlQuery query(database);
     query.setForwardOnly(true);
 
@@ -425,13 +531,26 @@ MaybeError Recordset::Impl::load()
     if (!query.exec(sql))
         return sqlError(query.lastError(), path, table, false);
     const int n = int(fields.size());
+    QList<int> undecodable; // rows to read the bytes of
     while (query.next()) {
         rowIds.append(query.value(0).toLongLong());
-        for (int i = 1; i <= n; ++i)
+        bool raw = false;
+        for (int i = 1; i <= n; ++i) {
             values.append(query.value(i));
+            raw = raw || mayBeUndecodable(values.constLast());
+        }
+        if (raw)
+            undecodable.append(count() - 1);
     }
     if (query.lastError().isValid())
         return sqlError(query.lastError(), path, table, false);
+    query.finish();
+    for (int row : std::as_const(undecodable)) {
+        RawCells cells;
+        if (auto error = readRawText(database, rowIds.at(row), &stored(row, 0), &cells, false))
+            return error;
+        rawText.insert(rowIds.at(row), cells);
+    }
     return std::nullopt;
 }
 
@@ -460,23 +579,85 @@ MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, Q
     return std::nullopt;
 }
 
-// The row must still hold what was read, so that a row that another program
-// changed, or whose rowid it reused, is never overwritten or removed.
-QString Recordset::Impl::whereRowUnchanged(int row, QList<QVariant> *binds) const
+MaybeError Recordset::Impl::readRawText(const QSqlDatabase &database, qint64 id, const QVariant *row,
+                                        RawCells *out, bool writing) const
 {
-    QString where = rowIdName + QStringLiteral(" = ?");
-    binds->append(rowIds.at(row));
+    out->clear();
     for (int i = 0; i < fields.size(); ++i) {
+        if (!mayBeUndecodable(row[i]))
+            continue;
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT CAST(%1 AS BLOB) FROM %2 WHERE %3 = ?")
+                          .arg(quoted(fields.at(i)), quoted(table), rowIdName));
+        query.addBindValue(id);
+        if (!query.exec() || !query.next())
+            return query.lastError().isValid() ? sqlError(query.lastError(), path, table, writing)
+                                               : rowGoneError(path, table);
+        out->insert(i, query.value(0).toByteArray());
+    }
+    return std::nullopt;
+}
+
+// The row must still hold what was read, compared as the file stores it, so
+// that a row another program changed, or whose rowid it reused, is never
+// overwritten or removed, while a row nobody touched always passes, whatever
+// its bytes or numbers look like as text.
+MaybeError Recordset::Impl::checkWritable(const QSqlDatabase &database, int row) const
+{
+    const qint64 id = rowIds.at(row);
+    const RawCells raw = rawText.value(id);
+    QString where = rowIdName + QStringLiteral(" = ?");
+    QList<QVariant> binds{id};
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString column = quoted(fields.at(i));
+        if (raw.contains(i)) {
+            where += QStringLiteral(" AND typeof(%1) = 'text' AND CAST(%1 AS BLOB) = ?").arg(column);
+            binds.append(raw.value(i));
+            continue;
+        }
         const QVariant &v = stored(row, i);
         // The driver binds an empty byte array as NULL; compare such a blob literally.
         if (v.typeId() == QMetaType::QByteArray && !v.isNull() && v.toByteArray().isEmpty()) {
-            where += QStringLiteral(" AND %1 = X''").arg(quoted(fields.at(i)));
+            where += QStringLiteral(" AND %1 = X''").arg(column);
             continue;
         }
-        where += QStringLiteral(" AND %1 IS ?").arg(quoted(fields.at(i)));
-        binds->append(v);
+        where += QStringLiteral(" AND %1 IS ?").arg(column);
+        binds.append(v);
     }
-    return where;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT count(*), (SELECT count(*) FROM %1 WHERE %2 = ?) FROM %1 WHERE %3")
+                      .arg(quoted(table), rowIdName, where));
+    query.addBindValue(id);
+    for (const QVariant &v : std::as_const(binds))
+        query.addBindValue(v);
+    if (!query.exec() || !query.next())
+        return sqlError(query.lastError(), path, table, true);
+    const bool same = query.value(0).toInt() == 1;
+    const bool there = query.value(1).toInt() == 1;
+    query.finish();
+    if (same)
+        return std::nullopt;
+    return there ? rowChangedError(path, table) : rowDeletedError(path, table);
+}
+
+// Every write starts here: only into the file that was opened, and with the
+// engine's cached pages dropped, so that a file rewritten in place is read
+// afresh rather than overwritten with what the cache remembers.
+MaybeError Recordset::Impl::beginWrite(const QSqlDatabase &database, WriteTransaction *transaction) const
+{
+    const FileIdentity now = FileIdentity::of(path);
+    if (opened.known && (!now.known || now.device != opened.device || now.inode != opened.inode))
+        return replacedError(path);
+    {
+        QSqlQuery shrink(database);
+        shrink.exec(QStringLiteral("PRAGMA shrink_memory"));
+    }
+    QSqlError error;
+    if (!transaction->begin(&error))
+        return sqlError(error, path, table, true);
+    return std::nullopt;
 }
 
 // Writes the pending row. Everything happens inside one transaction and the
@@ -485,9 +666,8 @@ MaybeError Recordset::Impl::store()
 {
     const QSqlDatabase database = db();
     WriteTransaction transaction(database);
-    QSqlError error;
-    if (!transaction.begin(&error))
-        return sqlError(error, path, table, true);
+    if (auto error = beginWrite(database, &transaction))
+        return error;
 
     QStringList names;
     QList<QVariant> newValues;
@@ -521,17 +701,16 @@ MaybeError Recordset::Impl::store()
                                  .arg(shown(path), table, QStringLiteral("rowid")));
     } else {
         id = rowIds.at(pos);
+        if (auto changed = checkWritable(database, pos))
+            return changed;
         if (!names.isEmpty()) {
             for (QString &name : names)
                 name += QStringLiteral(" = ?");
-            QList<QVariant> whereBinds;
-            const QString where = whereRowUnchanged(pos, &whereBinds);
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                              .arg(quoted(table), names.join(QLatin1String(", ")), where));
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                              .arg(quoted(table), names.join(QLatin1String(", ")), rowIdName));
             for (const QVariant &v : std::as_const(newValues))
                 query.addBindValue(v);
-            for (const QVariant &v : std::as_const(whereBinds))
-                query.addBindValue(v);
+            query.addBindValue(id);
             if (!query.exec())
                 return sqlError(query.lastError(), path, table, true);
             if (query.numRowsAffected() != 1)
@@ -544,6 +723,10 @@ MaybeError Recordset::Impl::store()
     QList<QVariant> row;
     if (auto readError = selectRow(database, id, &row, true))
         return readError;
+    RawCells raw;
+    if (auto readError = readRawText(database, id, row.constData(), &raw, true))
+        return readError;
+    QSqlError error;
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
 
@@ -556,6 +739,10 @@ MaybeError Recordset::Impl::store()
         for (int i = 0; i < fields.size(); ++i)
             values[qsizetype(pos) * fields.size() + i] = row.at(i);
     }
+    if (raw.isEmpty())
+        rawText.remove(id);
+    else
+        rawText.insert(id, raw);
     clearBuffer();
     return std::nullopt;
 }
@@ -579,23 +766,23 @@ MaybeError Recordset::Impl::removeCurrent()
 {
     const QSqlDatabase database = db();
     WriteTransaction transaction(database);
-    QSqlError error;
-    if (!transaction.begin(&error))
-        return sqlError(error, path, table, true);
-    QList<QVariant> binds;
-    const QString where = whereRowUnchanged(pos, &binds);
+    if (auto error = beginWrite(database, &transaction))
+        return error;
+    if (auto changed = checkWritable(database, pos))
+        return changed;
     QSqlQuery query(database);
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(table), where));
-    for (const QVariant &v : std::as_const(binds))
-        query.addBindValue(v);
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(table), rowIdName));
+    query.addBindValue(rowIds.at(pos));
     if (!query.exec())
         return sqlError(query.lastError(), path, table, true);
     if (query.numRowsAffected() != 1)
         return rowGoneError(path, table);
     query.finish();
+    QSqlError error;
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
 
+    rawText.remove(rowIds.at(pos));
     rowIds.remove(pos);
     values.remove(qsizetype(pos) * fields.size(), fields.size());
     gap = true; // pos now names the row after the deleted one

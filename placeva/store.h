@@ -33,7 +33,10 @@ enum class StoreErrorKind {
     Refused,         // a box text that is not a number, for a number field
     NoCurrentRecord, // nothing to read, write or delete at the cursor, or nothing open
     RowGone,         // the row was changed or removed by someone else since it was read
-    Failed,          // anything else the database reports (a trigger, a full disk)
+    NoRowIds,        // the table keeps no row identities (WITHOUT ROWID)
+    Replaced,        // the file at the path is no longer the one that was opened
+    DiskFull,        // the disk (or the file's size limit) left no room to write
+    Failed,          // anything else the database reports (a trigger)
 };
 
 struct StoreError
@@ -142,7 +145,10 @@ public:
     MaybeError addNew();
     // Stores the pending row in one transaction. On failure the file is as it
     // was and the row stays pending with what was set. With nothing pending it
-    // only checks that there is a current row.
+    // only checks that there is a current row. An edited row is written only
+    // while the file still holds it exactly as it was read (compared as
+    // stored: a text cell's bytes, a number's stored value), and only into the
+    // file that was opened, not one since put in its place.
     MaybeError update();
     // Removes the current row from the file (a pending new row is just dropped).
     // The cursor then stands where the row stood: moveNext() reaches the row

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QValidator>
@@ -352,7 +353,7 @@ MsgBox::Answer MsgBox::show(QWidget *parent, const QString &title, const QString
                             Buttons buttons)
 {
     if (responder())
-        return responder()(Request{title, text, icon, buttons});
+        return responder()(Request{title, text, icon, buttons, {}, {}});
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(text);
@@ -370,6 +371,29 @@ MsgBox::Answer MsgBox::show(QWidget *parent, const QString &title, const QString
     if (buttons == Ok)
         return AnswerOk;
     return answer == QMessageBox::Yes ? Yes : No;
+}
+
+MsgBox::Answer MsgBox::choose(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                              const QString &yesCaption, const QString &noCaption)
+{
+    if (responder())
+        return responder()(Request{title, text, icon, Choice, yesCaption, noCaption});
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(icon == Question ? QMessageBox::Question
+                : icon == Warning ? QMessageBox::Warning
+                : icon == Critical ? QMessageBox::Critical
+                                   : QMessageBox::Information);
+    QPushButton *yes = box.addButton(yesCaption, QMessageBox::AcceptRole);
+    box.addButton(noCaption, QMessageBox::DestructiveRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(yes);
+    if (hasArabicScript(title + text + yesCaption + noCaption))
+        box.setLayoutDirection(Qt::RightToLeft);
+    box.exec();
+    return box.clickedButton() == yes || !box.clickedButton() ? Yes : No;
 }
 
 MsgBox::Responder MsgBox::setResponder(Responder r)

@@ -191,18 +191,24 @@ public:
 struct MsgBox
 {
     enum Icon { Information, Question, Warning, Critical };
-    enum Buttons { Ok, YesNo };
+    enum Buttons { Ok, YesNo, Choice };
     enum Answer { AnswerOk, Yes, No };
     struct Request
     {
         QString title, text;
         Icon icon;
         Buttons buttons;
+        QString yesCaption, noCaption; // the two buttons of a Choice
     };
     using Responder = std::function<Answer(const Request &)>;
 
     static Answer show(QWidget *parent, const QString &title, const QString &text, Icon icon,
                        Buttons buttons = Ok);
+    // Two buttons with the caller's captions: the first is the default and
+    // answers Yes, the second answers No. Escape or the close box gives the
+    // first, so the safe choice must come first.
+    static Answer choose(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                         const QString &yesCaption, const QString &noCaption);
     // Lets a test answer every message box without a dialog; the previous
     // responder is returned so that a test can restore it.
     static Responder setResponder(Responder responder);

@@ -94,6 +94,32 @@ inline bool exec(const QString &file, const QStringList &statements, QString *er
     return ok;
 }
 
+// The connection the program's store opened last, for a test to set a limit
+// on it (a full disk, a read-only file) as the engine would meet it.
+inline QString newestStoreConnection()
+{
+    QString newest;
+    qulonglong highest = 0;
+    const QStringList names = QSqlDatabase::connectionNames();
+    for (const QString &name : names) {
+        if (!name.startsWith(QLatin1String("placeva-store-")))
+            continue;
+        const qulonglong n = name.section(QLatin1Char('-'), -1).toULongLong();
+        if (n >= highest) {
+            highest = n;
+            newest = name;
+        }
+    }
+    return newest;
+}
+
+// Runs one statement on the store's newest connection.
+inline bool execOnStore(const QString &sql)
+{
+    QSqlQuery q(QSqlDatabase::database(newestStoreConnection(), false));
+    return q.exec(sql);
+}
+
 inline bool createStandardTables(const QString &file, QString *error = nullptr)
 {
     return exec(file, standardTables(), error);

@@ -1,5 +1,6 @@
 #include "form2.h"
 #include "form3.h"
+#include "numbers.h"
 #include "testbank.h"
 
 #include <QFile>
@@ -8,7 +9,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <unistd.h>
 #include <QtTest>
 
 #include <memory>
@@ -18,6 +23,28 @@ using namespace placeva;
 namespace {
 
 const QString kNoRank = QStringLiteral(u"رتبه داوطلب وارد نشده است");
+const QString kStay = QStringLiteral(u"ادامه ويرايش");
+const QString kCloseUnstored = QStringLiteral(u"بستن بدون ذخيره");
+const QString kMoveUnstored = QStringLiteral(u"رفتن بدون ذخيره");
+
+// What the file at `path` holds now, through a connection of its own (the
+// test's Bank may still hold a file that was since replaced).
+QString fileRows(const QString &path, const QString &sql)
+{
+    QStringList out;
+    testbank::run(path, [&](QSqlQuery &q) {
+        if (!q.exec(sql))
+            return false;
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << (q.value(i).isNull() ? QStringLiteral("NULL") : q.value(i).toString());
+            out << cells.join(QLatin1Char(':'));
+        }
+        return true;
+    });
+    return out.join(QLatin1Char(' '));
+}
 
 // The test's own connection to Bank.db: makes the tables and rows, and reads
 // what reached the file.
@@ -80,6 +107,7 @@ class TestEntry : public QObject
     QPointer<EntryForm> form;
     QList<tk::MsgBox::Request> messages;
     tk::MsgBox::Answer answer = tk::MsgBox::Yes;
+    tk::MsgBox::Answer choice = tk::MsgBox::Yes; // to stay or leave: stay
 
     template <class F>
     F *open()
@@ -105,9 +133,12 @@ private slots:
         bank = std::make_unique<Bank>(dir->filePath(QStringLiteral("Bank.db")));
         messages.clear();
         answer = tk::MsgBox::Yes;
+        choice = tk::MsgBox::Yes;
         tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
             messages << r;
-            return r.buttons == tk::MsgBox::YesNo ? answer : tk::MsgBox::AnswerOk;
+            return r.buttons == tk::MsgBox::YesNo ? answer
+                   : r.buttons == tk::MsgBox::Choice ? choice
+                                                     : tk::MsgBox::AnswerOk;
         });
     }
 
@@ -352,8 +383,8 @@ private slots:
         QTest::addColumn<bool>("newRecord");
         QTest::addColumn<QStringList>("dini");
         QTest::addColumn<QStringList>("avg");
-        QTest::newRow("new") << true << QStringList{"1", "18"} << QStringList{"9", "NULL"};
-        QTest::newRow("existing") << false << QStringList{"18"} << QStringList{"9"};
+        QTest::newRow("new") << true << QStringList{"1", "18"} << QStringList{"9", "1"};
+        QTest::newRow("existing") << false << QStringList{"18"} << QStringList{"1"};
     }
 
     void closeStoresTyped()
@@ -369,7 +400,200 @@ private slots:
         QVERIFY(f->close());
         QVERIFY(messages.isEmpty());
         QCOMPARE(bank->column("Davtalab", "Dini"), dini);
-        QCOMPARE(bank->column("Davtalab", "Avg"), avg); // not recomputed
+        QCOMPARE(bank->column("Davtalab", "Avg"), avg); // the average of what was stored
+    }
+
+    // The reference window's store on leaving carries its average too, so
+    // the row it adds gives ranks.
+    void referenceStoredWithAverage_data()
+    {
+        QTest::addColumn<int>("leaveBy"); // 0 close, else the button
+        QTest::newRow("close") << 0;
+        QTest::newRow(">>") << 5;
+        QTest::newRow("<<<<") << 9;
+    }
+    void referenceStoredWithAverage()
+    {
+        QFETCH(int, leaveBy);
+        Form3 *f = open<Form3>();
+        f->Command1->click();
+        const QStringList percent{"50", "40", "30", "20", "10", "33.3", "-5", "12"};
+        for (int i = 0; i < 8; ++i)
+            type(f->Text[size_t(i)], percent[i]);
+        type(f->Text1, "7");
+        if (leaveBy == 0)
+            QVERIFY(f->close());
+        else
+            command(f, leaveBy)->click();
+        QVERIFY(messages.isEmpty());
+        const QStringList avg = bank->column("Formol", "Avg");
+        QCOMPARE(avg.size(), 1);
+        QCOMPARE(common::shortestText(avg[0].toDouble()), "16.4777777777778");
+        QCOMPARE(bank->column("Formol", "Rotbeh"), QStringList{"7"});
+    }
+
+    // An average that fails leaves txtAvg empty, never a partial sum, and no
+    // record is stored with one.
+    void failedAverageLeavesNoPartialSum_data()
+    {
+        QTest::addColumn<bool>("reference");
+        QTest::newRow("Form2") << false;
+        QTest::newRow("Form3") << true;
+    }
+    void failedAverageLeavesNoPartialSum()
+    {
+        QFETCH(bool, reference);
+        EntryForm *f = reference ? static_cast<EntryForm *>(open<Form3>()) : open<Form2>();
+        if (reference) {
+            f->Command1->click();
+            type(f->Text1, "5");
+        }
+        for (int i = 0; i < 3; ++i)
+            type(f->Text[size_t(i)], "50");
+        type(f->Text[3], "1e308");
+        for (tk::Button *b : {f->Command7, f->Command3}) {
+            messages.clear();
+            b->click();
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(f->txtAvg->text(), QString());
+        }
+        // Leaving names the overflow; leaving without storing stores nothing.
+        messages.clear();
+        choice = tk::MsgBox::No;
+        QVERIFY(f->close());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].text.contains(QStringLiteral(u"سرريز")), qPrintable(messages[0].text));
+        QCOMPARE(bank->column(reference ? "Formol" : "Davtalab", "Avg"), QStringList());
+    }
+
+    // A store refused on closing or moving asks whether to keep editing (the
+    // default: nothing changes) or leave without the unstored changes; the
+    // window can always be left and the file is as it was.
+    void refusedStoreLetsLeave_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<QString>("said");
+        const QList<QPair<const char *, QString>> causes{
+            {"changed elsewhere", QStringLiteral(u"تغيير کرده")},
+            {"deleted elsewhere", QStringLiteral(u"پاک شده")},
+            {"trigger", QStringLiteral("refused by trigger")},
+            {"read-only", QStringLiteral(u"فقط خواندني")},
+            {"replaced file", QStringLiteral(u"جايگزين")},
+            {"overflow", QStringLiteral(u"سرريز")},
+            {"not a number", QStringLiteral("Andishe Eslami")},
+            {"disk full", QStringLiteral(u"ديسک پر")},
+        };
+        for (const auto &[cause, said] : causes) {
+            QTest::addRow("%s, close", cause) << cause << false << said;
+            QTest::addRow("%s, >>", cause) << cause << true << said;
+        }
+    }
+    void refusedStoreLetsLeave()
+    {
+        QFETCH(QString, cause);
+        QFETCH(bool, move);
+        QFETCH(QString, said);
+        const QString path = dir->filePath(QStringLiteral("Bank.db"));
+        bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES ('A', 1), ('B', 2)");
+        Form2 *f = open<Form2>();
+        f->Command9->click();
+        tk::TextBox *box = cause == "overflow" ? f->Text[3] : cause == "disk full" ? f->Text1 : f->Text[0];
+        const QString typed = cause == "overflow"       ? QStringLiteral("1e308")
+                              : cause == "not a number" ? QStringLiteral("x")
+                              : cause == "disk full"    ? QString(30000, QLatin1Char('x'))
+                                                        : QStringLiteral("18");
+        if (cause == "disk full") {
+            box->setText(typed); // more than the file may grow by
+            QSqlQuery q(QSqlDatabase::database(testbank::newestStoreConnection(), false));
+            QVERIFY(q.exec("PRAGMA page_count") && q.next());
+            QVERIFY(testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
+        } else {
+            type(box, typed);
+        }
+        bool folderLocked = false;
+        if (cause == "changed elsewhere")
+            bank->exec("UPDATE Davtalab SET Dini = 5 WHERE Name = 'A'");
+        if (cause == "deleted elsewhere")
+            bank->exec("DELETE FROM Davtalab WHERE Name = 'A'");
+        if (cause == "trigger")
+            bank->exec("CREATE TRIGGER no BEFORE UPDATE ON Davtalab BEGIN SELECT RAISE(ABORT, 'refused by trigger'); END");
+        if (cause == "read-only") {
+            // Permissions do not bind root; the engine's own read-only switch
+            // then gives the same refusal.
+            if (::geteuid() == 0) {
+                QVERIFY(testbank::execOnStore(QStringLiteral("PRAGMA query_only = 1")));
+            } else {
+                QVERIFY(QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+                folderLocked = true;
+            }
+        }
+        if (cause == "replaced file") {
+            const QString other = dir->filePath(QStringLiteral("other.db"));
+            QVERIFY(testbank::exec(other, testbank::standardTables()
+                                              + QStringList{"INSERT INTO Davtalab (Name, Dini) VALUES ('Z', 9)"}));
+            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+        }
+        const QString rows = fileRows(path, "SELECT Name, Dini, Riazi, Avg FROM Davtalab ORDER BY rowid");
+
+        // Staying changes nothing.
+        if (move)
+            f->Command5->click();
+        else
+            QVERIFY(!f->close());
+        QVERIFY(form);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].buttons, tk::MsgBox::Choice);
+        QCOMPARE(messages[0].yesCaption, kStay);
+        QCOMPARE(messages[0].noCaption, move ? kMoveUnstored : kCloseUnstored);
+        QVERIFY2(messages[0].text.contains(said), qPrintable(messages[0].text));
+        if (box != f->Text1)
+            QCOMPARE(f->Text1->text(), "A");
+        QCOMPARE(box->text(), typed);
+
+        // Leaving drops what was not stored; a move goes on to the next row.
+        messages.clear();
+        choice = tk::MsgBox::No;
+        if (move) {
+            f->Command5->click();
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(f->Text1->text(), "B");
+            QCOMPARE(f->Text[0]->text(), "2");
+            QVERIFY(f->close());
+            QCOMPARE(messages.size(), 1);
+        } else {
+            QVERIFY(f->close());
+            QCOMPARE(messages.size(), 1);
+        }
+        if (folderLocked)
+            QVERIFY(QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(fileRows(path, "SELECT Name, Dini, Riazi, Avg FROM Davtalab ORDER BY rowid"), rows);
+    }
+
+    // A name in bytes that are not UTF-8 (another tool's Windows-1256) does
+    // not make its row look changed elsewhere: it is edited and deleted, and
+    // its bytes are kept.
+    void undecodableNameEditsAndDeletes()
+    {
+        const QString path = dir->filePath(QStringLiteral("Bank.db"));
+        bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES (CAST(X'D3C7D1C7' AS TEXT), 1)");
+        bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES ('B', 0.1 + 0.2)");
+        Form2 *f = open<Form2>();
+        f->Command2->click(); // browsing, on the first row
+        type(f->Text[0], "18");
+        f->Command5->click();
+        QVERIFY(messages.isEmpty());
+        type(f->Text[1], "18");
+        f->Command9->click();
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(fileRows(path, "SELECT hex(Name), quote(Dini), Adabiat, Avg FROM Davtalab ORDER BY rowid"),
+                 "D3C7D1C7:18.0:NULL:1 42:3.00000000000000044408e-01:18:1.01666666666667");
+        for (int row = 0; row < 2; ++row) {
+            f->Command4->click();
+            QCOMPARE(messages.size(), row + 1); // only "Are you sure?"
+        }
+        QCOMPARE(fileRows(path, "SELECT count(*) FROM Davtalab"), "0");
+        QVERIFY(f->close());
     }
 
     void storeRefused_data()

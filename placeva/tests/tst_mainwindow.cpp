@@ -95,6 +95,10 @@ void TestMainWindow::startFailures_data()
     QTest::newRow("Formol without Rotbeh")
         << QStringList{testbank::applicantTable(), QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
         << QByteArray() << "Rotbeh";
+    QTest::newRow("Formol WITHOUT ROWID")
+        << QStringList{testbank::applicantTable(),
+                       QStringLiteral("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER PRIMARY KEY) WITHOUT ROWID")}
+        << QByteArray() << "WITHOUT ROWID";
 }
 
 void TestMainWindow::startFailures()

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 using namespace placeva;
@@ -217,6 +218,8 @@ private slots:
                                                << StoreErrorKind::MissingColumn << "Rotbeh";
         QTest::newRow("missing column 12") << "bank" << davtalab << QList<ColumnRef>{12}
                                            << StoreErrorKind::MissingColumn << "12";
+        QTest::newRow("WITHOUT ROWID") << "without rowid" << davtalab << QList<ColumnRef>{}
+                                       << StoreErrorKind::NoRowIds << "WITHOUT ROWID";
     }
     void openFailures()
     {
@@ -237,6 +240,8 @@ private slots:
             RawDb(m_path).exec(testbank::referenceTable());
         } else if (setup == QLatin1String("bank") || setup == QLatin1String("locked")) {
             makeBank();
+        } else if (setup == QLatin1String("without rowid")) {
+            makeBank({}, "CREATE TABLE Davtalab (Name TEXT PRIMARY KEY, Avg REAL) WITHOUT ROWID");
         }
         std::unique_ptr<RawDb> holder;
         if (setup == QLatin1String("locked")) {
@@ -650,6 +655,150 @@ private slots:
         QCOMPARE(davtalab(), QStringLiteral("1:new:5"));
         QVERIFY(!c->refresh());
         QCOMPARE(c->recordset()->value(0).toString(), QStringLiteral("new"));
+    }
+
+    // A row nobody touched is written and deleted whatever its cells hold as
+    // the file stores them: bytes that are not UTF-8, numbers whose shortest
+    // text reads back as another number. A row changed elsewhere is refused
+    // by a message that says which happened.
+    void unchangedAsStored_data()
+    {
+        QTest::addColumn<QString>("name"); // SQL
+        QTest::addColumn<QString>("avg");  // SQL
+        QTest::addColumn<QString>("elsewhere");
+        QTest::addColumn<QString>("said"); // in the refusal
+        const QString changed = QStringLiteral(u"تغيير کرده");
+        const QString deleted = QStringLiteral(u"پاک شده");
+        for (const char *elsewhere : {"", "changed", "deleted"}) {
+            const QString said = *elsewhere == 'c' ? changed : *elsewhere == 'd' ? deleted : QString();
+            QTest::addRow("Windows-1256 name %s", elsewhere) << "CAST(X'D3C7D1C7' AS TEXT)" << "1" << elsewhere << said;
+            QTest::addRow("0.1+0.2 %s", elsewhere) << "'a'" << "0.1 + 0.2" << elsewhere << said;
+            QTest::addRow("2^53+1 %s", elsewhere) << "'a'" << "9007199254740993" << elsewhere << said;
+            QTest::addRow("text in Avg %s", elsewhere) << "'a'" << "'12.50x'" << elsewhere << said;
+            QTest::addRow("blob name %s", elsewhere) << "X'00FF'" << "NULL" << elsewhere << said;
+        }
+    }
+    void unchangedAsStored()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, avg);
+        QFETCH(QString, elsewhere);
+        QFETCH(QString, said);
+        makeBank();
+        QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+        const auto stored = [&] {
+            return names(RawDb(m_path).rows(QStringLiteral("SELECT hex(Name), typeof(Avg), quote(Avg), Dini FROM Davtalab")));
+        };
+        const QString before = stored();
+        for (const char *operation : {"update", "delete"}) {
+            auto c = control();
+            QVERIFY(!c->refresh());
+            Recordset *rs = c->recordset();
+            if (elsewhere == QLatin1String("changed"))
+                QVERIFY(RawDb(m_path).exec(QStringLiteral("UPDATE Davtalab SET Dini = 3")));
+            if (elsewhere == QLatin1String("deleted"))
+                QVERIFY(RawDb(m_path).exec(QStringLiteral("DELETE FROM Davtalab")));
+            const QString expected = stored();
+            MaybeError error;
+            if (*operation == 'u') {
+                QVERIFY(!rs->setPendingText(QStringLiteral("Dini"), QStringLiteral("7")));
+                error = rs->update();
+            } else {
+                error = rs->deleteCurrent();
+            }
+            if (!elsewhere.isEmpty()) {
+                QVERIFY(error);
+                QCOMPARE(error->kind, StoreErrorKind::RowGone);
+                checkMessage(*error, said);
+                QCOMPARE(stored(), expected);
+                makeBank();
+                QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+                continue;
+            }
+            QVERIFY2(!error, error ? qPrintable(error->message) : "");
+            if (*operation == 'u') {
+                QString edited = before;
+                edited.chop(4); // "NULL" Dini
+                QCOMPARE(stored(), edited + QStringLiteral("7"));
+            } else {
+                QCOMPARE(stored(), QString());
+            }
+            QVERIFY(RawDb(m_path).exec(QStringLiteral("DELETE FROM Davtalab")));
+            QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+        }
+    }
+
+    // The file the control opened is the file it writes: one put in its
+    // place, or its removal, refuses the write and leaves every file alone.
+    // One rewritten in place is read afresh, so its rows are not overwritten.
+    void fileReplaced_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<StoreErrorKind>("kind");
+        QTest::newRow("renamed over") << "rename" << StoreErrorKind::Replaced;
+        QTest::newRow("removed") << "remove" << StoreErrorKind::Replaced;
+        QTest::newRow("rewritten in place") << "rewrite" << StoreErrorKind::RowGone;
+    }
+    void fileReplaced()
+    {
+        QFETCH(QString, how);
+        QFETCH(StoreErrorKind, kind);
+        const QString other = m_dir.filePath(QStringLiteral("other.db"));
+        QFile::remove(other);
+        QVERIFY(testbank::exec(other, testbank::standardTables()
+                                          + QStringList{QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('new', 5)")}));
+        makeBank({{"a", 1}});
+        auto c = control();
+        QVERIFY(!c->refresh());
+        Recordset *rs = c->recordset();
+        QVERIFY(!rs->setPendingText(QStringLiteral("Avg"), QStringLiteral("9")));
+        if (how == QLatin1String("rename")) {
+            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()), 0);
+        } else if (how == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(m_path));
+        } else {
+            QFile from(other), to(m_path);
+            QVERIFY(from.open(QIODevice::ReadOnly) && to.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            to.write(from.readAll());
+        }
+        const QByteArray hash = fileHash(m_path);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const MaybeError error = attempt == 0 ? rs->update() : rs->deleteCurrent();
+            QVERIFY(error);
+            QCOMPARE(error->kind, kind);
+            checkMessage(*error, QDir::toNativeSeparators(m_path));
+            QCOMPARE(fileHash(m_path), hash);
+            rs->cancel();
+        }
+        if (how != QLatin1String("remove"))
+            QCOMPARE(davtalab(), QStringLiteral("1:new:5"));
+    }
+
+    // A disk that fills during a store: reported, nothing of it in the file,
+    // the row still pending with what was set.
+    void diskFull()
+    {
+        makeBank({{"a", 1}});
+        auto c = control();
+        QVERIFY(!c->refresh());
+        {
+            QSqlQuery q(QSqlDatabase::database(testbank::newestStoreConnection(), false));
+            QVERIFY(q.exec(QStringLiteral("PRAGMA page_count")) && q.next());
+            QVERIFY(testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
+        }
+        const QByteArray hash = fileHash(m_path);
+        Recordset *rs = c->recordset();
+        QVERIFY(!rs->addNew());
+        const QString big(200000, QLatin1Char('x'));
+        QVERIFY(!rs->setPendingText(QStringLiteral("Name"), big));
+        const MaybeError error = rs->update();
+        QVERIFY(error);
+        QCOMPARE(error->kind, StoreErrorKind::DiskFull);
+        checkMessage(*error, QDir::toNativeSeparators(m_path));
+        QCOMPARE(fileHash(m_path), hash);
+        QVERIFY(rs->isNew());
+        QCOMPARE(rs->value(QStringLiteral("Name")).toString(), big);
+        QCOMPARE(davtalab(), QStringLiteral("1:a:1"));
     }
 
     void noCurrentRecord_data()
