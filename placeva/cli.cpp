@@ -95,9 +95,19 @@ std::optional<int> answerInfo(const QStringList &args)
 
 bool runsWithoutWindow(const QStringList &args)
 {
-    for (const QString &arg : args) {
-        if (arg.startsWith(QLatin1String("--")) && arg != QLatin1String("--database"))
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--database")) {
+            ++i;
+        } else if (arg.startsWith(QLatin1String("--"))) {
             return true;
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            // Qt's own (-style fusion, -reverse): its value, if any, is Qt's too.
+            if (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1Char('-')))
+                ++i;
+        } else {
+            return true; // a stray word: a usage error, told without a display
+        }
     }
     return false;
 }
