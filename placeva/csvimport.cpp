@@ -1,5 +1,7 @@
 #include "csvimport.h"
 
+#include "datalocation.h"
+
 #include "numbers.h"
 
 #include <QDir>
@@ -392,7 +394,7 @@ ImportReading readImportFile(const QString &path, ImportTable table, const std::
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype)> &keepGoing, bool *cancelled)
 {
-    return appendRows(QDir(folder).filePath(QLatin1String(kBankFileName)), importTableName(plan.table),
+    return appendRows(bankFilePath(folder), importTableName(plan.table),
                       plan.fields, plan.rows, keepGoing, cancelled);
 }
 

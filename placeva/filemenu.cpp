@@ -17,6 +17,7 @@
 #include <QProgressDialog>
 #include <QStandardPaths>
 
+#include <memory>
 #include <utility>
 
 namespace placeva {
@@ -42,6 +43,8 @@ QString &lastFolder()
     return folder;
 }
 
+} // namespace
+
 QString chooseFile(QWidget *parent, const FileChoice &choice)
 {
     if (fileChooser())
@@ -49,6 +52,7 @@ QString chooseFile(QWidget *parent, const FileChoice &choice)
     if (lastFolder().isEmpty())
         lastFolder() = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const bool pdf = choice.suggestedName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    const bool database = choice.suggestedName.endsWith(QLatin1String(".db"), Qt::CaseInsensitive);
     QFileDialog dialog(parent, choice.title, lastFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (choice.forSaving) {
@@ -60,15 +64,19 @@ QString chooseFile(QWidget *parent, const FileChoice &choice)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    dialog.setNameFilters(pdf ? QStringList{QStringLiteral("PDF (*.pdf)")}
-                              : QStringList{QStringLiteral(u"پرونده هاي CSV (*.csv *.txt)"),
-                                            QStringLiteral(u"همه پرونده ها (*)")});
+    dialog.setNameFilters(pdf        ? QStringList{QStringLiteral("PDF (*.pdf)")}
+                          : database ? QStringList{QStringLiteral(u"بانک اطلاعات (*.db *.sqlite)"),
+                                                   QStringLiteral(u"همه پرونده ها (*)")}
+                                     : QStringList{QStringLiteral(u"پرونده هاي CSV (*.csv *.txt)"),
+                                                   QStringLiteral(u"همه پرونده ها (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     const QString path = dialog.selectedFiles().constFirst();
     lastFolder() = QFileInfo(path).absolutePath();
     return path;
 }
+
+namespace {
 
 bool confirmImport(QWidget *parent, const ImportPlan &plan, const QString &path)
 {
@@ -78,29 +86,42 @@ bool confirmImport(QWidget *parent, const ImportPlan &plan, const QString &path)
     return dialog.exec() == QDialog::Accepted;
 }
 
+ProgressShower &progressShower()
+{
+    static ProgressShower shower;
+    return shower;
+}
+
 // Long work shows its progress only once it has taken a moment.
 class Progress
 {
 public:
     Progress(QWidget *parent, const QString &label, int maximum)
-        : m_dialog(label, QStringLiteral(u"انصراف"), 0, maximum, parent)
+        : m_label(label), m_maximum(maximum)
     {
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(700);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-        m_dialog.setValue(0);
+        if (progressShower())
+            return;
+        m_dialog = std::make_unique<QProgressDialog>(label, QStringLiteral(u"انصراف"), 0, maximum, parent);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(700);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_dialog->setValue(0);
     }
     // False once the user cancelled.
     bool step(qsizetype value)
     {
-        if (value != m_dialog.value())
-            m_dialog.setValue(int(std::min<qsizetype>(value, m_dialog.maximum())));
-        return !m_dialog.wasCanceled();
+        if (!m_dialog)
+            return progressShower()(m_label, value, m_maximum);
+        if (value != m_dialog->value())
+            m_dialog->setValue(int(std::min<qsizetype>(value, m_dialog->maximum())));
+        return !m_dialog->wasCanceled();
     }
 
 private:
-    QProgressDialog m_dialog;
+    QString m_label;
+    int m_maximum;
+    std::unique_ptr<QProgressDialog> m_dialog;
 };
 
 const char16_t kImportTitle[] = u"ورود از CSV";
@@ -142,6 +163,11 @@ FileChooser setFileChooser(FileChooser chooser)
 ImportConfirmer setImportConfirmer(ImportConfirmer confirmer)
 {
     return std::exchange(importConfirmer(), std::move(confirmer));
+}
+
+ProgressShower setProgressShower(ProgressShower shower)
+{
+    return std::exchange(progressShower(), std::move(shower));
 }
 
 bool importCsv(Form1 &main, ImportTable table, const QString &path)
@@ -226,8 +252,11 @@ bool exportResultsToCsv(Form1 &main, const QString &path)
 bool saveReportToPdf(Form1 &main, const QString &path)
 {
     int pages = 0;
-    const QString error = saveReportPdf(reportDataFor(main), path, &pages,
-                                        reportProgressDialog(&main, QStringLiteral(u"گزارش ذخيره مي شود...")));
+    const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
+    const ReportProgress progress =
+        progressShower() ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+                         : reportProgressDialog(&main, label);
+    const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {

@@ -36,7 +36,14 @@ struct FileChoice
 };
 using FileChooser = std::function<QString(QWidget *parent, const FileChoice &choice)>;
 FileChooser setFileChooser(FileChooser chooser);
+// The chooser or, without one, the dialog; empty when the user cancelled.
+// A suggested name ending in .db asks for a database file.
+QString chooseFile(QWidget *parent, const FileChoice &choice);
 using ImportConfirmer = std::function<bool(QWidget *parent, const ImportPlan &plan, const QString &path)>;
 ImportConfirmer setImportConfirmer(ImportConfirmer confirmer);
+// Shown instead of the progress dialogs (the command line's progress); false
+// stops the work as the dialog's cancel does.
+using ProgressShower = std::function<bool(const QString &label, qsizetype done, qsizetype all)>;
+ProgressShower setProgressShower(ProgressShower shower);
 
 } // namespace placeva

@@ -5,6 +5,11 @@
 #include "form4.h"
 #include "chartwindow.h"
 #include "filemenu.h"
+#include "datalocation.h"
+#include "databasemenu.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QFontMetrics>
 
@@ -38,8 +43,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
     : tk::Form(parent)
     , m_folder(folder)
 {
-    setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
-                   + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress());
+    showFileInTitle();
     setClientSize(11775, 10860);
     setBackColor(kGrey);
 
@@ -145,10 +149,33 @@ Form1::Form1(const QString &folder, QWidget *parent)
 
     // The counsellors' menus: files and reports, then the chart.
     installFileMenu(*this);
+    installDatabaseItems(*this);
     installChartMenu(*this);
 }
 
 Form1::~Form1() = default;
+
+void Form1::showFileInTitle()
+{
+    setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
+                   + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress()
+                   + QStringLiteral(" - ") + QDir::toNativeSeparators(QFileInfo(bankFilePath(m_folder)).absoluteFilePath()));
+}
+
+bool Form1::openDatabase(const QString &location)
+{
+    if (const MaybeError error = checkDatabase(bankFilePath(location))) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
+        return false;
+    }
+    m_folder = location;
+    const QString connection = DataControl::connectionStringFor(m_folder);
+    Ado1.setConnectionString(connection);
+    Ado2.setConnectionString(connection);
+    showFileInTitle();
+    rememberDatabase(bankFilePath(m_folder));
+    return reread();
+}
 
 Form2 *Form1::form2() const { return m_form2.get(); }
 Form3 *Form1::form3() const { return m_form3.get(); }

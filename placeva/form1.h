@@ -19,11 +19,15 @@ class Form1 : public tk::Form
 {
     Q_OBJECT
 public:
-    // `folder` holds Bank.db: the program's own folder, or a test's.
+    // `folder` holds Bank.db (the program's own folder, or a test's), or is
+    // the database file itself.
     explicit Form1(const QString &folder, QWidget *parent = nullptr);
     ~Form1() override;
 
     QString folder() const { return m_folder; }
+    // Opens another database file, checked as at start. A file that fails is
+    // refused with the start's message and the open one stays; true when opened.
+    bool openDatabase(const QString &location);
     // What the last statistics pass read and computed (the chart, the
     // exports and the report use it).
     const PassResult &lastPass() const { return m_lastPass; }
@@ -70,6 +74,8 @@ protected:
 private:
     // Refreshes one data control; a failure is told to the user and ends the program.
     void refreshOrEnd(DataControl &control);
+    // The caption names the open file.
+    void showFileInTitle();
 
     QString m_folder;
     PassResult m_lastPass;

@@ -1,5 +1,7 @@
 #include "store.h"
 
+#include "datalocation.h"
+
 #include "numbers.h"
 
 #include <QHash>
@@ -1003,7 +1005,7 @@ DataControl::~DataControl() = default;
 
 QString DataControl::connectionStringFor(const QString &folder)
 {
-    QString path = QDir(folder).filePath(QLatin1String(kBankFileName));
+    QString path = bankFilePath(folder);
     const bool needsQuotes = path.contains(QLatin1Char(';')) || path.startsWith(QLatin1Char('"'))
                              || path.startsWith(QLatin1Char('\'')) || path != path.trimmed();
     if (needsQuotes)

@@ -176,7 +176,8 @@ public:
     DataControl(const DataControl &) = delete;
     DataControl &operator=(const DataControl &) = delete;
 
-    // "Data Source=<folder>/Bank.db", with the path quoted when it would not
+    // "Data Source=<folder>/Bank.db" (or the file, when `folder` is not a
+    // folder but the database file itself), with the path quoted when it would not
     // survive unquoted (a ";" in it, surrounding blanks, a leading quote).
     static QString connectionStringFor(const QString &folder);
     // The Data Source part of a connection text ("key=value" pairs separated by

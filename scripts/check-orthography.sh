@@ -5,7 +5,7 @@
 set -u
 cd "$(dirname "$0")/.."
 hits=$(LC_ALL=C grep -rlE $'\xdb\x8c|\xd9\x83' --include='*.cpp' --include='*.h' --include='*.txt' \
-       common toolkit ranqor tallimo placeva bench tools 2>/dev/null)
+       --include='*.desktop' --include='*.xml' common toolkit ranqor tallimo placeva bench tools packaging 2>/dev/null)
 if [ -n "$hits" ]; then
   echo "Farsi yeh or Arabic kaf in:"; echo "$hits"
   echo "0 passed, 1 failed"

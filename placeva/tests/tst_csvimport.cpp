@@ -639,6 +639,9 @@ void TestCsvImport::menuItems()
         keys << a->shortcut().toString(QKeySequence::PortableText);
     }
     QCOMPARE(captions, (QStringList{
+                 QString::fromUtf16(u"باز کردن بانک اطلاعات..."),
+                 QString::fromUtf16(u"پرونده هاي اخير"),
+                 QString(),
                  QString::fromUtf16(u"ورود داوطلبان از CSV..."),
                  QString::fromUtf16(u"ورود نتايج مرجع از CSV..."),
                  QString::fromUtf16(u"خروجي داوطلبان به CSV..."),
@@ -646,7 +649,7 @@ void TestCsvImport::menuItems()
                  QString::fromUtf16(u"خروجي نتيجه محاسبه به CSV..."),
                  QString::fromUtf16(u"چاپ گزارش..."),
                  QString::fromUtf16(u"ذخيره گزارش به PDF...")}));
-    QCOMPARE(keys, (QStringList{"Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", ""}));
+    QCOMPARE(keys, (QStringList{"Ctrl+O", "", "", "Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", ""}));
 }
 
 // The items, with the file dialogs and the preview replaced.

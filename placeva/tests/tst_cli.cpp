@@ -1,0 +1,278 @@
+// Placeva's command line driven as a script would drive it, and where the
+// program keeps its data.
+#include "datalocation.h"
+#include "filemenu.h"
+#include "form1.h"
+#include "testbank.h"
+
+#include <QMenuBar>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace placeva;
+
+namespace {
+
+const char kApplicantsCsv[] = "Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman\n"
+                              "Sara,70,60,50,40,30,20,10,80,90,65\n";
+const char kRefusedCsv[] = "Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman\n"
+                           "Sara,70,60,50,40,30,20,10,80,90,65\n"
+                           "Reza,abc,60,50,40,30,20,10,80,90,65\n";
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+    void commandLine_data();
+    void commandLine();
+    void exportEqualsTheMenus_data();
+    void exportEqualsTheMenus();
+    void whereTheDataIs_data();
+    void whereTheDataIs();
+    void openAnotherDatabase();
+
+private:
+    // Runs placeva with {db}, {dir} in the arguments replaced; stdout and
+    // stderr are kept in m_out and m_err.
+    int placeva(QStringList args);
+    void seed() // three applicants, two reference results
+    {
+        QString error;
+        QVERIFY2(testbank::exec(m_db, testbank::standardTables()
+                                          + QStringList{
+                                              "INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 62.5), ('Mina', 48.25), ('=cmd', 30)",
+                                              "INSERT INTO Formol (Avg, Rotbeh) VALUES (70, 100), (40, 5000)"},
+                                      &error),
+                 qPrintable(error));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_db;
+    QString m_out, m_err;
+};
+
+void TestCli::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    m_db = m_dir->filePath("Bank.db");
+    seed();
+    write(m_dir->filePath("ok.csv"), kApplicantsCsv);
+    write(m_dir->filePath("refused.csv"), kRefusedCsv);
+    write(m_dir->filePath("junk.db"), "not a database at all\n");
+}
+
+int TestCli::placeva(QStringList args)
+{
+    for (QString &a : args)
+        a.replace("{db}", m_db).replace("{dir}", m_dir->path());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM"); // the program must not need it for a command
+    env.insert("XDG_DATA_HOME", m_dir->filePath("data"));
+    env.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
+    p.setProcessEnvironment(env);
+    p.start(PLACEVA_EXE, args);
+    if (!p.waitForFinished(120000))
+        return -1;
+    m_out = QString::fromUtf8(p.readAllStandardOutput());
+    m_err = QString::fromUtf8(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void TestCli::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");   // on stdout (help, version) or stderr
+    QTest::addColumn<QString>("output"); // a file that must then exist, or not ("!name")
+    QTest::addColumn<int>("applicants"); // rows of Davtalab afterwards
+
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << QString("--export-results OUT.csv") << "" << 3;
+    QTest::newRow("--help in Persian") << QStringList{"--help"} << 0 << QStringLiteral(u"استفاده: placeva") << "" << 3;
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << QString("placeva 1.") << "" << 3;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QStringLiteral(u"«--bogus» شناخته نشد") << "" << 3;
+    QTest::newRow("stray word") << QStringList{"report.pdf"} << 2 << QStringLiteral(u"شناخته نشد") << "" << 3;
+    QTest::newRow("option without its value") << QStringList{"--database", "{db}", "--report"} << 2
+                                              << QStringLiteral(u"«--report» يک مقدار مي خواهد") << "" << 3;
+    QTest::newRow("two commands") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--report", "{dir}/r.pdf"}
+                                  << 2 << QStringLiteral(u"تنها يک فرمان") << "!a.csv" << 3;
+    QTest::newRow("--factor with an import") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv", "--factor", "2"}
+                                             << 2 << QString("--factor") << "" << 3;
+    QTest::newRow("--skip-refused with an export") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--skip-refused"}
+                                                   << 2 << QString("--skip-refused") << "!a.csv" << 3;
+    QTest::newRow("missing database") << QStringList{"--database", "{dir}/none.db", "--export-applicants", "{dir}/a.csv"}
+                                      << 1 << QStringLiteral(u"none.db» پيدا نشد") << "!a.csv" << 3;
+    QTest::newRow("not a database") << QStringList{"--database", "{dir}/junk.db", "--export-results", "{dir}/r.csv"}
+                                    << 1 << QStringLiteral(u"junk.db» يک پايگاه داده SQLite نيست") << "!r.csv" << 3;
+    QTest::newRow("export applicants") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv"}
+                                       << 0 << QStringLiteral(u"3 رديف جدول Davtalab") << "a.csv" << 3;
+    QTest::newRow("export to a folder") << QStringList{"--database", "{db}", "--export-references", "{dir}"}
+                                        << 1 << QStringLiteral(u"يک پوشه است") << "" << 3;
+    QTest::newRow("report") << QStringList{"--database", "{db}", "--report", "{dir}/r.pdf", "--factor", "1.1"}
+                            << 0 << QStringLiteral(u"گزارش در 1 صفحه") << "r.pdf" << 3;
+    QTest::newRow("import") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv"}
+                            << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
+    QTest::newRow("refused row") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv"}
+                                 << 1 << QStringLiteral(u"سطر 3، ستون «Dini»") << "" << 3;
+    QTest::newRow("refused row skipped") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv", "--skip-refused"}
+                                         << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
+    QTest::newRow("missing import file") << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"}
+                                         << 1 << QString("none.csv") << "" << 3;
+}
+
+void TestCli::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QFETCH(QString, output);
+    QFETCH(int, applicants);
+
+    QCOMPARE(placeva(args), status);
+    QVERIFY2((m_out + m_err).contains(says), qPrintable(m_out + m_err));
+    if (status != 0)
+        QVERIFY2(m_out.isEmpty(), "errors go to standard error");
+    if (output.startsWith('!'))
+        QVERIFY(!QFile::exists(m_dir->filePath(output.mid(1))));
+    else if (!output.isEmpty())
+        QVERIFY(QFileInfo(m_dir->filePath(output)).size() > 0);
+    int rows = -1;
+    testbank::run(m_db, [&](QSqlQuery &q) {
+        return q.exec("SELECT COUNT(*) FROM Davtalab") && q.next() && ((rows = q.value(0).toInt()), true);
+    });
+    QCOMPARE(rows, applicants);
+}
+
+void TestCli::exportEqualsTheMenus_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("factor");
+    QTest::newRow("--export-results") << "--export-results" << "";
+    QTest::newRow("--export-results --factor 1.3") << "--export-results" << "1.3";
+    QTest::newRow("--export-applicants") << "--export-applicants" << "";
+    QTest::newRow("--export-references") << "--export-references" << "";
+}
+
+void TestCli::exportEqualsTheMenus()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, factor);
+    QStringList args{"--database", "{db}", option, "{dir}/cli.csv"};
+    if (!factor.isEmpty())
+        args << "--factor" << factor;
+    QCOMPARE(placeva(args), 0);
+
+    tk::MsgBox::setResponder([](const tk::MsgBox::Request &) { return tk::MsgBox::AnswerOk; });
+    tk::FormSlot<Form1> slot;
+    Form1 *main = slot.ensure(m_dir->path());
+    QVERIFY(main);
+    if (!factor.isEmpty())
+        main->Text1->setText(factor);
+    main->reread();
+    const QString menu = m_dir->filePath("menu.csv");
+    if (option == "--export-results")
+        QVERIFY(exportResultsToCsv(*main, menu));
+    else
+        QVERIFY(exportTableToCsv(*main, option == "--export-applicants" ? ImportTable::Applicants : ImportTable::References, menu));
+    delete main;
+    QCOMPARE(readAll(m_dir->filePath("cli.csv")), readAll(menu));
+}
+
+void TestCli::whereTheDataIs_data()
+{
+    QTest::addColumn<QString>("commandLine"); // relative to the scratch folder
+    QTest::addColumn<bool>("besideProgram");  // a Bank.db beside the program
+    QTest::addColumn<bool>("packaged");       // the packaged template is there
+    QTest::addColumn<bool>("dataFolder");     // the user's data folder exists
+    QTest::addColumn<QString>("opens");
+    QTest::addColumn<bool>("notice");
+
+    QTest::newRow("command line first") << "mine.db" << true << true << false << "mine.db" << false;
+    QTest::newRow("beside the program") << "" << true << true << false << "usr/bin/Bank.db" << false;
+    QTest::newRow("installed, first start") << "" << false << true << false << "data/Bank.db" << true;
+    QTest::newRow("installed, later start") << "" << false << true << true << "data/Bank.db" << false;
+    QTest::newRow("neither: reported missing beside the program") << "" << false << false << false << "usr/bin/Bank.db" << false;
+}
+
+void TestCli::whereTheDataIs()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(bool, besideProgram);
+    QFETCH(bool, packaged);
+    QFETCH(bool, dataFolder);
+    QFETCH(QString, opens);
+    QFETCH(bool, notice);
+
+    const QDir root(m_dir->filePath("root"));
+    QVERIFY(root.mkpath("usr/bin") && root.mkpath("usr/share/placeva"));
+    if (besideProgram)
+        QVERIFY(QFile::copy(m_db, root.filePath("usr/bin/Bank.db")));
+    if (packaged)
+        QVERIFY(QFile::copy(m_db, root.filePath("usr/share/placeva/Bank.db")));
+    if (dataFolder)
+        QVERIFY(root.mkpath("data"));
+
+    const DataChoice choice = chooseDatabase(commandLine.isEmpty() ? QString() : root.filePath(commandLine),
+                                             root.filePath("usr/bin"), root.filePath("data"));
+    QCOMPARE(choice.file, root.filePath(opens));
+    QCOMPARE(!choice.notice.isEmpty(), notice);
+    QVERIFY(choice.error.isEmpty());
+    if (notice) {
+        QVERIFY(choice.notice.contains(QDir::toNativeSeparators(choice.file)));
+        QCOMPARE(readAll(choice.file), readAll(m_db)); // the template's copy
+        QVERIFY(QFileInfo(choice.file).isWritable());
+    }
+}
+
+void TestCli::openAnotherDatabase()
+{
+    QStringList messages;
+    tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {
+        messages << r.text;
+        return tk::MsgBox::AnswerOk;
+    });
+    tk::FormSlot<Form1> slot;
+    Form1 *main = slot.ensure(m_dir->path());
+    QVERIFY(main);
+    main->reread();
+    QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(m_db)));
+    QVERIFY(main->menuBar()->findChild<QAction *>("openDatabase"));
+
+    // A file that is not a database is refused with the start's message.
+    QVERIFY(!main->openDatabase(m_dir->filePath("junk.db")));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages.first().contains("junk.db"));
+    QCOMPARE(main->List1->count(), 6);
+    QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(m_db)));
+
+    const QString other = m_dir->filePath("other.db");
+    QVERIFY(testbank::exec(other, testbank::standardTables()
+                                      + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Neda', 55)"}));
+    QVERIFY(main->openDatabase(other));
+    QCOMPARE(main->List1->items().value(0), QString("Neda"));
+    QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(other)));
+    QCOMPARE(recentDatabases().value(0), QFileInfo(other).absoluteFilePath());
+    delete main;
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
