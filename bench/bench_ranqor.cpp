@@ -1,6 +1,6 @@
 // One keystroke in Ranqor: the change handling of a box, i.e. the average,
 // the colour and the four rank estimates, with every label written.
-#include "form1.h"
+#include "estimatorwindow.h"
 
 #include <QApplication>
 
@@ -14,8 +14,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tk::setupApplication(app);
-    tk::FormSlot<ranqor::Form1> slot;
-    ranqor::Form1 *form = slot.ensure();
+    tk::FormSlot<ranqor::EstimatorWindow> slot;
+    ranqor::EstimatorWindow *form = slot.ensure();
     form->showModeless();
 
     // Averages whose four estimates count deepest into the longest runs.

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "estimatorwindow.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -20,8 +20,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     tk::setupApplication(app);
     tk::quitAfterFirstWindowIfAsked(app);
-    tk::FormSlot<ranqor::Form1> main;
-    if (ranqor::Form1 *form = main.ensure())
+    tk::FormSlot<ranqor::EstimatorWindow> main;
+    if (ranqor::EstimatorWindow *form = main.ensure())
         form->showModeless();
     return tk::programEnded() ? 0 : app.exec();
 }

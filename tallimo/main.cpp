@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "calculatorwindow.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -21,8 +21,8 @@ int main(int argc, char *argv[])
     tk::setupApplication(app);
     tk::quitAfterFirstWindowIfAsked(app);
 
-    tk::FormSlot<tallimo::Form1> form1;
-    tallimo::Form1 *form = form1.ensure();
+    tk::FormSlot<tallimo::CalculatorWindow> form1;
+    tallimo::CalculatorWindow *form = form1.ensure();
     if (!form)
         return 1;
     form->showModeless();

@@ -1,10 +1,10 @@
 // Fills each window with sample input and saves what it shows as a PNG, so
 // that the pictures in the README can be made again after a change.
-#include "form1.h"
-#include "form2.h"
+#include "estimatorwindow.h"
+#include "aboutwindow.h"
 #include "placeva/chartwindow.h"
 #include "placeva/form1.h"
-#include "tallimo/form1.h"
+#include "tallimo/calculatorwindow.h"
 #include "testbank.h"
 
 #include <QApplication>
@@ -29,8 +29,8 @@ void save(QWidget *w, const QString &dir, const QString &name)
 
 void ranqorShots(const QString &dir)
 {
-    tk::FormSlot<ranqor::Form1> slot;
-    ranqor::Form1 *f = slot.ensure();
+    tk::FormSlot<ranqor::EstimatorWindow> slot;
+    ranqor::EstimatorWindow *f = slot.ensure();
     // One negative percentage: the average is as long as an applicant's can
     // get, and the picture shows it whole.
     f->Text[0]->setText(QStringLiteral("-1"));
@@ -43,8 +43,8 @@ void ranqorShots(const QString &dir)
 
 void tallimoShots(const QString &dir)
 {
-    tk::FormSlot<tallimo::Form1> slot;
-    tallimo::Form1 *f = slot.ensure();
+    tk::FormSlot<tallimo::CalculatorWindow> slot;
+    tallimo::CalculatorWindow *f = slot.ensure();
     f->Text1->setText("20");
     f->Text2->setText("5");
     f->Text3->setText("25");

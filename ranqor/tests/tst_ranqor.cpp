@@ -1,10 +1,10 @@
-#include "form1.h"
-#include "form2.h"
+#include "estimatorwindow.h"
+#include "aboutwindow.h"
 #include "spoken.h"
 
 #include <QtTest>
 
-using ranqor::Form1;
+using ranqor::EstimatorWindow;
 
 namespace {
 constexpr std::uint32_t kWhite = 16777215, kGreen = 65280, kRed = 255;
@@ -221,7 +221,7 @@ private slots:
     void aboutWindowOnceAtATime()
     {
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
-        QPointer<ranqor::Form2> first = m_form->aboutWindow();
+        QPointer<ranqor::AboutWindow> first = m_form->aboutWindow();
         QVERIFY(first);
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QCOMPARE(m_form->aboutWindow(), first.data());
@@ -240,8 +240,8 @@ private slots:
     void exitEndsAtOnceWithTheAboutWindow()
     {
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
-        QPointer<ranqor::Form2> about = m_form->aboutWindow();
-        QPointer<Form1> main = m_form;
+        QPointer<ranqor::AboutWindow> about = m_form->aboutWindow();
+        QPointer<EstimatorWindow> main = m_form;
         QTest::mouseClick(m_form->Command3, Qt::LeftButton);
         QCOMPARE(m_ended, 1);
         QTRY_VERIFY(about.isNull());
@@ -249,8 +249,8 @@ private slots:
     }
 
 private:
-    tk::FormSlot<Form1> m_slot;
-    Form1 *m_form = nullptr;
+    tk::FormSlot<EstimatorWindow> m_slot;
+    EstimatorWindow *m_form = nullptr;
     QStringList m_messages;
     int m_ended = 0;
 };

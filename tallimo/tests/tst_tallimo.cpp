@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "calculatorwindow.h"
 #include "spoken.h"
 
 #include <QApplication>
@@ -24,7 +24,7 @@ private slots:
 private:
     void compute(const QString &correct, const QString &wrong, const QString &questions);
 
-    std::unique_ptr<tallimo::Form1> form;
+    std::unique_ptr<tallimo::CalculatorWindow> form;
     int messages = 0;
 };
 
@@ -36,7 +36,7 @@ void TestTallimo::init()
         ++messages;
         return tk::MsgBox::AnswerOk;
     });
-    form = std::make_unique<tallimo::Form1>();
+    form = std::make_unique<tallimo::CalculatorWindow>();
     form->setAttribute(Qt::WA_DeleteOnClose, false);
     form->show();
 }

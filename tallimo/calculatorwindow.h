@@ -9,11 +9,11 @@
 
 namespace tallimo {
 
-class Form1 : public tk::Form
+class CalculatorWindow : public tk::Form
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    explicit CalculatorWindow(QWidget *parent = nullptr);
 
     tk::TextBox *Text1; // correct answers
     tk::TextBox *Text2; // wrong answers

@@ -5,11 +5,11 @@
 
 namespace ranqor {
 
-class Form2 : public tk::Form
+class AboutWindow : public tk::Form
 {
     Q_OBJECT
 public:
-    explicit Form2(QWidget *parent = nullptr);
+    explicit AboutWindow(QWidget *parent = nullptr);
 
     tk::ImageBox *Image1;
     tk::Button *Command3;

@@ -1,10 +1,10 @@
-#include "form2.h"
+#include "aboutwindow.h"
 
 #include <QPixmap>
 
 namespace ranqor {
 
-Form2::Form2(QWidget *parent)
+AboutWindow::AboutWindow(QWidget *parent)
     : tk::Form(parent)
 {
     setWindowTitle(QStringLiteral(u"در مورد نرم افزار"));
@@ -27,7 +27,7 @@ Form2::Form2(QWidget *parent)
     tk::on(Command3, &tk::Button::clicked, this, [this] { Command3_Click(); });
 }
 
-void Form2::Command3_Click()
+void AboutWindow::Command3_Click()
 {
     close();
 }

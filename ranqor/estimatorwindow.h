@@ -10,14 +10,14 @@
 
 namespace ranqor {
 
-class Form2;
+class AboutWindow;
 
-class Form1 : public tk::Form, public RankFields
+class EstimatorWindow : public tk::Form, public RankFields
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit EstimatorWindow(QWidget *parent = nullptr);
+    ~EstimatorWindow() override;
 
     // The boxes Text1..Text10 as one array, index 0 being Text1.
     std::array<tk::TextBox *, 10> Text{};
@@ -29,7 +29,7 @@ public:
     tk::Button *Command1, *Command2, *Command3;
 
     // The about window, while it is open.
-    Form2 *aboutWindow() const;
+    AboutWindow *aboutWindow() const;
 
     void ComputeAverage();
     // Writes the rank of RankAverage into the label RankMode selects.
@@ -44,7 +44,7 @@ public:
 private:
     tk::Label *resultLabel(int mode) const;
 
-    tk::FormSlot<Form2> m_about;
+    tk::FormSlot<AboutWindow> m_about;
 };
 
 } // namespace ranqor

@@ -1,6 +1,6 @@
-#include "form1.h"
+#include "estimatorwindow.h"
 
-#include "form2.h"
+#include "aboutwindow.h"
 #include "numbers.h"
 
 #include <vector>
@@ -39,7 +39,7 @@ tk::Label *makeLabel(QWidget *parent, const QString &caption, double points, std
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
+EstimatorWindow::EstimatorWindow(QWidget *parent)
     : tk::Form(parent)
 {
     setWindowTitle(QStringLiteral(u"تخمين رتبه کارداني به کارشناسي نرم افزار با توجه به درصدها"));
@@ -156,11 +156,11 @@ Form1::Form1(QWidget *parent)
     tk::on(Command3, &tk::Button::clicked, this, [this] { Command3_Click(); });
 }
 
-Form1::~Form1() = default;
+EstimatorWindow::~EstimatorWindow() = default;
 
-Form2 *Form1::aboutWindow() const { return m_about.get(); }
+AboutWindow *EstimatorWindow::aboutWindow() const { return m_about.get(); }
 
-void Form1::ComputeAverage()
+void EstimatorWindow::ComputeAverage()
 {
     double t[11];
     for (int i = 1; i <= 10; ++i)
@@ -175,7 +175,7 @@ void Form1::ComputeAverage()
     Label1->setCaption(common::shortestText(average));
 }
 
-tk::Label *Form1::resultLabel(int mode) const
+tk::Label *EstimatorWindow::resultLabel(int mode) const
 {
     switch (mode) {
     case 1: return Label2;
@@ -186,13 +186,13 @@ tk::Label *Form1::resultLabel(int mode) const
     }
 }
 
-void Form1::EstimateRank()
+void EstimatorWindow::EstimateRank()
 {
     if (tk::Label *label = resultLabel(RankMode))
         label->setCaption(LookupRank());
 }
 
-void Form1::TextChange(int n)
+void EstimatorWindow::TextChange(int n)
 {
     tk::TextBox *box = Text[size_t(n - 1)];
     ComputeAverage();
@@ -217,13 +217,13 @@ void Form1::TextChange(int n)
     EstimateRank();
 }
 
-void Form1::Command1_Click()
+void EstimatorWindow::Command1_Click()
 {
-    if (Form2 *about = m_about.ensure())
+    if (AboutWindow *about = m_about.ensure())
         about->showModeless();
 }
 
-void Form1::Command2_Click()
+void EstimatorWindow::Command2_Click()
 {
     // Each assignment runs that box's whole change handling before the next.
     // Until the last box is empty the others may still hold a value that
@@ -244,7 +244,7 @@ void Form1::Command2_Click()
         TextChange(n);
 }
 
-void Form1::Command3_Click()
+void EstimatorWindow::Command3_Click()
 {
     tk::endProgram();
 }

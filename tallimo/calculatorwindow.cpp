@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "calculatorwindow.h"
 
 #include "numbers.h"
 
@@ -91,7 +91,7 @@ QIcon windowIcon()
     return icon;
 }
 
-Form1::Form1(QWidget *parent)
+CalculatorWindow::CalculatorWindow(QWidget *parent)
     : tk::Form(parent)
 {
     setWindowTitle(tk::webAddress());
@@ -136,7 +136,7 @@ Form1::Form1(QWidget *parent)
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
 }
 
-void Form1::Command1_Click()
+void CalculatorWindow::Command1_Click()
 {
     const QString correct = Text1->text();
     const QString wrong = Text2->text();
