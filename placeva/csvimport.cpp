@@ -112,22 +112,46 @@ QStringList importFields(ImportTable table)
     return fields;
 }
 
+namespace {
+
+// The folded names and captions of one table's fields, folded once for a
+// whole header row rather than again for every cell.
+class HeaderMatcher
+{
+public:
+    explicit HeaderMatcher(ImportTable table)
+    {
+        const QStringList fields = importFields(table);
+        for (const QString &field : fields)
+            m_keys.append({headerKey(field), field});
+        for (const Caption &c : kCaptions) {
+            const QString field = QString::fromLatin1(c.field);
+            if (fields.contains(field))
+                m_keys.append({headerKey(QString::fromUtf16(c.caption)), field});
+        }
+    }
+
+    QString field(const QString &header) const
+    {
+        const QString key = headerKey(header);
+        if (key.isEmpty())
+            return QString();
+        for (const auto &[k, field] : m_keys) {
+            if (k == key)
+                return field;
+        }
+        return QString();
+    }
+
+private:
+    QList<std::pair<QString, QString>> m_keys; // names first, then captions
+};
+
+} // namespace
+
 QString fieldForHeader(ImportTable table, const QString &header)
 {
-    const QString key = headerKey(header);
-    if (key.isEmpty())
-        return QString();
-    const QStringList fields = importFields(table);
-    for (const QString &field : fields) {
-        if (headerKey(field) == key)
-            return field;
-    }
-    for (const Caption &c : kCaptions) {
-        const QString field = QString::fromLatin1(c.field);
-        if (fields.contains(field) && headerKey(QString::fromUtf16(c.caption)) == key)
-            return field;
-    }
-    return QString();
+    return HeaderMatcher(table).field(header);
 }
 
 QStringList ImportPlan::unknownHeaders() const
@@ -170,7 +194,19 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     plan.table = table;
     plan.encoding = decoded.encoding;
     plan.separator = detectSeparator(decoded.text);
-    const CsvTable csv = parseCsv(decoded.text, plan.separator);
+    // Reading the text is the first half of the work, checking its rows the second.
+    const CsvTable csv = parseCsv(decoded.text, plan.separator, kMaxCsvFields,
+                                  [&](int permille) { return !keepGoing || keepGoing(permille / 2); });
+    if (csv.cancelled) {
+        reading.cancelled = true;
+        return reading;
+    }
+    if (csv.tooWideLine > 0)
+        return fail(QStringLiteral(u"سطر %2 پرونده «%1» بيش از %3 خانه دارد؛ هيچ جدولي اين همه ستون ندارد و "
+                                   u"پرونده خوانده نشد.")
+                        .arg(file)
+                        .arg(csv.tooWideLine)
+                        .arg(kMaxCsvFields));
     if (csv.unclosedQuoteLine > 0)
         return fail(QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
                                    u"نشده است؛ هيچ رديفي خوانده نشد.")
@@ -187,9 +223,15 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     plan.headerLine = header.line;
 
     const QStringList fields = importFields(table);
+    const HeaderMatcher matcher(table);
     QList<int> columnOf(fields.size(), -1); // field index -> file column
+    plan.columns.reserve(header.fields.size());
     for (int k = 0; k < header.fields.size(); ++k) {
-        ImportColumn column{header.fields.at(k).trimmed(), fieldForHeader(table, header.fields.at(k))};
+        if (keepGoing && k % 100 == 99 && !keepGoing(500)) {
+            reading.cancelled = true;
+            return reading;
+        }
+        ImportColumn column{header.fields.at(k).trimmed(), matcher.field(header.fields.at(k))};
         if (!column.field.isEmpty()) {
             const int f = int(fields.indexOf(column.field));
             if (columnOf[f] >= 0)
@@ -234,7 +276,7 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     QList<double> numbers(fields.size());
     QVariantList values;
     for (qsizetype r = first + 1; r < total; ++r) {
-        if (keepGoing && (r - first) % 1000 == 0 && !keepGoing(int((r * 1000) / total))) {
+        if (keepGoing && (r - first) % 1000 == 0 && !keepGoing(500 + int((r * 500) / total))) {
             reading.cancelled = true;
             return reading;
         }
