@@ -156,8 +156,8 @@ QString separatorName(QChar separator)
     return separator;
 }
 
-CsvTable parseCsv(QStringView text, QChar separator, int maxFields,
-                  const std::function<bool(int)> &keepGoing)
+CsvTable readCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(CsvRecord &)> &take,
+                 const std::function<bool(int)> &keepGoing)
 {
     CsvTable table;
     const qsizetype n = text.size();
@@ -241,7 +241,7 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields,
         record.fields.append(field);
 
         if (i >= n) {
-            table.records.append(std::move(record));
+            take(record);
             return table;
         }
         if (s[i] == separator) {
@@ -249,12 +249,29 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields,
             continue;
         }
         takeBreak(nullptr);
-        table.records.append(std::move(record));
+        if (!take(record))
+            return table;
         record = CsvRecord();
         record.line = line;
         if (i >= n)
             return table; // the file ends with a line break
     }
+}
+
+CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(int)> &keepGoing)
+{
+    CsvTable table;
+    const CsvTable status = readCsv(
+        text, separator, maxFields,
+        [&table](CsvRecord &record) {
+            table.records.append(std::move(record));
+            return true;
+        },
+        keepGoing);
+    table.unclosedQuoteLine = status.unclosedQuoteLine;
+    table.tooWideLine = status.tooWideLine;
+    table.cancelled = status.cancelled;
+    return table;
 }
 
 bool isBlankRecord(const QStringList &fields)

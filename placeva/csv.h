@@ -84,6 +84,12 @@ QString separatorName(QChar separator);
 CsvTable parseCsv(QStringView text, QChar separator, int maxFields = 0,
                   const std::function<bool(int permille)> &keepGoing = {});
 
+// The same, one record at a time, so that a large file is never held as
+// cells all at once: each record goes to `take`, which may move from it;
+// false from `take` stops the reading. The table returned has no records.
+CsvTable readCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(CsvRecord &)> &take,
+                 const std::function<bool(int permille)> &keepGoing = {});
+
 // True for a record whose fields are all empty or blank.
 bool isBlankRecord(const QStringList &fields);
 

@@ -415,7 +415,7 @@ void TestCsvImport::wideRecordsAndCancel_data()
     QTest::newRow("row of 1001 cells") << "Name\nAli" + QByteArray(1000, ',') << never << QString::fromUtf16(u"سطر 2 ");
     QTest::newRow("1 MB of a,") << QByteArray("a,").repeated(512 * 1024) << never << QString::fromUtf16(u"سطر 1 ");
     QTest::newRow("cancel while reading") << manyRows << 0 << "cancelled";
-    QTest::newRow("cancel while matching the header") << wideHeader << 500 << "cancelled";
+    QTest::newRow("cancel while matching the header") << wideHeader << 0 << "cancelled";
     QTest::newRow("cancel while checking rows") << manyRows << 501 << "cancelled";
     QTest::newRow("never cancelled") << manyRows << never << "";
 }
