@@ -1,7 +1,9 @@
 // Times Placeva's spreadsheet import and export at counsellor scale: a file of
 // 100,000 applicants read, checked and stored in one transaction, then the
 // table written back out. Prints milliseconds (median of several runs) and
-// the targets.
+// the targets. First, before anything else has grown the process, a file
+// whose first line holds a great many cells: how soon it is refused and how
+// much memory that takes beside the file.
 //
 // Usage: bench_csv [applicants] [runs]
 
@@ -19,6 +21,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace placeva;
 
@@ -46,6 +52,43 @@ QByteArray makeFile(int applicants)
     return QByteArray("\xef\xbb\xbf") + text.toUtf8();
 }
 
+// The process's peak resident memory so far, in bytes.
+qint64 peakMemory()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_maxrss) * 1024;
+}
+
+// Plans the import of `bytes` in a child process of its own, whose peak
+// memory is its own; prints how long that took, whether the file was
+// refused, and the peak memory added beyond the file itself.
+bool wideFile(const char *what, const QByteArray &bytes, bool refused)
+{
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child > 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    const qint64 before = peakMemory();
+    QElapsedTimer t;
+    t.start();
+    const ImportReading reading = planImport(bytes, ImportTable::Applicants, QStringLiteral("wide.csv"));
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    const qint64 added = peakMemory() - before;
+    if (bool(reading.plan) == refused) {
+        std::fprintf(stderr, "%s: %s\n", what, refused ? "not refused" : qPrintable(reading.error));
+        std::_Exit(1);
+    }
+    std::printf("wide: %s (%.1f MB) %s in %.1f ms, peak memory +%.1f MB (%.1f times the file)\n", what,
+                double(bytes.size()) / 1e6, refused ? "refused" : "planned", ms, double(added) / 1e6,
+                double(added) / double(bytes.size()));
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -59,6 +102,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int applicants = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
+
+    // Rows of 999 cells under a header of one: each row is refused as
+    // holding more cells than the header names.
+    const QByteArray wideRow = QByteArray("a,").repeated(998) + "a\n";
+    if (!wideFile("1 MB of 'a,'", QByteArray("a,").repeated(512 * 1024), true)
+        || !wideFile("50 MB of ','", QByteArray(50 * 1000 * 1000, ','), true)
+        || !wideFile("20 MB of rows of 999 cells", "Name\n" + wideRow.repeated(10000), false))
+        return 1;
 
     QTemporaryDir dir;
     const QString csvPath = dir.filePath(QStringLiteral("applicants.csv"));

@@ -26,6 +26,7 @@ ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> 
     d.status = estimator.status();
     d.factor = estimator.factor();
     d.applicantCount = applicants.size();
+    d.referenceNote = leftOutText(estimator.leftOut());
     d.references.reserve(estimator.points().size());
     for (const RankEstimator::Point &p : estimator.points())
         d.references.append(QPointF(p.avg, p.rotbeh));

@@ -34,6 +34,7 @@ struct ChartData
     QVector<QPointF> references;        // (average, rank), in the estimate's sorted order
     QVector<ChartApplicant> applicants; // those with an estimate, in list order
     qsizetype applicantCount = 0;       // with or without an estimate
+    QString referenceNote;              // the reference rows left out and why
 };
 
 // The average as the estimate looks it up: single precision, times the

@@ -210,6 +210,7 @@ ChartWindow::ChartWindow(Form1 &main)
     Label4 = new tk::Label(this);
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setForeColor(tk::rgb(128, 0, 0));
+    Label4->setWordWrap(true); // two notes may not fit on one line
 
     auto *row = new QHBoxLayout;
     row->addWidget(Label1);
@@ -635,13 +636,16 @@ void ChartWindow::updateDescription()
                  .arg(m_data.applicants.size())
                  .arg(m_data.applicantCount);
     parts << QStringLiteral(u"خطوط افقي مرزهاي رتبه: 40، 100، 350، 600، 800، 2000، 5000 و 11000.");
-    QString note;
+    QStringList notes;
+    if (!m_data.referenceNote.isEmpty())
+        notes << m_data.referenceNote;
     if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
-        note = QStringLiteral(u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
-                   .arg(m_applicantsLeftOut)
-                   .arg(m_referencesLeftOut);
-        parts << note;
+        notes << QStringLiteral(u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
+                     .arg(m_applicantsLeftOut)
+                     .arg(m_referencesLeftOut);
     }
+    const QString note = notes.join(u' ');
+    parts << notes;
     if (m_target.kind != TargetAnswer::NotARank)
         parts << QStringLiteral(u"رتبه هدف %1، %2 %3.").arg(m_target.target).arg(Label2->caption(), Label3->caption());
     Chart1->setAccessibleDescription(parts.join(u' '));

@@ -156,7 +156,8 @@ QString separatorName(QChar separator)
     return separator;
 }
 
-CsvTable parseCsv(QStringView text, QChar separator)
+CsvTable readCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(CsvRecord &)> &take,
+                 const std::function<bool(int)> &keepGoing)
 {
     CsvTable table;
     const qsizetype n = text.size();
@@ -188,9 +189,20 @@ CsvTable parseCsv(QStringView text, QChar separator)
         return true;
     };
 
+    // Asked every 64K characters read, whatever the shape of the records.
+    constexpr qsizetype kAskEvery = qsizetype(1) << 16;
+    qsizetype nextAsk = kAskEvery;
+
     if (n == 0)
         return table;
     while (true) {
+        if (keepGoing && i >= nextAsk) {
+            nextAsk = i + kAskEvery;
+            if (!keepGoing(int(double(i) * 1000 / double(n)))) {
+                table.cancelled = true;
+                return table;
+            }
+        }
         // One field, starting at i.
         field.clear();
         if (i < n && s[i] == quote) {
@@ -222,10 +234,14 @@ CsvTable parseCsv(QStringView text, QChar separator)
         while (i < n && s[i] != separator && s[i] != cr && s[i] != lf)
             ++i;
         field.append(s + start, i - start);
+        if (maxFields > 0 && record.fields.size() >= maxFields) {
+            table.tooWideLine = record.line;
+            return table;
+        }
         record.fields.append(field);
 
         if (i >= n) {
-            table.records.append(std::move(record));
+            take(record);
             return table;
         }
         if (s[i] == separator) {
@@ -233,12 +249,29 @@ CsvTable parseCsv(QStringView text, QChar separator)
             continue;
         }
         takeBreak(nullptr);
-        table.records.append(std::move(record));
+        if (!take(record))
+            return table;
         record = CsvRecord();
         record.line = line;
         if (i >= n)
             return table; // the file ends with a line break
     }
+}
+
+CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(int)> &keepGoing)
+{
+    CsvTable table;
+    const CsvTable status = readCsv(
+        text, separator, maxFields,
+        [&table](CsvRecord &record) {
+            table.records.append(std::move(record));
+            return true;
+        },
+        keepGoing);
+    table.unclosedQuoteLine = status.unclosedQuoteLine;
+    table.tooWideLine = status.tooWideLine;
+    table.cancelled = status.cancelled;
+    return table;
 }
 
 bool isBlankRecord(const QStringList &fields)

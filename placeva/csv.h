@@ -12,6 +12,7 @@
 #include <QStringView>
 
 #include <array>
+#include <functional>
 
 namespace placeva {
 
@@ -56,7 +57,15 @@ struct CsvTable
     // Set when a quote opened on this line is never closed: the rest of the
     // file would be one field, so the file cannot be trusted.
     int unclosedQuoteLine = 0;
+    // Set when a record on this line has more cells than the reader allows;
+    // reading stopped there.
+    int tooWideLine = 0;
+    bool cancelled = false; // `keepGoing` said stop
 };
+
+// More cells in one record than any table has fields: a file that is not a
+// table, or one read with the wrong separator.
+inline constexpr int kMaxCsvFields = 1000;
 
 // The separator of the first record: whichever of tab, ";" and "," occurs
 // most often outside quotes there; "," when none does.
@@ -68,8 +77,18 @@ QString separatorName(QChar separator);
 // Reads records as RFC 4180 has them: a field in double quotes may hold the
 // separator, line breaks and doubled quotes; CRLF, LF or CR end a record.
 // Lenient where spreadsheets are: a quote inside an unquoted field, or text
-// after a closing quote, is kept as it stands.
-CsvTable parseCsv(QStringView text, QChar separator);
+// after a closing quote, is kept as it stands. With `maxFields` above 0,
+// reading stops at the first record that has more cells. `keepGoing` is
+// asked now and then with the share of the text read (0 to 1000); false
+// stops the reading.
+CsvTable parseCsv(QStringView text, QChar separator, int maxFields = 0,
+                  const std::function<bool(int permille)> &keepGoing = {});
+
+// The same, one record at a time, so that a large file is never held as
+// cells all at once: each record goes to `take`, which may move from it;
+// false from `take` stops the reading. The table returned has no records.
+CsvTable readCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(CsvRecord &)> &take,
+                 const std::function<bool(int permille)> &keepGoing = {});
 
 // True for a record whose fields are all empty or blank.
 bool isBlankRecord(const QStringList &fields);

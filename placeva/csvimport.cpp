@@ -114,22 +114,46 @@ QStringList importFields(ImportTable table)
     return fields;
 }
 
+namespace {
+
+// The folded names and captions of one table's fields, folded once for a
+// whole header row rather than again for every cell.
+class HeaderMatcher
+{
+public:
+    explicit HeaderMatcher(ImportTable table)
+    {
+        const QStringList fields = importFields(table);
+        for (const QString &field : fields)
+            m_keys.append({headerKey(field), field});
+        for (const Caption &c : kCaptions) {
+            const QString field = QString::fromLatin1(c.field);
+            if (fields.contains(field))
+                m_keys.append({headerKey(QString::fromUtf16(c.caption)), field});
+        }
+    }
+
+    QString field(const QString &header) const
+    {
+        const QString key = headerKey(header);
+        if (key.isEmpty())
+            return QString();
+        for (const auto &[k, field] : m_keys) {
+            if (k == key)
+                return field;
+        }
+        return QString();
+    }
+
+private:
+    QList<std::pair<QString, QString>> m_keys; // names first, then captions
+};
+
+} // namespace
+
 QString fieldForHeader(ImportTable table, const QString &header)
 {
-    const QString key = headerKey(header);
-    if (key.isEmpty())
-        return QString();
-    const QStringList fields = importFields(table);
-    for (const QString &field : fields) {
-        if (headerKey(field) == key)
-            return field;
-    }
-    for (const Caption &c : kCaptions) {
-        const QString field = QString::fromLatin1(c.field);
-        if (fields.contains(field) && headerKey(QString::fromUtf16(c.caption)) == key)
-            return field;
-    }
-    return QString();
+    return HeaderMatcher(table).field(header);
 }
 
 QStringList ImportPlan::unknownHeaders() const
@@ -172,78 +196,76 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     plan.table = table;
     plan.encoding = decoded.encoding;
     plan.separator = detectSeparator(decoded.text);
-    const CsvTable csv = parseCsv(decoded.text, plan.separator);
-    if (csv.unclosedQuoteLine > 0)
-        return fail(QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
-                                   u"نشده است؛ هيچ رديفي خوانده نشد.")
-                        .arg(file)
-                        .arg(csv.unclosedQuoteLine));
-
-    // The first row that is not blank names the columns.
-    qsizetype first = 0;
-    while (first < csv.records.size() && isBlankRecord(csv.records.at(first).fields))
-        ++first;
-    if (first >= csv.records.size())
-        return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
-    const CsvRecord &header = csv.records.at(first);
-    plan.headerLine = header.line;
 
     const QStringList fields = importFields(table);
-    QList<int> columnOf(fields.size(), -1); // field index -> file column
-    for (int k = 0; k < header.fields.size(); ++k) {
-        ImportColumn column{header.fields.at(k).trimmed(), fieldForHeader(table, header.fields.at(k))};
-        if (!column.field.isEmpty()) {
-            const int f = int(fields.indexOf(column.field));
-            if (columnOf[f] >= 0)
-                return fail(QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
-                                           u"مي برند؛ معلوم نيست کدام را بايد خواند.")
-                                .arg(file, plan.columns.at(columnOf[f]).header, column.header, column.field));
-            columnOf[f] = k;
-        }
-        plan.columns.append(column);
-    }
-    const bool anyKnown = std::any_of(columnOf.cbegin(), columnOf.cend(), [](int c) { return c >= 0; });
-    if (!anyKnown)
-        return fail(QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
-                                   u"ستونها را با نام فيلدها (مانند Name و Dini) يا با عنوان کنار "
-                                   u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
-                        .arg(file, importTableName(table)));
+    const HeaderMatcher matcher(table);
     const int avgIndex = int(fields.indexOf(QStringLiteral("Avg")));
     const int rankIndex = int(fields.indexOf(QStringLiteral("Rotbeh")));
-    if (table == ImportTable::References && columnOf[rankIndex] < 0)
-        return fail(QStringLiteral(u"پرونده «%1» ستون رتبه (Rotbeh) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
-                                   u"شود: %2")
-                        .arg(file, QString::fromUtf16(kRankMissing)));
-    plan.fileHasAvg = columnOf[avgIndex] >= 0;
+    QList<int> columnOf(fields.size(), -1); // field index -> file column
+    QList<int> written;                     // every field a column names, and the computed average
+    int headerWidth = -1;                   // until the header row is read
+    QString headerError;
+    int shareRead = 0;
+    bool stopped = false;
 
-    // Written: every field a column names, and the computed average.
-    QList<int> written;
-    for (int f = 0; f < fields.size(); ++f) {
-        if (f == avgIndex || columnOf[f] >= 0) {
-            written.append(f);
-            plan.fields.append(fields.at(f));
-        } else if (isSubject(table, fields.at(f))) {
-            plan.absentFields.append(fields.at(f));
+    // The first row that is not blank names the columns.
+    const auto readHeader = [&](const CsvRecord &header) {
+        plan.headerLine = header.line;
+        headerWidth = int(header.fields.size());
+        plan.columns.reserve(header.fields.size());
+        for (int k = 0; k < header.fields.size(); ++k) {
+            if (keepGoing && k % 100 == 99 && !keepGoing(shareRead)) {
+                stopped = true;
+                return false;
+            }
+            ImportColumn column{header.fields.at(k).trimmed(), matcher.field(header.fields.at(k))};
+            if (!column.field.isEmpty()) {
+                const int f = int(fields.indexOf(column.field));
+                if (columnOf[f] >= 0) {
+                    headerError = QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
+                                                 u"مي برند؛ معلوم نيست کدام را بايد خواند.")
+                                      .arg(file, plan.columns.at(columnOf[f]).header, column.header, column.field);
+                    return false;
+                }
+                columnOf[f] = k;
+            }
+            plan.columns.append(column);
         }
-    }
-    if (table == ImportTable::Applicants && columnOf[0] < 0)
-        plan.absentFields.prepend(fields.at(0));
+        const bool anyKnown = std::any_of(columnOf.cbegin(), columnOf.cend(), [](int c) { return c >= 0; });
+        if (!anyKnown) {
+            headerError = QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
+                                         u"ستونها را با نام فيلدها (مانند Name و Dini) يا با عنوان کنار "
+                                         u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
+                              .arg(file, importTableName(table));
+            return false;
+        }
+        if (table == ImportTable::References && columnOf[rankIndex] < 0) {
+            headerError = QStringLiteral(u"پرونده «%1» ستون رتبه (Rotbeh) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
+                                         u"شود: %2")
+                              .arg(file, QString::fromUtf16(kRankMissing));
+            return false;
+        }
+        plan.fileHasAvg = columnOf[avgIndex] >= 0;
+        for (int f = 0; f < fields.size(); ++f) {
+            if (f == avgIndex || columnOf[f] >= 0) {
+                written.append(f);
+                plan.fields.append(fields.at(f));
+            } else if (isSubject(table, fields.at(f))) {
+                plan.absentFields.append(fields.at(f));
+            }
+        }
+        if (table == ImportTable::Applicants && columnOf[0] < 0)
+            plan.absentFields.prepend(fields.at(0));
+        return true;
+    };
 
-    const int headerWidth = int(header.fields.size());
-    const qsizetype total = csv.records.size();
-    plan.rows.reserve(total - first - 1);
     QList<QString> cells(fields.size());
     QList<double> numbers(fields.size());
     QVariantList values;
-    for (qsizetype r = first + 1; r < total; ++r) {
-        if (keepGoing && (r - first) % 1000 == 0 && !keepGoing(int((r * 1000) / total))) {
-            reading.cancelled = true;
-            return reading;
-        }
-        const CsvRecord &record = csv.records.at(r);
+    const auto checkRow = [&](const CsvRecord &record) {
         if (isBlankRecord(record.fields)) {
             ++plan.blankRows;
-            continue;
+            return;
         }
         const qsizetype refusalsBefore = plan.refusals.size();
         const auto refuse = [&](int field, const QString &reason) {
@@ -267,7 +289,7 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
                     .arg(record.fields.size())
                     .arg(headerWidth)});
             ++plan.refusedRows;
-            continue;
+            return;
         }
 
         for (int f = 0; f < fields.size(); ++f) {
@@ -312,7 +334,7 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
         }
         if (plan.refusals.size() != refusalsBefore) {
             ++plan.refusedRows;
-            continue;
+            return;
         }
 
         QString avgText;
@@ -331,13 +353,13 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
         } catch (const common::NumberError &e) {
             refuse(avgIndex, QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
             ++plan.refusedRows;
-            continue;
+            return;
         }
         const Converted avg = valueFromText(QStringLiteral("Avg"), avgText);
         if (avg.error) { // the shortest text of a finite number always reads back
             refuse(avgIndex, avg.error->message);
             ++plan.refusedRows;
-            continue;
+            return;
         }
         values[written.indexOf(avgIndex)] = avg.value;
         if (plan.fileHasAvg) {
@@ -353,7 +375,42 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
             }
         }
         plan.rows.append(values);
+    };
+
+    // Rows are checked as they are read, so that the file is never held as
+    // cells all at once.
+    const CsvTable csv = readCsv(
+        decoded.text, plan.separator, kMaxCsvFields,
+        [&](CsvRecord &record) {
+            if (headerWidth >= 0) {
+                checkRow(record);
+                return true;
+            }
+            return isBlankRecord(record.fields) || readHeader(record);
+        },
+        [&](int permille) {
+            shareRead = permille;
+            return !keepGoing || keepGoing(permille);
+        });
+    if (csv.cancelled || stopped) {
+        reading.cancelled = true;
+        return reading;
     }
+    if (csv.tooWideLine > 0)
+        return fail(QStringLiteral(u"سطر %2 پرونده «%1» بيش از %3 خانه دارد؛ هيچ جدولي اين همه ستون ندارد و "
+                                   u"پرونده خوانده نشد.")
+                        .arg(file)
+                        .arg(csv.tooWideLine)
+                        .arg(kMaxCsvFields));
+    if (csv.unclosedQuoteLine > 0)
+        return fail(QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
+                                   u"نشده است؛ هيچ رديفي خوانده نشد.")
+                        .arg(file)
+                        .arg(csv.unclosedQuoteLine));
+    if (!headerError.isEmpty())
+        return fail(headerError);
+    if (headerWidth < 0)
+        return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
     if (keepGoing && !keepGoing(1000)) {
         reading.cancelled = true;
         return reading;

@@ -66,6 +66,16 @@ Form1::Form1(const QString &folder, QWidget *parent)
     tk::on(List4, &tk::ListBox::click, this, [this] { List4_Click(); });
     tk::on(List5, &tk::ListBox::click, this, [this] { List5_Click(); });
 
+    // In the gap between the lists and the frame; hidden while every
+    // reference row takes part.
+    Label17 = new tk::Label(this);
+    Label17->setObjectName("Label17");
+    Label17->setFont(tk::font(8.25, true));
+    Label17->setForeColor(tk::rgb(128, 0, 0));
+    Label17->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
+    tk::place(Label17, 840, 6120, 10095, 420);
+    Label17->hide();
+
     Frame1 = new tk::Frame(this, QStringLiteral(u"اطلاعات بيشتر"));
     Frame1->setObjectName("Frame1");
     Frame1->setAlignment(Qt::AlignRight);
@@ -256,6 +266,9 @@ void Form1::Command1_Click()
     List5->setItems(m_lastPass.list5);
     for (size_t i = 0; i < lbl.size(); ++i)
         lbl[i]->setCaption(m_lastPass.lbl[i]);
+    Label17->setCaption(m_lastPass.referenceNote);
+    Label17->setAccessibleName(m_lastPass.referenceNote);
+    Label17->setVisible(!m_lastPass.referenceNote.isEmpty());
     emit passDone();
 }
 

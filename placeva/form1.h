@@ -41,6 +41,7 @@ public:
 
     tk::Label *Label1, *Label2, *Label4, *Label14;
     tk::ListBox *List1, *List2, *List4, *List5;
+    tk::Label *Label17; // under the lists: the reference rows the estimate left out, and why
     tk::Frame *Frame1;
     tk::Label *Label6, *Label7, *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label15;
     std::array<tk::Label *, 9> lbl{}; // lbl1 .. lbl9 at 0 .. 8

@@ -191,7 +191,7 @@ Geometry geometryFor(const ReportData &data, QPaintDevice *device, Shaper &title
     g.lineHeight = std::max(body.lineHeight(), bold.lineHeight());
     g.rowHeight = g.lineHeight + 2 * g.padding + g.border;
     g.titleHeight = title.lineHeight();
-    double y = g.titleHeight + kTitleGap * g.scale + 2 * g.lineHeight + kTableGap * g.scale;
+    double y = g.titleHeight + kTitleGap * g.scale + (data.note.isEmpty() ? 2 : 3) * g.lineHeight + kTableGap * g.scale;
     if (!data.figures.isEmpty())
         y += data.figures.size() * g.rowHeight + kTableGap * g.scale;
     g.tableTop = y;
@@ -268,6 +268,7 @@ ReportData reportDataFor(const Form1 &main, QDate today)
     data.date = persianDate(today);
     data.factorCaption = main.Label5->caption();
     data.factorText = main.lastFactorText();
+    data.note = main.lastPass().referenceNote;
     const tk::Label *captions[9] = {main.Label6,  main.Label7,  main.Label8,  main.Label9, main.Label10,
                                     main.Label11, main.Label12, main.Label13, main.Label15};
     for (size_t i = 0; i < 9; ++i)
@@ -306,7 +307,12 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
             top += g.lineHeight;
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), data.factorText, bold, body);
-            top += g.lineHeight + kTableGap * g.scale;
+            top += g.lineHeight;
+            if (!data.note.isEmpty()) {
+                body.draw(painter, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
+                top += g.lineHeight;
+            }
+            top += kTableGap * g.scale;
             const double figuresTop = top;
             for (const auto &figure : data.figures) {
                 drawRow(painter, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);

@@ -25,6 +25,7 @@ struct ReportData
     QString date;
     QString factorCaption;
     QString factorText;
+    QString note; // the reference rows the estimate left out; empty when none
     QList<QPair<QString, QString>> figures; // caption, value
     QStringList headers;                    // name, average, rank, band
     QList<QStringList> rows;                // one per applicant, as the headers

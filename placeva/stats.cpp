@@ -144,6 +144,22 @@ QString noRankText()
     return QStringLiteral(u"رتبه قابل تخمين نيست");
 }
 
+QString leftOutText(const RankEstimator::LeftOut &leftOut)
+{
+    if (leftOut.total() == 0)
+        return {};
+    QStringList why;
+    if (leftOut.empty > 0)
+        why << QStringLiteral(u"ميانگين يا رتبه %1 رديف خالي است").arg(leftOut.empty);
+    if (leftOut.notANumber > 0)
+        why << QStringLiteral(u"ميانگين يا رتبه %1 رديف عدد نيست").arg(leftOut.notANumber);
+    if (leftOut.outOfRange > 0)
+        why << QStringLiteral(u"ميانگين يا رتبه %1 رديف بيرون از محدوده است").arg(leftOut.outOfRange);
+    return QStringLiteral(u"%1 رديف جدول Formol در تخمين رتبه به کار نرفت: %2.")
+        .arg(leftOut.total())
+        .arg(why.join(QStringLiteral(u"، ")));
+}
+
 QString cellText(const QVariant &value)
 {
     if (value.isNull())
@@ -212,20 +228,26 @@ RankEstimator::RankEstimator(const QVector<ReferenceRow> &rows, const QString &f
         factorOk = false;
     }
 
+    // A row that cannot be read is left out and counted; the others still
+    // estimate, so one bad row never costs every applicant a rank.
     m_points.reserve(rows.size());
     for (const ReferenceRow &row : rows) {
         const std::optional<double> avg = cellNumber(row.avg);
         const std::optional<double> rotbeh = cellNumber(row.rotbeh);
+        if (!avg || !rotbeh) {
+            const auto blank = [](const QVariant &v) {
+                return v.isNull() || (!isNumberType(v.typeId()) && v.toString().trimmed().isEmpty());
+            };
+            if ((!avg && blank(row.avg)) || (!rotbeh && blank(row.rotbeh)))
+                ++m_leftOut.empty;
+            else
+                ++m_leftOut.notANumber;
+            continue;
+        }
         try {
-            if (!avg || !rotbeh)
-                throw common::NumberError(common::ErrorKind::TypeMismatch);
             m_points.append({common::toSingle(*avg), common::toInt32(*rotbeh)});
         } catch (const common::NumberError &) {
-            // One unreadable row spoils the whole table: no rank for anyone,
-            // rather than ranks from a silently shortened table.
-            m_points.clear();
-            m_status = factorOk ? Status::BadReference : Status::BadFactor;
-            return;
+            ++m_leftOut.outOfRange;
         }
     }
 
@@ -384,6 +406,7 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
     r.lbl[6] = QString::number(count23);
     r.lbl[7] = QString::number(count3);
     r.lbl[8] = QString::number(count0);
+    r.referenceNote = leftOutText(estimator.leftOut());
     return r;
 }
 

@@ -39,6 +39,8 @@ struct PassResult
     QStringList list4; // estimated ranks ("" where none)
     QStringList list5; // placement bands
     QString lbl[9];
+    // Why some reference rows took no part in the estimate; empty when all did.
+    QString referenceNote;
 };
 
 // Separator rows: 28 hyphens in List1, List2 and List4, 43 in List5.
@@ -75,10 +77,20 @@ public:
 
     enum class Status {
         Ready,           // at least two points and a usable factor
-        NoReference,     // Formol is empty
-        SingleReference, // one row: no segment to interpolate on
-        BadReference,    // a row whose Avg or Rotbeh does not convert
+        NoReference,     // no usable row in Formol
+        SingleReference, // one usable row: no segment to interpolate on
         BadFactor,       // the factor text overflows a double
+    };
+
+    // Formol rows left out of the estimate, by why: Avg or Rotbeh NULL or
+    // blank; a text that is not a number (or a stored infinity); a number
+    // beyond single precision (Avg) or 32 bits (Rotbeh).
+    struct LeftOut
+    {
+        qsizetype empty = 0;
+        qsizetype notANumber = 0;
+        qsizetype outOfRange = 0;
+        qsizetype total() const { return empty + notANumber + outOfRange; }
     };
 
     RankEstimator(const QVector<ReferenceRow> &rows, const QString &factorText);
@@ -88,8 +100,9 @@ public:
     // arithmetic such as a result outside 32 bits).
     std::optional<std::int32_t> estimate(double avg) const;
 
-    // Points sorted by average; empty when a reference row does not convert.
+    // The usable rows' points sorted by average.
     const QVector<Point> &points() const { return m_points; }
+    const LeftOut &leftOut() const { return m_leftOut; }
     // The parsed change factor (0 when the text overflows).
     double factor() const { return m_factor; }
     Status status() const { return m_status; }
@@ -102,6 +115,7 @@ private:
     QVector<double> m_slopes;
     double m_factor = 0;
     Status m_status = Status::NoReference;
+    LeftOut m_leftOut;
 };
 
 // The estimate's interpolation on the segment from one point to another at a
@@ -109,6 +123,10 @@ private:
 // where it cannot be computed (equal averages, a fault in the arithmetic).
 std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
                                         const RankEstimator::Point &to, float scaled);
+
+// The sentence that tells how many reference rows were left out and why;
+// empty when none was.
+QString leftOutText(const RankEstimator::LeftOut &leftOut);
 
 // The whole pass over the applicant and reference rows, with the change
 // factor as typed in the main window's box.

@@ -62,6 +62,8 @@ void fillSampleBank(const QString &file)
                                                          {25, 1200}, {20, 3000}, {15, 6500}, {10, 12000}};
         for (const auto &r : refs)
             q.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (%1, %2)").arg(r.avg).arg(r.rank));
+        // A result stored without its rank: the window names it under the lists.
+        q.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (50, NULL)"));
         const struct { const char16_t *name; double avg; } people[] = {
             {u"علي رضايي", 41.5}, {u"مريم احمدي", 33.2}, {u"حسين کريمي", 27.9}, {u"زهرا محمدي", 22.4},
             {u"سارا حسيني", 37.05}, {u"رضا موسوي", 12.6}, {u"نرگس کاظمي", 8.3}};

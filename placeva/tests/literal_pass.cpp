@@ -77,17 +77,23 @@ std::int32_t formolRank(float average, const QString &text1, const QVector<Refer
     const float scaled =
         common::toSingle(common::checkedMul(double(average), common::leadingNumber(text1)));
 
-    // 2. No reference rows, no rank.
-    const qsizetype n = formol.size();
+    // 2. Read the points, 1 to n, leaving out every row whose Avg or Rotbeh
+    //    does not convert.
+    std::vector<FormolPoint> point(1);
+    for (const ReferenceRow &row : formol) {
+        try {
+            FormolPoint p;
+            p.avg = common::toSingle(numberOf(row.avg));
+            p.rotbeh = common::toInt32(numberOf(row.rotbeh));
+            point.push_back(p);
+        } catch (const NumberError &) {
+        }
+    }
+    const qsizetype n = qsizetype(point.size()) - 1;
+
+    // 3. No reference rows, no rank.
     if (n == 0)
         throw NoRank{};
-
-    // 3. Read the points, 1 to n.
-    std::vector<FormolPoint> point(std::size_t(n) + 1);
-    for (qsizetype k = 1; k <= n; ++k) {
-        point[k].avg = common::toSingle(numberOf(formol[k - 1].avg));
-        point[k].rotbeh = common::toInt32(numberOf(formol[k - 1].rotbeh));
-    }
 
     // 5. Bubble sort, strictly greater swaps.
     for (qsizetype i = n - 1; i >= 1; --i)
@@ -224,6 +230,31 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
     r.lbl[6] = QString::number(counter23);
     r.lbl[7] = QString::number(counter3);
     r.lbl[8] = QString::number(counter0);
+
+    // The rows the estimate left out, each by its first reason found.
+    RankEstimator::LeftOut leftOut;
+    const auto blank = [](const QVariant &v) { return v.isNull() || (!isNumeric(v) && v.toString().trimmed().isEmpty()); };
+    for (const ReferenceRow &row : references) {
+        if (blank(row.avg) || blank(row.rotbeh)) {
+            ++leftOut.empty;
+            continue;
+        }
+        double avg = 0, rotbeh = 0;
+        try {
+            avg = numberOf(row.avg);
+            rotbeh = numberOf(row.rotbeh);
+        } catch (const NumberError &) {
+            ++leftOut.notANumber;
+            continue;
+        }
+        try {
+            common::toSingle(avg);
+            common::toInt32(rotbeh);
+        } catch (const NumberError &) {
+            ++leftOut.outOfRange;
+        }
+    }
+    r.referenceNote = leftOutText(leftOut);
     return r;
 }
 

@@ -355,6 +355,16 @@ void TestChartWindow::fewerThanTwoReferences()
     QVERIFY(w->estimateSeries->count() >= 2);
     QCOMPARE(w->Label3->caption(), QStringLiteral("34.99"));
     QVERIFY(!w->view()->accessibleDescription().contains(t(chart_texts::kNoEstimate)));
+
+    // A row without its rank is left out, and the note says so as the main window does.
+    QVERIFY(w->Label4->isHidden());
+    exec(m_bank, {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (50, NULL)")});
+    QVERIFY(main->reread());
+    QCOMPARE(w->referenceSeries->count(), 2);
+    QCOMPARE(w->Label3->caption(), QStringLiteral("34.99"));
+    QVERIFY(!w->Label4->isHidden());
+    QCOMPARE(w->Label4->caption(), main->Label17->caption());
+    QVERIFY(w->view()->accessibleDescription().contains(main->Label17->caption()));
 }
 
 void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()

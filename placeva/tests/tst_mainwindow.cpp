@@ -2,6 +2,7 @@
 #include "spoken.h"
 #include "testbank.h"
 
+#include <QAccessible>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -55,6 +56,7 @@ private slots:
     void emptyTables();
     void factorWaitsForThePass();
     void activationReReadsBothTables();
+    void unreadableReferenceRowsNamed();
     void listsMoveTogether_data();
     void listsMoveTogether();
     void firstColumnIsListedWhateverItIs();
@@ -230,6 +232,31 @@ void TestMainWindow::activationReReadsBothTables()
     QCOMPARE(f->List4->itemText(0), QString("350")); // the changed reference row counts
     QCOMPARE(f->List1->listIndex(), -1);              // the lists were rebuilt
     QCOMPARE(f->lbl[0]->caption(), QString("2"));
+}
+
+void TestMainWindow::unreadableReferenceRowsNamed()
+{
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (NULL, 7), ('abc', 9), (40, 100)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
+    Form1 *f = open();
+    QVERIFY(f);
+    QCOMPARE(f->List4->itemText(0), QString("300")); // the two readable rows still estimate
+    const QString note = QStringLiteral(u"2 رديف جدول Formol در تخمين رتبه به کار نرفت: ميانگين يا رتبه 1 رديف خالي "
+                                        u"است، ميانگين يا رتبه 1 رديف عدد نيست.");
+    QVERIFY(f->Label17->isVisible());
+    QCOMPARE(f->Label17->caption(), note);
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(f->Label17);
+    QVERIFY(a);
+    QCOMPARE(a->text(QAccessible::Name), note);
+    // Under the lists, above the frame, clear of both.
+    QVERIFY(f->Label17->geometry().top() > f->List1->geometry().bottom());
+    QVERIFY(f->Label17->geometry().bottom() < f->Frame1->geometry().top());
+    QVERIFY(m_messages.isEmpty()); // no dialog
+
+    exec(m_bank, {"DELETE FROM Formol WHERE Avg IS NULL OR Avg = 'abc'"});
+    openAndCloseModalOver(f);
+    QVERIFY(!f->Label17->isVisible());
+    QCOMPARE(f->List4->itemText(0), QString("300"));
 }
 
 void TestMainWindow::listsMoveTogether_data()

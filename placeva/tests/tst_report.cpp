@@ -91,6 +91,7 @@ private slots:
     void cancelledSave_data();
     void cancelledSave();
     void progressDialog();
+    void namesUnreadableReferences();
     void printPreviewFromTheMenu();
 
 private:
@@ -303,6 +304,24 @@ void TestReport::cancelledSave()
 
 // Long work shows the dialog after a moment; its cancel button stops the work,
 // and the dialog goes with the function.
+void TestReport::namesUnreadableReferences()
+{
+    Form1 *main = openWith(2);
+    QVERIFY(main);
+    QVERIFY(reportDataFor(*main).note.isEmpty());
+    exec(m_dir->filePath(QStringLiteral("Bank.db")), {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
+    QVERIFY(main->reread());
+    const ReportData data = reportDataFor(*main);
+    QVERIFY(!data.note.isEmpty());
+    QCOMPARE(data.note, main->Label17->caption());
+    const QString pdf = m_dir->filePath(QStringLiteral("note.pdf"));
+    QCOMPARE(saveReportPdf(data, pdf), QString());
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QVERIFY2(text.contains(QStringLiteral("Formol")), qPrintable(text));
+}
+
 void TestReport::progressDialog()
 {
     QWidget parent;

@@ -67,6 +67,8 @@ private slots:
     void noEstimate_data();
     void noEstimate();
     void pointsKeepReadingOrder();
+    void leftOutRows_data();
+    void leftOutRows();
     void listLayout();
     void labels_data();
     void labels();
@@ -148,6 +150,10 @@ void TstStats::estimate_data()
     QTest::newRow("5 half to even") << "0:0 2:1" << "1" << 5.0 << 2;
     QTest::newRow("1000.1 single precision") << "1000:0 1001:100000000" << "1" << 1000.1 << 9997559;
     QTest::newRow("text reference rows") << "'30:'500 '40:'100" << "1" << 35.0 << 300;
+    QTest::newRow("text Avg in Formol left out") << "'x:500 40:100 50:10" << "1" << 45.0 << 55;
+    QTest::newRow("NULL Rotbeh in Formol left out") << "30:500 40:100 50:null" << "1" << 35.0 << 300;
+    QTest::newRow("empty Avg in Formol left out") << "empty:1 30:500 40:100" << "1" << 35.0 << 300;
+    QTest::newRow("Rotbeh beyond 32 bits left out") << "30:500 35:3e9 40:100" << "1" << 35.0 << 300;
 }
 
 void TstStats::estimate()
@@ -179,9 +185,9 @@ void TstStats::noEstimate_data()
     QTest::newRow("average beyond single") << two << "1" << 1e39;
     QTest::newRow("rank beyond 32 bits") << "0:0 1:2000000000" << "1" << 2.0;
     QTest::newRow("rank difference overflows") << "0:-2000000000 1:2000000000" << "1" << 0.5;
-    QTest::newRow("text Avg in Formol") << "x:500 40:100 50:10" << "1" << 45.0;
-    QTest::newRow("NULL Rotbeh in Formol") << "30:500 40:100 50:null" << "1" << 35.0;
+    QTest::newRow("one row left of two") << "30:500 40:null" << "1" << 35.0;
     QTest::newRow("Rotbeh beyond 32 bits") << "30:500 40:3e9" << "1" << 35.0;
+    QTest::newRow("no row left") << "'x:500 empty:100" << "1" << 35.0;
 }
 
 void TstStats::noEstimate()
@@ -205,6 +211,38 @@ void TstStats::pointsKeepReadingOrder()
     for (const RankEstimator::Point &p : e.points())
         got << QString::number(p.avg) + u':' + QString::number(p.rotbeh);
     QCOMPARE(got, QStringList({"30:500", "30:450", "35:1", "40:100"}));
+}
+
+void TstStats::leftOutRows_data()
+{
+    QTest::addColumn<QString>("refs");
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QVector<qsizetype>>("leftOut"); // empty, not a number, out of range
+
+    using Counts = QVector<qsizetype>;
+    QTest::newRow("all readable") << "30:500 '40:'100" << 2 << Counts{0, 0, 0};
+    QTest::newRow("NULL and empty") << "null:1 2:empty 30:500" << 1 << Counts{2, 0, 0};
+    QTest::newRow("text, number with junk") << "'x:1 2:'12a 30:500 40:100" << 2 << Counts{0, 2, 0};
+    QTest::newRow("blank beside text counts as blank") << "null:'x" << 0 << Counts{1, 0, 0};
+    QTest::newRow("beyond single, beyond 32 bits") << "1e39:1 2:3e9 30:500" << 1 << Counts{0, 0, 2};
+    QTest::newRow("one of each") << "null:1 'x:1 1e39:1" << 0 << Counts{1, 1, 1};
+}
+
+void TstStats::leftOutRows()
+{
+    QFETCH(QString, refs);
+    QFETCH(int, points);
+    QFETCH(QVector<qsizetype>, leftOut);
+    const RankEstimator e(references(refs), QStringLiteral("1"));
+    QCOMPARE(e.points().size(), points);
+    const RankEstimator::LeftOut &got = e.leftOut();
+    QCOMPARE(QVector<qsizetype>({got.empty, got.notANumber, got.outOfRange}), leftOut);
+    // The pass names them; each reason only when it applies.
+    const QString note = statisticsPass({}, references(refs), QStringLiteral("1")).referenceNote;
+    QCOMPARE(note.isEmpty(), got.total() == 0);
+    QCOMPARE(note.startsWith(QString::number(got.total()) + QLatin1Char(' ')), got.total() > 0);
+    const auto reasons = std::count_if(leftOut.begin(), leftOut.end(), [](qsizetype n) { return n > 0; });
+    QCOMPARE(note.count(QStringLiteral(u"رديف")), reasons > 0 ? 1 + reasons : 0);
 }
 
 void TstStats::listLayout()
@@ -340,10 +378,11 @@ QVector<ReferenceRow> randomReferences(QRandomGenerator &g)
         case 0: rotbeh = g.bounded(2) ? 2000000000 : -2000000000; break;
         case 1: rotbeh = QString::number(g.bounded(1, 900)); break;
         case 2: rotbeh = 1500.5; break;
+        case 3: rotbeh = g.bounded(2) ? QVariant(3e9) : QVariant(QString()); break;
         }
         rows.append({double(g.bounded(0, 50)) / 2.0 + (g.bounded(4) == 0 ? 0.3 : 0.0), rotbeh});
     }
-    if (n > 0 && g.bounded(15) == 0)
+    if (n > 0 && g.bounded(5) == 0)
         rows[g.bounded(n)] = g.bounded(2) ? ReferenceRow{QVariant(), 10} : ReferenceRow{5.0, "x"};
     return rows;
 }
@@ -371,6 +410,7 @@ void TstStats::differential()
         QVERIFY2(fast.list4 == slow.list4, where);
         QVERIFY2(fast.list5 == slow.list5, where);
         QVERIFY2(captions(fast) == captions(slow), where);
+        QVERIFY2(fast.referenceNote == slow.referenceNote, where);
     }
 }
 
