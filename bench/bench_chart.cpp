@@ -108,7 +108,7 @@ int main(int argc, char **argv)
 
     std::printf("%-52s %10s\n", "step", "ms (median)");
     std::printf("%-52s %10.1f\n", "pass alone (statistics, no window)", medianMs(5, [&] {
-        statisticsPass(main->lastApplicants(), main->lastReferences(), main->lastFactorText());
+        statisticsPass(main->lastPass().applicants(), main->lastPass().references(), main->lastPass().factorText());
     }));
     std::printf("%-52s %10.1f\n", "chart rebuild and paint after a pass", medianMs(5, [&] {
         chart->followPass();
@@ -143,12 +143,12 @@ int main(int argc, char **argv)
 
     // The search alone, on its slowest inputs: a target no average reaches,
     // and a factor that makes every estimate but one overflow.
-    const RankEstimator estimator(main->lastReferences(), QStringLiteral("1.00"));
+    const RankEstimator estimator(main->lastPass().references(), QStringLiteral("1.00"));
     std::printf("%-52s %10.2f\n", "search: target reached at once (2147483647)",
                 medianMs(9, [&] { requiredAverage(estimator, 2147483647); }));
     std::printf("%-52s %10.2f\n", "search: unreachable (every hundredth tried)",
                 medianMs(9, [&] { requiredAverage(estimator, std::numeric_limits<std::int32_t>::min()); }));
-    const RankEstimator overflowing(main->lastReferences(), QStringLiteral("1e40"));
+    const RankEstimator overflowing(main->lastPass().references(), QStringLiteral("1e40"));
     std::printf("%-52s %10.2f\n", "search: factor 1e40 (every estimate but one fails)",
                 medianMs(9, [&] { requiredAverage(overflowing, std::numeric_limits<std::int32_t>::min()); }));
 

@@ -1,7 +1,7 @@
 #include "chartwindow.h"
 
 #include "charttexts.h"
-#include "form1.h"
+#include "lastpass.h"
 #include "numbers.h"
 
 #include <QBuffer>
@@ -102,8 +102,8 @@ QString chooseWithDialog(QWidget *parent)
 class ChartMenu : public QObject
 {
 public:
-    explicit ChartMenu(Form1 &main)
-        : QObject(&main), m_main(main)
+    explicit ChartMenu(MainWindowLink &main)
+        : QObject(&main.window()), m_main(main)
     {
         setObjectName(QStringLiteral("placevaChartMenu"));
     }
@@ -121,13 +121,13 @@ public:
     }
 
 private:
-    Form1 &m_main;
+    MainWindowLink &m_main;
     tk::FormSlot<ChartWindow> m_window;
 };
 
-ChartMenu *chartMenuOf(const Form1 &main)
+ChartMenu *chartMenuOf(MainWindowLink &main)
 {
-    for (QObject *child : main.children())
+    for (QObject *child : main.window().children())
         if (auto *menu = dynamic_cast<ChartMenu *>(child))
             return menu;
     return nullptr;
@@ -135,28 +135,29 @@ ChartMenu *chartMenuOf(const Form1 &main)
 
 } // namespace
 
-void installChartMenu(Form1 &main)
+void installChartMenu(MainWindowLink &main)
 {
     auto *keeper = new ChartMenu(main);
-    QMenu *menu = main.menuBar()->addMenu(text(kChartMenu));
+    tk::Form *window = &main.window();
+    QMenu *menu = window->menuBar()->addMenu(text(kChartMenu));
     QAction *item = menu->addAction(text(kChartMenuItem));
-    QObject::connect(item, &QAction::triggered, keeper, [&main] {
-        tk::handle(&main, [&main] { openChartWindow(main); });
+    QObject::connect(item, &QAction::triggered, keeper, [&main, window] {
+        tk::handle(window, [&main] { openChartWindow(main); });
     });
     // The chart shows the main window's pass; it goes when that window goes.
-    QObject::connect(&main, &tk::Form::closed, keeper, [keeper] {
+    QObject::connect(window, &tk::Form::closed, keeper, [keeper] {
         if (ChartWindow *w = keeper->window())
             w->close();
     });
 }
 
-ChartWindow *chartWindowOf(const Form1 &main)
+ChartWindow *chartWindowOf(MainWindowLink &main)
 {
     const ChartMenu *menu = chartMenuOf(main);
     return menu ? menu->window() : nullptr;
 }
 
-ChartWindow *openChartWindow(Form1 &main)
+ChartWindow *openChartWindow(MainWindowLink &main)
 {
     ChartMenu *menu = chartMenuOf(main);
     return menu ? menu->open() : nullptr;
@@ -169,8 +170,8 @@ ChartWindow::FileChooser ChartWindow::setFileChooser(FileChooser chooser)
     return old;
 }
 
-ChartWindow::ChartWindow(Form1 &main)
-    : m_main(&main)
+ChartWindow::ChartWindow(MainWindowLink &main)
+    : m_main(&main), m_mainWindow(&main.window())
 {
     setWindowTitle(text(kChartCaption));
     setLayoutDirection(Qt::RightToLeft);
@@ -231,7 +232,7 @@ ChartWindow::ChartWindow(Form1 &main)
     tk::on(Text1, &tk::TextBox::change, this, [this] { Text1_Change(); });
     tk::on(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
-    connect(&main, &Form1::passDone, this, [this] { tk::handle(this, [this] { followPass(); }); });
+    connect(&main.lastPass(), &LastPass::changed, this, [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
     followPass();
@@ -384,14 +385,12 @@ void ChartWindow::replaceRankAxis()
 
 void ChartWindow::followPass()
 {
-    if (!m_main)
+    if (!m_mainWindow)
         return;
-    m_estimator = std::make_unique<RankEstimator>(m_main->lastReferences(), m_main->lastFactorText());
-    m_data = chartData(*m_estimator, m_main->lastApplicants());
-    const PassResult &pass = m_main->lastPass();
-    m_names = pass.list1;
-    m_averages = pass.list2;
-    m_ranks = pass.list4;
+    const LastPass &pass = m_main->lastPass();
+    m_estimator = std::make_unique<RankEstimator>(pass.references(), pass.factorText());
+    m_data = chartData(*m_estimator, pass.applicants());
+    m_listed = pass.result().applicants;
     m_applicantPoints.resize(m_data.applicants.size());
     for (qsizetype i = 0; i < m_data.applicants.size(); ++i)
         m_applicantPoints[i] = QPointF(m_data.applicants[i].x, m_data.applicants[i].rank);
@@ -684,9 +683,9 @@ QString ChartWindow::applicantsToolTip(QPointF value) const
     const QVector<qsizetype> at = applicantsAt(value);
     QStringList lines;
     for (qsizetype i = 0; i < at.size() && i < kMostInToolTip; ++i) {
-        const qsizetype row = 2 * at[i];
-        lines << kRlm + m_names.value(row) + QStringLiteral(u" \u2014 ميانگين: ") + m_averages.value(row)
-                + QStringLiteral(u" \u2014 رتبه: ") + m_ranks.value(row);
+        const ApplicantResult a = m_listed.value(at[i]);
+        lines << kRlm + a.name + QStringLiteral(u" \u2014 ميانگين: ") + a.average
+                + QStringLiteral(u" \u2014 رتبه: ") + rankText(a.rank);
     }
     if (at.size() > kMostInToolTip)
         lines << kRlm + QStringLiteral(u"و %1 نفر ديگر").arg(at.size() - kMostInToolTip);
@@ -710,14 +709,9 @@ QString ChartWindow::referencesToolTip(QPointF value) const
 void ChartWindow::applicantClicked(QPointF value)
 {
     const QVector<qsizetype> at = applicantsAt(value);
-    if (at.isEmpty() || !m_main)
+    if (at.isEmpty() || !m_mainWindow)
         return;
-    // Coming back to the main window re-reads and rebuilds its lists; that
-    // activation runs first, so the row selected now stays selected.
-    const int row = int(2 * at.first());
-    m_main->takeActivation();
-    // The lists follow each other: selecting the name selects the row in all four.
-    m_main->List1->setListIndex(row);
+    m_main->selectApplicant(at.first());
 }
 
 bool ChartWindow::saveImage(const QString &file)

@@ -5,6 +5,7 @@
 // rank needs. It redraws after every statistics pass of the main window.
 
 #include "chartdata.h"
+#include "mainwindowlink.h"
 #include "targetrank.h"
 #include "toolkit.h"
 
@@ -25,23 +26,21 @@ class QScatterSeries;
 
 namespace placeva {
 
-class Form1;
-
 // Adds the menu with the item that opens the chart window.
-void installChartMenu(Form1 &main);
+void installChartMenu(MainWindowLink &main);
 
 class ChartWindow;
 // The main window's open chart window, if any.
-ChartWindow *chartWindowOf(const Form1 &main);
+ChartWindow *chartWindowOf(MainWindowLink &main);
 // What the menu item does: opens the chart window, or brings the open one to
 // the front. Nothing if the menu was not installed.
-ChartWindow *openChartWindow(Form1 &main);
+ChartWindow *openChartWindow(MainWindowLink &main);
 
 class ChartWindow : public tk::Form
 {
     Q_OBJECT
 public:
-    explicit ChartWindow(Form1 &main);
+    explicit ChartWindow(MainWindowLink &main);
     ~ChartWindow() override;
 
     // Asks for the file to save the picture into; empty for none. Qt's own
@@ -59,7 +58,7 @@ public:
     const TargetAnswer &target() const { return m_target; }
     QChart *chart() const { return m_chart; }
     QChartView *view() const { return Chart1; }
-    // The applicants (index k: row 2k of the lists) and the reference
+    // The applicants (index k: the k-th of the pass) and the reference
     // points (index into data().references) drawn on the same plot pixel
     // as a value, in their order.
     QVector<qsizetype> applicantsAt(QPointF value) const;
@@ -104,10 +103,11 @@ private:
     QString title() const;
     QString writeImage(const QString &file) const; // error text, empty on success
 
-    QPointer<Form1> m_main;
+    MainWindowLink *m_main;
+    QPointer<tk::Form> m_mainWindow; // gone with the main window
     std::unique_ptr<RankEstimator> m_estimator;
     ChartData m_data;
-    QStringList m_names, m_averages, m_ranks; // list texts of the pass
+    QVector<ApplicantResult> m_listed; // the pass's applicants as the lists show them
     QVector<QPointF> m_applicantPoints;       // (x, rank) of m_data.applicants
     TargetAnswer m_target;
     std::optional<QPointF> m_targetPoint;

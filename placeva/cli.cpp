@@ -1,8 +1,8 @@
 #include "cli.h"
 
 #include "filemenu.h"
-#include "form1.h"
 #include "startup.h"
+#include "toolkit.h"
 
 #include <QElapsedTimer>
 
@@ -161,7 +161,7 @@ Parsed parse(const QStringList &args)
     return parsed;
 }
 
-int run(const Options &options, const QString &databaseFile)
+int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain)
 {
     // The windows' messages go to standard error, word for word.
     tk::MsgBox::setResponder([](const tk::MsgBox::Request &request) {
@@ -172,13 +172,9 @@ int run(const Options &options, const QString &databaseFile)
     setProgressShower(isatty(STDERR_FILENO) ? ProgressShower(showProgress)
                                             : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
-    tk::FormSlot<Form1> slot;
-    Form1 *main = slot.ensure(databaseFile);
+    const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
     if (!main)
         return kRefused;
-    const std::unique_ptr<Form1> owner(main);
-    if (options.factor)
-        main->Text1->setText(*options.factor);
     if (!main->reread())
         return kRefused;
 

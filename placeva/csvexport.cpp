@@ -83,11 +83,9 @@ CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
     appendCsvRecord(text, {factorCaption(), spreadsheetSafeText(factorText)});
     QStringList headers = resultHeaders();
     appendCsvRecord(text, headers);
-    // Each list holds the applicant at 2k and a separator at 2k+1.
-    const qsizetype rows = std::min({pass.list1.size(), pass.list2.size(), pass.list4.size(), pass.list5.size()});
-    for (qsizetype k = 0; k < rows; k += 2) {
-        appendCsvRecord(text, {spreadsheetSafeText(pass.list1.at(k)), spreadsheetSafeText(pass.list2.at(k)),
-                               spreadsheetSafeText(pass.list4.at(k)), spreadsheetSafeText(pass.list5.at(k))});
+    for (const ApplicantResult &a : pass.applicants) {
+        appendCsvRecord(text, {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
+                               spreadsheetSafeText(rankText(a.rank)), spreadsheetSafeText(a.band)});
         ++result.rows;
     }
     result.bytes = csvFileBytes(text);

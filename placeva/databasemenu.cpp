@@ -2,7 +2,7 @@
 
 #include "datalocation.h"
 #include "filemenu.h"
-#include "form1.h"
+#include "toolkit.h"
 
 #include <QAction>
 #include <QDir>
@@ -11,23 +11,24 @@
 
 namespace placeva {
 
-void installDatabaseItems(Form1 &main)
+void installDatabaseItems(MainWindowLink &main)
 {
-    auto *menu = main.menuBar()->findChild<QMenu *>(QStringLiteral("fileMenu"));
+    auto *menu = main.window().menuBar()->findChild<QMenu *>(QStringLiteral("fileMenu"));
     if (!menu)
         return;
     QAction *first = menu->actions().value(0);
-    Form1 *window = &main;
+    MainWindowLink *link = &main;
+    tk::Form *window = &main.window();
 
     const QString caption = QStringLiteral(u"باز کردن بانک اطلاعات...");
     auto *open = new QAction(caption, menu);
     open->setObjectName(QStringLiteral("openDatabase"));
     open->setShortcut(QKeySequence::Open);
-    QObject::connect(open, &QAction::triggered, window, [window, caption] {
-        tk::handle(window, [window, caption] {
+    QObject::connect(open, &QAction::triggered, window, [link, window, caption] {
+        tk::handle(window, [link, window, caption] {
             const QString path = chooseFile(window, FileChoice{false, caption.chopped(3), QStringLiteral("Bank.db")});
             if (!path.isEmpty())
-                window->openDatabase(path);
+                link->openDatabase(path);
         });
     });
     menu->insertAction(first, open);
@@ -36,13 +37,13 @@ void installDatabaseItems(Form1 &main)
     auto *recent = new QMenu(QStringLiteral(u"پرونده هاي اخير"), menu);
     recent->setObjectName(QStringLiteral("recentDatabases"));
     recent->setLayoutDirection(Qt::RightToLeft);
-    const auto rebuild = [recent, window] {
+    const auto rebuild = [recent, link, window] {
         recent->clear();
         const QStringList files = recentDatabases();
         for (const QString &file : files) {
             QAction *item = recent->addAction(QDir::toNativeSeparators(file));
             QObject::connect(item, &QAction::triggered, window,
-                             [window, file] { tk::handle(window, [window, file] { window->openDatabase(file); }); });
+                             [link, window, file] { tk::handle(window, [link, file] { link->openDatabase(file); }); });
         }
         recent->setEnabled(!files.isEmpty());
     };

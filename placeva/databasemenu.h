@@ -2,11 +2,11 @@
 // The file menu's first items: opening another database file and the last
 // files opened.
 
+#include "mainwindowlink.h"
+
 namespace placeva {
 
-class Form1;
-
 // Puts the items at the top of the main window's file menu.
-void installDatabaseItems(Form1 &main);
+void installDatabaseItems(MainWindowLink &main);
 
 } // namespace placeva

@@ -2,7 +2,7 @@
 
 #include "csvexport.h"
 #include "csvpreview.h"
-#include "form1.h"
+#include "lastpass.h"
 #include "report.h"
 #include "toolkit.h"
 
@@ -128,9 +128,9 @@ const char16_t kImportTitle[] = u"ورود از CSV";
 const char16_t kExportTitle[] = u"خروجي CSV";
 const char16_t kReportTitle[] = u"گزارش";
 
-void tell(Form1 &main, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
+void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
 {
-    tk::MsgBox::show(&main, QString::fromUtf16(title), text, icon);
+    tk::MsgBox::show(&main.window(), QString::fromUtf16(title), text, icon);
 }
 
 QString shown(const QString &path)
@@ -138,17 +138,17 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-void chooseAndImport(Form1 &main, ImportTable table, const QString &title)
+void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
 {
-    const QString path = chooseFile(&main, FileChoice{false, title, QString()});
+    const QString path = chooseFile(&main.window(), FileChoice{false, title, QString()});
     if (!path.isEmpty())
         importCsv(main, table, path);
 }
 
-void chooseAndExport(Form1 &main, const QString &title, const QString &suggested,
+void chooseAndExport(MainWindowLink &main, const QString &title, const QString &suggested,
                      const std::function<bool(const QString &)> &write)
 {
-    const QString path = chooseFile(&main, FileChoice{true, title, suggested});
+    const QString path = chooseFile(&main.window(), FileChoice{true, title, suggested});
     if (!path.isEmpty())
         write(path);
 }
@@ -170,11 +170,11 @@ ProgressShower setProgressShower(ProgressShower shower)
     return std::exchange(progressShower(), std::move(shower));
 }
 
-bool importCsv(Form1 &main, ImportTable table, const QString &path)
+bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
 {
     ImportReading reading;
     {
-        Progress progress(&main, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
+        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
         QApplication::restoreOverrideCursor();
@@ -186,13 +186,13 @@ bool importCsv(Form1 &main, ImportTable table, const QString &path)
         return false;
     }
     const ImportPlan &plan = *reading.plan;
-    if (!confirmImport(&main, plan, path) || plan.rows.isEmpty())
+    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty())
         return false;
 
     MaybeError error;
     bool cancelled = false;
     {
-        Progress progress(&main, QStringLiteral(u"افزودن %1 رديف به جدول %2...")
+        Progress progress(&main.window(), QStringLiteral(u"افزودن %1 رديف به جدول %2...")
                                      .arg(plan.rows.size())
                                      .arg(importTableName(table)),
                           int(plan.rows.size()));
@@ -217,7 +217,7 @@ bool importCsv(Form1 &main, ImportTable table, const QString &path)
     return true;
 }
 
-bool exportTableToCsv(Form1 &main, ImportTable table, const QString &path)
+bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const CsvExport file = exportTableCsv(main.folder(), table);
@@ -235,9 +235,9 @@ bool exportTableToCsv(Form1 &main, ImportTable table, const QString &path)
     return true;
 }
 
-bool exportResultsToCsv(Form1 &main, const QString &path)
+bool exportResultsToCsv(MainWindowLink &main, const QString &path)
 {
-    const CsvExport file = resultsCsv(main.lastPass(), main.lastFactorText());
+    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().factorText());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
         tell(main, kExportTitle, error, tk::MsgBox::Critical);
@@ -249,13 +249,13 @@ bool exportResultsToCsv(Form1 &main, const QString &path)
     return true;
 }
 
-bool saveReportToPdf(Form1 &main, const QString &path)
+bool saveReportToPdf(MainWindowLink &main, const QString &path)
 {
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
     const ReportProgress progress =
         progressShower() ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-                         : reportProgressDialog(&main, label);
+                         : reportProgressDialog(&main.window(), label);
     const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
@@ -268,7 +268,7 @@ bool saveReportToPdf(Form1 &main, const QString &path)
     return true;
 }
 
-void installFileMenu(Form1 &main)
+void installFileMenu(MainWindowLink &main)
 {
     struct Item
     {
@@ -285,41 +285,42 @@ void installFileMenu(Form1 &main)
         {"printReport", u"چاپ گزارش...", QKeyCombination(Qt::CTRL | Qt::Key_P)},
         {"saveReportPdf", u"ذخيره گزارش به PDF...", QKeyCombination()},
     };
-    QMenu *menu = main.menuBar()->addMenu(QStringLiteral(u"فايل"));
+    QMenu *menu = main.window().menuBar()->addMenu(QStringLiteral(u"فايل"));
     menu->setObjectName(QStringLiteral("fileMenu"));
     menu->setLayoutDirection(Qt::RightToLeft);
-    Form1 *window = &main;
-    const auto handler = [window](int index, const QString &caption) -> std::function<void()> {
+    MainWindowLink *link = &main;
+    tk::Form *window = &main.window();
+    const auto handler = [link, window](int index, const QString &caption) -> std::function<void()> {
         switch (index) {
         case 0:
-            return [window, caption] { chooseAndImport(*window, ImportTable::Applicants, caption); };
+            return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
         case 1:
-            return [window, caption] { chooseAndImport(*window, ImportTable::References, caption); };
+            return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
         case 2:
-            return [window, caption] {
-                chooseAndExport(*window, caption, QStringLiteral("Davtalab.csv"),
-                                [window](const QString &p) {
-                                    return exportTableToCsv(*window, ImportTable::Applicants, p);
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"),
+                                [link](const QString &p) {
+                                    return exportTableToCsv(*link, ImportTable::Applicants, p);
                                 });
             };
         case 3:
-            return [window, caption] {
-                chooseAndExport(*window, caption, QStringLiteral("Formol.csv"),
-                                [window](const QString &p) {
-                                    return exportTableToCsv(*window, ImportTable::References, p);
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"),
+                                [link](const QString &p) {
+                                    return exportTableToCsv(*link, ImportTable::References, p);
                                 });
             };
         case 4:
-            return [window, caption] {
-                chooseAndExport(*window, caption, QStringLiteral("Natayej.csv"),
-                                [window](const QString &p) { return exportResultsToCsv(*window, p); });
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
+                                [link](const QString &p) { return exportResultsToCsv(*link, p); });
             };
         case 5:
-            return [window] { previewAndPrintReport(reportDataFor(*window), window); };
+            return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
         default:
-            return [window, caption] {
-                chooseAndExport(*window, caption, QStringLiteral("Gozaresh.pdf"),
-                                [window](const QString &p) { return saveReportToPdf(*window, p); });
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),
+                                [link](const QString &p) { return saveReportToPdf(*link, p); });
             };
         }
     };

@@ -4,6 +4,7 @@
 // printing or saving the report.
 
 #include "csvimport.h"
+#include "mainwindowlink.h"
 
 #include <QString>
 
@@ -13,17 +14,15 @@ class QWidget;
 
 namespace placeva {
 
-class Form1;
-
 // Adds the menu to the main window's menu bar (after whatever is there).
-void installFileMenu(Form1 &main);
+void installFileMenu(MainWindowLink &main);
 
 // What the items do once a file is chosen. Each tells the user how it went;
 // true when it was done. A successful import re-reads and recomputes.
-bool importCsv(Form1 &main, ImportTable table, const QString &path);
-bool exportTableToCsv(Form1 &main, ImportTable table, const QString &path);
-bool exportResultsToCsv(Form1 &main, const QString &path);
-bool saveReportToPdf(Form1 &main, const QString &path);
+bool importCsv(MainWindowLink &main, ImportTable table, const QString &path);
+bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path);
+bool exportResultsToCsv(MainWindowLink &main, const QString &path);
+bool saveReportToPdf(MainWindowLink &main, const QString &path);
 
 // The file dialogs and the import preview, replaceable so that a test can
 // drive the menu without a dialog. Each setter returns the previous one; an

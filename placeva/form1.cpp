@@ -7,6 +7,7 @@
 #include "filemenu.h"
 #include "datalocation.h"
 #include "databasemenu.h"
+#include "figures.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,6 +44,8 @@ Form1::Form1(const QString &folder, QWidget *parent)
     : tk::Form(parent)
     , m_folder(folder)
 {
+    // Connected first: the lists are filled before any other reader hears of the pass.
+    connect(&m_pass, &LastPass::changed, this, &Form1::showPass);
     showFileInTitle();
     setClientSize(11775, 10860);
     setBackColor(kGrey);
@@ -89,23 +92,24 @@ Form1::Form1(const QString &folder, QWidget *parent)
 
     // Description and value on one line; the description ends where its value
     // starts (it may reach further left than its design position to fit).
-    struct Figure { tk::Label **desc; const char *descName; const char16_t *text; int left, top, valueLeft, valueWidth; };
-    const Figure figures[9] = {
-        {&Label6, "Label6", u"تعداد داوطلبان:", 1680, 360, 2880, 2400},
-        {&Label7, "Label7", u"نفر اول", 2160, 960, 2880, 2400},
-        {&Label8, "Label8", u"نفر آخر", 2160, 1560, 2880, 2400},
-        {&Label9, "Label9", u"ميانگين کل داوطلبان", 1320, 2160, 2880, 2400},
-        {&Label10, "Label10", u"ميانگين کل رتبه داوطلبان", 7800, 360, 9960, 1380},
-        {&Label11, "Label11", u"تعداد افراد ي که روزانه و شبانه قبول ميشوند", 6360, 840, 9960, 1380},
-        {&Label12, "Label12", u"تعداد افرادي که فقط شبانه و غيرانتفاعي قبول ميشوند", 5640, 1320, 9960, 1380},
-        {&Label13, "Label13", u"تعداد افرادي که فقط غير انتفاعي قبول ميشوند", 6120, 1800, 9960, 1380},
-        {&Label15, "Label15", u"تعداد افرادي که قبول نمي شوند", 7080, 2280, 9960, 1380},
+    // The captions, in the order of lbl1 .. lbl9, are figureCaptions().
+    struct Figure { tk::Label **desc; const char *descName; int left, top, valueLeft, valueWidth; };
+    const Figure figures[kFigureCount] = {
+        {&Label6, "Label6", 1680, 360, 2880, 2400},
+        {&Label7, "Label7", 2160, 960, 2880, 2400},
+        {&Label8, "Label8", 2160, 1560, 2880, 2400},
+        {&Label9, "Label9", 1320, 2160, 2880, 2400},
+        {&Label10, "Label10", 7800, 360, 9960, 1380},
+        {&Label11, "Label11", 6360, 840, 9960, 1380},
+        {&Label12, "Label12", 5640, 1320, 9960, 1380},
+        {&Label13, "Label13", 6120, 1800, 9960, 1380},
+        {&Label15, "Label15", 7080, 2280, 9960, 1380},
     };
     const QFont figureFont = tk::font(8.25, true);
     const QFontMetrics fm(figureFont);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < int(kFigureCount); ++i) {
         const Figure &f = figures[i];
-        auto *desc = new tk::Label(Frame1, QString::fromUtf16(f.text));
+        auto *desc = new tk::Label(Frame1, figureCaptions()[size_t(i)]);
         desc->setObjectName(QString::fromLatin1(f.descName));
         desc->setFont(figureFont);
         desc->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
@@ -256,20 +260,34 @@ QVector<Row> readRows(Recordset *rs)
 
 void Form1::Command1_Click()
 {
-    m_applicants = readRows<ApplicantRow>(Ado1.recordset());
-    m_references = readRows<ReferenceRow>(Ado2.recordset());
-    m_factorText = Text1->text();
-    m_lastPass = statisticsPass(m_applicants, m_references, m_factorText);
-    List1->setItems(m_lastPass.list1);
-    List2->setItems(m_lastPass.list2);
-    List4->setItems(m_lastPass.list4);
-    List5->setItems(m_lastPass.list5);
+    m_pass.run(readRows<ApplicantRow>(Ado1.recordset()), readRows<ReferenceRow>(Ado2.recordset()), Text1->text());
+}
+
+void Form1::showPass()
+{
+    // Each list holds the applicant at row 2k and a separator at 2k+1.
+    const PassResult &r = m_pass.result();
+    const QString separator = listSeparator();
+    const QString wideSeparator = bandSeparator();
+    QStringList names, averages, ranks, bands;
+    for (QStringList *l : {&names, &averages, &ranks, &bands})
+        l->reserve(2 * r.applicants.size());
+    for (const ApplicantResult &a : r.applicants) {
+        names << a.name << separator;
+        averages << a.average << separator;
+        ranks << rankText(a.rank) << separator;
+        bands << a.band << wideSeparator;
+    }
+    List1->setItems(names);
+    List2->setItems(averages);
+    List4->setItems(ranks);
+    List5->setItems(bands);
+    const std::array<QString, kFigureCount> figures = figureTexts(r);
     for (size_t i = 0; i < lbl.size(); ++i)
-        lbl[i]->setCaption(m_lastPass.lbl[i]);
-    Label17->setCaption(m_lastPass.referenceNote);
-    Label17->setAccessibleName(m_lastPass.referenceNote);
-    Label17->setVisible(!m_lastPass.referenceNote.isEmpty());
-    emit passDone();
+        lbl[i]->setCaption(figures[i]);
+    Label17->setCaption(r.referenceNote);
+    Label17->setAccessibleName(r.referenceNote);
+    Label17->setVisible(!r.referenceNote.isEmpty());
 }
 
 void Form1::Command2_Click()
@@ -295,10 +313,19 @@ void Form1::Command4_Click()
 
 void Form1::Command5_Click()
 {
-    if (Form4 *form = m_form4.ensure(List1, List4)) {
+    if (Form4 *form = m_form4.ensure(&m_pass)) {
         form->centreOver(this);
         form->showModal(this);
     }
+}
+
+void Form1::selectApplicant(qsizetype k)
+{
+    // Coming back to this window re-reads and rebuilds the lists; that
+    // activation runs first, so the row selected now stays selected.
+    takeActivation();
+    // The lists follow each other: selecting the name selects the row in all four.
+    List1->setListIndex(int(2 * k));
 }
 
 // A click in one list selects the same row in the other three; a list already

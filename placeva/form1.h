@@ -3,7 +3,8 @@
 // placement band in four lists that move together, the summary figures, the
 // change factor, and the buttons to the other windows.
 
-#include "stats.h"
+#include "lastpass.h"
+#include "mainwindowlink.h"
 #include "store.h"
 #include "toolkit.h"
 
@@ -15,7 +16,7 @@ class Form2;
 class Form3;
 class Form4;
 
-class Form1 : public tk::Form
+class Form1 : public tk::Form, public MainWindowLink
 {
     Q_OBJECT
 public:
@@ -24,20 +25,19 @@ public:
     explicit Form1(const QString &folder, QWidget *parent = nullptr);
     ~Form1() override;
 
-    QString folder() const { return m_folder; }
+    tk::Form &window() override { return *this; }
+    QString folder() const override { return m_folder; }
     // Opens another database file, checked as at start. A file that fails is
     // refused with the start's message and the open one stays; true when opened.
-    bool openDatabase(const QString &location);
+    bool openDatabase(const QString &location) override;
     // What the last statistics pass read and computed (the chart, the
-    // exports and the report use it).
-    const PassResult &lastPass() const { return m_lastPass; }
-    const QVector<ApplicantRow> &lastApplicants() const { return m_applicants; }
-    const QVector<ReferenceRow> &lastReferences() const { return m_references; }
-    QString lastFactorText() const { return m_factorText; }
+    // exports, the report and Form4 use it).
+    const LastPass &lastPass() const override { return m_pass; }
 
     // Re-reads both tables and runs the statistics pass, as on activation.
     // False (after telling the user) when a table could not be read.
-    bool reread();
+    bool reread() override;
+    void selectApplicant(qsizetype k) override;
 
     tk::Label *Label1, *Label2, *Label4, *Label14;
     tk::ListBox *List1, *List2, *List4, *List5;
@@ -64,10 +64,6 @@ public:
     Form3 *form3() const;
     Form4 *form4() const;
 
-signals:
-    // After every statistics pass.
-    void passDone();
-
 protected:
     void formLoad() override;
     void formActivate() override;
@@ -77,12 +73,11 @@ private:
     void refreshOrEnd(DataControl &control);
     // The caption names the open file.
     void showFileInTitle();
+    // Fills the lists and figures from the pass just run.
+    void showPass();
 
     QString m_folder;
-    PassResult m_lastPass;
-    QVector<ApplicantRow> m_applicants;
-    QVector<ReferenceRow> m_references;
-    QString m_factorText;
+    LastPass m_pass;
     tk::FormSlot<Form2> m_form2;
     tk::FormSlot<Form3> m_form3;
     tk::FormSlot<Form4> m_form4;

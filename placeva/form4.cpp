@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "choices.h"
+#include "lastpass.h"
 
 namespace placeva {
 
@@ -73,8 +74,8 @@ void captionBeside(tk::Label *caption, QWidget *box, int top)
 
 } // namespace
 
-Form4::Form4(const tk::ListBox *list1, const tk::ListBox *list4, QWidget *parent)
-    : tk::Form(parent), m_list1(list1), m_list4(list4)
+Form4::Form4(const LastPass *pass, QWidget *parent)
+    : tk::Form(parent), m_pass(pass)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
     setClientSize(6180, 8070);
@@ -138,21 +139,21 @@ void Form4::formLoad()
 {
     Label2->setCaption(QString());
     Combo1->clear();
-    if (!m_list1)
+    if (!m_pass)
         return;
-    for (int i = 0; i < m_list1->count(); i += 2)
-        Combo1->addItem(m_list1->itemText(i));
+    for (const ApplicantResult &a : m_pass->result().applicants)
+        Combo1->addItem(a.name);
 }
 
 void Form4::Combo1_Click()
 {
-    if (!m_list1 || !m_list4)
+    if (!m_pass)
         return;
     const QString name = Combo1->text();
     // Two applicants of one name cannot be told apart here: the first decides.
-    for (int i = 0; i < m_list1->count(); i += 2) {
-        if (m_list1->itemText(i) == name) {
-            Label2->setCaption(m_list4->itemText(i));
+    for (const ApplicantResult &a : m_pass->result().applicants) {
+        if (a.name == name) {
+            Label2->setCaption(rankText(a.rank));
             return;
         }
     }

@@ -12,13 +12,15 @@
 
 namespace placeva {
 
+class LastPass;
+
 class Form4 : public tk::Form
 {
     Q_OBJECT
 public:
-    // The main window's name and rank lists: applicants at the even rows,
-    // separators at the odd ones. Read at load and when a name is picked.
-    Form4(const tk::ListBox *list1, const tk::ListBox *list4, QWidget *parent = nullptr);
+    // The main window's last pass: the names and ranks as its lists show
+    // them. Read at load and when a name is picked.
+    explicit Form4(const LastPass *pass, QWidget *parent = nullptr);
 
     tk::ComboBox *Combo1;                    // applicant names
     tk::Label *Label2;                       // the picked applicant's rank
@@ -41,8 +43,7 @@ protected:
     void formLoad() override;
 
 private:
-    QPointer<const tk::ListBox> m_list1;
-    QPointer<const tk::ListBox> m_list4;
+    QPointer<const LastPass> m_pass;
 };
 
 } // namespace placeva

@@ -32,7 +32,15 @@ int main(int argc, char *argv[])
     if (parsed.options.command != placeva::cli::Command::None) {
         if (!data.error.isEmpty() || !data.notice.isEmpty())
             tk::printError(data.error + data.notice);
-        return placeva::cli::run(parsed.options, data.file);
+        return placeva::cli::run(parsed.options, data.file,
+                                 [](const QString &file, const std::optional<QString> &factor)
+                                     -> std::unique_ptr<placeva::MainWindowLink> {
+                                     tk::FormSlot<placeva::Form1> slot;
+                                     placeva::Form1 *main = slot.ensure(file);
+                                     if (main && factor)
+                                         main->Text1->setText(*factor);
+                                     return std::unique_ptr<placeva::MainWindowLink>(main);
+                                 });
     }
     if (!data.error.isEmpty())
         tk::MsgBox::show(nullptr, QStringLiteral(u"خطا"), data.error, tk::MsgBox::Critical);

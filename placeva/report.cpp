@@ -1,7 +1,8 @@
 #include "report.h"
 
 #include "csvexport.h"
-#include "form1.h"
+#include "figures.h"
+#include "lastpass.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -261,24 +262,22 @@ QString persianDate(QDate date)
         .arg(ymd.day, 2, 10, QLatin1Char('0'));
 }
 
-ReportData reportDataFor(const Form1 &main, QDate today)
+ReportData reportDataFor(const LastPass &pass, QDate today)
 {
     ReportData data;
     data.title = QStringLiteral(u"گزارش داوطلبان");
     data.date = persianDate(today);
-    data.factorCaption = main.Label5->caption();
-    data.factorText = main.lastFactorText();
-    data.note = main.lastPass().referenceNote;
-    const tk::Label *captions[9] = {main.Label6,  main.Label7,  main.Label8,  main.Label9, main.Label10,
-                                    main.Label11, main.Label12, main.Label13, main.Label15};
-    for (size_t i = 0; i < 9; ++i)
-        data.figures.append({captions[i]->caption(), main.lbl[i]->caption()});
+    data.factorCaption = factorCaption();
+    data.factorText = pass.factorText();
+    const PassResult &result = pass.result();
+    data.note = result.referenceNote;
+    const std::array<QString, kFigureCount> values = figureTexts(result);
+    for (size_t i = 0; i < kFigureCount; ++i)
+        data.figures.append({figureCaptions()[i], values[i]});
     data.headers = resultHeaders();
-    const PassResult &pass = main.lastPass();
-    const qsizetype rows = std::min({pass.list1.size(), pass.list2.size(), pass.list4.size(), pass.list5.size()});
-    data.rows.reserve(rows / 2);
-    for (qsizetype k = 0; k < rows; k += 2)
-        data.rows.append({pass.list1.at(k), pass.list2.at(k), pass.list4.at(k), pass.list5.at(k)});
+    data.rows.reserve(result.applicants.size());
+    for (const ApplicantResult &a : result.applicants)
+        data.rows.append({a.name, a.average, rankText(a.rank), a.band});
     return data;
 }
 

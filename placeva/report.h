@@ -4,6 +4,8 @@
 // left on as many pages as it needs, the table's header on every page and a
 // page number at the foot. Printed through a print preview or saved as PDF.
 
+#include "mainwindowlink.h"
+
 #include <QDate>
 #include <QList>
 #include <QPair>
@@ -16,8 +18,6 @@ class QPagedPaintDevice;
 class QWidget;
 
 namespace placeva {
-
-class Form1;
 
 struct ReportData
 {
@@ -34,8 +34,13 @@ struct ReportData
 // yyyy/MM/dd in the Solar Hijri calendar.
 QString persianDate(QDate date);
 
-// What the main window shows after its last statistics pass.
-ReportData reportDataFor(const Form1 &main, QDate today = QDate::currentDate());
+// What a statistics pass found, with the change factor it used.
+ReportData reportDataFor(const LastPass &pass, QDate today = QDate::currentDate());
+// The main window's last pass.
+inline ReportData reportDataFor(const MainWindowLink &main, QDate today = QDate::currentDate())
+{
+    return reportDataFor(main.lastPass(), today);
+}
 
 // Told after each page with the pages painted and the whole count; returning
 // false stops the work.

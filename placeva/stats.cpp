@@ -65,11 +65,12 @@ struct Averaged
 // listed text back is slow, but the listed value of a stored number is a
 // monotone function of it and within 1e-14 of it: the stored numbers find
 // the extreme, and only the near ties are read back.
-qsizetype lastExtreme(const std::vector<Averaged> &averaged, const QStringList &list2, bool highest)
+qsizetype lastExtreme(const std::vector<Averaged> &averaged, const QVector<ApplicantResult> &applicants,
+                      bool highest)
 {
     const auto beyond = [highest](double a, double b) { return highest ? a > b : a < b; };
-    const auto listed = [&list2](const Averaged &a) {
-        return a.exact ? a.value : listedValue(list2[2 * a.row], a.value);
+    const auto listed = [&applicants](const Averaged &a) {
+        return a.exact ? a.value : listedValue(applicants[a.row].average, a.value);
     };
 
     std::optional<double> extreme;
@@ -319,28 +320,24 @@ std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
     }
 }
 
+QString rankText(const std::optional<std::int32_t> &rank)
+{
+    return rank ? QString::number(*rank) : QString();
+}
+
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
                           const QVector<ReferenceRow> &references,
                           const QString &factorText)
 {
     const RankEstimator estimator(references, factorText);
-    const QString separator = listSeparator();
-    const QString wideSeparator = bandSeparator();
     const QString noRank = noRankText();
 
     PassResult r;
-    const qsizetype rows = 2 * applicants.size();
-    r.list1.resize(rows);
-    r.list2.resize(rows);
-    r.list4.resize(rows);
-    r.list5.resize(rows);
-    QString *list1 = r.list1.data();
-    QString *list2 = r.list2.data();
-    QString *list4 = r.list4.data();
-    QString *list5 = r.list5.data();
+    PassSummary &sum = r.summary;
+    r.applicants.resize(applicants.size());
+    ApplicantResult *out = r.applicants.data();
 
     // Counters and totals wide enough never to overflow.
-    qint64 count123 = 0, count23 = 0, count3 = 0, count0 = 0;
     qint64 rankTotal = 0, ranked = 0;
     double averageTotal = 0;
     std::vector<Averaged> averaged;
@@ -348,46 +345,38 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
 
     for (qsizetype i = 0; i < applicants.size(); ++i) {
         const ApplicantRow &row = applicants[i];
-        list1[2 * i] = cellText(row.name);
-        list2[2 * i] = cellText(row.avg);
+        ApplicantResult &a = out[i];
+        a.name = cellText(row.name);
+        a.average = cellText(row.avg);
 
         const std::optional<double> avg = cellNumber(row.avg);
-        const std::optional<std::int32_t> rank = avg ? estimator.estimate(*avg) : std::nullopt;
-        if (rank) {
-            std::uint8_t code = 0;
-            list4[2 * i] = QString::number(*rank);
-            list5[2 * i] = placementBand(*rank, code);
-            switch (code) {
-            case 123: ++count123; break;
-            case 23: ++count23; break;
-            case 3: ++count3; break;
-            default: ++count0; break;
+        a.rank = avg ? estimator.estimate(*avg) : std::nullopt;
+        if (a.rank) {
+            a.band = placementBand(*a.rank, a.code);
+            switch (a.code) {
+            case 123: ++sum.count123; break;
+            case 23: ++sum.count23; break;
+            case 3: ++sum.count3; break;
+            default: ++sum.count0; break;
             }
-            rankTotal += *rank;
+            rankTotal += *a.rank;
             ++ranked;
         } else {
-            list5[2 * i] = noRank;
+            a.band = noRank;
         }
 
         if (avg) {
             averageTotal += *avg;
             const bool isText = !isNumberType(row.avg.typeId());
-            averaged.push_back({i, isText ? listedValue(list2[2 * i], *avg) : *avg, isText});
+            averaged.push_back({i, isText ? listedValue(a.average, *avg) : *avg, isText});
         }
-
-        list1[2 * i + 1] = separator;
-        list2[2 * i + 1] = separator;
-        list4[2 * i + 1] = separator;
-        list5[2 * i + 1] = wideSeparator;
     }
 
-    r.lbl[0] = QString::number(applicants.size());
-    const qsizetype highest = lastExtreme(averaged, r.list2, true);
-    const qsizetype lowest = lastExtreme(averaged, r.list2, false);
-    if (highest >= 0)
-        r.lbl[1] = r.list1[2 * highest];
-    if (lowest >= 0)
-        r.lbl[2] = r.list1[2 * lowest];
+    sum.count = applicants.size();
+    if (const qsizetype highest = lastExtreme(averaged, r.applicants, true); highest >= 0)
+        sum.highest = highest;
+    if (const qsizetype lowest = lastExtreme(averaged, r.applicants, false); lowest >= 0)
+        sum.lowest = lowest;
     if (!averaged.empty()) {
         const double count = double(averaged.size());
         double mean = averageTotal / count;
@@ -398,15 +387,12 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
                 if (const std::optional<double> v = cellNumber(row.avg))
                     mean += *v / count;
         }
-        r.lbl[3] = common::fixed2Text(mean);
+        sum.meanAverage = mean;
     }
     if (ranked > 0)
-        r.lbl[4] = QString::number(qint64(std::floor(double(rankTotal) / double(ranked))));
-    r.lbl[5] = QString::number(count123);
-    r.lbl[6] = QString::number(count23);
-    r.lbl[7] = QString::number(count3);
-    r.lbl[8] = QString::number(count0);
-    r.referenceNote = leftOutText(estimator.leftOut());
+        sum.meanRank = qint64(std::floor(double(rankTotal) / double(ranked)));
+    r.leftOut = estimator.leftOut();
+    r.referenceNote = leftOutText(r.leftOut);
     return r;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The statistics pass of the main window: every applicant's name, average,
 // estimated rank and placement band, the counts per admission code and the
-// summary figures. Plain data in, plain texts out; no widgets, so that the
-// window, the chart and the tests share one computation.
+// summary figures. Plain data in, typed results out; no widgets, so that the
+// window, the chart, the exports and the tests share one computation.
 
 #include <QString>
 #include <QStringList>
@@ -27,20 +27,6 @@ struct ReferenceRow
 {
     QVariant avg;
     QVariant rotbeh;
-};
-
-// What the pass writes into the main window. Each list holds two rows per
-// applicant: the entry at 2k, a separator at 2k+1. lbl[0]..lbl[8] are the
-// captions of lbl1..lbl9.
-struct PassResult
-{
-    QStringList list1; // names
-    QStringList list2; // averages
-    QStringList list4; // estimated ranks ("" where none)
-    QStringList list5; // placement bands
-    QString lbl[9];
-    // Why some reference rows took no part in the estimate; empty when all did.
-    QString referenceNote;
 };
 
 // Separator rows: 28 hyphens in List1, List2 and List4, 43 in List5.
@@ -127,6 +113,40 @@ std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
 // The sentence that tells how many reference rows were left out and why;
 // empty when none was.
 QString leftOutText(const RankEstimator::LeftOut &leftOut);
+
+// One applicant as the pass found it.
+struct ApplicantResult
+{
+    QString name;    // column 0 as listed
+    QString average; // Avg as listed ("" where empty)
+    std::optional<std::int32_t> rank; // nothing where none can be estimated
+    QString band;    // the placement band, or noRankText() without a rank
+    std::uint8_t code = 0; // the band's admission code; 0 also without a rank
+};
+
+// The summary figures. Those the pass cannot compute hold nothing: the main
+// window then shows them blank rather than a former pass's value.
+struct PassSummary
+{
+    qsizetype count = 0;                // applicants
+    std::optional<qsizetype> highest;   // index of the highest average, the later of equals
+    std::optional<qsizetype> lowest;    // index of the lowest average, the later of equals
+    std::optional<double> meanAverage;  // over the applicants with an average
+    std::optional<qint64> meanRank;     // rounded down, over the ranked applicants
+    qint64 count123 = 0, count23 = 0, count3 = 0, count0 = 0; // per admission code
+};
+
+struct PassResult
+{
+    QVector<ApplicantResult> applicants; // in the order read
+    PassSummary summary;
+    // The reference rows the estimate left out, counted and told.
+    RankEstimator::LeftOut leftOut;
+    QString referenceNote; // empty when every row took part
+};
+
+// An estimated rank as the lists show it: "" where there is none.
+QString rankText(const std::optional<std::int32_t> &rank);
 
 // The whole pass over the applicant and reference rows, with the change
 // factor as typed in the main window's box.

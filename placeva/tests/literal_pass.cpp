@@ -1,7 +1,9 @@
 #include "literal_pass.h"
 
+#include "figures.h"
 #include "numbers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -119,11 +121,26 @@ std::int32_t formolRank(float average, const QString &text1, const QVector<Refer
 
 } // namespace
 
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
-                          const QVector<ReferenceRow> &references,
-                          const QString &factorText)
+PassTexts texts(const PassResult &result)
 {
-    PassResult r;
+    PassTexts t;
+    for (const ApplicantResult &a : result.applicants) {
+        t.list1 << a.name << QString(28, u'-');
+        t.list2 << a.average << QString(28, u'-');
+        t.list4 << rankText(a.rank) << QString(28, u'-');
+        t.list5 << a.band << QString(43, u'-');
+    }
+    const std::array<QString, kFigureCount> figures = figureTexts(result);
+    std::copy(figures.begin(), figures.end(), std::begin(t.lbl));
+    t.referenceNote = result.referenceNote;
+    return t;
+}
+
+PassTexts statisticsPass(const QVector<ApplicantRow> &applicants,
+                         const QVector<ReferenceRow> &references,
+                         const QString &factorText)
+{
+    PassTexts r;
     double averageTotal = 0;
     qint64 averaged = 0;
     qint64 rankTotal = 0, ranked = 0;

@@ -8,7 +8,20 @@
 
 namespace placeva::literal {
 
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
+// What the main window shows of a pass: four lists with the applicant at row
+// 2k and a separator at 2k+1, and the captions of lbl1 .. lbl9 ("" where the
+// pass sets nothing).
+struct PassTexts
+{
+    QStringList list1, list2, list4, list5;
+    QString lbl[9];
+    QString referenceNote;
+};
+
+// The typed result written out as those texts.
+PassTexts texts(const PassResult &result);
+
+PassTexts statisticsPass(const QVector<ApplicantRow> &applicants,
                           const QVector<ReferenceRow> &references,
                           const QString &factorText);
 

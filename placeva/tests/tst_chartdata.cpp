@@ -99,7 +99,7 @@ void TstChartData::applicantsAsThePassRanksThem()
         // Exactly the applicants the pass lists a rank for, with that rank.
         qsizetype next = 0;
         for (int k = 0; k < n; ++k) {
-            const QString &listed = pass.list4[2 * k];
+            const QString listed = rankText(pass.applicants[k].rank);
             if (listed.isEmpty()) {
                 QVERIFY2(next == d.applicants.size() || d.applicants[next].index != k, where);
                 continue;

@@ -633,9 +633,9 @@ void TestCsvImport::resultsExport()
     const QStringList got = text.text.split(QStringLiteral("\r\n"));
     QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
-    QCOMPARE(got.value(2), QStringLiteral("'=A,35,160,") + main->lastPass().list5.at(0));
-    QCOMPARE(got.value(3), QStringLiteral("B,45,-280,") + main->lastPass().list5.at(2));
-    QCOMPARE(got.value(4), QStringLiteral("C,,,") + main->lastPass().list5.at(4));
+    QCOMPARE(got.value(2), QStringLiteral("'=A,35,160,") + main->lastPass().result().applicants.at(0).band);
+    QCOMPARE(got.value(3), QStringLiteral("B,45,-280,") + main->lastPass().result().applicants.at(1).band);
+    QCOMPARE(got.value(4), QStringLiteral("C,,,") + main->lastPass().result().applicants.at(2).band);
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
 }
@@ -755,8 +755,8 @@ void TestCsvImport::importFromTheMenu()
     QCOMPARE(db.count(QStringLiteral("Davtalab")), applicants);
     QCOMPARE(db.count(QStringLiteral("Formol")), references);
     // The window re-read and recomputed after storing.
-    QCOMPARE(main->lastApplicants().size(), applicants);
-    QCOMPARE(main->lastReferences().size(), references);
+    QCOMPARE(main->lastPass().applicants().size(), applicants);
+    QCOMPARE(main->lastPass().references().size(), references);
     QCOMPARE(main->List1->count(), 2 * applicants);
     const bool stored = applicants + references > 0;
     const bool told = stored || previews == 0;

@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "choices.h"
+#include "lastpass.h"
 #include "spoken.h"
 
 #include <QFontMetrics>
@@ -48,7 +49,10 @@ private slots:
 private:
     Form4 *open(const QStringList &names, const QStringList &ranks = {});
 
-    std::unique_ptr<tk::ListBox> list1, list4;
+    // The main window's last pass, made to list the names and ranks given.
+    void pass(const QStringList &list1Rows, const QStringList &list4Rows);
+
+    std::unique_ptr<placeva::LastPass> lastPass;
     tk::FormSlot<Form4> slot;
     int messages = 0;
 };
@@ -61,8 +65,7 @@ void TestForm4::init()
         ++messages;
         return tk::MsgBox::AnswerOk;
     });
-    list1 = std::make_unique<tk::ListBox>();
-    list4 = std::make_unique<tk::ListBox>();
+    lastPass = std::make_unique<placeva::LastPass>();
 }
 
 void TestForm4::cleanup()
@@ -71,11 +74,23 @@ void TestForm4::cleanup()
     QCOMPARE(messages, 0);
 }
 
+void TestForm4::pass(const QStringList &list1Rows, const QStringList &list4Rows)
+{
+    // Rows given as the main window lists them, applicants at the even rows.
+    // References (0, 0) and (1, 1) estimate every average as its own rank; an
+    // empty average has none.
+    QVector<placeva::ApplicantRow> applicants;
+    for (qsizetype i = 0; i < list1Rows.size(); i += 2) {
+        const QString rank = list4Rows.value(i);
+        applicants.append({list1Rows[i], rank.isEmpty() ? QVariant() : QVariant(rank.toDouble())});
+    }
+    lastPass->run(applicants, {{0.0, 0}, {1.0, 1}}, QStringLiteral("1"));
+}
+
 Form4 *TestForm4::open(const QStringList &list1Rows, const QStringList &list4Rows)
 {
-    list1->setItems(list1Rows);
-    list4->setItems(list4Rows);
-    Form4 *form = slot.ensure(list1.get(), list4.get());
+    pass(list1Rows, list4Rows);
+    Form4 *form = slot.ensure(lastPass.get());
     if (form)
         form->show();
     return form;
@@ -222,8 +237,8 @@ void TestForm4::exitClosesOnlyThisWindow()
     QVERIFY(!tk::programEnded());
 
     // The next opening starts afresh and copies the names as they are now.
-    list1->addItem(kName2);
-    form = slot.ensure(list1.get(), list4.get());
+    pass(withSeparators({kName1, kName2}), {});
+    form = slot.ensure(lastPass.get());
     QVERIFY(form);
     QCOMPARE(form->Combo1->count(), 2);
     QCOMPARE(form->Label2->caption(), QString());

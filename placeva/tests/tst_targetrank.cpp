@@ -44,7 +44,7 @@ QVector<ApplicantRow> everyHundredth(bool asText)
 
 // The plain search: the first listed applicant whose rank is the target or
 // better; its average as the list shows it with two decimals.
-QString plainSearch(const PassResult &pass, qint64 target)
+QString plainSearch(const literal::PassTexts &pass, qint64 target)
 {
     for (qsizetype k = 0; 2 * k < pass.list4.size(); ++k) {
         const QString &rank = pass.list4[2 * k];
@@ -194,7 +194,7 @@ void TstTargetRank::againstThePass()
         const QVector<ReferenceRow> refs = randomReferences(g);
         const QString &factor = factors[g.bounded(int(std::size(factors)))];
         const bool asText = g.bounded(2) == 0;
-        const PassResult pass = statisticsPass(everyHundredth(asText), refs, factor);
+        const literal::PassTexts pass = literal::texts(statisticsPass(everyHundredth(asText), refs, factor));
         const RankEstimator estimator(refs, factor);
 
         QVector<qint64> targets{1, 2147483647};
@@ -226,9 +226,9 @@ void TstTargetRank::againstTheLiteralMethod()
         const QString factor = seed % 2 ? QStringLiteral("1.00") : QStringLiteral("1.05");
         const RankEstimator estimator(refs, factor);
         const QVector<ApplicantRow> hundredths = everyHundredth(true);
-        PassResult pass;
+        literal::PassTexts pass;
         for (const ApplicantRow &one : hundredths) {
-            const PassResult r = literal::statisticsPass({one}, refs, factor);
+            const literal::PassTexts r = literal::statisticsPass({one}, refs, factor);
             pass.list2 << r.list2;
             pass.list4 << r.list4;
         }
