@@ -35,7 +35,7 @@ namespace {
 QByteArray makeFile(int applicants)
 {
     QRandomGenerator g(20240615u + quint32(applicants));
-    QString text = QStringLiteral("Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman,Avg\r\n");
+    QString text = placeva::kApplicants.fieldNames().join(QLatin1Char(',')) + QStringLiteral("\r\n");
     const QString first[] = {QStringLiteral(u"علي"), QStringLiteral(u"مريم"), QStringLiteral(u"رضا"),
                              QStringLiteral(u"زهرا"), QStringLiteral(u"پويا"), QStringLiteral(u"ژاله")};
     const QString last[] = {QStringLiteral(u"احمدي"), QStringLiteral(u"کريمي"), QStringLiteral(u"چگيني"),

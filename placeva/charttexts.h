@@ -1,6 +1,8 @@
 #pragma once
 // Fixed texts of the chart window and its menu.
 
+#include "subjects.h"
+
 namespace placeva::chart_texts {
 
 // The menu on the main window's bar
@@ -20,6 +22,6 @@ inline constexpr char16_t kUnreachable[] = u"با اين داده ها قابل 
 // No rank can be estimated at all
 inline constexpr char16_t kNoEstimate[] = u"رتبه قابل تخمين نيست";
 // The main window's caption of the change factor
-inline constexpr char16_t kFactorCaption[] = u"ميزان تغييرات";
+using placeva::kFactorCaption;
 
 } // namespace placeva::chart_texts

@@ -4,7 +4,6 @@
 
 #include <QStringDecoder>
 
-#include <charconv>
 
 namespace placeva {
 
@@ -335,88 +334,24 @@ QString fromSpreadsheetSafeText(const QString &text)
     return text;
 }
 
-namespace {
-
-// What a number becomes once written as its shortest text and read back:
-// rounded to 15 significant digits. Both conversions are correctly rounded,
-// so going through the digits alone gives the same double, without the text.
-double throughShortestText(double value)
+QString applicantAverageText(const std::array<QString, kApplicantSubjectCount> &subjects)
 {
-    char digits[40];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
-    double back = 0;
-    std::from_chars(digits, written.ptr, back);
-    return back;
+    return weightedAverageText(kApplicants, [&](int i) { return common::leadingNumber(subjects[size_t(i)]); });
 }
 
-// The running total lives in a text, as it does in the window's average box.
-template <size_t N>
-QString weightedAverageText(const std::array<double, N> &subjects, double (*weight)(int))
+QString referenceAverageText(const std::array<QString, kReferenceSubjectCount> &subjects)
 {
-    using namespace common;
-    double total = 0;
-    for (int i = 0; i < int(N); ++i) {
-        const double term = checkedMul(weight(i), subjects[size_t(i)]);
-        total = throughShortestText(checkedAdd(term, total));
-    }
-    return shortestText(checkedDiv(total, 18));
+    return weightedAverageText(kReferences, [&](int i) { return common::leadingNumber(subjects[size_t(i)]); });
 }
 
-template <size_t N>
-std::array<double, N> leadingNumbers(const std::array<QString, N> &texts)
+QString applicantAverageText(const std::array<double, kApplicantSubjectCount> &subjects)
 {
-    std::array<double, N> values{};
-    for (size_t i = 0; i < N; ++i)
-        values[i] = common::leadingNumber(texts[i]);
-    return values;
+    return weightedAverageText(kApplicants, [&](int i) { return subjects[size_t(i)]; });
 }
 
-} // namespace
-
-double applicantWeight(int i)
+QString referenceAverageText(const std::array<double, kReferenceSubjectCount> &subjects)
 {
-    if (i == 3)
-        return 3;
-    if (i == 5)
-        return 2;
-    if (i == 6)
-        return 4;
-    if (i >= 7)
-        return common::checkedDiv(5, 3);
-    return 1;
-}
-
-double referenceWeight(int i)
-{
-    if (i == 3)
-        return 3;
-    if (i == 5)
-        return 2;
-    if (i == 6)
-        return 4;
-    if (i == 7)
-        return 5;
-    return 1;
-}
-
-QString applicantAverageText(const std::array<QString, 10> &subjects)
-{
-    return weightedAverageText(leadingNumbers(subjects), applicantWeight);
-}
-
-QString referenceAverageText(const std::array<QString, 8> &subjects)
-{
-    return weightedAverageText(leadingNumbers(subjects), referenceWeight);
-}
-
-QString applicantAverageText(const std::array<double, 10> &subjects)
-{
-    return weightedAverageText(subjects, applicantWeight);
-}
-
-QString referenceAverageText(const std::array<double, 8> &subjects)
-{
-    return weightedAverageText(subjects, referenceWeight);
+    return weightedAverageText(kReferences, [&](int i) { return subjects[size_t(i)]; });
 }
 
 } // namespace placeva

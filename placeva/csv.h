@@ -2,7 +2,9 @@
 // Spreadsheet files: telling the encoding of a file's bytes (UTF-8 with or
 // without a byte-order mark, or the Arabic code page Windows-1256), reading
 // and writing comma-, semicolon- or tab-separated records with quoting, and
-// the weighted averages the data-entry windows compute. No widgets.
+// the weighted averages of whole rows. No widgets.
+
+#include "subjects.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -107,20 +109,14 @@ QByteArray csvFileBytes(const QString &text);
 QString spreadsheetSafeText(const QString &text);
 QString fromSpreadsheetSafeText(const QString &text);
 
-// The weight of subject i (0-based) in the applicant's ten-subject average
-// (the three specialised subjects 5/3 each) and in the reference results'
-// eight-subject form (one specialised percentage of weight 5).
-double applicantWeight(int i);
-double referenceWeight(int i);
-
 // The weighted averages of the data-entry windows, step by step as they
-// compute them: the running total goes through its shortest text after each
-// subject, each subject's text is read by the leading-number parse. Throws
-// common::NumberError on an arithmetic fault.
-QString applicantAverageText(const std::array<QString, 10> &subjects);
-QString referenceAverageText(const std::array<QString, 8> &subjects);
+// compute them (weightedAverageText): the running total goes through its
+// shortest text after each subject, each subject's text is read by the
+// leading-number parse. Throws common::NumberError on an arithmetic fault.
+QString applicantAverageText(const std::array<QString, kApplicantSubjectCount> &subjects);
+QString referenceAverageText(const std::array<QString, kReferenceSubjectCount> &subjects);
 // The same from the subjects' values as already read (0 for an empty one).
-QString applicantAverageText(const std::array<double, 10> &subjects);
-QString referenceAverageText(const std::array<double, 8> &subjects);
+QString applicantAverageText(const std::array<double, kApplicantSubjectCount> &subjects);
+QString referenceAverageText(const std::array<double, kReferenceSubjectCount> &subjects);
 
 } // namespace placeva

@@ -73,7 +73,7 @@ QStringList resultHeaders()
 
 QString factorCaption()
 {
-    return QStringLiteral(u"ميزان تغييرات");
+    return QString::fromUtf16(kFactorCaption);
 }
 
 CsvExport resultsCsv(const PassResult &pass, const QString &factorText)

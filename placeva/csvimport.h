@@ -22,8 +22,9 @@ enum class ImportTable { Applicants, References };
 
 // "Davtalab" or "Formol".
 QString importTableName(ImportTable table);
-// The fields an import can fill, in the table's order: Name, the ten
-// percentages and Avg; or the eight percentages, Avg and Rotbeh.
+// The table's fields, as subjects.h lists them.
+const TableFields &tableFields(ImportTable table);
+// The fields an import can fill: all of the table's, in its order.
 QStringList importFields(ImportTable table);
 
 // The field a header cell names: a field name (case-insensitive) or the
@@ -58,7 +59,7 @@ struct ImportPlan
     int refusedRows = 0;
     int blankRows = 0; // skipped without a word
     bool fileHasAvg = false;
-    QList<int> avgDiffersOnLines; // where the file's Avg is not the computed one
+    QList<int> avgDiffersOnLines; // where the file's average is not the computed one
     int headerLine = 1;
 
     QStringList unknownHeaders() const;

@@ -97,13 +97,16 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     if (!unknown.isEmpty())
         notes << QStringLiteral(u"اين ستونها شناخته نشدند و ناديده گرفته مي شوند: %1")
                      .arg(unknown.join(QStringLiteral(u"، ")));
-    notes << QStringLiteral(u"ميانگين (Avg) هر رديف همان گونه که پنجره ورود اطلاعات حساب مي کند از درصدها "
-                            u"محاسبه و ذخيره مي شود.");
+    const QString avg = kApplicants.field(FieldRole::Average).nameText(); // Formol's has the same name
+    notes << QStringLiteral(u"ميانگين (%1) هر رديف همان گونه که پنجره ورود اطلاعات حساب مي کند از درصدها "
+                            u"محاسبه و ذخيره مي شود.")
+                 .arg(avg);
     if (!plan.avgDiffersOnLines.isEmpty())
-        notes << QStringLiteral(u"ستون Avg پرونده در %1 رديف با ميانگين محاسبه شده فرق دارد (سطر %2)؛ "
+        notes << QStringLiteral(u"ستون %3 پرونده در %1 رديف با ميانگين محاسبه شده فرق دارد (سطر %2)؛ "
                                 u"ميانگين محاسبه شده ذخيره مي شود.")
                      .arg(plan.avgDiffersOnLines.size())
-                     .arg(lineList(plan.avgDiffersOnLines));
+                     .arg(lineList(plan.avgDiffersOnLines))
+                     .arg(avg);
     for (const QString &note : std::as_const(notes)) {
         auto *l = new QLabel(note, this);
         l->setTextFormat(Qt::PlainText);

@@ -57,9 +57,10 @@ MaybeError checkDatabase(const QString &file)
         control->setCommandType(DataControl::CommandTable);
     }
     applicants.setRecordSource(QString::fromLatin1(kDavtalab));
-    applicants.setColumns({ColumnRef(0), ColumnRef("Avg")});
+    applicants.setColumns({ColumnRef(0), ColumnRef(kApplicants.field(FieldRole::Average).nameText())});
     references.setRecordSource(QString::fromLatin1(kFormol));
-    references.setColumns({ColumnRef("Avg"), ColumnRef("Rotbeh")});
+    references.setColumns({ColumnRef(kReferences.field(FieldRole::Average).nameText()),
+                          ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
     if (MaybeError error = applicants.refresh())
         return error;
     return references.refresh();

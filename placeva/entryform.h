@@ -73,7 +73,7 @@ public:
     DataControl Ado1;
     // Text(0) .. Text(9), the subject boxes in the order the average walks
     // them; a window with fewer subjects leaves the rest null.
-    std::array<tk::TextBox *, 10> Text{};
+    std::array<tk::TextBox *, kApplicantSubjectCount> Text{};
     tk::TextBox *Text1 = nullptr;
     tk::TextBox *txtAvg = nullptr;
     tk::Button *Command1 = nullptr; // add

@@ -128,7 +128,7 @@ Form1::Form1(const QString &folder, QWidget *parent)
         lbl[size_t(i)] = value;
     }
 
-    Label5 = new tk::Label(this, QStringLiteral(u"ميزان تغييرات"));
+    Label5 = new tk::Label(this, QString::fromUtf16(kFactorCaption));
     Label5->setObjectName("Label5");
     Label5->setFont(tk::font(9, true));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
@@ -213,8 +213,9 @@ void Form1::formLoad()
     Ado2.setCommandType(DataControl::CommandTable);
     Ado2.setRecordSource(QString::fromLatin1(kFormol));
     // Only what the statistics read: the first column, whatever it is called.
-    Ado1.setColumns({ColumnRef(0), ColumnRef("Avg")});
-    Ado2.setColumns({ColumnRef("Avg"), ColumnRef("Rotbeh")});
+    Ado1.setColumns({ColumnRef(0), ColumnRef(kApplicants.field(FieldRole::Average).nameText())});
+    Ado2.setColumns({ColumnRef(kReferences.field(FieldRole::Average).nameText()),
+                     ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
     refreshOrEnd(Ado1);
     refreshOrEnd(Ado2);
 }

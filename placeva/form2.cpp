@@ -1,27 +1,15 @@
 #include "form2.h"
 
-#include "csv.h"
+#include "subjects.h"
 #include "numbers.h"
 
-using common::checkedAdd;
-using common::checkedDiv;
-using common::checkedMul;
 using common::leadingNumber;
-using common::shortestText;
 
 namespace placeva {
 
 namespace {
 
 constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128);
-
-// Fields and captions of Text(0) .. Text(9).
-const char *const kFields[10] = {"Dini",   "Adabiat", "Zaban",   "Riazi",  "ZabanT",
-                                 "Madar",  "barname", "system",  "zakhire", "sakhteman"};
-const char *const kCaptions[10] = {"Andishe Eslami :", "Adabiyat :",       "Zaban Omoomi :",
-                                   "Riazi Va Amar :",  "Zaban Takhasosi :", "Madar Manteghi :",
-                                   "Barname Sazi :",   "System Amel :",    "Zakhire va Bazyabi :",
-                                   "Sakhteman Dadeha :"};
 
 // The column: boxes on the left, their captions to their right.
 constexpr int kBoxLeft = 1500;
@@ -41,31 +29,31 @@ Form2::Form2(const QString &folder, QWidget *parent)
     setClientSize(7530, 8850);
     setBackColor(tk::rgb(224, 224, 224));
 
-    const auto row = [this](tk::TextBox *box, const char *caption, int index) {
+    const auto row = [this](tk::TextBox *box, const Field &field, int index) {
         const int top = kFirstRow + index * kRowStep;
         box->setFont(tk::font(10, true));
         tk::place(box, kBoxLeft, top, kBoxWidth, kRowHeight);
-        auto *label = new tk::Label(this, QString::fromLatin1(caption));
+        auto *label = new tk::Label(this, field.captionText());
         label->setFont(tk::font(10, true));
         label->setForeColor(kCaptionColour);
         label->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
         tk::place(label, kLabelLeft, top, kLabelWidth, kRowHeight);
         tk::setCaptionFor(label, box);
+        m_bound.bind(box, field.nameText(), label->text());
         return label;
     };
 
     Text1 = new tk::TextBox(this);
     Text1->setObjectName("Text1");
-    NameLabel = row(Text1, "Name :", 0);
-    m_bound.bind(Text1, QStringLiteral("Name"), NameLabel->text());
-    for (int i = 0; i < 10; ++i) {
+    NameLabel = row(Text1, kApplicants.field(FieldRole::Name), 0);
+    const std::span<const Field> subjects = kApplicants.subjects();
+    for (int i = 0; i < kApplicantSubjectCount; ++i) {
         auto *box = new tk::TextBox(this);
         box->setObjectName(QStringLiteral("Text(%1)").arg(i));
         box->setAlignment(Qt::AlignRight);
         box->setTypedLimit(5);
         Text[size_t(i)] = box;
-        TextLabel[size_t(i)] = row(box, kCaptions[i], 1 + i);
-        m_bound.bind(box, QString::fromLatin1(kFields[i]), TextLabel[size_t(i)]->text());
+        TextLabel[size_t(i)] = row(box, subjects[size_t(i)], 1 + i);
     }
 
     makeButtons({QStringLiteral("Ezafe Kardan"), QStringLiteral("Enseraf"), QStringLiteral("Save"),
@@ -77,8 +65,7 @@ Form2::Form2(const QString &folder, QWidget *parent)
     txtAvg->setObjectName("txtAvg");
     txtAvg->setAlignment(Qt::AlignRight);
     txtAvg->setTypedLimit(5);
-    AvgLabel = row(txtAvg, "Miyangin :", 12);
-    m_bound.bind(txtAvg, QStringLiteral("Avg"), AvgLabel->text());
+    AvgLabel = row(txtAvg, kApplicants.field(FieldRole::Average), 12);
     setTabOrder(Text[9], Command7);
     setTabOrder(Command7, txtAvg);
     setTabOrder(txtAvg, Command1);
@@ -103,12 +90,9 @@ void Form2::Command7_Click()
 {
     try {
         txtAvg->setText(QStringLiteral("0"));
-        for (int i = 0; i <= 9; ++i) {
-            const double w = applicantWeight(i);
-            const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
-            txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
-        }
-        txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
+        txtAvg->setText(weightedAverageText(
+            kApplicants, [this](int i) { return leadingNumber(Text[size_t(i)]->text()); },
+            [this](const QString &partial) { txtAvg->setText(partial); }));
     } catch (...) {
         // A partial sum is no average: it must never be shown or stored.
         txtAvg->setText(QString());

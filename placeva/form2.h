@@ -16,7 +16,7 @@ public:
 
     // The captions beside Text1, Text(0) .. Text(9) and txtAvg.
     tk::Label *NameLabel = nullptr;
-    std::array<tk::Label *, 10> TextLabel{};
+    std::array<tk::Label *, kApplicantSubjectCount> TextLabel{};
     tk::Label *AvgLabel = nullptr;
     tk::Label *Label12 = nullptr; // web address
 

@@ -1,13 +1,9 @@
 #include "form3.h"
 
-#include "csv.h"
+#include "subjects.h"
 #include "numbers.h"
 
-using common::checkedAdd;
-using common::checkedDiv;
-using common::checkedMul;
 using common::leadingNumber;
-using common::shortestText;
 
 namespace placeva {
 
@@ -15,13 +11,6 @@ namespace {
 
 constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128);
 constexpr std::uint32_t kNoticeColour = tk::rgb(128, 0, 0);
-
-// Fields and captions of Text(0) .. Text(7).
-const char *const kFields[8] = {"Dini", "Adabiat", "Zaban", "Riazi", "ZabanT", "Madar", "barname", "takh"};
-const char16_t *const kCaptions[8] = {
-    u"معارف اسلامي:", u"ادبيات :",     u"زبان عمومي:",  u"رياضي و آمار:",
-    u"زبان تخصصي:",   u"مدار منطقي:", u"برنامه سازي:", u"دروس تخصصي:",
-};
 
 // The column under the notice: boxes on the left, captions to their right.
 constexpr int kBoxLeft = 1560;
@@ -57,28 +46,29 @@ Form3::Form3(const QString &folder, QWidget *parent)
     Label1->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignTop);
     tk::place(Label1, 240, 120, 6915, 1200);
 
-    const auto row = [this](tk::TextBox *box, const QString &caption, int index) {
+    const QString design = QStringLiteral("0");
+    const auto row = [this, &design](tk::TextBox *box, const Field &field, int index) {
         const int top = kFirstRow + index * kRowStep;
         box->setFont(tk::font(10, true));
         box->setAlignment(Qt::AlignRight);
         box->setTypedLimit(5);
         tk::place(box, kBoxLeft, top, kBoxWidth, kRowHeight);
-        auto *label = new tk::Label(this, caption);
+        auto *label = new tk::Label(this, field.captionText());
         label->setFont(tk::font(10, true));
         label->setForeColor(kCaptionColour);
         rightToLeft(label);
         tk::place(label, kLabelLeft, top, kLabelWidth, kRowHeight);
         tk::setCaptionFor(label, box);
+        m_bound.bind(box, field.nameText(), label->text(), design);
         return label;
     };
 
-    const QString design = QStringLiteral("0");
-    for (int i = 0; i < 8; ++i) {
+    const std::span<const Field> subjects = kReferences.subjects();
+    for (int i = 0; i < kReferenceSubjectCount; ++i) {
         auto *box = new tk::TextBox(this);
         box->setObjectName(QStringLiteral("Text(%1)").arg(i));
         Text[size_t(i)] = box;
-        TextLabel[size_t(i)] = row(box, QString::fromUtf16(kCaptions[i]), i);
-        m_bound.bind(box, QString::fromLatin1(kFields[i]), TextLabel[size_t(i)]->text(), design);
+        TextLabel[size_t(i)] = row(box, subjects[size_t(i)], i);
     }
 
     makeButtons({QStringLiteral(u"اضافه کردن"), QStringLiteral(u"انصراف"),
@@ -91,13 +81,11 @@ Form3::Form3(const QString &folder, QWidget *parent)
     txtAvg->setObjectName("txtAvg");
     // Only the average computation writes it.
     txtAvg->setReadOnly(true);
-    AvgLabel = row(txtAvg, QStringLiteral(u"ميانگين دروس:"), 9);
-    m_bound.bind(txtAvg, QStringLiteral("Avg"), AvgLabel->text(), design);
+    AvgLabel = row(txtAvg, kReferences.field(FieldRole::Average), 9);
 
     Text1 = new tk::TextBox(this);
     Text1->setObjectName("Text1");
-    RankLabel = row(Text1, QStringLiteral(u"رتبه داوطلب:"), 10);
-    m_bound.bind(Text1, QStringLiteral("Rotbeh"), RankLabel->text(), design);
+    RankLabel = row(Text1, kReferences.field(FieldRole::Rank), 10);
 
     setTabOrder(Text[7], Command7);
     setTabOrder(Command7, txtAvg);
@@ -134,12 +122,9 @@ void Form3::Command7_Click()
 {
     try {
         txtAvg->setText(QStringLiteral("0"));
-        for (int i = 0; i <= 7; ++i) {
-            const double w = referenceWeight(i);
-            const double term = checkedMul(w, leadingNumber(Text[size_t(i)]->text()));
-            txtAvg->setText(shortestText(checkedAdd(term, leadingNumber(txtAvg->text()))));
-        }
-        txtAvg->setText(shortestText(checkedDiv(leadingNumber(txtAvg->text()), 18)));
+        txtAvg->setText(weightedAverageText(
+            kReferences, [this](int i) { return leadingNumber(Text[size_t(i)]->text()); },
+            [this](const QString &partial) { txtAvg->setText(partial); }));
     } catch (...) {
         // A partial sum is no average: it must never be shown or stored.
         txtAvg->setText(QString());

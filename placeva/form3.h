@@ -17,7 +17,7 @@ public:
 
     tk::Label *Label1 = nullptr; // the notice across the top
     // The captions beside Text(0) .. Text(7), txtAvg and Text1 (the rank).
-    std::array<tk::Label *, 8> TextLabel{};
+    std::array<tk::Label *, kReferenceSubjectCount> TextLabel{};
     tk::Label *AvgLabel = nullptr;
     tk::Label *RankLabel = nullptr;
     tk::Label *Label9 = nullptr; // web address

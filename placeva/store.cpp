@@ -308,14 +308,7 @@ bool isWholeInDoubleRange(double v)
 
 FieldKind fieldKind(const QString &field)
 {
-    static const char *const numbers[] = {"Dini",    "Adabiat", "Zaban",     "Riazi", "ZabanT",
-                                          "Madar",   "barname", "system",    "zakhire",
-                                          "sakhteman", "takh",  "Avg",       "Rotbeh"};
-    for (const char *name : numbers) {
-        if (field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return FieldKind::Number;
-    }
-    return FieldKind::Text;
+    return isNumberField(field) ? FieldKind::Number : FieldKind::Text;
 }
 
 Converted valueFromText(const QString &field, const QString &text)

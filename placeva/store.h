@@ -7,6 +7,8 @@
 // failure is returned as a StoreError; the window decides how to show it.
 // Nothing here ever creates the file, a table or a column.
 
+#include "subjects.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,8 +20,6 @@
 
 namespace placeva {
 
-inline constexpr char kDavtalab[] = "Davtalab";
-inline constexpr char kFormol[] = "Formol";
 inline constexpr char kBankFileName[] = "Bank.db";
 
 enum class StoreErrorKind {
@@ -51,9 +51,8 @@ using MaybeError = std::optional<StoreError>;
 // How the data-entry windows store a box's text in a field.
 enum class FieldKind { Text, Number };
 
-// Name (and any column not bound as a percentage, average or rank) is text;
-// Dini, Adabiat, Zaban, Riazi, ZabanT, Madar, barname, system, zakhire,
-// sakhteman, takh, Avg and Rotbeh are numbers. Case-insensitive, like SQL.
+// The percentages, averages and ranks of both tables are numbers; the name,
+// and any column the tables do not list, is text. Case-insensitive, like SQL.
 FieldKind fieldKind(const QString &field);
 
 struct Converted

@@ -3,6 +3,8 @@
 // QtTest so that the benchmarks and the screenshot tool can use it too.
 #pragma once
 
+#include "subjects.h"
+
 #include <QAtomicInt>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -14,20 +16,14 @@
 
 namespace testbank {
 
-inline constexpr char kApplicantColumns[] = "Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, "
-                                            "Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, "
-                                            "Avg REAL";
-inline constexpr char kReferenceColumns[] = "Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL, "
-                                            "barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER";
-
 inline QString applicantTable()
 {
-    return QStringLiteral("CREATE TABLE Davtalab (%1)").arg(QLatin1String(kApplicantColumns));
+    return placeva::kApplicants.createTableSql();
 }
 
 inline QString referenceTable()
 {
-    return QStringLiteral("CREATE TABLE Formol (%1)").arg(QLatin1String(kReferenceColumns));
+    return placeva::kReferences.createTableSql();
 }
 
 inline QStringList standardTables() { return {applicantTable(), referenceTable()}; }

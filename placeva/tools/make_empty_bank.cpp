@@ -4,6 +4,8 @@
 //
 // Usage: make_empty_bank <path/to/Bank.db>
 
+#include "subjects.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -14,13 +16,6 @@
 #include <cstdio>
 
 namespace {
-
-const char *const kSchema[] = {
-    "CREATE TABLE Davtalab (Name TEXT, Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL,"
-    " Madar REAL, barname REAL, system REAL, zakhire REAL, sakhteman REAL, Avg REAL)",
-    "CREATE TABLE Formol (Dini REAL, Adabiat REAL, Zaban REAL, Riazi REAL, ZabanT REAL, Madar REAL,"
-    " barname REAL, takh REAL, Avg REAL, Rotbeh INTEGER)",
-};
 
 bool createSchema(const QString &path, QString *error)
 {
@@ -33,8 +28,8 @@ bool createSchema(const QString &path, QString *error)
             ok = false;
         } else {
             QSqlQuery q(db);
-            for (const char *statement : kSchema) {
-                if (!q.exec(QString::fromLatin1(statement))) {
+            for (const placeva::TableFields *table : {&placeva::kApplicants, &placeva::kReferences}) {
+                if (!q.exec(table->createTableSql())) {
                     *error = q.lastError().text();
                     ok = false;
                     break;
