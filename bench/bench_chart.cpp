@@ -4,11 +4,11 @@
 // required average and the plot's update). Prints milliseconds, median of
 // several runs. Runs without a display (offscreen) unless one is chosen.
 
-#include "chartwindow.h"
-#include "form1.h"
-#include "stats.h"
-#include "targetrank.h"
-#include "testbank.h"
+#include "gui/chartwindow.h"
+#include "gui/mainwindow.h"
+#include "core/stats.h"
+#include "core/targetrank.h"
+#include "testsupport/testbank.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -94,8 +94,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "Bank.db: %s\n", qPrintable(error));
         return 1;
     }
-    tk::FormSlot<Form1> slot;
-    Form1 *main = slot.ensure(dir.path());
+    tk::FormSlot<MainWindow> slot;
+    MainWindow *main = slot.ensure(dir.path());
     if (!main)
         return 1;
     main->showModeless();

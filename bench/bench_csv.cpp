@@ -7,9 +7,9 @@
 //
 // Usage: bench_csv [applicants] [runs]
 
-#include "csvexport.h"
-#include "csvimport.h"
-#include "testbank.h"
+#include "core/csvexport.h"
+#include "core/csvimport.h"
+#include "testsupport/testbank.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // One whole activation of Placeva's main window on a large database: both
 // tables re-read, the statistics pass, the four lists and nine labels shown.
-#include "form1.h"
-#include "testbank.h"
+#include "gui/mainwindow.h"
+#include "testsupport/testbank.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
         if (!makeBank(dir.filePath("Bank.db"), applicants, references))
             return 1;
         const long before = maxRssMb();
-        tk::FormSlot<placeva::Form1> slot;
-        placeva::Form1 *form = slot.ensure(dir.path());
+        tk::FormSlot<placeva::MainWindow> slot;
+        placeva::MainWindow *form = slot.ensure(dir.path());
         form->showModeless();
         std::vector<double> ms;
         for (int run = 0; run < 7; ++run) {

@@ -4,8 +4,8 @@
 // elapsed and on the processor (the latter holds on a machine busy with other
 // work).
 
-#include "rankrange.h"
-#include "stats.h"
+#include "core/rankrange.h"
+#include "core/stats.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

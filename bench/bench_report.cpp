@@ -6,7 +6,7 @@
 //   bench_report [applicants]
 //   bench_report --sample out.pdf [applicants]   writes one (48: the picture)
 
-#include "report.h"
+#include "gui/report.h"
 #include "toolkit.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // sizes where it still finishes, so that the two can be set side by side.
 // Prints milliseconds (median of several runs) and the peak resident size.
 
-#include "literal_pass.h"
-#include "stats.h"
+#include "testsupport/literal_pass.h"
+#include "core/stats.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

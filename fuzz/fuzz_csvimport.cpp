@@ -3,8 +3,8 @@
 // for both tables. Nothing may crash, and what comes out must hold together:
 // a parsed table written back and read again gives the same cells, and a
 // plan's rows each hold one value per field written.
-#include "csv.h"
-#include "csvimport.h"
+#include "core/csv.h"
+#include "core/csvimport.h"
 
 #include <cstdint>
 #include <cstdlib>

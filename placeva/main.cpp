@@ -1,6 +1,6 @@
-#include "cli.h"
-#include "datalocation.h"
-#include "form1.h"
+#include "gui/cli.h"
+#include "core/datalocation.h"
+#include "gui/mainwindow.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -35,8 +35,8 @@ int main(int argc, char *argv[])
         return placeva::cli::run(parsed.options, data.file,
                                  [](const QString &file, const std::optional<QString> &factor)
                                      -> std::unique_ptr<placeva::MainWindowLink> {
-                                     tk::FormSlot<placeva::Form1> slot;
-                                     placeva::Form1 *main = slot.ensure(file);
+                                     tk::FormSlot<placeva::MainWindow> slot;
+                                     placeva::MainWindow *main = slot.ensure(file);
                                      if (main && factor)
                                          main->Text1->setText(*factor);
                                      return std::unique_ptr<placeva::MainWindowLink>(main);
@@ -45,8 +45,8 @@ int main(int argc, char *argv[])
     if (!data.error.isEmpty())
         tk::MsgBox::show(nullptr, QStringLiteral(u"خطا"), data.error, tk::MsgBox::Critical);
 
-    tk::FormSlot<placeva::Form1> main;
-    placeva::Form1 *form = main.ensure(data.file);
+    tk::FormSlot<placeva::MainWindow> main;
+    placeva::MainWindow *form = main.ensure(data.file);
     if (!form)
         return 1;
     placeva::rememberDatabase(data.file);

@@ -2,10 +2,10 @@
 // that the pictures in the README can be made again after a change.
 #include "estimatorwindow.h"
 #include "aboutwindow.h"
-#include "placeva/chartwindow.h"
-#include "placeva/form1.h"
-#include "tallimo/calculatorwindow.h"
-#include "testbank.h"
+#include "gui/chartwindow.h"
+#include "gui/mainwindow.h"
+#include "calculatorwindow.h"
+#include "testsupport/testbank.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -81,8 +81,8 @@ void placevaShots(const QString &dir)
 {
     QTemporaryDir bank;
     fillSampleBank(bank.filePath("Bank.db"));
-    tk::FormSlot<placeva::Form1> slot;
-    placeva::Form1 *f = slot.ensure(bank.path());
+    tk::FormSlot<placeva::MainWindow> slot;
+    placeva::MainWindow *f = slot.ensure(bank.path());
     f->showModeless();
     f->List2->setListIndex(4);
     save(f, dir, "placeva.png");
@@ -138,8 +138,8 @@ void chartShots(const QString &dir)
 {
     QTemporaryDir bank;
     fillChartBank(bank.filePath("Bank.db"));
-    tk::FormSlot<placeva::Form1> slot;
-    placeva::Form1 *main = slot.ensure(bank.path());
+    tk::FormSlot<placeva::MainWindow> slot;
+    placeva::MainWindow *main = slot.ensure(bank.path());
     main->showModeless();
     placeva::ChartWindow *chart = placeva::openChartWindow(*main);
     chart->Text1->setText(QStringLiteral("500"));

@@ -4,7 +4,7 @@
 //
 // Usage: store_writer <path/to/Bank.db>
 
-#include "store.h"
+#include "core/store.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

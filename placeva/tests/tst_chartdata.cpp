@@ -1,9 +1,9 @@
 // The chart's numbers: applicants where the pass ranks them, the line where
 // the estimate runs, band stripes, axis ticks and one marker per pixel.
 
-#include "chartdata.h"
+#include "core/chartdata.h"
 #include "numbers.h"
-#include "stats.h"
+#include "core/stats.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,11 +1,11 @@
 // The chart window beside the main window: opened once from the menu,
 // following every pass, selecting list rows, saving pictures.
 
-#include "chartwindow.h"
-#include "charttexts.h"
-#include "form1.h"
+#include "gui/chartwindow.h"
+#include "core/charttexts.h"
+#include "gui/mainwindow.h"
 #include "spoken.h"
-#include "testbank.h"
+#include "testsupport/testbank.h"
 
 #include <QtTest>
 
@@ -42,7 +42,7 @@ QString reference(double avg, int rank)
     return QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (%1, %2)").arg(avg).arg(rank);
 }
 
-QAction *chartMenuItem(Form1 *main)
+QAction *chartMenuItem(MainWindow *main)
 {
     for (QAction *a : main->menuBar()->actions())
         if (a->menu() && a->menu()->title() == t(chart_texts::kChartMenu) && !a->menu()->actions().isEmpty())
@@ -121,15 +121,15 @@ private slots:
     void closesWithTheMainWindow();
 
 private:
-    Form1 *open(const QStringList &rows)
+    MainWindow *open(const QStringList &rows)
     {
         exec(m_bank, rows);
-        Form1 *f = m_slot.ensure(m_dir->path());
+        MainWindow *f = m_slot.ensure(m_dir->path());
         if (f)
             f->showModeless();
         return f;
     }
-    ChartWindow *openChart(Form1 *main)
+    ChartWindow *openChart(MainWindow *main)
     {
         QAction *item = chartMenuItem(main);
         if (!item)
@@ -148,13 +148,13 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bank;
-    tk::FormSlot<Form1> m_slot;
+    tk::FormSlot<MainWindow> m_slot;
     QStringList m_messages;
 };
 
 void TestChartWindow::menuOpensOneWindow()
 {
-    Form1 *main = open({reference(30, 500), reference(40, 100), applicant("Ali", 35)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("Ali", 35)});
     QVERIFY(main);
     QAction *item = chartMenuItem(main);
     QVERIFY(item);
@@ -185,7 +185,7 @@ void TestChartWindow::menuOpensOneWindow()
 
 void TestChartWindow::followsEveryPass()
 {
-    Form1 *main = open({reference(30, 500), reference(40, 100), applicant("Ali", 35), applicant("Sara", 45)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("Ali", 35), applicant("Sara", 45)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -219,7 +219,7 @@ void TestChartWindow::followsEveryPass()
 
 void TestChartWindow::markersWhereTheListsRankThem()
 {
-    Form1 *main = open({reference(30, 500), reference(40, 100), reference(20, 900), applicant("a", 25),
+    MainWindow *main = open({reference(30, 500), reference(40, 100), reference(20, 900), applicant("a", 25),
                         applicant("b", 33.5), QStringLiteral("INSERT INTO Davtalab (Name) VALUES ('no average')"),
                         applicant("c", -5)});
     QVERIFY(main);
@@ -250,7 +250,7 @@ void TestChartWindow::clickSelectsTheListRow_data()
 void TestChartWindow::clickSelectsTheListRow()
 {
     QFETCH(int, applicant);
-    Form1 *main = open({reference(30, 500), reference(40, 100), ::applicant("a", 31), ::applicant("b", 35),
+    MainWindow *main = open({reference(30, 500), reference(40, 100), ::applicant("a", 31), ::applicant("b", 35),
                         ::applicant("c", 39)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
@@ -273,7 +273,7 @@ void TestChartWindow::manyOnOnePixel()
     for (int i = 0; i < 3000; ++i)
         rows << applicant(QStringLiteral("n%1").arg(i), 35);
     rows << applicant(QStringLiteral("other"), 31);
-    Form1 *main = open(rows);
+    MainWindow *main = open(rows);
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -311,7 +311,7 @@ void TestChartWindow::targetOnEveryKeystroke()
     QFETCH(QString, shown);
     QFETCH(bool, drawn);
     // Ranks fall to 100 at 40, then stay flat: 20 is out of reach.
-    Form1 *main = open({reference(30, 500), reference(40, 100), reference(100, 100), applicant("a", 35)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100), reference(100, 100), applicant("a", 35)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -338,7 +338,7 @@ void TestChartWindow::targetOnEveryKeystroke()
 
 void TestChartWindow::fewerThanTwoReferences()
 {
-    Form1 *main = open({reference(30, 500), applicant("a", 35)});
+    MainWindow *main = open({reference(30, 500), applicant("a", 35)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -370,7 +370,7 @@ void TestChartWindow::fewerThanTwoReferences()
 void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
 {
     // 45 extrapolates to -100 and 42.5 to 0: no place on a log axis.
-    Form1 *main = open({reference(30, 500), reference(40, 100), applicant("a", 35), applicant("b", 45),
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("a", 35), applicant("b", 45),
                         applicant("c", 42.5), applicant("d", 20)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
@@ -414,7 +414,7 @@ void TestChartWindow::saves()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, format);
-    Form1 *main = open({reference(30, 500), reference(40, 100), applicant(QStringLiteral(u"مريم"), 35)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant(QStringLiteral(u"مريم"), 35)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -463,11 +463,11 @@ void TestChartWindow::saves()
 
 void TestChartWindow::closesWithTheMainWindow()
 {
-    Form1 *main = open({reference(30, 500), reference(40, 100)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100)});
     QVERIFY(main);
     QPointer<ChartWindow> w = openChart(main);
     QVERIFY(w);
-    QPointer<Form1> guard(main);
+    QPointer<MainWindow> guard(main);
     main->close();
     QTRY_VERIFY(w.isNull());
     QTRY_VERIFY(guard.isNull());

@@ -1,9 +1,9 @@
 // Placeva's command line driven as a script would drive it, and where the
 // program keeps its data.
-#include "datalocation.h"
-#include "filemenu.h"
-#include "form1.h"
-#include "testbank.h"
+#include "core/datalocation.h"
+#include "gui/filemenu.h"
+#include "gui/mainwindow.h"
+#include "testsupport/testbank.h"
 
 #include <QMenuBar>
 #include <QProcess>
@@ -182,8 +182,8 @@ void TestCli::exportEqualsTheMenus()
     QCOMPARE(placeva(args), 0);
 
     tk::MsgBox::setResponder([](const tk::MsgBox::Request &) { return tk::MsgBox::AnswerOk; });
-    tk::FormSlot<Form1> slot;
-    Form1 *main = slot.ensure(m_dir->path());
+    tk::FormSlot<MainWindow> slot;
+    MainWindow *main = slot.ensure(m_dir->path());
     QVERIFY(main);
     if (!factor.isEmpty())
         main->Text1->setText(factor);
@@ -250,8 +250,8 @@ void TestCli::openAnotherDatabase()
         messages << r.text;
         return tk::MsgBox::AnswerOk;
     });
-    tk::FormSlot<Form1> slot;
-    Form1 *main = slot.ensure(m_dir->path());
+    tk::FormSlot<MainWindow> slot;
+    MainWindow *main = slot.ensure(m_dir->path());
     QVERIFY(main);
     main->reread();
     QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(m_db)));

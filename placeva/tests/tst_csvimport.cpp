@@ -1,10 +1,10 @@
-#include "csvexport.h"
-#include "csvimport.h"
-#include "csvpreview.h"
-#include "filemenu.h"
-#include "form1.h"
+#include "core/csvexport.h"
+#include "core/csvimport.h"
+#include "gui/csvpreview.h"
+#include "gui/filemenu.h"
+#include "gui/mainwindow.h"
 #include "spoken.h"
-#include "testbank.h"
+#include "testsupport/testbank.h"
 
 #include <QtTest>
 
@@ -188,11 +188,11 @@ private slots:
     void previewConfirmsAndCancels();
 
 private:
-    Form1 *openMain();
+    MainWindow *openMain();
     QString bank() const { return m_dir->filePath(QStringLiteral("Bank.db")); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    tk::FormSlot<Form1> m_main;
+    tk::FormSlot<MainWindow> m_main;
     QStringList m_messages;
 };
 
@@ -218,9 +218,9 @@ void TestCsvImport::cleanup()
     m_dir.reset();
 }
 
-Form1 *TestCsvImport::openMain()
+MainWindow *TestCsvImport::openMain()
 {
-    Form1 *f = m_main.ensure(m_dir->path());
+    MainWindow *f = m_main.ensure(m_dir->path());
     if (f)
         f->showModeless();
     return f;
@@ -622,7 +622,7 @@ void TestCsvImport::resultsExport()
         QVERIFY(db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)")));
         QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 45), ('C', NULL)")));
     }
-    Form1 *main = openMain();
+    MainWindow *main = openMain();
     QVERIFY(main);
     main->Text1->setText(QStringLiteral("1.10"));
     main->Command1_Click();
@@ -656,7 +656,7 @@ void TestCsvImport::exportFailures()
         for (int i = 0; i < 300; ++i)
             QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Dini, Avg) VALUES ('n%1', %1, %1)").arg(i)));
     }
-    Form1 *main = openMain();
+    MainWindow *main = openMain();
     QVERIFY(main);
     QString path = m_dir->filePath(QStringLiteral("old.csv"));
     QVERIFY(writeBytes(path, "what was there\n"));
@@ -683,7 +683,7 @@ void TestCsvImport::exportFailures()
 
 void TestCsvImport::menuItems()
 {
-    Form1 *main = openMain();
+    MainWindow *main = openMain();
     QVERIFY(main);
     QMenu *menu = main->findChild<QMenu *>(QStringLiteral("fileMenu"));
     QVERIFY(menu);
@@ -735,7 +735,7 @@ void TestCsvImport::importFromTheMenu()
     QFETCH(int, previews);
     QFETCH(int, applicants);
     QFETCH(int, references);
-    Form1 *main = openMain();
+    MainWindow *main = openMain();
     QVERIFY(main);
     int chosen = 0, shown = 0;
     setFileChooser([&](QWidget *, const FileChoice &choice) {
@@ -809,7 +809,7 @@ void TestCsvImport::previewConfirmsAndCancels_data()
 void TestCsvImport::previewConfirmsAndCancels()
 {
     QFETCH(bool, confirm);
-    Form1 *main = openMain();
+    MainWindow *main = openMain();
     QVERIFY(main);
     bool seen = false;
     QTimer::singleShot(0, this, [&] {

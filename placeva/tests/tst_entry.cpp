@@ -1,7 +1,7 @@
-#include "form2.h"
-#include "form3.h"
+#include "gui/applicantentry.h"
+#include "gui/referenceentry.h"
 #include "numbers.h"
-#include "testbank.h"
+#include "testsupport/testbank.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -178,7 +178,7 @@ private slots:
         QFETCH(bool, formol);
         QFETCH(QStringList, boxes);
         QFETCH(QString, average);
-        EntryForm *f = formol ? static_cast<EntryForm *>(open<Form3>()) : open<Form2>();
+        EntryForm *f = formol ? static_cast<EntryForm *>(open<ReferenceEntry>()) : open<ApplicantEntry>();
         for (int i = 0; i < boxes.size(); ++i)
             f->Text[size_t(i)]->setText(boxes[i]);
         f->Command7->click();
@@ -189,13 +189,13 @@ private slots:
     {
         bank->exec("INSERT INTO Davtalab (Name) VALUES ('A')");
         formolRanks10to30();
-        Form2 *f2 = open<Form2>();
+        ApplicantEntry *f2 = open<ApplicantEntry>();
         QVERIFY(!f2->Command1->isEnabled() && f2->Command2->isEnabled() && !f2->Command4->isEnabled());
         QVERIFY(f2->Ado1.recordset()->isNew());
         QCOMPARE(f2->Text1->text(), QString());
         delete f2;
 
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         QVERIFY(f->Command1->isEnabled() && !f->Command2->isEnabled() && f->Command4->isEnabled());
         QCOMPARE(f->Text1->text(), "10");
         QCOMPARE(f->Text[1]->text(), QString()); // the row's empty field, not the design "0"
@@ -229,7 +229,7 @@ private slots:
         QFETCH(QList<int>, buttons);
         QFETCH(QString, rank);
         formolRanks10to30();
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         for (int b : buttons)
             command(f, b)->click();
         QCOMPARE(f->Text1->text(), rank);
@@ -255,7 +255,7 @@ private slots:
         QFETCH(QString, shown);
         formolRanks10to30();
         answer = tk::MsgBox::Answer(reply);
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         f->Command5->click();
         if (left.isEmpty()) {
             bank.reset();
@@ -289,7 +289,7 @@ private slots:
     {
         QFETCH(QString, rank);
         QFETCH(QString, stored);
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         f->Command1->click();
         f->Text[0]->setText("90");
         f->Text1->setText(rank);
@@ -311,7 +311,7 @@ private slots:
     void moveStoresWithoutRankCheck()
     {
         formolRanks10to30();
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         type(f->Text1, "0");
         f->Command5->click();
         QVERIFY(messages.isEmpty());
@@ -336,7 +336,7 @@ private slots:
         for (int i = 0; i < rows; ++i)
             bank->exec(QStringLiteral("INSERT INTO Davtalab (Name) VALUES ('%1')").arg(QChar('A' + i)));
         const QStringList before = bank->column("Davtalab", "Name");
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         if (fromSecond) {
             f->Command2->click();
             f->Command5->click();
@@ -367,7 +367,7 @@ private slots:
         QFETCH(int, button);
         QFETCH(int, added);
         bank->exec("INSERT INTO Davtalab (Name) VALUES ('A')");
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         f->Command7->click(); // an average written by code is not typing
         f->Command1->setEnabled(true);
         if (button == 0)
@@ -393,7 +393,7 @@ private slots:
         QFETCH(QStringList, dini);
         QFETCH(QStringList, avg);
         bank->exec("INSERT INTO Davtalab (Name, Dini, Avg) VALUES ('A', 1, 9)");
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         if (!newRecord)
             f->Command9->click();
         type(f->Text[0], "18");
@@ -415,7 +415,7 @@ private slots:
     void referenceStoredWithAverage()
     {
         QFETCH(int, leaveBy);
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         f->Command1->click();
         const QStringList percent{"50", "40", "30", "20", "10", "33.3", "-5", "12"};
         for (int i = 0; i < 8; ++i)
@@ -437,13 +437,13 @@ private slots:
     void failedAverageLeavesNoPartialSum_data()
     {
         QTest::addColumn<bool>("reference");
-        QTest::newRow("Form2") << false;
-        QTest::newRow("Form3") << true;
+        QTest::newRow("ApplicantEntry") << false;
+        QTest::newRow("ReferenceEntry") << true;
     }
     void failedAverageLeavesNoPartialSum()
     {
         QFETCH(bool, reference);
-        EntryForm *f = reference ? static_cast<EntryForm *>(open<Form3>()) : open<Form2>();
+        EntryForm *f = reference ? static_cast<EntryForm *>(open<ReferenceEntry>()) : open<ApplicantEntry>();
         if (reference) {
             f->Command1->click();
             type(f->Text1, "5");
@@ -496,7 +496,7 @@ private slots:
         QFETCH(QString, said);
         const QString path = dir->filePath(QStringLiteral("Bank.db"));
         bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES ('A', 1), ('B', 2)");
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         f->Command9->click();
         tk::TextBox *box = cause == "overflow" ? f->Text[3] : cause == "disk full" ? f->Text1 : f->Text[0];
         const QString typed = cause == "overflow"       ? QStringLiteral("1e308")
@@ -578,7 +578,7 @@ private slots:
         const QString path = dir->filePath(QStringLiteral("Bank.db"));
         bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES (CAST(X'D3C7D1C7' AS TEXT), 1)");
         bank->exec("INSERT INTO Davtalab (Name, Dini) VALUES ('B', 0.1 + 0.2)");
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         f->Command2->click(); // browsing, on the first row
         type(f->Text[0], "18");
         f->Command5->click();
@@ -609,7 +609,7 @@ private slots:
     {
         QFETCH(QString, cause);
         QFETCH(QString, named);
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         if (cause == "trigger")
             bank->exec("CREATE TRIGGER no BEFORE INSERT ON Davtalab BEGIN SELECT RAISE(ABORT, 'full'); END");
         if (cause == "lock") {
@@ -660,7 +660,7 @@ private slots:
     void emptyTable()
     {
         QFETCH(int, button);
-        Form3 *f = open<Form3>();
+        ReferenceEntry *f = open<ReferenceEntry>();
         QCOMPARE(f->Text[0]->text(), "0"); // the design text where no row stands
         type(f->Text1, "5");
         if (button == 0) { // kept as a new record
@@ -683,7 +683,7 @@ private slots:
 
     void emptyApplicants()
     {
-        Form2 *f = open<Form2>();
+        ApplicantEntry *f = open<ApplicantEntry>();
         f->Command5->click();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].text.contains("Davtalab") && messages[0].text.contains("Save"));
@@ -716,7 +716,7 @@ private slots:
             if (damage == "junk")
                 QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, 'x')) == 4096);
         }
-        QVERIFY(formol ? !open<Form3>() : !open<Form2>());
+        QVERIFY(formol ? !open<ReferenceEntry>() : !open<ApplicantEntry>());
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].icon, tk::MsgBox::Critical);
         QVERIFY2(messages[0].text.contains(named), qPrintable(messages[0].text));
@@ -726,12 +726,12 @@ private slots:
 
     void typedLimit()
     {
-        Form2 *f2 = open<Form2>();
+        ApplicantEntry *f2 = open<ApplicantEntry>();
         for (QLineEdit *box : {f2->Text[0], f2->txtAvg, f2->Text1})
             type(box, "1234567");
         QCOMPARE(f2->Text[0]->text() + f2->txtAvg->text() + f2->Text1->text(), "12345123451234567");
         delete f2;
-        Form3 *f3 = open<Form3>();
+        ReferenceEntry *f3 = open<ReferenceEntry>();
         type(f3->Text1, "1234567");
         type(f3->txtAvg, "55"); // read-only
         QCOMPARE(f3->Text1->text() + f3->txtAvg->text(), "123450");
@@ -740,7 +740,7 @@ private slots:
     void captionsFit()
     {
         for (bool formol : {false, true}) {
-            EntryForm *f = formol ? static_cast<EntryForm *>(open<Form3>()) : open<Form2>();
+            EntryForm *f = formol ? static_cast<EntryForm *>(open<ReferenceEntry>()) : open<ApplicantEntry>();
             for (QLabel *label : f->findChildren<QLabel *>()) {
                 const QRect need = QFontMetrics(label->font())
                                        .boundingRect(label->rect(), Qt::TextWordWrap | label->alignment(), label->text());

@@ -1,6 +1,6 @@
-#include "form1.h"
+#include "gui/mainwindow.h"
 #include "spoken.h"
-#include "testbank.h"
+#include "testsupport/testbank.h"
 
 #include <QAccessible>
 #include <QMenuBar>
@@ -8,7 +8,7 @@
 
 #include <QTemporaryDir>
 
-using placeva::Form1;
+using placeva::MainWindow;
 
 namespace {
 
@@ -63,9 +63,9 @@ private slots:
     void exitEndsTheProgram();
 
 private:
-    Form1 *open()
+    MainWindow *open()
     {
-        Form1 *f = m_slot.ensure(m_dir->path());
+        MainWindow *f = m_slot.ensure(m_dir->path());
         if (f)
             f->showModeless();
         return f;
@@ -77,7 +77,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bank;
-    tk::FormSlot<Form1> m_slot;
+    tk::FormSlot<MainWindow> m_slot;
     QStringList m_messages;
     int m_ended = 0;
 };
@@ -136,7 +136,7 @@ void TestMainWindow::startFailures()
 void TestMainWindow::designBeforeTheFirstPass()
 {
     standardTables();
-    Form1 *f = m_slot.ensure(m_dir->path());
+    MainWindow *f = m_slot.ensure(m_dir->path());
     QVERIFY(f);
     // The client area keeps its size; a menu bar above it adds its height.
     const QMenuBar *bar = f->findChild<QMenuBar *>();
@@ -163,7 +163,7 @@ void TestMainWindow::passAtStart()
     standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 35)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('O''Brien', 45)"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List1->items(), (QStringList{"Ali", placeva::listSeparator(), "O'Brien", placeva::listSeparator()}));
     QCOMPARE(f->List2->itemText(0), QString("35"));
@@ -191,7 +191,7 @@ void TestMainWindow::passAtStart()
 void TestMainWindow::emptyTables()
 {
     standardTables();
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     for (tk::ListBox *l : {f->List1, f->List2, f->List4, f->List5})
         QCOMPARE(l->count(), 0);
@@ -204,7 +204,7 @@ void TestMainWindow::factorWaitsForThePass()
 {
     standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List4->itemText(0), QString("300"));
     f->Text1->clear();
@@ -220,7 +220,7 @@ void TestMainWindow::activationReReadsBothTables()
 {
     standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     f->List1->setListIndex(0);
     exec(m_bank, {"INSERT INTO Davtalab (Name, Avg) VALUES ('Reza', 38)",
@@ -238,7 +238,7 @@ void TestMainWindow::unreadableReferenceRowsNamed()
 {
     standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (NULL, 7), ('abc', 9), (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List4->itemText(0), QString("300")); // the two readable rows still estimate
     const QString note = QStringLiteral(u"2 رديف جدول Formol در تخمين رتبه به کار نرفت: ميانگين يا رتبه 1 رديف خالي "
@@ -275,7 +275,7 @@ void TestMainWindow::listsMoveTogether()
     standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('a', 31)", "INSERT INTO Davtalab (Name, Avg) VALUES ('b', 32)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('c', 33)"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     auto *clicked = f->findChild<tk::ListBox *>(list);
     const QRect rect = clicked->visualRect(clicked->model()->index(row, 0));
@@ -291,7 +291,7 @@ void TestMainWindow::firstColumnIsListedWhateverItIs()
                   "CREATE TABLE Formol (Rotbeh REAL, Note TEXT, Avg TEXT)",
                   "INSERT INTO Davtalab (Code, Avg, Name) VALUES (7, '30', 'Mina')",
                   "INSERT INTO Formol (Rotbeh, Avg) VALUES (500, '30')", "INSERT INTO Formol (Rotbeh, Avg) VALUES (100, '40')"});
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List1->itemText(0), QString("7"));
     QCOMPARE(f->List4->itemText(0), QString("500"));
@@ -300,9 +300,9 @@ void TestMainWindow::firstColumnIsListedWhateverItIs()
 void TestMainWindow::exitEndsTheProgram()
 {
     standardTables();
-    Form1 *f = open();
+    MainWindow *f = open();
     QVERIFY(f);
-    QPointer<Form1> guard(f);
+    QPointer<MainWindow> guard(f);
     QTest::mouseClick(f->Command2, Qt::LeftButton);
     QCOMPARE(m_ended, 1);
     QTRY_VERIFY(guard.isNull());

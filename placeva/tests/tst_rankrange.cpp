@@ -2,9 +2,9 @@
 // full sort for every lookup) on random reference tables, and the choice
 // list's verdicts at every limit.
 
-#include "choices.h"
-#include "rankrange.h"
-#include "stats.h"
+#include "core/choices.h"
+#include "core/rankrange.h"
+#include "core/stats.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "csvexport.h"
-#include "filemenu.h"
-#include "form1.h"
-#include "report.h"
-#include "testbank.h"
+#include "core/csvexport.h"
+#include "gui/filemenu.h"
+#include "gui/mainwindow.h"
+#include "gui/report.h"
+#include "testsupport/testbank.h"
 
 #include <QtTest>
 
@@ -95,10 +95,10 @@ private slots:
     void printPreviewFromTheMenu();
 
 private:
-    Form1 *openWith(int applicants);
+    MainWindow *openWith(int applicants);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    tk::FormSlot<Form1> m_main;
+    tk::FormSlot<MainWindow> m_main;
     QStringList m_messages;
 };
 
@@ -121,7 +121,7 @@ void TestReport::cleanup()
 
 // Applicants "Applicant 1" .. "Applicant n" with averages 10, 20, 30, ...
 // wrapping at 100; reference points (30, 500) and (40, 100).
-Form1 *TestReport::openWith(int applicants)
+MainWindow *TestReport::openWith(int applicants)
 {
     QStringList sql = testbank::standardTables();
     sql << QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)");
@@ -130,7 +130,7 @@ Form1 *TestReport::openWith(int applicants)
                    .arg(i)
                    .arg(10 + (i - 1) % 9 * 10);
     exec(m_dir->filePath(QStringLiteral("Bank.db")), sql);
-    Form1 *f = m_main.ensure(m_dir->path());
+    MainWindow *f = m_main.ensure(m_dir->path());
     if (f)
         f->showModeless();
     return f;
@@ -176,7 +176,7 @@ void TestReport::pdfPages()
 {
     QFETCH(int, applicants);
     QFETCH(int, pages);
-    Form1 *main = openWith(applicants);
+    MainWindow *main = openWith(applicants);
     QVERIFY(main);
     const QString pdf = m_dir->filePath(QStringLiteral("report.pdf"));
     QVERIFY(saveReportToPdf(*main, pdf));
@@ -214,7 +214,7 @@ void TestReport::pdfPages()
 
 void TestReport::pdfFailures()
 {
-    Form1 *main = openWith(5);
+    MainWindow *main = openWith(5);
     QVERIFY(main);
     const QString path = m_dir->filePath(QStringLiteral("no/such/r.pdf"));
     QVERIFY(!saveReportToPdf(*main, path));
@@ -306,7 +306,7 @@ void TestReport::cancelledSave()
 // and the dialog goes with the function.
 void TestReport::namesUnreadableReferences()
 {
-    Form1 *main = openWith(2);
+    MainWindow *main = openWith(2);
     QVERIFY(main);
     QVERIFY(reportDataFor(*main).note.isEmpty());
     exec(m_dir->filePath(QStringLiteral("Bank.db")), {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
@@ -348,7 +348,7 @@ void TestReport::progressDialog()
 // the same pages as the PDF.
 void TestReport::printPreviewFromTheMenu()
 {
-    Form1 *main = openWith(300);
+    MainWindow *main = openWith(300);
     QVERIFY(main);
     int previewPages = -1;
     QTimer::singleShot(0, this, [&] {

@@ -1,10 +1,10 @@
 // The road of one applicant through Placeva, as a user walks it: typed and
 // saved in the data-entry window, listed with rank and band in the main
 // window, and tried against a choice list.
-#include "form1.h"
-#include "form2.h"
-#include "form4.h"
-#include "testbank.h"
+#include "gui/mainwindow.h"
+#include "gui/applicantentry.h"
+#include "gui/choicelist.h"
+#include "testsupport/testbank.h"
 
 #include <QtTest>
 
@@ -36,8 +36,8 @@ void TestRoad::applicantFromEntryToAdmission()
         return tk::MsgBox::Yes;
     });
 
-    tk::FormSlot<Form1> slot;
-    Form1 *main = slot.ensure(dir.path());
+    tk::FormSlot<MainWindow> slot;
+    MainWindow *main = slot.ensure(dir.path());
     QVERIFY(main);
     main->showModeless();
     QCOMPARE(main->List1->count(), 0);
@@ -50,7 +50,7 @@ void TestRoad::applicantFromEntryToAdmission()
     // What the window shows is recorded and checked after it has closed, so
     // that a failed check cannot leave a modal window open.
     QTimer::singleShot(0, main, [&] {
-        Form2 *entry = main->form2();
+        ApplicantEntry *entry = main->form2();
         if (!entry)
             return;
         startedEmpty = entry->Text1->text().isEmpty();
@@ -78,7 +78,7 @@ void TestRoad::applicantFromEntryToAdmission()
     // 5. "Entekhab Shahr": the applicant picked, two choices, "Mohasebe".
     QString priority, place, rank;
     QTimer::singleShot(0, main, [&] {
-        Form4 *choices = main->form4();
+        ChoiceList *choices = main->form4();
         if (!choices)
             return;
         choices->Combo1->setCurrentIndex(0);

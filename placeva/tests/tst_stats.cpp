@@ -1,5 +1,5 @@
-#include "literal_pass.h"
-#include "stats.h"
+#include "testsupport/literal_pass.h"
+#include "core/stats.h"
 
 #include <QRandomGenerator>
 #include <QTest>

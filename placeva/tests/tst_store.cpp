@@ -1,5 +1,5 @@
-#include "store.h"
-#include "testbank.h"
+#include "core/store.h"
+#include "testsupport/testbank.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,11 +2,11 @@
 // hundredth from -33.33 to 100 listed as an applicant, the smallest one whose
 // listed rank is the target or better.
 
-#include "charttexts.h"
-#include "literal_pass.h"
+#include "core/charttexts.h"
+#include "testsupport/literal_pass.h"
 #include "numbers.h"
-#include "stats.h"
-#include "targetrank.h"
+#include "core/stats.h"
+#include "core/targetrank.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -4,7 +4,7 @@
 //
 // Usage: make_empty_bank <path/to/Bank.db>
 
-#include "subjects.h"
+#include "core/subjects.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,0 +1,242 @@
+#include "core/chartdata.h"
+
+#include "numbers.h"
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace placeva {
+
+std::optional<float> scaledAverage(double average, double factor)
+{
+    try {
+        const float single = common::toSingle(average);
+        return common::toSingle(common::checkedMul(double(single), factor));
+    } catch (const common::NumberError &) {
+        return std::nullopt;
+    }
+}
+
+ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> &applicants)
+{
+    ChartData d;
+    d.status = estimator.status();
+    d.factor = estimator.factor();
+    d.applicantCount = applicants.size();
+    d.referenceNote = leftOutText(estimator.leftOut());
+    d.references.reserve(estimator.points().size());
+    for (const RankEstimator::Point &p : estimator.points())
+        d.references.append(QPointF(p.avg, p.rotbeh));
+    if (d.status != RankEstimator::Status::Ready)
+        return d;
+
+    d.applicants.reserve(applicants.size());
+    for (qsizetype i = 0; i < applicants.size(); ++i) {
+        const std::optional<double> avg = cellNumber(applicants[i].avg);
+        if (!avg)
+            continue;
+        const std::optional<std::int32_t> rank = estimator.estimate(*avg);
+        if (!rank)
+            continue;
+        // An estimate means the scaling went through.
+        d.applicants.append({i, double(*scaledAverage(*avg, d.factor)), *rank});
+    }
+    return d;
+}
+
+QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, double xTo)
+{
+    const QVector<RankEstimator::Point> &p = estimator.points();
+    if (estimator.status() != RankEstimator::Status::Ready || p.size() < 2)
+        return {};
+    const auto slope = [&p](qsizetype i) -> std::optional<double> {
+        if (p[i + 1].avg == p[i].avg)
+            return std::nullopt;
+        return (double(p[i + 1].rotbeh) - double(p[i].rotbeh)) / (double(p[i + 1].avg) - double(p[i].avg));
+    };
+
+    QVector<QPointF> line;
+    line.reserve(p.size() + 2);
+    const qsizetype n = p.size();
+    if (const std::optional<double> s = slope(0); s && xFrom < p[0].avg)
+        line.append(QPointF(xFrom, p[0].rotbeh + (xFrom - double(p[0].avg)) * *s));
+    for (const RankEstimator::Point &q : p)
+        line.append(QPointF(q.avg, q.rotbeh));
+    if (const std::optional<double> s = slope(n - 2); s && xTo > p[n - 1].avg)
+        line.append(QPointF(xTo, p[n - 2].rotbeh + (xTo - double(p[n - 2].avg)) * *s));
+    return line;
+}
+
+QVector<QPointF> densify(const QVector<QPointF> &line, double maxStep)
+{
+    if (!(maxStep > 0) || line.size() < 2)
+        return line;
+    QVector<QPointF> out;
+    out.reserve(line.size());
+    out.append(line.first());
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        const QPointF &a = line[i - 1], &b = line[i];
+        const double pieces = std::ceil((b.x() - a.x()) / maxStep);
+        // Bounded, for a segment far wider than the plot.
+        const int n = pieces > 1 ? int(std::min(pieces, 10000.0)) : 1;
+        for (int k = 1; k < n; ++k)
+            out.append(a + (b - a) * (double(k) / n));
+        out.append(b);
+    }
+    return out;
+}
+
+QVector<QPointF> clampBelow(const QVector<QPointF> &line, double minY)
+{
+    QVector<QPointF> out;
+    out.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QPointF &b = line[i];
+        if (i > 0) {
+            const QPointF &a = line[i - 1];
+            if ((a.y() < minY) != (b.y() < minY) && a.y() != b.y()) {
+                const double t = (minY - a.y()) / (b.y() - a.y());
+                out.append(QPointF(a.x() + t * (b.x() - a.x()), minY));
+            }
+        }
+        out.append(QPointF(b.x(), std::max(b.y(), minY)));
+    }
+    return out;
+}
+
+AxisTicks niceTicks(double lo, double hi, int maxTicks, double minStep)
+{
+    if (!(hi > lo)) {
+        const double pad = std::max({std::abs(lo) * 0.1, minStep, 1.0});
+        lo -= pad;
+        hi += pad;
+    }
+    double raw = std::max((hi - lo) / std::max(1, maxTicks), minStep);
+    if (!std::isfinite(raw) || raw <= 0)
+        raw = 1;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10 * magnitude;
+    for (double m : {1.0, 2.0, 5.0}) {
+        if (m * magnitude >= raw) {
+            step = m * magnitude;
+            break;
+        }
+    }
+    AxisTicks t;
+    t.step = step;
+    const double first = std::ceil(lo / step);
+    const double last = std::floor(hi / step);
+    t.min = lo;
+    t.max = hi;
+    // Far from zero the multiples of a small step are no longer apart as
+    // doubles: equal neighbours are dropped, and the count stays bounded.
+    const double count = std::min(last - first, double(maxTicks) + 2);
+    for (int i = 0; i <= int(count); ++i) {
+        const double v = (first + i) * step;
+        if (t.values.isEmpty() || v > t.values.last())
+            t.values.append(v);
+    }
+    return t;
+}
+
+AxisTicks logTicks(double lo, double hi)
+{
+    AxisTicks t;
+    lo = std::max(lo, 1.0);
+    hi = std::max(hi, lo);
+    const double first = std::floor(std::log10(lo));
+    double last = std::ceil(std::log10(hi));
+    if (last <= first)
+        last = first + 1;
+    t.min = std::pow(10.0, first);
+    t.max = std::pow(10.0, last);
+    t.step = 10;
+    for (double k = first; k <= last; ++k)
+        t.values.append(std::pow(10.0, k));
+    return t;
+}
+
+const QVector<std::int32_t> &bandBounds()
+{
+    static const QVector<std::int32_t> bounds{40, 100, 350, 600, 800, 2000, 5000, 11000};
+    return bounds;
+}
+
+QVector<BandStripe> visibleStripes(double yMin, double yMax)
+{
+    const QVector<std::int32_t> &bounds = bandBounds();
+    QVector<BandStripe> stripes;
+    for (qsizetype i = 0; i <= bounds.size(); ++i) {
+        const double from = i == 0 ? -HUGE_VAL : double(bounds[i - 1]);
+        const double to = i == bounds.size() ? HUGE_VAL : double(bounds[i]);
+        const double a = std::max(from, yMin);
+        const double b = std::min(to, yMax);
+        if (!(a < b))
+            continue;
+        // Any rank of the stripe names its band: the bound below it belongs
+        // to the band below.
+        std::uint8_t code = 0;
+        const std::int32_t rank = i == bounds.size() ? bounds.last() + 1 : bounds[i];
+        stripes.append({a, b, placementBand(rank, code)});
+    }
+    return stripes;
+}
+
+std::optional<QPoint> PlotMapping::pixel(QPointF value) const
+{
+    const double w = size.width();
+    const double h = size.height();
+    if (!(w > 0 && h > 0 && xMax > xMin && yMax > yMin))
+        return std::nullopt;
+    const double fx = (value.x() - xMin) / (xMax - xMin) * w;
+    double fy;
+    if (logY) {
+        if (!(value.y() > 0) || !(yMin > 0))
+            return std::nullopt;
+        fy = (std::log10(value.y()) - std::log10(yMin)) / (std::log10(yMax) - std::log10(yMin)) * h;
+    } else {
+        fy = (value.y() - yMin) / (yMax - yMin) * h;
+    }
+    if (!(fx >= 0 && fx <= w && fy >= 0 && fy <= h))
+        return std::nullopt;
+    // The far edges belong to the last pixel.
+    const int px = std::min(int(fx), std::max(0, int(std::ceil(w)) - 1));
+    const int py = std::min(int(fy), std::max(0, int(std::ceil(h)) - 1));
+    return QPoint(px, py);
+}
+
+QVector<qsizetype> onePerPixel(const QVector<QPointF> &points, const PlotMapping &mapping)
+{
+    QVector<qsizetype> kept;
+    const int w = int(std::ceil(mapping.size.width()));
+    const int h = int(std::ceil(mapping.size.height()));
+    if (w <= 0 || h <= 0)
+        return kept;
+    std::vector<bool> taken(std::size_t(w) * std::size_t(h), false);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const std::optional<QPoint> p = mapping.pixel(points[i]);
+        if (!p)
+            continue;
+        const std::size_t key = std::size_t(p->y()) * std::size_t(w) + std::size_t(p->x());
+        if (!taken[key]) {
+            taken[key] = true;
+            kept.append(i);
+        }
+    }
+    return kept;
+}
+
+QString singleText(float value)
+{
+    for (int digits = 1; digits <= 9; ++digits) {
+        const double rounded = QString::number(double(value), 'g', digits).toDouble();
+        if (float(rounded) == value)
+            return common::shortestText(rounded);
+    }
+    return common::shortestText(double(value));
+}
+
+} // namespace placeva

@@ -1,0 +1,100 @@
+#pragma once
+// What the chart of ranks against averages draws, without widgets: the
+// reference results, the line the rank estimate interpolates along, every
+// applicant with an estimated rank, the band stripes, axis ticks, and the
+// thinning of markers to one per plot pixel.
+//
+// Plot coordinates: x is the scaled average (the average times the change
+// factor, in single precision, as the estimate looks it up), y the rank.
+
+#include "core/stats.h"
+
+#include <QPoint>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <optional>
+
+namespace placeva {
+
+struct ChartApplicant
+{
+    qsizetype index;   // applicant k in list order: row 2k of the main window's lists
+    double x;          // scaled average
+    std::int32_t rank; // the pass's estimate
+};
+
+struct ChartData
+{
+    RankEstimator::Status status = RankEstimator::Status::NoReference;
+    double factor = 0;
+    QVector<QPointF> references;        // (average, rank), in the estimate's sorted order
+    QVector<ChartApplicant> applicants; // those with an estimate, in list order
+    qsizetype applicantCount = 0;       // with or without an estimate
+    QString referenceNote;              // the reference rows left out and why
+};
+
+// The average as the estimate looks it up: single precision, times the
+// factor, single precision again. Nothing where that overflows.
+std::optional<float> scaledAverage(double average, double factor);
+
+ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> &applicants);
+
+// The estimate's line from xFrom to xTo: the sorted reference points, and
+// beyond them the first and the last segment extended, as the estimate
+// extrapolates (not where that segment joins two equal averages: there is no
+// estimate there). Empty while no rank can be estimated.
+QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, double xTo);
+
+// The line with points added so that no segment is wider than maxStep.
+QVector<QPointF> densify(const QVector<QPointF> &line, double maxStep);
+
+// The line with every part below minY laid along minY, bent exactly where it
+// crosses (a logarithmic axis cannot show ranks of 0 or below).
+QVector<QPointF> clampBelow(const QVector<QPointF> &line, double minY);
+
+// Ticks at 1, 2 or 5 times a power of ten, no closer than minStep, at most
+// about maxTicks of them, inside [lo, hi] (the axis' range).
+struct AxisTicks
+{
+    double min = 0, max = 1, step = 1;
+    QVector<double> values;
+};
+AxisTicks niceTicks(double lo, double hi, int maxTicks, double minStep = 0);
+// Powers of ten around [lo, hi] for a logarithmic axis; lo must be above 0.
+AxisTicks logTicks(double lo, double hi);
+
+// Placement band stripes between the band bounds (40, 100, ..., 11000), cut
+// to the rank range shown; the first stripe reaches down past 1, the last up
+// without end.
+struct BandStripe
+{
+    double from, to; // rank range shown, from < to
+    QString text;
+};
+const QVector<std::int32_t> &bandBounds();
+QVector<BandStripe> visibleStripes(double yMin, double yMax);
+
+// Where a value falls in the plot, in whole pixels from its top left corner;
+// the rank axis runs downwards (better ranks at the top).
+struct PlotMapping
+{
+    QSizeF size;
+    double xMin = 0, xMax = 1, yMin = 0, yMax = 1;
+    bool logY = false;
+    // Nothing outside the plot, or for a rank of 0 or below on a log axis.
+    std::optional<QPoint> pixel(QPointF value) const;
+};
+
+// The indices of the points to draw: the first of the points on each plot
+// pixel, in their order; points outside the plot are left out.
+QVector<qsizetype> onePerPixel(const QVector<QPointF> &points, const PlotMapping &mapping);
+
+// A single-precision number in the shortest decimal form that reads back as
+// the same single (12.34f as "12.34", not "12.3400001525879").
+QString singleText(float value);
+
+} // namespace placeva

@@ -1,0 +1,44 @@
+#pragma once
+// The mock choice list's admission rule: the choices every priority list
+// offers, each with the highest rank it admits, and the first priority that
+// admits a rank. No widgets, so that the window and its tests share it.
+
+#include "core/rankrange.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace placeva {
+
+// The 27 choices, in the order every priority list offers them. A trailing
+// "_ش" marks the evening course of the institution named before it.
+const QStringList &choiceNames();
+
+// The highest rank a choice admits; nothing for a text that is not a choice
+// or a choice without a limit.
+std::optional<std::int32_t> admissionLimit(const QString &choice);
+
+// True when the rank is at least 1 and at most the limit of the choice,
+// matched exactly. An empty text, an unknown text or a choice without a limit
+// admits no rank.
+bool isAdmitted(const QString &choice, std::int32_t rank);
+
+// The index of the first priority whose choice admits the rank, or nothing.
+std::optional<int> firstAdmitting(const QStringList &priorities, std::int32_t rank);
+
+// The verdict beside one priority for an estimated rank and its likely range
+// (see admissionVerdict); nothing for an empty priority.
+std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
+                                     const std::optional<LikelyRange> &range);
+
+// The rank a label's text stands for: its leading number rounded to a whole
+// number, ties to the even neighbour. Nothing when it does not fit 32 bits.
+std::optional<std::int32_t> rankFromText(const QString &text);
+
+// What the result line says when no priority admits the rank.
+QString notAdmittedText();
+
+} // namespace placeva

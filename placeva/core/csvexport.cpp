@@ -1,0 +1,118 @@
+#include "core/csvexport.h"
+
+#include "core/csv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace placeva {
+
+namespace {
+
+QString cellFor(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return textForBox(value); // a number's text is never taken for a formula
+    default:
+        return spreadsheetSafeText(textForBox(value));
+    }
+}
+
+} // namespace
+
+CsvExport exportTableCsv(const QString &folder, ImportTable table)
+{
+    CsvExport result;
+    DataControl control;
+    control.setConnectionString(DataControl::connectionStringFor(folder));
+    control.setCommandType(DataControl::CommandTable);
+    control.setRecordSource(importTableName(table));
+    if (MaybeError error = control.refresh()) {
+        result.error = error;
+        return result;
+    }
+    Recordset *rs = control.recordset();
+    const int n = rs->fieldCount();
+    QStringList cells;
+    cells.reserve(n);
+    for (int i = 0; i < n; ++i)
+        cells.append(spreadsheetSafeText(rs->fieldName(i)));
+    QString text;
+    text.reserve(qsizetype(rs->recordCount() + 1) * n * 8);
+    appendCsvRecord(text, cells);
+    if (rs->recordCount() > 0) {
+        if (MaybeError error = rs->moveFirst()) {
+            result.error = error;
+            return result;
+        }
+        while (!rs->isEOF()) {
+            cells.clear();
+            for (int i = 0; i < n; ++i)
+                cells.append(cellFor(rs->value(i)));
+            appendCsvRecord(text, cells);
+            ++result.rows;
+            if (MaybeError error = rs->moveNext()) {
+                result.error = error;
+                return result;
+            }
+        }
+    }
+    result.bytes = csvFileBytes(text);
+    return result;
+}
+
+QStringList resultHeaders()
+{
+    return {QStringLiteral(u"نام داوطلب"), QStringLiteral(u"ميانگين"), QStringLiteral(u"رتبه تخميني"),
+            QStringLiteral(u"وضعيت قبولي")};
+}
+
+QString factorCaption()
+{
+    return QString::fromUtf16(kFactorCaption);
+}
+
+CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
+{
+    CsvExport result;
+    QString text;
+    appendCsvRecord(text, {factorCaption(), spreadsheetSafeText(factorText)});
+    QStringList headers = resultHeaders();
+    appendCsvRecord(text, headers);
+    for (const ApplicantResult &a : pass.applicants) {
+        appendCsvRecord(text, {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
+                               spreadsheetSafeText(rankText(a.rank)), spreadsheetSafeText(a.band)});
+        ++result.rows;
+    }
+    result.bytes = csvFileBytes(text);
+    return result;
+}
+
+QString writeFileWhole(const QString &path, const QByteArray &bytes)
+{
+    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (QFileInfo(path).isDir())
+        return QStringLiteral(u"«%1» يک پوشه است، نه پرونده.").arg(shown);
+    QSaveFile file(path);
+    // Never write in place: a half-written file would replace a good one.
+    file.setDirectWriteFallback(false);
+    // Unbuffered, so that a write the disk took only in part shows in its
+    // count: a buffered flush would let a short file through as complete.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return QStringLiteral(u"پرونده «%1» ساخته نشد: %2").arg(shown, file.errorString());
+    if (file.write(bytes) != bytes.size() || file.size() != bytes.size()) {
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                   : QStringLiteral(u"جاي خالي ديسک کافي نيست.");
+        file.cancelWriting();
+        return QStringLiteral(u"نوشتن پرونده «%1» انجام نشد: %2").arg(shown, why);
+    }
+    if (!file.commit())
+        return QStringLiteral(u"نوشتن پرونده «%1» انجام نشد: %2").arg(shown, file.errorString());
+    return QString();
+}
+
+} // namespace placeva

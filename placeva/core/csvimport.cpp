@@ -1,0 +1,483 @@
+#include "core/csvimport.h"
+
+#include "core/datalocation.h"
+
+#include "numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace placeva {
+
+namespace {
+
+// The reference window's refusal of a rank that reads as 0.
+const char16_t kRankMissing[] = u"رتبه داوطلب وارد نشده است";
+
+// How headers compare: a spreadsheet typed on a Persian keyboard has Farsi
+// yeh and keheh where the captions have Arabic yeh (U+064A) and keheh, may
+// join words with a zero-width non-joiner, and may drop or move the colon.
+QString headerKey(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar qc : text) {
+        char16_t c = qc.unicode();
+        if (c == 0x06CC || c == 0x0649) // Farsi yeh, alef maksura
+            c = 0x064A;
+        else if (c == 0x0643) // Arabic kaf
+            c = 0x06A9;
+        else if (c == 0x200C || c == 0x00A0 || c == 0xFEFF) // ZWNJ, no-break space, stray BOM
+            c = u' ';
+        out.append(QChar(c));
+    }
+    out = out.simplified();
+    while (out.endsWith(QLatin1Char(':')) || out.endsWith(QChar(0xFF1A)))
+        out = out.chopped(1).trimmed();
+    return out.toCaseFolded();
+}
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+const TableFields &tableFields(ImportTable table)
+{
+    return table == ImportTable::Applicants ? kApplicants : kReferences;
+}
+
+QString importTableName(ImportTable table)
+{
+    return tableFields(table).tableName();
+}
+
+QStringList importFields(ImportTable table)
+{
+    return tableFields(table).fieldNames();
+}
+
+namespace {
+
+// The folded names and captions of one table's fields, folded once for a
+// whole header row rather than again for every cell.
+class HeaderMatcher
+{
+public:
+    explicit HeaderMatcher(ImportTable table)
+    {
+        const TableFields &own = tableFields(table);
+        for (const Field &f : own.fields())
+            m_keys.append({headerKey(f.nameText()), f.nameText()});
+        // A caption of either window names the field it stands beside, if
+        // this table has a field of that name.
+        for (const TableFields *captioned : {&kApplicants, &kReferences}) {
+            for (const Field &c : captioned->fields()) {
+                const QString field = c.nameText();
+                if (own.fieldNames().contains(field))
+                    m_keys.append({headerKey(c.captionText()), field});
+            }
+        }
+    }
+
+    QString field(const QString &header) const
+    {
+        const QString key = headerKey(header);
+        if (key.isEmpty())
+            return QString();
+        for (const auto &[k, field] : m_keys) {
+            if (k == key)
+                return field;
+        }
+        return QString();
+    }
+
+private:
+    QList<std::pair<QString, QString>> m_keys; // names first, then captions
+};
+
+} // namespace
+
+QString fieldForHeader(ImportTable table, const QString &header)
+{
+    return HeaderMatcher(table).field(header);
+}
+
+QStringList ImportPlan::unknownHeaders() const
+{
+    QStringList out;
+    for (const ImportColumn &c : columns) {
+        if (c.field.isEmpty())
+            out << c.header;
+    }
+    return out;
+}
+
+namespace {
+
+// Reads a file's rows as they come: the first row that is not blank is
+// matched to the table's fields, every row after it is checked as the
+// data-entry window would store it and goes into the plan or is refused.
+class ImportPlanner
+{
+public:
+    ImportPlanner(ImportTable table, const QString &file, const std::function<bool(int)> &keepGoing)
+        : m_table(tableFields(table)), m_file(file), m_keepGoing(keepGoing), m_matcher(table),
+          m_fields(m_table.fieldNames()), m_avgIndex(m_table.indexOf(FieldRole::Average)),
+          m_rankIndex(m_table.indexOf(FieldRole::Rank)), m_columnOf(m_fields.size(), -1),
+          m_cells(m_fields.size()), m_numbers(m_fields.size())
+    {
+        m_plan.table = table;
+    }
+
+    ImportPlan &plan() { return m_plan; }
+    bool headerRead() const { return m_headerWidth >= 0; }
+    // Why the header row refuses the file; empty when it does not.
+    const QString &headerError() const { return m_headerError; }
+    bool stopped() const { return m_stopped; }
+    void setShareRead(int permille) { m_shareRead = permille; }
+
+    // Header matching. False when the header refuses the file or `keepGoing`
+    // said stop.
+    bool readHeader(const CsvRecord &header)
+    {
+        m_plan.headerLine = header.line;
+        m_headerWidth = int(header.fields.size());
+        if (!matchColumns(header) || !namesEnough())
+            return false;
+        planFields();
+        return true;
+    }
+
+    // Row checking: the row is accepted into the plan, or refused with every
+    // reason it has.
+    void checkRow(const CsvRecord &record)
+    {
+        if (isBlankRecord(record.fields)) {
+            ++m_plan.blankRows;
+            return;
+        }
+        if (isOverfull(record)) {
+            ++m_plan.refusedRows;
+            return;
+        }
+        if (!convertCells(record) || !addAverage(record)) {
+            ++m_plan.refusedRows;
+            return;
+        }
+        m_plan.rows.append(m_values);
+    }
+
+private:
+    // Which field each column names; two columns naming one field refuse
+    // the file.
+    bool matchColumns(const CsvRecord &header)
+    {
+        m_plan.columns.reserve(header.fields.size());
+        for (int k = 0; k < header.fields.size(); ++k) {
+            if (m_keepGoing && k % 100 == 99 && !m_keepGoing(m_shareRead)) {
+                m_stopped = true;
+                return false;
+            }
+            ImportColumn column{header.fields.at(k).trimmed(), m_matcher.field(header.fields.at(k))};
+            if (!column.field.isEmpty()) {
+                const int f = int(m_fields.indexOf(column.field));
+                if (m_columnOf[f] >= 0) {
+                    m_headerError = QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
+                                                 u"مي برند؛ معلوم نيست کدام را بايد خواند.")
+                                      .arg(m_file, m_plan.columns.at(m_columnOf[f]).header, column.header, column.field);
+                    return false;
+                }
+                m_columnOf[f] = k;
+            }
+            m_plan.columns.append(column);
+        }
+        return true;
+    }
+
+    // Some column must name a field, and reference results need their rank.
+    bool namesEnough()
+    {
+        const bool anyKnown = std::any_of(m_columnOf.cbegin(), m_columnOf.cend(), [](int c) { return c >= 0; });
+        if (!anyKnown) {
+            m_headerError = QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
+                                         u"ستونها را با نام فيلدها (مانند %3 و %4) يا با عنوان کنار "
+                                         u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
+                              .arg(m_file, m_table.tableName(), kApplicants.fields()[0].nameText(),
+                                   kApplicants.subjects()[0].nameText());
+            return false;
+        }
+        if (m_rankIndex >= 0 && m_columnOf[m_rankIndex] < 0) {
+            m_headerError = QStringLiteral(u"پرونده «%1» ستون رتبه (%3) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
+                                         u"شود: %2")
+                              .arg(m_file, QString::fromUtf16(kRankMissing), m_fields.at(m_rankIndex));
+            return false;
+        }
+        return true;
+    }
+
+    // What every accepted row holds: the fields the columns name and the
+    // computed average; the subjects (and the name) no column names are told.
+    void planFields()
+    {
+        m_plan.fileHasAvg = m_columnOf[m_avgIndex] >= 0;
+        for (int f = 0; f < m_fields.size(); ++f) {
+            if (f == m_avgIndex || m_columnOf[f] >= 0) {
+                m_written.append(f);
+                m_plan.fields.append(m_fields.at(f));
+            } else if (m_table.fields()[size_t(f)].role == FieldRole::Subject) {
+                m_plan.absentFields.append(m_fields.at(f));
+            }
+        }
+        const int nameIndex = m_table.indexOf(FieldRole::Name);
+        if (nameIndex >= 0 && m_columnOf[nameIndex] < 0)
+            m_plan.absentFields.prepend(m_fields.at(nameIndex));
+    }
+
+    void refuse(int line, int field, const QString &reason)
+    {
+        const QString column = field >= 0 && m_columnOf[field] >= 0 ? m_plan.columns.at(m_columnOf[field]).header
+                                                                    : m_fields.value(field);
+        m_plan.refusals.append(ImportRefusal{line, column, reason});
+    }
+
+    // More cells than the header names: a separator typed into a name
+    // without quotes would shift every value after it.
+    bool isOverfull(const CsvRecord &record)
+    {
+        bool overfull = false;
+        for (qsizetype k = m_headerWidth; k < record.fields.size(); ++k) {
+            if (!record.fields.at(k).trimmed().isEmpty())
+                overfull = true;
+        }
+        if (overfull) {
+            m_plan.refusals.append(ImportRefusal{
+                record.line, QString(),
+                QStringLiteral(u"اين سطر %1 خانه دارد ولي سطر عنوان %2 ستون؛ شايد جداکننده اي بيرون از علامت "
+                               u"نقل قول آمده است.")
+                    .arg(record.fields.size())
+                    .arg(m_headerWidth)});
+        }
+        return overfull;
+    }
+
+    // Each named cell as the store would take it from its box, into
+    // m_values (the average left empty) and, for the numbers, m_numbers.
+    // False when some cell is refused; every refused cell is told.
+    bool convertCells(const CsvRecord &record)
+    {
+        for (int f = 0; f < m_fields.size(); ++f) {
+            const int k = m_columnOf[f];
+            m_cells[f] = k >= 0 && k < record.fields.size() ? record.fields.at(k) : QString();
+            m_numbers[f] = 0; // an absent or empty box reads as 0
+        }
+
+        const qsizetype refusalsBefore = m_plan.refusals.size();
+        m_values.clear();
+        for (int f : std::as_const(m_written)) {
+            if (f == m_avgIndex) {
+                m_values.append(QVariant()); // filled by addAverage
+                continue;
+            }
+            const QString &field = m_fields.at(f);
+            if (fieldKind(field) == FieldKind::Text) {
+                // An empty box is never written, so the field stays NULL.
+                const QString text = fromSpreadsheetSafeText(m_cells.at(f));
+                m_values.append(text.isEmpty() ? QVariant() : QVariant(text));
+                continue;
+            }
+            if (f == m_rankIndex) {
+                try {
+                    if (common::leadingNumber(m_cells.at(f)) == 0) {
+                        refuse(record.line, f, QString::fromUtf16(kRankMissing));
+                        continue;
+                    }
+                } catch (const common::NumberError &e) {
+                    refuse(record.line, f, QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2").arg(m_cells.at(f), e.userName()));
+                    continue;
+                }
+            }
+            Converted converted = valueFromText(field, m_cells.at(f));
+            if (converted.error) {
+                refuse(record.line, f, converted.error->message);
+                continue;
+            }
+            // The window reads its boxes by the leading-number parse; for a
+            // text the store takes as a number that is the same value.
+            m_numbers[f] = converted.value.isNull() ? 0.0 : converted.value.toDouble();
+            m_values.append(converted.value);
+        }
+        return m_plan.refusals.size() == refusalsBefore;
+    }
+
+    // The average as the window computes it, in place of any the file has;
+    // a file's average that differs is told. False when it cannot be
+    // computed.
+    bool addAverage(const CsvRecord &record)
+    {
+        QString avgText;
+        try {
+            const int first = m_table.firstSubject();
+            avgText = weightedAverageText(m_table, [&](int i) { return m_numbers.at(first + i); });
+        } catch (const common::NumberError &e) {
+            refuse(record.line, m_avgIndex, QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
+            return false;
+        }
+        const Converted avg = valueFromText(m_fields.at(m_avgIndex), avgText);
+        if (avg.error) { // the shortest text of a finite number always reads back
+            refuse(record.line, m_avgIndex, avg.error->message);
+            return false;
+        }
+        m_values[m_written.indexOf(m_avgIndex)] = avg.value;
+        if (m_plan.fileHasAvg) {
+            const QString &given = m_cells.at(m_avgIndex);
+            if (!given.trimmed().isEmpty()) {
+                bool same = false;
+                try {
+                    same = common::shortestText(common::strictNumber(given)) == avgText;
+                } catch (const common::NumberError &) {
+                }
+                if (!same)
+                    m_plan.avgDiffersOnLines.append(record.line);
+            }
+        }
+        return true;
+    }
+
+    const TableFields &m_table;
+    const QString m_file;
+    const std::function<bool(int)> &m_keepGoing;
+    const HeaderMatcher m_matcher;
+    const QStringList m_fields;
+    const int m_avgIndex;
+    const int m_rankIndex; // -1 for applicants
+    ImportPlan m_plan;
+    QList<int> m_columnOf; // field index -> file column
+    QList<int> m_written;  // every field a column names, and the computed average
+    int m_headerWidth = -1; // until the header row is read
+    QString m_headerError;
+    int m_shareRead = 0;
+    bool m_stopped = false;
+    // For the row being checked, kept to spare an allocation per row.
+    QList<QString> m_cells;
+    QList<double> m_numbers;
+    QVariantList m_values;
+};
+
+} // namespace
+
+ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString &fileName,
+                         const std::function<bool(int)> &keepGoing)
+{
+    ImportReading reading;
+    const QString file = shownPath(fileName);
+    const auto fail = [&](const QString &message) {
+        reading.error = message;
+        return reading;
+    };
+
+    const DecodedText decoded = decodeText(bytes);
+    switch (decoded.problem) {
+    case TextProblem::Empty:
+        return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
+    case TextProblem::NotText:
+        return fail(QStringLiteral(u"پرونده «%1» متني نيست. پرونده را در برنامه صفحه گسترده با قالب "
+                                   u"CSV ذخيره کنيد و دوباره امتحان کنيد.")
+                        .arg(file));
+    case TextProblem::Utf16:
+        return fail(QStringLiteral(u"پرونده «%1» با کدگذاري UTF-16 ذخيره شده است که خوانده نمي شود. "
+                                   u"آن را با قالب «CSV UTF-8» ذخيره کنيد.")
+                        .arg(file));
+    case TextProblem::None:
+        break;
+    }
+
+    ImportPlanner planner(table, file, keepGoing);
+    ImportPlan &plan = planner.plan();
+    plan.encoding = decoded.encoding;
+    plan.separator = detectSeparator(decoded.text);
+
+    // Rows are checked as they are read, so that the file is never held as
+    // cells all at once.
+    const CsvTable csv = readCsv(
+        decoded.text, plan.separator, kMaxCsvFields,
+        [&](CsvRecord &record) {
+            if (planner.headerRead()) {
+                planner.checkRow(record);
+                return true;
+            }
+            return isBlankRecord(record.fields) || planner.readHeader(record);
+        },
+        [&](int permille) {
+            planner.setShareRead(permille);
+            return !keepGoing || keepGoing(permille);
+        });
+    if (csv.cancelled || planner.stopped()) {
+        reading.cancelled = true;
+        return reading;
+    }
+    if (csv.tooWideLine > 0)
+        return fail(QStringLiteral(u"سطر %2 پرونده «%1» بيش از %3 خانه دارد؛ هيچ جدولي اين همه ستون ندارد و "
+                                   u"پرونده خوانده نشد.")
+                        .arg(file)
+                        .arg(csv.tooWideLine)
+                        .arg(kMaxCsvFields));
+    if (csv.unclosedQuoteLine > 0)
+        return fail(QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
+                                   u"نشده است؛ هيچ رديفي خوانده نشد.")
+                        .arg(file)
+                        .arg(csv.unclosedQuoteLine));
+    if (!planner.headerError().isEmpty())
+        return fail(planner.headerError());
+    if (!planner.headerRead())
+        return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
+    if (keepGoing && !keepGoing(1000)) {
+        reading.cancelled = true;
+        return reading;
+    }
+    reading.plan = std::move(plan);
+    return reading;
+}
+
+ImportReading readImportFile(const QString &path, ImportTable table, const std::function<bool(int)> &keepGoing)
+{
+    ImportReading reading;
+    const QString file = shownPath(QFileInfo(path).absoluteFilePath());
+    QFile f(path);
+    if (!QFileInfo(path).isFile() && QFileInfo::exists(path)) {
+        reading.error = QStringLiteral(u"«%1» يک پرونده معمولي نيست.").arg(file);
+        return reading;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        reading.error = f.exists()
+                            ? QStringLiteral(u"پرونده «%1» باز نشد: %2").arg(file, f.errorString())
+                            : QStringLiteral(u"پرونده «%1» پيدا نشد.").arg(file);
+        return reading;
+    }
+    if (f.size() > kMaxImportBytes) {
+        reading.error = QStringLiteral(u"پرونده «%1» بزرگتر از %2 مگابايت است و خوانده نمي شود.")
+                            .arg(file)
+                            .arg(kMaxImportBytes / (1024 * 1024));
+        return reading;
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        reading.error = QStringLiteral(u"خواندن پرونده «%1» انجام نشد: %2").arg(file, f.errorString());
+        return reading;
+    }
+    return planImport(bytes, table, QFileInfo(path).absoluteFilePath(), keepGoing);
+}
+
+MaybeError storeImport(const QString &folder, const ImportPlan &plan,
+                       const std::function<bool(qsizetype)> &keepGoing, bool *cancelled)
+{
+    return appendRows(bankFilePath(folder), importTableName(plan.table),
+                      plan.fields, plan.rows, keepGoing, cancelled);
+}
+
+} // namespace placeva

@@ -1,0 +1,194 @@
+#include "core/rankrange.h"
+
+#include "numbers.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace placeva {
+
+namespace {
+
+// Whether the point below x lies no farther from it than the point above,
+// exactly. Averages can lie so far apart in magnitude that the rounded
+// distances tie although the true ones do not; rounding is monotone, so the
+// rounded distances decide unless they are equal, and then what the rounding
+// lost (Knuth's two-sum) does.
+bool notFarther(float below, float x, float above)
+{
+    const double xd = x;
+    const double down = xd - below;
+    const double up = double(above) - xd;
+    if (down != up)
+        return down < up;
+    const auto lost = [](double a, double b, double s) {
+        const double bb = s - a;
+        return (a - (s - bb)) + (b - bb);
+    };
+    return lost(xd, -double(below), down) <= lost(double(above), -xd, up);
+}
+
+std::optional<std::int32_t> fitted(std::int64_t value)
+{
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return std::int32_t(value);
+}
+
+} // namespace
+
+LikelyRanks::LikelyRanks(const QVector<RankEstimator::Point> &sorted)
+{
+    const qsizetype n = sorted.size();
+    m_points.reserve(std::max<qsizetype>(n - 2, 0));
+    for (qsizetype j = 1; j + 1 < n; ++j) {
+        const RankEstimator::Point &p = sorted[j];
+        // Equal neighbours give no slope, so no estimate and no error point.
+        if (const std::optional<std::int32_t> est = segmentRank(sorted[j - 1], sorted[j + 1], p.avg))
+            m_points.push_back({p.avg, std::int64_t(p.rotbeh) - *est});
+    }
+
+    // Upwards the error points are taken in sorted order; downwards run by
+    // run, each run of equal averages from its first point, since on equal
+    // distance the earlier point comes first. Both orders are laid out once,
+    // each ending in a point infinitely far away, so that a lookup merges two
+    // arrays without bounds checks.
+    const std::size_t m = m_points.size();
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    m_upAvgs.resize(m + 1);
+    m_upErrors.resize(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        m_upAvgs[i] = m_points[i].avg;
+        m_upErrors[i] = m_points[i].error;
+    }
+    m_upAvgs[m] = inf;
+    m_downAvgs.resize(m + 1);
+    m_downErrors.resize(m);
+    m_downFrom.resize(m);
+    std::size_t at = 0;
+    for (std::size_t end = m; end > 0;) {
+        std::size_t start = end - 1;
+        while (start > 0 && m_points[start - 1].avg == m_points[end - 1].avg)
+            --start;
+        for (std::size_t i = start; i < end; ++i) {
+            m_downAvgs[at + i - start] = m_points[i].avg;
+            m_downErrors[at + i - start] = m_points[i].error;
+        }
+        m_downFrom[end - 1] = std::int32_t(at);
+        at += end - start;
+        end = start;
+    }
+    m_downAvgs[m] = -inf;
+
+    if (m > 0) {
+        std::vector<std::int64_t> magnitudes(m);
+        for (std::size_t i = 0; i < m; ++i)
+            magnitudes[i] = m_points[i].error < 0 ? -m_points[i].error : m_points[i].error;
+        const auto middle = magnitudes.begin() + std::ptrdiff_t((m - 1) / 2);
+        std::nth_element(magnitudes.begin(), middle, magnitudes.end());
+        m_typical = *middle;
+    }
+}
+
+std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank) const
+{
+    const std::ptrdiff_t m = std::ptrdiff_t(m_points.size());
+    if (m < kFewestErrors)
+        return std::nullopt;
+    const int k = int(std::min<std::ptrdiff_t>(kNearestErrors, m));
+
+    // The first point at or above the average: a lower bound without
+    // branches to mispredict.
+    const float *base = m_upAvgs.data();
+    for (std::size_t len = std::size_t(m) + 1; len > 1;) {
+        const std::size_t half = len / 2;
+        base += half * std::size_t(base[half - 1] < lookedUp);
+        len -= half;
+    }
+    const std::size_t up = std::size_t(base - m_upAvgs.data());
+
+    // The nearest k by distance, the earlier in sorted order first on equal
+    // distance: the first k of a merge of the points at or above the average,
+    // upwards, with those below it, downwards, below first on equal distance
+    // since it stands earlier. Both sides are taken from the front, so only
+    // how many come from below needs finding: the most c for which the c-th
+    // from below precedes the (k - c + 1)-th from above, by binary search.
+    const std::size_t down = up > 0 ? std::size_t(m_downFrom[up - 1]) : std::size_t(m);
+    const std::size_t kk = std::size_t(k);
+    const std::size_t upCount = std::size_t(m) - up;
+    std::size_t lo = kk > upCount ? kk - upCount : 0; // at least this many from below
+    std::size_t hi = std::min(kk, up);                // at most the points below
+    while (lo < hi) {
+        const std::size_t c = lo + (hi - lo + 1) / 2;
+        // k - c < upCount here, so at worst the far end above is read.
+        if (notFarther(m_downAvgs[down + c - 1], lookedUp, m_upAvgs[up + kk - c]))
+            lo = c;
+        else
+            hi = c - 1;
+    }
+    const std::size_t fromBelow = lo;
+
+    // Only e at ceil(0.1 k) and ceil(0.9 k) (counted from 1) are wanted: with
+    // k at most 20 the first is among the two smallest errors taken and the
+    // second among the three largest, so those are kept instead of sorting.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t smallest[2] = {kMax, kMax};
+    std::int64_t largest[3] = {-kMax - 1, -kMax - 1, -kMax - 1};
+    // Branch-free insertion: errors come in no useful order.
+    const auto take = [&](std::int64_t e) {
+        smallest[1] = std::min(smallest[1], std::max(smallest[0], e));
+        smallest[0] = std::min(smallest[0], e);
+        largest[2] = std::max(largest[2], std::min(largest[1], e));
+        largest[1] = std::max(largest[1], std::min(largest[0], e));
+        largest[0] = std::max(largest[0], e);
+    };
+    for (std::size_t i = 0; i < fromBelow; ++i)
+        take(m_downErrors[down + i]);
+    for (std::size_t i = 0; i < kk - fromBelow; ++i)
+        take(m_upErrors[up + i]);
+
+    const std::int64_t low = smallest[(k + 9) / 10 - 1];
+    const std::int64_t high = largest[k - (9 * k + 9) / 10];
+    const std::optional<std::int32_t> best = fitted(std::int64_t(rank) + low);
+    const std::optional<std::int32_t> worst = fitted(std::int64_t(rank) + high);
+    if (!best || !worst)
+        return std::nullopt;
+    return LikelyRange{*best, *worst};
+}
+
+std::optional<float> lookedUpAverage(double avg, double factor)
+{
+    try {
+        const float average = common::toSingle(avg);
+        return common::toSingle(common::checkedMul(double(average), factor));
+    } catch (const common::NumberError &) {
+        return std::nullopt;
+    }
+}
+
+Verdict admissionVerdict(std::optional<std::int32_t> limit, std::int32_t rank,
+                         const std::optional<LikelyRange> &range)
+{
+    if (!limit || rank < 1)
+        return Verdict::Out;
+    if (rank <= *limit)
+        return range && range->worst <= *limit ? Verdict::Safe : Verdict::Likely;
+    return range && range->best <= *limit ? Verdict::Reach : Verdict::Out;
+}
+
+QString verdictText(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Safe:
+        return QStringLiteral(u"قبولي مطمئن");
+    case Verdict::Likely:
+        return QStringLiteral(u"قبولي محتمل");
+    case Verdict::Reach:
+        return QStringLiteral(u"قبولي شانسي");
+    case Verdict::Out:
+        break;
+    }
+    return QStringLiteral(u"قبول نمي شود");
+}
+
+} // namespace placeva

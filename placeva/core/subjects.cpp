@@ -1,0 +1,95 @@
+#include "core/subjects.h"
+
+#include "numbers.h"
+
+#include <charconv>
+
+namespace placeva {
+
+namespace {
+
+const char *sqlType(FieldRole role)
+{
+    switch (role) {
+    case FieldRole::Name:
+        return "TEXT";
+    case FieldRole::Rank:
+        return "INTEGER";
+    case FieldRole::Subject:
+    case FieldRole::Average:
+        break;
+    }
+    return "REAL";
+}
+
+// What a number becomes once written as its shortest text and read back:
+// rounded to 15 significant digits. Both conversions are correctly rounded,
+// so going through the digits alone gives the same double, without the text.
+double throughShortestText(double value)
+{
+    char digits[40];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
+    double back = 0;
+    std::from_chars(digits, written.ptr, back);
+    return back;
+}
+
+} // namespace
+
+QStringList TableFields::fieldNames() const
+{
+    QStringList names;
+    for (const Field &f : m_fields)
+        names << f.nameText();
+    return names;
+}
+
+QString TableFields::columnsSql() const
+{
+    QStringList columns;
+    for (const Field &f : m_fields)
+        columns << f.nameText() + u' ' + QLatin1String(sqlType(f.role));
+    return columns.join(QLatin1String(", "));
+}
+
+QString TableFields::createTableSql() const
+{
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName(), columnsSql());
+}
+
+bool isNumberField(const QString &name)
+{
+    // Each name once: the store asks for every cell it converts.
+    static const QStringList numbers = [] {
+        QStringList out;
+        for (const TableFields *table : {&kApplicants, &kReferences}) {
+            for (const Field &f : table->fields()) {
+                if (f.role != FieldRole::Name && !out.contains(f.nameText()))
+                    out << f.nameText();
+            }
+        }
+        return out;
+    }();
+    return numbers.contains(name, Qt::CaseInsensitive);
+}
+
+QString weightedAverageText(const TableFields &table, const std::function<double(int)> &value,
+                            const std::function<void(const QString &)> &partial)
+{
+    using namespace common;
+    const std::span<const Field> subjects = table.subjects();
+    double total = 0;
+    for (int i = 0; i < int(subjects.size()); ++i) {
+        const double term = checkedMul(subjects[size_t(i)].weight, value(i));
+        if (partial) {
+            const QString text = shortestText(checkedAdd(term, total));
+            partial(text);
+            total = leadingNumber(text);
+        } else {
+            total = throughShortestText(checkedAdd(term, total));
+        }
+    }
+    return shortestText(checkedDiv(total, 18));
+}
+
+} // namespace placeva

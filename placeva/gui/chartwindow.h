@@ -1,0 +1,135 @@
+#pragma once
+// The chart of ranks against averages, beside the main window: the reference
+// results and the line the estimate interpolates along, every applicant at
+// its estimated rank, the placement band bounds, and the average a target
+// rank needs. It redraws after every statistics pass of the main window.
+
+#include "core/chartdata.h"
+#include "gui/mainwindowlink.h"
+#include "core/targetrank.h"
+#include "toolkit.h"
+
+#include <QPointer>
+
+#include <array>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+class QAbstractAxis;
+class QChart;
+class QChartView;
+class QCheckBox;
+class QGraphicsSimpleTextItem;
+class QLineSeries;
+class QScatterSeries;
+
+namespace placeva {
+
+// Adds the menu with the item that opens the chart window.
+void installChartMenu(MainWindowLink &main);
+
+class ChartWindow;
+// The main window's open chart window, if any.
+ChartWindow *chartWindowOf(MainWindowLink &main);
+// What the menu item does: opens the chart window, or brings the open one to
+// the front. Nothing if the menu was not installed.
+ChartWindow *openChartWindow(MainWindowLink &main);
+
+class ChartWindow : public tk::Form
+{
+    Q_OBJECT
+public:
+    explicit ChartWindow(MainWindowLink &main);
+    ~ChartWindow() override;
+
+    // Asks for the file to save the picture into; empty for none. Qt's own
+    // file dialog unless replaced (tests answer without a dialog).
+    using FileChooser = std::function<QString(QWidget *parent)>;
+    static FileChooser setFileChooser(FileChooser chooser);
+
+    // Redraws from what the main window's last pass read.
+    void followPass();
+    // Saves the chart as shown: SVG where the name ends in ".svg", PNG
+    // otherwise. False, after telling the user, when it could not be written.
+    bool saveImage(const QString &file);
+
+    const ChartData &data() const { return m_data; }
+    const TargetAnswer &target() const { return m_target; }
+    QChart *chart() const { return m_chart; }
+    QChartView *view() const { return Chart1; }
+    // The applicants (index k: the k-th of the pass) and the reference
+    // points (index into data().references) drawn on the same plot pixel
+    // as a value, in their order.
+    QVector<qsizetype> applicantsAt(QPointF value) const;
+    QVector<qsizetype> referencesAt(QPointF value) const;
+    // The hover text for a marker of either kind.
+    QString applicantsToolTip(QPointF value) const;
+    QString referencesToolTip(QPointF value) const;
+    // Applicants with an estimate that the plot cannot show (ranks of 0 or
+    // below on the logarithmic axis).
+    qsizetype applicantsLeftOut() const { return m_applicantsLeftOut; }
+
+    QChartView *Chart1 = nullptr;
+    tk::Label *Label1 = nullptr;  // "رتبه هدف:"
+    tk::TextBox *Text1 = nullptr; // the target rank
+    tk::Label *Label2 = nullptr;  // "ميانگين لازم:"
+    tk::Label *Label3 = nullptr;  // the required average
+    QCheckBox *Check1 = nullptr;  // logarithmic rank axis
+    tk::Button *Command1 = nullptr; // save picture
+    tk::Label *Label4 = nullptr;  // what the plot leaves out, if anything
+
+    QScatterSeries *referenceSeries = nullptr;
+    QLineSeries *estimateSeries = nullptr;
+    QScatterSeries *applicantSeries = nullptr;
+    QScatterSeries *targetSeries = nullptr;
+    QLineSeries *targetLineSeries = nullptr;
+
+    void Text1_Change();
+    void Check1_Click();
+    void Command1_Click();
+
+private:
+    void buildChart();
+    void replaceRankAxis();
+    void measureData();      // the data's extent, after a pass or a change of axis
+    void layoutPlot();       // ranges, axes, line, bands and target
+    void drawLine();
+    void thinMarkers();      // one marker per plot pixel
+    void placeTexts();       // band texts and the no-estimate message
+    void updateDescription();
+    void applicantClicked(QPointF value);
+    PlotMapping mapping() const;
+    QString title() const;
+    QString writeImage(const QString &file) const; // error text, empty on success
+
+    MainWindowLink *m_main;
+    QPointer<tk::Form> m_mainWindow; // gone with the main window
+    std::unique_ptr<RankEstimator> m_estimator;
+    ChartData m_data;
+    QVector<ApplicantResult> m_listed; // the pass's applicants as the lists show them
+    QVector<QPointF> m_applicantPoints;       // (x, rank) of m_data.applicants
+    TargetAnswer m_target;
+    std::optional<QPointF> m_targetPoint;
+    qsizetype m_applicantsLeftOut = 0;
+    qsizetype m_referencesLeftOut = 0;
+
+    QChart *m_chart = nullptr;
+    QAbstractAxis *m_xAxis = nullptr;
+    QAbstractAxis *m_yAxis = nullptr;
+    struct Extent
+    {
+        double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
+    };
+    Extent m_extent;          // of the pass's points, without the target
+    bool m_dataChanged = true;
+    double m_lineWidth = 0;   // plot width the log axis' line was bent for
+    AxisTicks m_xTicks, m_yTicks;
+    std::array<QLineSeries *, 8> m_bandLines{};
+    QVector<QGraphicsSimpleTextItem *> m_bandTexts;
+    QGraphicsSimpleTextItem *m_noEstimateText = nullptr;
+    QVector<qsizetype> m_keptApplicants, m_keptReferences;
+    bool m_placing = false;
+};
+
+} // namespace placeva

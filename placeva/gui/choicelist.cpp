@@ -1,0 +1,188 @@
+#include "gui/choicelist.h"
+
+#include "core/choices.h"
+#include "core/lastpass.h"
+
+namespace placeva {
+
+namespace {
+
+constexpr double kPoints = 9;
+constexpr std::uint32_t kBackColour = tk::rgb(224, 224, 224);
+constexpr std::uint32_t kAddressColour = tk::rgb(0, 0, 128);
+
+// Two columns in twips: the boxes on the left, their captions right of them,
+// sharing one right edge so that the right-aligned Persian captions line up.
+constexpr int kBoxLeft = 360;
+constexpr int kBoxWidth = 3960;
+constexpr int kCaptionLeft = 4440;
+constexpr int kCaptionRight = 5880;
+constexpr int kRowHeight = 330;
+constexpr int kFirstPriorityTop = 1260;
+constexpr int kPriorityStep = 450;
+
+const char16_t *const kPriorityCaptions[10] = {
+    u"اولويت اول",
+    u"اولويت دوم",
+    u"اولويت سوم",
+    u"اولويت چهارم",
+    u"اولويت پنجم",
+    u"اولويت ششم",
+    u"اولويت هفتم",
+    u"اولويت هشتم",
+    u"اولويت نهم",
+    u"اولويت دهم",
+};
+
+tk::Label *makeLabel(QWidget *parent, const QString &caption)
+{
+    auto *label = new tk::Label(parent, caption);
+    label->setFont(tk::font(kPoints));
+    // Absolute: Qt would otherwise mirror the alignment of Persian text and
+    // push it away from the control it names.
+    label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
+    return label;
+}
+
+// A label that shows a result, framed so that it reads as a field even while
+// it is empty.
+tk::Label *makeValue(QWidget *parent, Qt::Alignment alignment)
+{
+    auto *label = new tk::Label(parent);
+    label->setFont(tk::font(kPoints, true));
+    label->setAlignment(alignment | Qt::AlignAbsolute | Qt::AlignVCenter);
+    label->setStyleSheet(QStringLiteral("QLabel { background: white; border: 1px solid #a0a0a0;"
+                                        " border-radius: 2px; padding: 0 4px; }"));
+    return label;
+}
+
+tk::ComboBox *makeCombo(QWidget *parent)
+{
+    auto *combo = new tk::ComboBox(parent);
+    combo->setFont(tk::font(kPoints));
+    // The entries are Persian: they read from the right, in the box and in
+    // its drop-down.
+    combo->setLayoutDirection(Qt::RightToLeft);
+    return combo;
+}
+
+void captionBeside(tk::Label *caption, QWidget *box, int top)
+{
+    tk::place(caption, kCaptionLeft, top, kCaptionRight - kCaptionLeft, kRowHeight);
+    tk::setCaptionFor(caption, box);
+}
+
+} // namespace
+
+ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent)
+    : tk::Form(parent), m_pass(pass)
+{
+    setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
+    setClientSize(6180, 8070);
+    setBackColor(kBackColour);
+
+    // Created in tab order: the name, the ten priorities, then the buttons.
+    Combo1 = makeCombo(this);
+    tk::place(Combo1, kBoxLeft, 240, kBoxWidth, kRowHeight);
+    nameCaption = makeLabel(this, QStringLiteral(u"نام:"));
+    captionBeside(nameCaption, Combo1, 240);
+
+    Label2 = makeValue(this, Qt::AlignRight);
+    tk::place(Label2, kBoxLeft + kBoxWidth - 1560, 720, 1560, kRowHeight);
+    rankCaption = makeLabel(this, QStringLiteral(u"رتبه:"));
+    captionBeside(rankCaption, Label2, 720);
+
+    const QStringList &choices = choiceNames();
+    for (size_t i = 0; i < Combo2.size(); ++i) {
+        const int top = kFirstPriorityTop + int(i) * kPriorityStep;
+        Combo2[i] = makeCombo(this);
+        for (const QString &choice : choices)
+            Combo2[i]->addItem(choice);
+        tk::place(Combo2[i], kBoxLeft, top, kBoxWidth, kRowHeight);
+        priorityCaptions[i] = makeLabel(this, QString::fromUtf16(kPriorityCaptions[i]));
+        captionBeside(priorityCaptions[i], Combo2[i], top);
+    }
+
+    // The result line reads from the right: priority, then the place.
+    const int resultTop = kFirstPriorityTop + 10 * kPriorityStep + 120;
+    resultPriorityCaption = makeLabel(this, QStringLiteral(u"اولويت:"));
+    tk::place(resultPriorityCaption, 5040, resultTop, kCaptionRight - 5040, kRowHeight);
+    lbl1 = makeValue(this, Qt::AlignHCenter);
+    tk::place(lbl1, 4440, resultTop, 540, kRowHeight);
+    resultPlaceCaption = makeLabel(this, QStringLiteral(u"مکان قبولي:"));
+    tk::place(resultPlaceCaption, 3120, resultTop, 1260, kRowHeight);
+    lbl2 = makeValue(this, Qt::AlignRight);
+    tk::place(lbl2, kBoxLeft, resultTop, 3120 - 60 - kBoxLeft, kRowHeight);
+    tk::setCaptionFor(resultPriorityCaption, lbl1);
+    tk::setCaptionFor(resultPlaceCaption, lbl2);
+
+    const int buttonTop = resultTop + kRowHeight + 300;
+    Command1 = new tk::Button(this, QStringLiteral("Mohasebe"));
+    Command1->setFont(tk::font(kPoints));
+    tk::place(Command1, 3420, buttonTop, 1560, 450);
+    Command2 = new tk::Button(this, QStringLiteral("Exit"));
+    Command2->setFont(tk::font(kPoints));
+    tk::place(Command2, 1200, buttonTop, 1560, 450);
+
+    Label16 = new tk::Label(this, tk::webAddress());
+    Label16->setFont(tk::font(kPoints, true));
+    Label16->setForeColor(kAddressColour);
+    Label16->setAlignment(Qt::AlignCenter);
+    tk::place(Label16, kBoxLeft, 7500, 6180 - 2 * kBoxLeft, kRowHeight);
+
+    tk::on(Combo1, &tk::ComboBox::click, this, [this] { Combo1_Click(); });
+    tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
+    tk::on(Command2, &tk::Button::clicked, this, [this] { Command2_Click(); });
+}
+
+void ChoiceList::formLoad()
+{
+    Label2->setCaption(QString());
+    Combo1->clear();
+    if (!m_pass)
+        return;
+    for (const ApplicantResult &a : m_pass->result().applicants)
+        Combo1->addItem(a.name);
+}
+
+void ChoiceList::Combo1_Click()
+{
+    if (!m_pass)
+        return;
+    const QString name = Combo1->text();
+    // Two applicants of one name cannot be told apart here: the first decides.
+    for (const ApplicantResult &a : m_pass->result().applicants) {
+        if (a.name == name) {
+            Label2->setCaption(rankText(a.rank));
+            return;
+        }
+    }
+}
+
+void ChoiceList::Command1_Click()
+{
+    lbl1->setCaption(QStringLiteral("0"));
+    lbl2->setCaption(notAdmittedText());
+    const std::optional<std::int32_t> rank = rankFromText(Label2->caption());
+    if (!rank)
+        return;
+    QStringList priorities;
+    for (const tk::ComboBox *combo : Combo2)
+        priorities.append(combo->text());
+    if (const std::optional<int> first = firstAdmitting(priorities, *rank)) {
+        lbl1->setCaption(QString::number(*first + 1));
+        lbl2->setCaption(priorities.at(*first));
+    }
+}
+
+void ChoiceList::Command2_Click()
+{
+    close();
+}
+
+bool ChoiceList::IsAdmitted(const QString &choice, std::int32_t rank)
+{
+    return isAdmitted(choice, rank);
+}
+
+} // namespace placeva

@@ -1,0 +1,49 @@
+#pragma once
+// Placeva's mock choice-list window: pick an applicant by name to see the
+// estimated rank, fill in up to ten choices in order of priority, and learn
+// which priority, if any, admits that rank.
+
+#include "toolkit.h"
+
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+
+namespace placeva {
+
+class LastPass;
+
+class ChoiceList : public tk::Form
+{
+    Q_OBJECT
+public:
+    // The main window's last pass: the names and ranks as its lists show
+    // them. Read at load and when a name is picked.
+    explicit ChoiceList(const LastPass *pass, QWidget *parent = nullptr);
+
+    tk::ComboBox *Combo1;                    // applicant names
+    tk::Label *Label2;                       // the picked applicant's rank
+    std::array<tk::ComboBox *, 10> Combo2{}; // one choice per priority
+    tk::Label *lbl1;                         // the admitting priority, or "0"
+    tk::Label *lbl2;                         // the admitting choice
+    tk::Button *Command1;                    // "Mohasebe"
+    tk::Button *Command2;                    // "Exit"
+    tk::Label *Label16;                      // the publisher's web address
+    // Captions beside the controls.
+    tk::Label *nameCaption, *rankCaption, *resultPriorityCaption, *resultPlaceCaption;
+    std::array<tk::Label *, 10> priorityCaptions{};
+
+    void Combo1_Click();
+    void Command1_Click();
+    void Command2_Click();
+    static bool IsAdmitted(const QString &choice, std::int32_t rank);
+
+protected:
+    void formLoad() override;
+
+private:
+    QPointer<const LastPass> m_pass;
+};
+
+} // namespace placeva

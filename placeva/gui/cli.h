@@ -1,0 +1,55 @@
+#pragma once
+// Placeva's command line: the help, the version, the database to start on,
+// and the file menu's exports, report and imports run without a window for
+// counsellors' scripts. Exit status 0 on success, 1 for refused input, 2 for
+// a usage error; messages in Persian on standard error, worded as the
+// windows word them.
+
+#include "gui/mainwindowlink.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace placeva::cli {
+
+inline constexpr int kOk = 0;
+inline constexpr int kRefused = 1;
+inline constexpr int kUsage = 2;
+
+enum class Command { None, ExportResults, ExportApplicants, ExportReferences, Report, ImportApplicants,
+                     ImportReferences };
+
+struct Options
+{
+    QString database; // empty: where Placeva keeps its data
+    Command command = Command::None;
+    QString file; // the command's output or input
+    std::optional<QString> factor;
+    bool skipRefused = false;
+};
+
+struct Parsed
+{
+    Options options;
+    std::optional<int> exitNow; // help, version or a usage error, already printed
+};
+
+// Before the application object exists: --help and --version answered.
+std::optional<int> answerInfo(const QStringList &args);
+// True when the arguments ask for work without a window (or are wrong):
+// the program then needs no display.
+bool runsWithoutWindow(const QStringList &args);
+// The arguments without the program's name (and without Qt's own options).
+Parsed parse(const QStringList &args);
+// Makes the main window on the database file, loaded but not shown, with the
+// change factor in its box when one is given; nullptr when it could not load.
+using MainWindowMaker =
+    std::function<std::unique_ptr<MainWindowLink>(const QString &databaseFile, const std::optional<QString> &factor)>;
+// Runs a command on the database file; an application object must exist.
+int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain);
+
+} // namespace placeva::cli

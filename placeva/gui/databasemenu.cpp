@@ -1,0 +1,56 @@
+#include "gui/databasemenu.h"
+
+#include "core/datalocation.h"
+#include "gui/filemenu.h"
+#include "toolkit.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace placeva {
+
+void installDatabaseItems(MainWindowLink &main)
+{
+    auto *menu = main.window().menuBar()->findChild<QMenu *>(QStringLiteral("fileMenu"));
+    if (!menu)
+        return;
+    QAction *first = menu->actions().value(0);
+    MainWindowLink *link = &main;
+    tk::Form *window = &main.window();
+
+    const QString caption = QStringLiteral(u"باز کردن بانک اطلاعات...");
+    auto *open = new QAction(caption, menu);
+    open->setObjectName(QStringLiteral("openDatabase"));
+    open->setShortcut(QKeySequence::Open);
+    QObject::connect(open, &QAction::triggered, window, [link, window, caption] {
+        tk::handle(window, [link, window, caption] {
+            const QString path = chooseFile(window, FileChoice{false, caption.chopped(3), QStringLiteral("Bank.db")});
+            if (!path.isEmpty())
+                link->openDatabase(path);
+        });
+    });
+    menu->insertAction(first, open);
+
+    // Rebuilt each time it opens: another Placeva may have added a file.
+    auto *recent = new QMenu(QStringLiteral(u"پرونده هاي اخير"), menu);
+    recent->setObjectName(QStringLiteral("recentDatabases"));
+    recent->setLayoutDirection(Qt::RightToLeft);
+    const auto rebuild = [recent, link, window] {
+        recent->clear();
+        const QStringList files = recentDatabases();
+        for (const QString &file : files) {
+            QAction *item = recent->addAction(QDir::toNativeSeparators(file));
+            QObject::connect(item, &QAction::triggered, window,
+                             [link, window, file] { tk::handle(window, [link, file] { link->openDatabase(file); }); });
+        }
+        recent->setEnabled(!files.isEmpty());
+    };
+    rebuild();
+    QObject::connect(menu, &QMenu::aboutToShow, recent, rebuild);
+    menu->insertMenu(first, recent);
+    menu->insertSeparator(first);
+}
+
+} // namespace placeva

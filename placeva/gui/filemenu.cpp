@@ -1,0 +1,340 @@
+#include "gui/filemenu.h"
+
+#include "core/csvexport.h"
+#include "gui/csvpreview.h"
+#include "core/lastpass.h"
+#include "gui/report.h"
+#include "toolkit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+#include <memory>
+#include <utility>
+
+namespace placeva {
+
+namespace {
+
+FileChooser &fileChooser()
+{
+    static FileChooser chooser;
+    return chooser;
+}
+
+ImportConfirmer &importConfirmer()
+{
+    static ImportConfirmer confirmer;
+    return confirmer;
+}
+
+// The folder the last file was chosen in, for the next dialog.
+QString &lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+QString chooseFile(QWidget *parent, const FileChoice &choice)
+{
+    if (fileChooser())
+        return fileChooser()(parent, choice);
+    if (lastFolder().isEmpty())
+        lastFolder() = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const bool pdf = choice.suggestedName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    const bool database = choice.suggestedName.endsWith(QLatin1String(".db"), Qt::CaseInsensitive);
+    QFileDialog dialog(parent, choice.title, lastFolder());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (choice.forSaving) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(pdf ? QStringLiteral("pdf") : QStringLiteral("csv"));
+        dialog.selectFile(choice.suggestedName);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.setNameFilters(pdf        ? QStringList{QStringLiteral("PDF (*.pdf)")}
+                          : database ? QStringList{QStringLiteral(u"بانک اطلاعات (*.db *.sqlite)"),
+                                                   QStringLiteral(u"همه پرونده ها (*)")}
+                                     : QStringList{QStringLiteral(u"پرونده هاي CSV (*.csv *.txt)"),
+                                                   QStringLiteral(u"همه پرونده ها (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    const QString path = dialog.selectedFiles().constFirst();
+    lastFolder() = QFileInfo(path).absolutePath();
+    return path;
+}
+
+namespace {
+
+bool confirmImport(QWidget *parent, const ImportPlan &plan, const QString &path)
+{
+    if (importConfirmer())
+        return importConfirmer()(parent, plan, path);
+    CsvPreviewDialog dialog(plan, path, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+ProgressShower &progressShower()
+{
+    static ProgressShower shower;
+    return shower;
+}
+
+// Long work shows its progress only once it has taken a moment.
+class Progress
+{
+public:
+    Progress(QWidget *parent, const QString &label, int maximum)
+        : m_label(label), m_maximum(maximum)
+    {
+        if (progressShower())
+            return;
+        m_dialog = std::make_unique<QProgressDialog>(label, QStringLiteral(u"انصراف"), 0, maximum, parent);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(700);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_dialog->setValue(0);
+    }
+    // False once the user cancelled.
+    bool step(qsizetype value)
+    {
+        if (!m_dialog)
+            return progressShower()(m_label, value, m_maximum);
+        if (value != m_dialog->value())
+            m_dialog->setValue(int(std::min<qsizetype>(value, m_dialog->maximum())));
+        return !m_dialog->wasCanceled();
+    }
+
+private:
+    QString m_label;
+    int m_maximum;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+
+const char16_t kImportTitle[] = u"ورود از CSV";
+const char16_t kExportTitle[] = u"خروجي CSV";
+const char16_t kReportTitle[] = u"گزارش";
+
+void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
+{
+    tk::MsgBox::show(&main.window(), QString::fromUtf16(title), text, icon);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
+{
+    const QString path = chooseFile(&main.window(), FileChoice{false, title, QString()});
+    if (!path.isEmpty())
+        importCsv(main, table, path);
+}
+
+void chooseAndExport(MainWindowLink &main, const QString &title, const QString &suggested,
+                     const std::function<bool(const QString &)> &write)
+{
+    const QString path = chooseFile(&main.window(), FileChoice{true, title, suggested});
+    if (!path.isEmpty())
+        write(path);
+}
+
+} // namespace
+
+FileChooser setFileChooser(FileChooser chooser)
+{
+    return std::exchange(fileChooser(), std::move(chooser));
+}
+
+ImportConfirmer setImportConfirmer(ImportConfirmer confirmer)
+{
+    return std::exchange(importConfirmer(), std::move(confirmer));
+}
+
+ProgressShower setProgressShower(ProgressShower shower)
+{
+    return std::exchange(progressShower(), std::move(shower));
+}
+
+bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
+{
+    ImportReading reading;
+    {
+        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
+        QApplication::restoreOverrideCursor();
+    }
+    if (reading.cancelled)
+        return false; // the user stopped it: nothing was stored
+    if (!reading.plan) {
+        tell(main, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
+        return false;
+    }
+    const ImportPlan &plan = *reading.plan;
+    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty())
+        return false;
+
+    MaybeError error;
+    bool cancelled = false;
+    {
+        Progress progress(&main.window(), QStringLiteral(u"افزودن %1 رديف به جدول %2...")
+                                     .arg(plan.rows.size())
+                                     .arg(importTableName(table)),
+                          int(plan.rows.size()));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        error = storeImport(main.folder(), plan, [&](qsizetype written) { return progress.step(written); },
+                            &cancelled);
+        QApplication::restoreOverrideCursor();
+    }
+    if (error) {
+        if (cancelled)
+            tell(main, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
+                 tk::MsgBox::Information);
+        else
+            tell(main, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+                 tk::MsgBox::Critical);
+        return false;
+    }
+    main.reread();
+    tell(main, kImportTitle,
+         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
+         tk::MsgBox::Information);
+    return true;
+}
+
+bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CsvExport file = exportTableCsv(main.folder(), table);
+    const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
+    QApplication::restoreOverrideCursor();
+    if (!error.isEmpty()) {
+        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        return false;
+    }
+    tell(main, kExportTitle,
+         QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
+             .arg(file.rows)
+             .arg(importTableName(table), shown(path)),
+         tk::MsgBox::Information);
+    return true;
+}
+
+bool exportResultsToCsv(MainWindowLink &main, const QString &path)
+{
+    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().factorText());
+    const QString error = writeFileWhole(path, file.bytes);
+    if (!error.isEmpty()) {
+        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        return false;
+    }
+    tell(main, kExportTitle,
+         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(shown(path)),
+         tk::MsgBox::Information);
+    return true;
+}
+
+bool saveReportToPdf(MainWindowLink &main, const QString &path)
+{
+    int pages = 0;
+    const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
+    const ReportProgress progress =
+        progressShower() ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+                         : reportProgressDialog(&main.window(), label);
+    const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+    if (error.isEmpty() && pages == 0)
+        return false; // cancelled: nothing written, nothing to tell
+    if (!error.isEmpty()) {
+        tell(main, kReportTitle, error, tk::MsgBox::Critical);
+        return false;
+    }
+    tell(main, kReportTitle, QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
+         tk::MsgBox::Information);
+    return true;
+}
+
+void installFileMenu(MainWindowLink &main)
+{
+    struct Item
+    {
+        const char *name;
+        const char16_t *caption;
+        QKeyCombination key;
+    };
+    const Item items[] = {
+        {"importApplicants", u"ورود داوطلبان از CSV...", QKeyCombination(Qt::CTRL | Qt::Key_I)},
+        {"importReferences", u"ورود نتايج مرجع از CSV...", QKeyCombination()},
+        {"exportApplicants", u"خروجي داوطلبان به CSV...", QKeyCombination()},
+        {"exportReferences", u"خروجي نتايج مرجع به CSV...", QKeyCombination()},
+        {"exportResults", u"خروجي نتيجه محاسبه به CSV...", QKeyCombination(Qt::CTRL | Qt::Key_E)},
+        {"printReport", u"چاپ گزارش...", QKeyCombination(Qt::CTRL | Qt::Key_P)},
+        {"saveReportPdf", u"ذخيره گزارش به PDF...", QKeyCombination()},
+    };
+    QMenu *menu = main.window().menuBar()->addMenu(QStringLiteral(u"فايل"));
+    menu->setObjectName(QStringLiteral("fileMenu"));
+    menu->setLayoutDirection(Qt::RightToLeft);
+    MainWindowLink *link = &main;
+    tk::Form *window = &main.window();
+    const auto handler = [link, window](int index, const QString &caption) -> std::function<void()> {
+        switch (index) {
+        case 0:
+            return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
+        case 1:
+            return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
+        case 2:
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"),
+                                [link](const QString &p) {
+                                    return exportTableToCsv(*link, ImportTable::Applicants, p);
+                                });
+            };
+        case 3:
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"),
+                                [link](const QString &p) {
+                                    return exportTableToCsv(*link, ImportTable::References, p);
+                                });
+            };
+        case 4:
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
+                                [link](const QString &p) { return exportResultsToCsv(*link, p); });
+            };
+        case 5:
+            return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        default:
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),
+                                [link](const QString &p) { return saveReportToPdf(*link, p); });
+            };
+        }
+    };
+    for (int i = 0; i < int(std::size(items)); ++i) {
+        const QString caption = QString::fromUtf16(items[i].caption);
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(items[i].name));
+        if (items[i].key.key() != Qt::Key_unknown)
+            action->setShortcut(QKeySequence(items[i].key));
+        // The dialogs' titles are the captions without the dots.
+        const QString title = caption.endsWith(QLatin1String("...")) ? caption.chopped(3) : caption;
+        const std::function<void()> run = handler(i, title);
+        QObject::connect(action, &QAction::triggered, window, [window, run] { tk::handle(window, run); });
+    }
+}
+
+} // namespace placeva

@@ -1,0 +1,422 @@
+#include "gui/report.h"
+
+#include "core/csvexport.h"
+#include "core/figures.h"
+#include "core/lastpass.h"
+#include "toolkit.h"
+
+#include <QBuffer>
+#include <QCalendar>
+#include <QDir>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTextLayout>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace placeva {
+
+namespace {
+
+constexpr double kTitlePoints = 16;
+constexpr double kBodyPoints = 10;
+constexpr double kFootPoints = 9;
+
+// Lengths in pixels at 96 dots per inch, as on screen; scaled to the device.
+constexpr double kPadding = 3;
+constexpr double kBorder = 1;
+constexpr double kTitleGap = 8;
+constexpr double kTableGap = 6;
+
+// Shares of the width, the first column on the right.
+const std::vector<double> kFigureColumns = {0.70, 0.30};
+const std::vector<double> kApplicantColumns = {0.30, 0.21, 0.13, 0.36};
+
+// Past this many texts the shapes kept for reuse are dropped; names are
+// mostly seen once, bands and ranks again and again.
+constexpr size_t kShapesKept = 4096;
+
+QFont reportFont(double points, bool bold = false)
+{
+    QFont f(QString::fromLatin1(tk::kPersianFamily));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+QPageLayout reportPageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
+                       QPageLayout::Millimeter);
+}
+
+QString pageFoot(int page, int pages)
+{
+    return QStringLiteral(u"صفحه %1 از %2").arg(page).arg(pages);
+}
+
+// Texts of one font shaped for the device, each on one line. Persian reads
+// right to left; a text without it left to right, so that "-100" is not
+// shown as "100-". A text shaped once is drawn again from its shape.
+class Shaper
+{
+public:
+    Shaper(const QFont &font, QPaintDevice *device)
+        : m_font(font), m_device(device), m_metrics(font, device)
+    {
+    }
+
+    // Measured at a fixed resolution, so that the pages break at the same
+    // rows on a printer as in the PDF, whatever their resolutions.
+    double lineHeight() const
+    {
+        constexpr int kReferenceDpi = 1200;
+        QImage reference(1, 1, QImage::Format_Mono);
+        reference.setDotsPerMeterX(qRound(kReferenceDpi / 0.0254));
+        reference.setDotsPerMeterY(qRound(kReferenceDpi / 0.0254));
+        return QFontMetricsF(m_font, &reference).height() * m_device->logicalDpiY() / kReferenceDpi;
+    }
+    double width(const QString &text) { return shape(text)->lineAt(0).naturalTextWidth(); }
+
+    // Draws the text in `box` (padding already taken off), vertically centred,
+    // at its right or centre; a text too wide is cut short with an ellipsis.
+    void draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
+    {
+        if (text.isEmpty())
+            return;
+        std::shared_ptr<QTextLayout> layout = shape(text);
+        double w = layout->lineAt(0).naturalTextWidth();
+        if (w > box.width()) {
+            const QString elided = m_metrics.elidedText(text, Qt::ElideRight, box.width());
+            if (elided.isEmpty())
+                return;
+            layout = newShape(elided);
+            w = layout->lineAt(0).naturalTextWidth();
+        }
+        const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2 : box.right() - w;
+        layout->draw(&painter, QPointF(x, box.center().y() - layout->lineAt(0).height() / 2));
+    }
+
+private:
+    std::shared_ptr<QTextLayout> shape(const QString &text)
+    {
+        auto found = m_shapes.constFind(text);
+        if (found != m_shapes.cend())
+            return found.value();
+        if (size_t(m_shapes.size()) >= kShapesKept)
+            m_shapes.clear();
+        return *m_shapes.insert(text, newShape(text));
+    }
+
+    std::shared_ptr<QTextLayout> newShape(const QString &text) const
+    {
+        auto layout = std::make_shared<QTextLayout>(text, m_font, m_device);
+        // Placed at the line's left whatever the direction; draw() aligns it.
+        QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTextDirection(tk::hasArabicScript(text) ? Qt::RightToLeft : Qt::LeftToRight);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true); // drawn without shaping it again
+        layout->beginLayout();
+        QTextLine line = layout->createLine();
+        line.setLineWidth(1e6);
+        layout->endLayout();
+        return layout;
+    }
+
+    QFont m_font;
+    QPaintDevice *m_device;
+    QFontMetricsF m_metrics;
+    QHash<QString, std::shared_ptr<QTextLayout>> m_shapes;
+};
+
+// Where everything goes, in the device's pixels. Every row of a table has the
+// same height, so that the rows on each page follow from their count.
+struct Geometry
+{
+    double scale = 1;
+    double width = 0;
+    double bodyHeight = 0; // above the foot
+    double footHeight = 0;
+    double padding = 0;
+    double border = 0;
+    double lineHeight = 0;
+    double rowHeight = 0;
+    double titleHeight = 0;
+    double tableTop = 0;  // of the applicants' header row on the first page
+    int firstPageRows = 0; // -1: the table starts on the second page
+    int pageRows = 1;
+
+    int pageCount(qsizetype rows) const
+    {
+        if (firstPageRows >= 0 && rows <= firstPageRows)
+            return 1;
+        const qsizetype rest = rows - std::max(firstPageRows, 0);
+        return 1 + std::max(1, int((rest + pageRows - 1) / pageRows));
+    }
+
+    // The applicants on `page` (from 0): the first and one past the last.
+    std::pair<qsizetype, qsizetype> rowsOn(int page, qsizetype rows) const
+    {
+        const qsizetype first = std::max(firstPageRows, 0);
+        if (page == 0)
+            return {0, std::min(first, rows)};
+        const qsizetype begin = first + qsizetype(page - 1) * pageRows;
+        return {std::min(begin, rows), std::min(begin + pageRows, rows)};
+    }
+};
+
+Geometry geometryFor(const ReportData &data, QPaintDevice *device, Shaper &title, Shaper &body, Shaper &bold)
+{
+    Geometry g;
+    g.scale = device->logicalDpiY() / 96.0;
+    g.width = device->width();
+    g.footHeight = 2.2 * kFootPoints * device->logicalDpiY() / 72.0;
+    g.bodyHeight = device->height() - g.footHeight;
+    g.padding = kPadding * g.scale;
+    g.border = kBorder * g.scale;
+    g.lineHeight = std::max(body.lineHeight(), bold.lineHeight());
+    g.rowHeight = g.lineHeight + 2 * g.padding + g.border;
+    g.titleHeight = title.lineHeight();
+    double y = g.titleHeight + kTitleGap * g.scale + (data.note.isEmpty() ? 2 : 3) * g.lineHeight + kTableGap * g.scale;
+    if (!data.figures.isEmpty())
+        y += data.figures.size() * g.rowHeight + kTableGap * g.scale;
+    g.tableTop = y;
+    g.firstPageRows = int(std::floor((g.bodyHeight - y - g.rowHeight) / g.rowHeight));
+    g.pageRows = std::max(1, int(std::floor((g.bodyHeight - g.rowHeight) / g.rowHeight)));
+    return g;
+}
+
+// Column edges from right to left: column c lies between edges[c + 1] and edges[c].
+std::vector<double> columnEdges(const std::vector<double> &shares, qsizetype columns, double width)
+{
+    std::vector<double> edges{width};
+    for (qsizetype c = 0; c < columns; ++c) {
+        const double share = qsizetype(shares.size()) == columns ? shares[size_t(c)] : 1.0 / double(columns);
+        edges.push_back(edges.back() - share * width);
+    }
+    edges.back() = 0;
+    return edges;
+}
+
+// The lines of a table `rows` high whose top is at `top`.
+void drawGrid(QPainter &painter, const Geometry &g, double top, int rows, const std::vector<double> &edges)
+{
+    QVarLengthArray<QLineF, 128> lines;
+    const double bottom = top + rows * g.rowHeight;
+    for (int r = 0; r <= rows; ++r)
+        lines.append(QLineF(0, top + r * g.rowHeight, g.width, top + r * g.rowHeight));
+    for (double x : edges)
+        lines.append(QLineF(x, top, x, bottom));
+    painter.save();
+    painter.setPen(QPen(QColor(110, 110, 110), g.border, Qt::SolidLine, Qt::SquareCap));
+    painter.drawLines(lines.constData(), int(lines.size()));
+    painter.restore();
+}
+
+void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList &cells,
+             const std::vector<double> &edges, Shaper &shaper, Qt::Alignment alignment)
+{
+    const qsizetype columns = std::min(cells.size(), qsizetype(edges.size()) - 1);
+    for (qsizetype c = 0; c < columns; ++c) {
+        const QRectF box(edges[size_t(c + 1)] + g.padding, top, edges[size_t(c)] - edges[size_t(c + 1)] - 2 * g.padding,
+                         g.rowHeight);
+        shaper.draw(painter, box, cells.at(c), alignment);
+    }
+}
+
+// A caption in bold with its value after it, both at the right.
+void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption, const QString &value,
+                   Shaper &bold, Shaper &body)
+{
+    const double captionWidth = std::min(bold.width(caption), g.width);
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption, Qt::AlignRight);
+    body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
+}
+
+} // namespace
+
+QString persianDate(QDate date)
+{
+    QCalendar calendar(QCalendar::System::Jalali);
+    if (!calendar.isValid())
+        calendar = QCalendar(); // a Qt built without it: the date still shows
+    const QCalendar::YearMonthDay ymd = calendar.partsFromDate(date);
+    return QStringLiteral("%1/%2/%3")
+        .arg(ymd.year, 4, 10, QLatin1Char('0'))
+        .arg(ymd.month, 2, 10, QLatin1Char('0'))
+        .arg(ymd.day, 2, 10, QLatin1Char('0'));
+}
+
+ReportData reportDataFor(const LastPass &pass, QDate today)
+{
+    ReportData data;
+    data.title = QStringLiteral(u"گزارش داوطلبان");
+    data.date = persianDate(today);
+    data.factorCaption = factorCaption();
+    data.factorText = pass.factorText();
+    const PassResult &result = pass.result();
+    data.note = result.referenceNote;
+    const std::array<QString, kFigureCount> values = figureTexts(result);
+    for (size_t i = 0; i < kFigureCount; ++i)
+        data.figures.append({figureCaptions()[i], values[i]});
+    data.headers = resultHeaders();
+    data.rows.reserve(result.applicants.size());
+    for (const ApplicantResult &a : result.applicants)
+        data.rows.append({a.name, a.average, rankText(a.rank), a.band});
+    return data;
+}
+
+int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress)
+{
+    Shaper title(reportFont(kTitlePoints, true), device);
+    Shaper body(reportFont(kBodyPoints), device);
+    Shaper bold(reportFont(kBodyPoints, true), device);
+    Shaper foot(reportFont(kFootPoints), device);
+    const Geometry g = geometryFor(data, device, title, body, bold);
+    const std::vector<double> figureEdges = columnEdges(kFigureColumns, 2, g.width);
+    const std::vector<double> rowEdges = columnEdges(kApplicantColumns, data.headers.size(), g.width);
+    const qsizetype rows = data.rows.size();
+    const int pages = g.pageCount(rows);
+
+    QPainter painter;
+    if (!painter.begin(device))
+        return 0;
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !device->newPage())
+            return 0;
+        double top = 0;
+        if (page == 0) {
+            title.draw(painter, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
+            top = g.titleHeight + kTitleGap * g.scale;
+            drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
+            top += g.lineHeight;
+            drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), data.factorText, bold, body);
+            top += g.lineHeight;
+            if (!data.note.isEmpty()) {
+                body.draw(painter, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
+                top += g.lineHeight;
+            }
+            top += kTableGap * g.scale;
+            const double figuresTop = top;
+            for (const auto &figure : data.figures) {
+                drawRow(painter, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);
+                top += g.rowHeight;
+            }
+            if (!data.figures.isEmpty())
+                drawGrid(painter, g, figuresTop, int(data.figures.size()), figureEdges);
+            top = g.tableTop;
+        }
+        // The applicants, under the header row that every page repeats.
+        if (page > 0 || g.firstPageRows >= 0) {
+            const auto [begin, end] = g.rowsOn(page, rows);
+            painter.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
+            drawRow(painter, g, top, data.headers, rowEdges, bold, Qt::AlignHCenter);
+            double y = top + g.rowHeight;
+            for (qsizetype r = begin; r < end; ++r, y += g.rowHeight)
+                drawRow(painter, g, y, data.rows.at(r), rowEdges, body, Qt::AlignRight);
+            drawGrid(painter, g, top, int(end - begin) + 1, rowEdges);
+        }
+        foot.draw(painter, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, pages),
+                  Qt::AlignHCenter);
+        if (progress && !progress(page + 1, pages)) {
+            // A printer is asked to drop the job; the preview keeps what it has.
+            auto *printer = dynamic_cast<QPrinter *>(device);
+            if (printer && printer->paintEngine() && printer->paintEngine()->type() != QPaintEngine::Picture)
+                printer->abort();
+            painter.end();
+            return 0;
+        }
+    }
+    painter.end();
+    return pages;
+}
+
+QString saveReportPdf(const ReportData &data, const QString &path, int *pages, const ReportProgress &progress)
+{
+    if (pages)
+        *pages = 0;
+    // Painted into memory first, then written whole: the PDF writer does not
+    // notice a write the disk took only in part.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    int written = 0;
+    bool stopped = false;
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(300);
+        writer.setPageLayout(reportPageLayout());
+        writer.setTitle(data.title);
+        writer.setCreator(QStringLiteral("Placeva"));
+        written = paintReport(data, &writer, [&](int done, int total) {
+            stopped = progress && !progress(done, total);
+            return !stopped;
+        });
+    }
+    if (stopped)
+        return QString();
+    if (written == 0)
+        return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    const QString error = writeFileWhole(path, buffer.data());
+    if (error.isEmpty() && pages)
+        *pages = written;
+    return error;
+}
+
+ReportProgress reportProgressDialog(QWidget *parent, const QString &label)
+{
+    // Deleted with the function, unless its parent went first.
+    auto dialog = std::shared_ptr<QPointer<QProgressDialog>>(
+        new QPointer<QProgressDialog>(new QProgressDialog(label, QStringLiteral(u"انصراف"), 0, 1, parent)),
+        [](QPointer<QProgressDialog> *p) {
+            delete p->data();
+            delete p;
+        });
+    QProgressDialog *d = *dialog;
+    d->setWindowTitle(QStringLiteral(u"گزارش"));
+    d->setLayoutDirection(Qt::RightToLeft);
+    d->setWindowModality(Qt::WindowModal);
+    d->setMinimumDuration(500);
+    d->setAutoReset(false);
+    d->setAutoClose(false);
+    d->setValue(0);
+    return [dialog](int done, int pages) {
+        QProgressDialog *d = *dialog;
+        if (!d)
+            return true;
+        if (d->maximum() != pages)
+            d->setMaximum(pages);
+        d->setValue(done);
+        return !d->wasCanceled();
+    };
+}
+
+void previewAndPrintReport(const ReportData &data, QWidget *parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(reportPageLayout());
+    printer.setDocName(data.title);
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
+        paintReport(data, p, reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
+    });
+    preview.exec();
+}
+
+} // namespace placeva

@@ -1,0 +1,272 @@
+#include "gui/choicelist.h"
+
+#include "core/choices.h"
+#include "core/lastpass.h"
+#include "spoken.h"
+
+#include <QFontMetrics>
+#include <QtTest>
+
+#include <memory>
+
+using placeva::ChoiceList;
+
+namespace {
+
+const QString kNotAdmitted = QStringLiteral(u"عدم قبولي");
+const QString kName1 = QStringLiteral(u"علي");
+const QString kName2 = QStringLiteral(u"مريم");
+
+// The main window's list layout: one row per applicant, a separator after each.
+QStringList withSeparators(const QStringList &entries)
+{
+    QStringList rows;
+    for (const QString &e : entries)
+        rows << e << QString(28, QLatin1Char('-'));
+    return rows;
+}
+
+QString choice(int position) { return placeva::choiceNames().at(position - 1); }
+
+} // namespace
+
+class TestForm4 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void mohasebe_data();
+    void mohasebe();
+    void load_data();
+    void load();
+    void pick_data();
+    void pick();
+    void exitClosesOnlyThisWindow();
+    void everythingFits();
+
+private:
+    ChoiceList *open(const QStringList &names, const QStringList &ranks = {});
+
+    // The main window's last pass, made to list the names and ranks given.
+    void pass(const QStringList &list1Rows, const QStringList &list4Rows);
+
+    std::unique_ptr<placeva::LastPass> lastPass;
+    tk::FormSlot<ChoiceList> slot;
+    int messages = 0;
+};
+
+void TestForm4::init()
+{
+    // Every fault here is silent: any message box is a failure.
+    messages = 0;
+    tk::MsgBox::setResponder([this](const tk::MsgBox::Request &) {
+        ++messages;
+        return tk::MsgBox::AnswerOk;
+    });
+    lastPass = std::make_unique<placeva::LastPass>();
+}
+
+void TestForm4::cleanup()
+{
+    delete slot.get();
+    QCOMPARE(messages, 0);
+}
+
+void TestForm4::pass(const QStringList &list1Rows, const QStringList &list4Rows)
+{
+    // Rows given as the main window lists them, applicants at the even rows.
+    // References (0, 0) and (1, 1) estimate every average as its own rank; an
+    // empty average has none.
+    QVector<placeva::ApplicantRow> applicants;
+    for (qsizetype i = 0; i < list1Rows.size(); i += 2) {
+        const QString rank = list4Rows.value(i);
+        applicants.append({list1Rows[i], rank.isEmpty() ? QVariant() : QVariant(rank.toDouble())});
+    }
+    lastPass->run(applicants, {{0.0, 0}, {1.0, 1}}, QStringLiteral("1"));
+}
+
+ChoiceList *TestForm4::open(const QStringList &list1Rows, const QStringList &list4Rows)
+{
+    pass(list1Rows, list4Rows);
+    ChoiceList *form = slot.ensure(lastPass.get());
+    if (form)
+        form->show();
+    return form;
+}
+
+void TestForm4::mohasebe_data()
+{
+    QTest::addColumn<QString>("rank");
+    QTest::addColumn<QList<int>>("chosen"); // positions in the offer, 0 for none
+    QTest::addColumn<QString>("priority");
+    QTest::addColumn<QString>("place");
+
+    QTest::newRow("40 شمسي پور") << "40" << QList<int>{1} << "1" << choice(1);
+    QTest::newRow("41 شمسي پور") << "41" << QList<int>{1} << "0" << kNotAdmitted;
+    QTest::newRow("100 زنجان اميد به تکميل ظرفيت") << "100" << QList<int>{3, 27} << "2" << choice(27);
+    QTest::newRow("13000 اميد به تکميل ظرفيت") << "13000" << QList<int>{27} << "1" << choice(27);
+    QTest::newRow("13001 اميد به تکميل ظرفيت") << "13001" << QList<int>{27} << "0" << kNotAdmitted;
+    QTest::newRow("0 اميد به تکميل ظرفيت") << "0" << QList<int>{27} << "0" << kNotAdmitted;
+    QTest::newRow("empty اميد به تکميل ظرفيت") << "" << QList<int>{27} << "0" << kNotAdmitted;
+    QTest::newRow("1 all empty") << "1" << QList<int>{} << "0" << kNotAdmitted;
+    QTest::newRow("1 seventh") << "1" << QList<int>{0, 0, 0, 0, 0, 0, 18} << "7" << choice(18);
+    QTest::newRow("500 tenth") << "500" << QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 27} << "10" << choice(27);
+    // The first that admits decides, whatever the later limits.
+    QTest::newRow("30 شيراز شمسي پور") << "30" << QList<int>{5, 1} << "1" << choice(5);
+    QTest::newRow("160 بناب شيراز") << "160" << QList<int>{6, 5} << "2" << choice(5);
+    QTest::newRow("1 شمال آمل صدرا تهران") << "1" << QList<int>{24, 18} << "2" << choice(18);
+    // Halves go to the even neighbour; blanks are skipped wherever they stand.
+    QTest::newRow("40.5 شمسي پور") << "40.5" << QList<int>{1} << "1" << choice(1);
+    QTest::newRow("41.5 شمسي پور") << "41.5" << QList<int>{1} << "0" << kNotAdmitted;
+    QTest::newRow(" 4 0x شمسي پور") << " 4 0x" << QList<int>{1} << "1" << choice(1);
+    // Too large for 32 bits or for a double: admitted nowhere, and no error.
+    QTest::newRow("2147483648 اميد به تکميل ظرفيت") << "2147483648" << QList<int>{27} << "0" << kNotAdmitted;
+    QTest::newRow("1E400 اميد به تکميل ظرفيت") << "1E400" << QList<int>{27} << "0" << kNotAdmitted;
+}
+
+void TestForm4::mohasebe()
+{
+    QFETCH(QString, rank);
+    QFETCH(QList<int>, chosen);
+    QFETCH(QString, priority);
+    QFETCH(QString, place);
+
+    ChoiceList *form = open({});
+    QVERIFY(form);
+    for (int i = 0; i < chosen.size(); ++i)
+        form->Combo2[size_t(i)]->setCurrentIndex(chosen.at(i) - 1);
+    form->Label2->setCaption(rank);
+    // A former result must not survive a new computation.
+    form->lbl1->setCaption(QStringLiteral("9"));
+    form->lbl2->setCaption(choice(1));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QCOMPARE(form->lbl1->caption(), priority);
+    QCOMPARE(form->lbl2->caption(), place);
+    QCOMPARE(spokenName(form->lbl1), u"اولويت: "_qs + priority);
+    QCOMPARE(spokenName(form->lbl2), u"مکان قبولي: "_qs + place);
+}
+
+void TestForm4::load_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("empty lists") << QStringList() << QStringList();
+    QTest::newRow("three with a duplicate") << withSeparators({kName2, kName1, kName2})
+                                            << QStringList{kName2, kName1, kName2};
+    QTest::newRow("empty name") << withSeparators({QString(), kName1}) << QStringList{QString(), kName1};
+    QTest::newRow("no separator after the last") << withSeparators({kName1}) + QStringList{kName2}
+                                                 << QStringList{kName1, kName2};
+}
+
+void TestForm4::load()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, names);
+
+    ChoiceList *form = open(rows);
+    QVERIFY(form);
+    QStringList offered;
+    for (int i = 0; i < form->Combo1->count(); ++i)
+        offered << form->Combo1->itemText(i);
+    QCOMPARE(offered, names);
+    QCOMPARE(form->Combo1->text(), QString());
+    for (tk::ComboBox *combo : form->Combo2) {
+        QCOMPARE(combo->count(), 27);
+        QCOMPARE(combo->text(), QString());
+    }
+    // Nobody picked yet: no rank, so nothing admits.
+    form->Combo2[0]->setCurrentIndex(26);
+    form->Command1->click();
+    QCOMPARE(form->Label2->caption(), QString());
+    QCOMPARE(form->lbl2->caption(), kNotAdmitted);
+}
+
+void TestForm4::pick_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("ranks");
+    QTest::addColumn<QList<int>>("picks");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("second") << QStringList{kName1, kName2} << QStringList{"120", "-100"} << QList<int>{1} << "-100";
+    QTest::newRow("duplicate shows the first one's rank")
+        << QStringList{kName1, kName2, kName1} << QStringList{"120", "900", "35"} << QList<int>{2} << "120";
+    QTest::newRow("trailing blank is another name")
+        << QStringList{kName1, kName1 + QLatin1Char(' ')} << QStringList{"120", "35"} << QList<int>{1} << "35";
+    QTest::newRow("rank not estimated") << QStringList{kName1} << QStringList{QString()} << QList<int>{0} << "";
+    QTest::newRow("a later pick replaces") << QStringList{kName1, kName2} << QStringList{"120", "900"}
+                                           << QList<int>{1, 0} << "120";
+}
+
+void TestForm4::pick()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, ranks);
+    QFETCH(QList<int>, picks);
+    QFETCH(QString, shown);
+
+    ChoiceList *form = open(withSeparators(names), withSeparators(ranks));
+    QVERIFY(form);
+    for (int index : picks) {
+        // As the user picks: the entry is chosen, then the event comes.
+        form->Combo1->setCurrentIndex(index);
+        emit form->Combo1->activated(index);
+    }
+    QCOMPARE(form->Label2->caption(), shown);
+    // an empty value leaves the caption's words alone
+    QCOMPARE(spokenName(form->Label2), shown.isEmpty() ? u"رتبه"_qs : u"رتبه: "_qs + shown);
+}
+
+void TestForm4::exitClosesOnlyThisWindow()
+{
+    tk::Form main;
+    main.setAttribute(Qt::WA_DeleteOnClose, false);
+    main.showModeless();
+    ChoiceList *form = open(withSeparators({kName1}), withSeparators({"40"}));
+    QVERIFY(form);
+    form->Label2->setCaption(QStringLiteral("40"));
+    form->Combo2[0]->setCurrentIndex(0);
+    QTimer::singleShot(0, form->Command2, [form] { QTest::mouseClick(form->Command2, Qt::LeftButton); });
+    form->showModal(&main);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!slot.isLoaded());
+    QVERIFY(main.isVisible());
+    QVERIFY(!tk::programEnded());
+
+    // The next opening starts afresh and copies the names as they are now.
+    pass(withSeparators({kName1, kName2}), {});
+    form = slot.ensure(lastPass.get());
+    QVERIFY(form);
+    QCOMPARE(form->Combo1->count(), 2);
+    QCOMPARE(form->Label2->caption(), QString());
+    QCOMPARE(form->Combo2[0]->text(), QString());
+}
+
+void TestForm4::everythingFits()
+{
+    ChoiceList *form = open({});
+    QVERIFY(form);
+    std::vector<std::pair<tk::Label *, QWidget *>> rows{{form->nameCaption, form->Combo1},
+                                                        {form->rankCaption, form->Label2},
+                                                        {form->resultPriorityCaption, form->lbl1},
+                                                        {form->resultPlaceCaption, form->lbl2}};
+    for (size_t i = 0; i < 10; ++i)
+        rows.emplace_back(form->priorityCaptions[i], form->Combo2[i]);
+    for (const auto &[caption, box] : rows) {
+        QVERIFY2(QFontMetrics(caption->font()).horizontalAdvance(caption->caption()) <= caption->width(),
+                 qPrintable(caption->caption()));
+        QVERIFY(caption->x() > box->geometry().right());
+        QCOMPARE(box->accessibleName(), caption->caption().remove(QLatin1Char(':')));
+    }
+    // The longest choice stays whole in the boxes and in the result.
+    for (tk::ComboBox *combo : form->Combo2)
+        QVERIFY(combo->sizeHint().width() <= combo->width());
+    for (const QString &c : placeva::choiceNames())
+        QVERIFY(QFontMetrics(form->lbl2->font()).horizontalAdvance(c) <= form->lbl2->contentsRect().width());
+}
+
+QTEST_MAIN(TestForm4)
+#include "tst_choicelist.moc"
