@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QtCharts/QAreaSeries>
 #include <QtCharts/QScatterSeries>
 
 #include <algorithm>
@@ -114,6 +115,31 @@ int main(int argc, char **argv)
         chart->followPass();
         paint(chart);
     }));
+    // What the band of likely ranks adds: its samples and ranges alone, and
+    // the same rebuild with the band not drawn (alternating, so that both
+    // see the same load).
+    {
+        const RankEstimator estimator(main->lastPass().references(), main->lastPass().factorText());
+        const QVector<QPointF> line = estimateLine(estimator, 0, 80);
+        std::printf("%-52s %10.2f\n", "  of which the likely band (samples, ranges, outline)", medianMs(9, [&] {
+            bandOutline(likelyBand(estimator, *chart->data().likely, line, 80.0 / 800 * 3));
+        }));
+        std::vector<double> with, without;
+        for (int i = 0; i < 7; ++i) {
+            for (bool shown : {true, false}) {
+                chart->likelySeries->setVisible(shown);
+                (shown ? with : without).push_back(medianMs(1, [&] {
+                    chart->followPass();
+                    paint(chart);
+                }));
+            }
+        }
+        chart->likelySeries->setVisible(true);
+        std::sort(with.begin(), with.end());
+        std::sort(without.begin(), without.end());
+        std::printf("%-52s %10.1f\n", "  rebuild and paint, band drawn (alternating)", with[3]);
+        std::printf("%-52s %10.1f\n", "  rebuild and paint, band not drawn (alternating)", without[3]);
+    }
     std::printf("%-52s %10.1f\n", "\"Mohasebe\": pass, lists, chart, paint", medianMs(5, [&] {
         main->Command1_Click();
         paint(chart);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace placeva {
@@ -27,6 +28,7 @@ ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> 
     d.factor = estimator.factor();
     d.applicantCount = applicants.size();
     d.referenceNote = leftOutText(estimator.leftOut());
+    d.likely = std::make_shared<const LikelyRanks>(estimator.points());
     d.references.reserve(estimator.points().size());
     for (const RankEstimator::Point &p : estimator.points())
         d.references.append(QPointF(p.avg, p.rotbeh));
@@ -45,6 +47,77 @@ ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> 
         d.applicants.append({i, double(*scaledAverage(*avg, d.factor)), *rank});
     }
     return d;
+}
+
+std::optional<LikelyRange> likelyRange(const ChartData &data, const ChartApplicant &applicant)
+{
+    if (!data.likely)
+        return std::nullopt;
+    return data.likely->range(float(applicant.x), applicant.rank);
+}
+
+std::optional<std::int32_t> rankAtScaled(const RankEstimator &estimator, float scaled)
+{
+    const QVector<RankEstimator::Point> &p = estimator.points();
+    if (estimator.status() != RankEstimator::Status::Ready || p.size() < 2)
+        return std::nullopt;
+    // The segment starts before the first point from the second on whose
+    // average is at least the scaled one; at the last segment at the latest.
+    const auto first = std::lower_bound(p.begin() + 1, p.end() - 1, scaled,
+                                        [](const RankEstimator::Point &q, float s) { return q.avg < s; });
+    const qsizetype j = (first - p.begin()) - 1;
+    return segmentRank(p[j], p[j + 1], scaled);
+}
+
+QVector<BandRun> likelyBand(const RankEstimator &estimator, const LikelyRanks &likely,
+                            const QVector<QPointF> &line, double maxStep)
+{
+    QVector<BandRun> runs;
+    BandRun run;
+    float last = -std::numeric_limits<float>::infinity();
+    const auto sample = [&](double x) {
+        if (!(std::abs(x) <= std::numeric_limits<float>::max()))
+            return;
+        const float scaled = float(x);
+        // A step of the line (equal averages) or a rounding gives the same
+        // average twice: one sample is enough.
+        if (!(scaled > last))
+            return;
+        last = scaled;
+        std::optional<LikelyRange> range;
+        if (const std::optional<std::int32_t> rank = rankAtScaled(estimator, scaled))
+            range = likely.range(scaled, *rank);
+        if (range) {
+            run.append({double(scaled), *range});
+        } else if (!run.isEmpty()) {
+            runs.append(std::move(run));
+            run = {};
+        }
+    };
+    for (const QPointF &p : densify(line, maxStep))
+        sample(p.x());
+    if (!run.isEmpty())
+        runs.append(std::move(run));
+    return runs;
+}
+
+BandOutline bandOutline(const QVector<BandRun> &runs)
+{
+    BandOutline o;
+    for (qsizetype r = 0; r < runs.size(); ++r) {
+        const BandRun &run = runs[r];
+        if (r > 0) {
+            // Across the gap the best edge drops to the worst and follows it.
+            const BandSample &end = runs[r - 1].last();
+            o.best.append(QPointF(end.x, end.range.worst));
+            o.best.append(QPointF(run.first().x, run.first().range.worst));
+        }
+        for (const BandSample &s : run) {
+            o.best.append(QPointF(s.x, s.range.best));
+            o.worst.append(QPointF(s.x, s.range.worst));
+        }
+    }
+    return o;
 }
 
 QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, double xTo)

@@ -1,12 +1,14 @@
 #pragma once
 // What the chart of ranks against averages draws, without widgets: the
 // reference results, the line the rank estimate interpolates along, every
-// applicant with an estimated rank, the band stripes, axis ticks, and the
-// thinning of markers to one per plot pixel.
+// applicant with an estimated rank, the band stripes, axis ticks, the
+// thinning of markers to one per plot pixel, and the band of likely ranks
+// along the line.
 //
 // Plot coordinates: x is the scaled average (the average times the change
 // factor, in single precision, as the estimate looks it up), y the rank.
 
+#include "core/rankrange.h"
 #include "core/stats.h"
 
 #include <QPoint>
@@ -16,6 +18,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace placeva {
@@ -35,7 +38,41 @@ struct ChartData
     QVector<ChartApplicant> applicants; // those with an estimate, in list order
     qsizetype applicantCount = 0;       // with or without an estimate
     QString referenceNote;              // the reference rows left out and why
+    // Built once per pass from the estimate's points (never null once built).
+    // Shared so that copies of the data stay cheap.
+    std::shared_ptr<const LikelyRanks> likely;
 };
+
+// The applicant's likely range; nothing where the reference results give none.
+std::optional<LikelyRange> likelyRange(const ChartData &data, const ChartApplicant &applicant);
+
+// The estimate at an average already looked up (scaled), on the segment the
+// estimate itself would choose; nothing where it cannot be computed.
+std::optional<std::int32_t> rankAtScaled(const RankEstimator &estimator, float scaled);
+
+// The band of likely ranks along the estimate's line: at each sampled
+// average, the likely range around the line's rank there. Runs of
+// neighbouring samples that have a range; a sample without one (no rank, no
+// range) separates two runs.
+struct BandSample
+{
+    double x; // the sampled average, exactly as it was looked up
+    LikelyRange range;
+};
+using BandRun = QVector<BandSample>;
+// The samples are the averages of the line, in order, and enough between
+// them that no two are more than maxStep apart.
+QVector<BandRun> likelyBand(const RankEstimator &estimator, const LikelyRanks &likely,
+                            const QVector<QPointF> &line, double maxStep);
+
+// The band as one filled area: the best ranks along one edge, the worst along
+// the other. Between two runs both edges take the same path, so that the gap
+// encloses nothing.
+struct BandOutline
+{
+    QVector<QPointF> best, worst;
+};
+BandOutline bandOutline(const QVector<BandRun> &runs);
 
 // The average as the estimate looks it up: single precision, times the
 // factor, single precision again. Nothing where that overflows.

@@ -18,6 +18,7 @@
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -259,6 +260,15 @@ void ChartWindow::buildChart()
         m_chart->addSeries(line);
     }
 
+    // Under the line and the markers, over the stripes' bounds.
+    likelySeries = new QAreaSeries;
+    likelySeries->setUpperSeries(new QLineSeries(likelySeries)); // the area owns neither edge
+    likelySeries->setLowerSeries(new QLineSeries(likelySeries));
+    likelySeries->setName(text(kLikelyBand));
+    likelySeries->setPen(Qt::NoPen); // a gap in the band is a zero-height stretch: no edge may show it
+    likelySeries->setBrush(QColor(30, 70, 160, 50));
+    m_chart->addSeries(likelySeries);
+
     estimateSeries = new QLineSeries;
     estimateSeries->setName(QStringLiteral(u"خط تخمين رتبه"));
     estimateSeries->setPen(QPen(QColor(30, 70, 160), 1.5));
@@ -323,8 +333,8 @@ void ChartWindow::buildChart()
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &plot) {
         if (m_placing)
             return;
-        if (Check1->isChecked() && plot.width() != m_lineWidth)
-            drawLine(); // as many bends as the new width needs
+        if (plot.width() != m_lineWidth)
+            drawLine(); // as many bends and band samples as the new width needs
         thinMarkers();
         placeTexts();
     });
@@ -424,7 +434,10 @@ void ChartWindow::Check1_Click()
 {
     // Emptied first: a logarithmic axis must never see a rank of 0 or below.
     for (QAbstractSeries *s : m_chart->series())
-        static_cast<QXYSeries *>(s)->clear();
+        if (auto *xy = qobject_cast<QXYSeries *>(s))
+            xy->clear();
+    likelySeries->upperSeries()->clear();
+    likelySeries->lowerSeries()->clear();
     replaceRankAxis();
     measureData();
     layoutPlot();
@@ -530,13 +543,23 @@ void ChartWindow::layoutPlot()
 void ChartWindow::drawLine()
 {
     QVector<QPointF> line = estimateLine(*m_estimator, m_xTicks.min, m_xTicks.max);
+    m_lineWidth = m_chart->plotArea().width();
+    const double step = (m_xTicks.max - m_xTicks.min) / std::max(100.0, m_lineWidth) * 3;
+
+    // The likely range changes along the line as other reference results
+    // come nearest: sampled every few pixels as well as at the line's bends.
+    BandOutline band;
+    if (m_data.likely)
+        band = bandOutline(likelyBand(*m_estimator, *m_data.likely, line, step));
     if (Check1->isChecked()) {
         // Straight in ranks is curved on a log axis: points every few pixels.
-        m_lineWidth = m_chart->plotArea().width();
-        const double width = std::max(100.0, m_lineWidth);
-        line = clampBelow(densify(line, (m_xTicks.max - m_xTicks.min) / width * 3), m_yTicks.min);
+        line = clampBelow(densify(line, step), m_yTicks.min);
+        band.best = clampBelow(densify(band.best, step), m_yTicks.min);
+        band.worst = clampBelow(densify(band.worst, step), m_yTicks.min);
     }
     estimateSeries->replace(line);
+    likelySeries->upperSeries()->replace(band.best);
+    likelySeries->lowerSeries()->replace(band.worst);
 }
 
 PlotMapping ChartWindow::mapping() const
@@ -634,10 +657,14 @@ void ChartWindow::updateDescription()
     parts << QStringLiteral(u"%1 داوطلب از %2 داوطلب با رتبه تخميني.")
                  .arg(m_data.applicants.size())
                  .arg(m_data.applicantCount);
+    if (likelySeries->upperSeries()->count() > 0)
+        parts << QStringLiteral(u"%1 به صورت ناحيه سايه دار دور خط تخمين.").arg(text(kLikelyBand));
     parts << QStringLiteral(u"خطوط افقي مرزهاي رتبه: 40، 100، 350، 600، 800، 2000، 5000 و 11000.");
     QStringList notes;
     if (!m_data.referenceNote.isEmpty())
         notes << m_data.referenceNote;
+    if (m_data.likely && m_data.likely->typicalError())
+        notes << text(kTypicalError).arg(*m_data.likely->typicalError());
     if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
         notes << QStringLiteral(u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
                      .arg(m_applicantsLeftOut)
@@ -652,7 +679,7 @@ void ChartWindow::updateDescription()
     Label4->setVisible(!note.isEmpty());
 }
 
-QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
+QVector<qsizetype> ChartWindow::drawnAt(QPointF value) const
 {
     QVector<qsizetype> found;
     const PlotMapping m = mapping();
@@ -661,7 +688,15 @@ QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
         return found;
     for (qsizetype i = 0; i < m_applicantPoints.size(); ++i)
         if (m.pixel(m_applicantPoints[i]) == pixel)
-            found.append(m_data.applicants[i].index);
+            found.append(i);
+    return found;
+}
+
+QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
+{
+    QVector<qsizetype> found = drawnAt(value);
+    for (qsizetype &i : found)
+        i = m_data.applicants[i].index;
     return found;
 }
 
@@ -680,12 +715,17 @@ QVector<qsizetype> ChartWindow::referencesAt(QPointF value) const
 
 QString ChartWindow::applicantsToolTip(QPointF value) const
 {
-    const QVector<qsizetype> at = applicantsAt(value);
+    const QVector<qsizetype> at = drawnAt(value);
     QStringList lines;
     for (qsizetype i = 0; i < at.size() && i < kMostInToolTip; ++i) {
-        const ApplicantResult a = m_listed.value(at[i]);
-        lines << kRlm + a.name + QStringLiteral(u" \u2014 ميانگين: ") + a.average
-                + QStringLiteral(u" \u2014 رتبه: ") + rankText(a.rank);
+        // Ranges only for the few shown: a pass does not wait for all of them.
+        const ChartApplicant &a = m_data.applicants[at[i]];
+        const ApplicantResult listed = m_listed.value(a.index);
+        const std::optional<LikelyRange> range = likelyRange(m_data, a);
+        const QString rank = range ? text(kLikelyRank).arg(rankText(listed.rank)).arg(range->best).arg(range->worst)
+                                   : QStringLiteral(u"رتبه: ") + rankText(listed.rank);
+        lines << kRlm + listed.name + QStringLiteral(u" \u2014 ميانگين: ") + listed.average
+                + QStringLiteral(u" \u2014 ") + rank;
     }
     if (at.size() > kMostInToolTip)
         lines << kRlm + QStringLiteral(u"و %1 نفر ديگر").arg(at.size() - kMostInToolTip);

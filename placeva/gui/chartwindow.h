@@ -1,8 +1,8 @@
 #pragma once
 // The chart of ranks against averages, beside the main window: the reference
 // results and the line the estimate interpolates along, every applicant at
-// its estimated rank, the placement band bounds, and the average a target
-// rank needs. It redraws after every statistics pass of the main window.
+// its estimated rank, the band of likely ranks around the line, the placement
+// band bounds, and the average a target rank needs. It redraws after every statistics pass of the main window.
 
 #include "core/chartdata.h"
 #include "gui/mainwindowlink.h"
@@ -17,6 +17,7 @@
 #include <memory>
 
 class QAbstractAxis;
+class QAreaSeries;
 class QChart;
 class QChartView;
 class QCheckBox;
@@ -79,6 +80,7 @@ public:
     tk::Button *Command1 = nullptr; // save picture
     tk::Label *Label4 = nullptr;  // what the plot leaves out, if anything
 
+    QAreaSeries *likelySeries = nullptr; // best to worst likely rank along the line
     QScatterSeries *referenceSeries = nullptr;
     QLineSeries *estimateSeries = nullptr;
     QScatterSeries *applicantSeries = nullptr;
@@ -100,6 +102,7 @@ private:
     void updateDescription();
     void applicantClicked(QPointF value);
     PlotMapping mapping() const;
+    QVector<qsizetype> drawnAt(QPointF value) const; // into m_data.applicants
     QString title() const;
     QString writeImage(const QString &file) const; // error text, empty on success
 

@@ -56,6 +56,27 @@ std::optional<std::pair<double, double>> lineAt(const QVector<QPointF> &line, do
     return std::nullopt;
 }
 
+// "avg:rank avg:rank ..."
+QVector<ReferenceRow> parseReferences(const QString &refs)
+{
+    QVector<ReferenceRow> rows;
+    for (const QString &pair : refs.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList p = pair.split(u':');
+        rows.append({p[0].toDouble(), p[1].toInt()});
+    }
+    return rows;
+}
+
+// Points ten apart, every second one 600 ranks worse: each leave-one-out error is
+// +600 or -600. Around `base`.
+QString zigzag(qint64 base, int points)
+{
+    QStringList pairs;
+    for (int j = 0; j < points; ++j)
+        pairs << QStringLiteral("%1:%2").arg(10 * j).arg(base + (j % 2) * 600);
+    return pairs.join(u' ');
+}
+
 } // namespace
 
 class TstChartData : public QObject
@@ -67,6 +88,8 @@ private slots:
     void lineWhereTheEstimateRuns();
     void lineEnds_data();
     void lineEnds();
+    void likelyBand_data();
+    void likelyBand();
     void clampBelow_data();
     void clampBelow();
     void stripes_data();
@@ -173,12 +196,75 @@ void TstChartData::lineEnds()
 {
     QFETCH(QString, refs);
     QFETCH(QVector<QPointF>, line);
-    QVector<ReferenceRow> rows;
-    for (const QString &pair : refs.split(u' ')) {
-        const QStringList p = pair.split(u':');
-        rows.append({p[0].toDouble(), p[1].toInt()});
+    QCOMPARE(estimateLine(RankEstimator(parseReferences(refs), QStringLiteral("1")), 0, 100), line);
+}
+
+void TstChartData::likelyBand_data()
+{
+    QTest::addColumn<QString>("refs");
+    QTest::addColumn<int>("seeds"); // random tables instead
+    QTest::addColumn<int>("fewestRuns");
+    QTest::addColumn<int>("mostRuns");
+    QTest::newRow("zigzag, 8 error points") << zigzag(5000, 10) << 0 << 1 << 1;
+    QTest::newRow("zigzag, 4 error points: no band") << zigzag(5000, 6) << 0 << 0 << 0;
+    // R + 600 overflows wherever the line is more than 47 above its low points.
+    QTest::newRow("ranks at the 32-bit end: gaps") << zigzag(2147483000, 10) << 0 << 3 << 1000;
+    QTest::newRow("random tables, ties and negatives") << QString() << 300 << 0 << 1000;
+}
+
+void TstChartData::likelyBand()
+{
+    QFETCH(QString, refs);
+    QFETCH(int, seeds);
+    QFETCH(int, fewestRuns);
+    QFETCH(int, mostRuns);
+    for (quint32 seed = 0; seed <= quint32(seeds); ++seed) {
+        QRandomGenerator g(seed);
+        const RankEstimator estimator(seeds ? randomReferences(g) : parseReferences(refs), QStringLiteral("1"));
+        const LikelyRanks likely(estimator.points());
+        const QVector<QPointF> line = estimateLine(estimator, -60, 160);
+        const double step = 0.7;
+        const QVector<BandRun> runs = placeva::likelyBand(estimator, likely, line, step);
+        const QByteArray where = "seed " + QByteArray::number(seed);
+        if (!seeds)
+            QVERIFY2(runs.size() >= fewestRuns && runs.size() <= mostRuns, QByteArray::number(runs.size()));
+        if (likely.errorPoints().size() < LikelyRanks::kFewestErrors)
+            QVERIFY2(runs.isEmpty(), where);
+
+        // Each sample is the range the estimate's own rank at that average
+        // gives (factor 1: the average looked up is the average itself), in
+        // ascending order, samples of one run no farther apart than the step.
+        std::set<double> sampled;
+        double previous = -HUGE_VAL;
+        for (const BandRun &run : runs) {
+            QVERIFY2(!run.isEmpty(), where);
+            for (qsizetype i = 0; i < run.size(); ++i) {
+                const BandSample &s = run[i];
+                QVERIFY2(s.x > previous, where);
+                QVERIFY2(i == 0 || s.x - run[i - 1].x <= step + 1e-4 /* rounded to single */, where);
+                previous = s.x;
+                const std::optional<std::int32_t> rank = estimator.estimate(s.x);
+                QVERIFY2(rank, where);
+                const std::optional<LikelyRange> r = likely.range(float(s.x), *rank);
+                QVERIFY2(r && r->best == s.range.best && r->worst == s.range.worst, where);
+                sampled.insert(s.x);
+            }
+        }
+        // Every bend of the line with a range there is sampled.
+        for (const QPointF &p : line) {
+            const std::optional<std::int32_t> rank = estimator.estimate(p.x());
+            if (rank && likely.range(float(p.x()), *rank))
+                QVERIFY2(sampled.count(double(float(p.x()))), where + " x " + QByteArray::number(p.x()));
+        }
+
+        // One area: the worst edge through every sample; the best edge's
+        // extra points, across the gaps, lie on the worst edge.
+        const BandOutline outline = bandOutline(runs);
+        QCOMPARE(qsizetype(outline.worst.size()), qsizetype(sampled.size()));
+        QCOMPARE(outline.best.size(), outline.worst.size() + 2 * std::max<qsizetype>(runs.size() - 1, 0));
+        for (const QPointF &p : outline.best)
+            QVERIFY2(sampled.count(p.x()), where);
     }
-    QCOMPARE(estimateLine(RankEstimator(rows, QStringLiteral("1")), 0, 100), line);
 }
 
 void TstChartData::clampBelow_data()

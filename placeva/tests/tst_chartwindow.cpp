@@ -16,6 +16,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QAbstractAxis>
+#include <QtCharts/QAreaSeries>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 
@@ -116,6 +117,8 @@ private slots:
     void targetOnEveryKeystroke();
     void fewerThanTwoReferences();
     void logarithmicAxisLeavesOutRanksBelow1();
+    void likelyRangeInHoverAndNote_data();
+    void likelyRangeInHoverAndNote();
     void saves_data();
     void saves();
     void closesWithTheMainWindow();
@@ -395,6 +398,52 @@ void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
     w->Check1->setChecked(false);
     QCOMPARE(w->applicantSeries->count(), 4);
     QVERIFY(w->Label4->isHidden());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestChartWindow::likelyRangeInHoverAndNote_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("rankText");
+    QTest::addColumn<QString>("note");
+    // Every second point 600 ranks worse: each leave-one-out error is +600
+    // or -600, so the range is 600 either side and the typical error 600.
+    QStringList zigzag{applicant("a", 20)};
+    for (int j = 0; j < 10; ++j)
+        zigzag << reference(10 * j, 5000 + 600 * (j % 2));
+    QTest::newRow("zigzag, 8 error points")
+        << zigzag << QStringLiteral(u"رتبه 5000 (بازه محتمل 4400 تا 5600)")
+        << QStringLiteral(u"خطاي معمول تخمين: 600 رتبه");
+    QTest::newRow("two reference points: no range")
+        << QStringList{reference(30, 500), reference(40, 100), applicant("a", 35)} << QStringLiteral(u"رتبه: 300")
+        << QString();
+}
+
+void TestChartWindow::likelyRangeInHoverAndNote()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QString, rankText);
+    QFETCH(QString, note);
+    MainWindow *main = open(rows);
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    const ChartApplicant &a = w->data().applicants.first();
+    const QString tip = w->applicantsToolTip(QPointF(a.x, a.rank));
+    QVERIFY2(tip.endsWith(QStringLiteral(u" \u2014 ") + rankText), qPrintable(tip));
+    QCOMPARE(w->likelySeries->upperSeries()->count() > 0, !note.isEmpty());
+    QCOMPARE(w->Label4->isHidden(), note.isEmpty());
+    if (note.isEmpty())
+        return;
+    QCOMPARE(w->Label4->caption(), note);
+    QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(w->view());
+    QVERIFY(chart && chart->text(QAccessible::Description).contains(note));
+    // The band stays on the plot on a logarithmic axis.
+    w->Check1->setChecked(true);
+    settle(w);
+    QVERIFY(w->likelySeries->upperSeries()->count() > 0);
+    for (const QPointF &p : w->likelySeries->upperSeries()->points() + w->likelySeries->lowerSeries()->points())
+        QVERIFY(p.y() >= 1);
     QVERIFY(m_messages.isEmpty());
 }
 
