@@ -340,7 +340,9 @@ QString rangeText(const std::optional<LikelyRange> &range)
 {
     if (!range)
         return QString();
-    return QStringLiteral(u"%1 تا %2").arg(range->best).arg(range->worst);
+    // Each number isolated left to right, so that a minus sign stays on its
+    // left within right-to-left text.
+    return QStringLiteral(u"\u2066%1\u2069 تا \u2066%2\u2069").arg(range->best).arg(range->worst);
 }
 
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants,

@@ -162,7 +162,8 @@ QString rankText(const std::optional<std::int32_t> &rank);
 // The ends of a likely range as the exports write them: "" where there is none.
 QString bestRankText(const std::optional<LikelyRange> &range);
 QString worstRankText(const std::optional<LikelyRange> &range);
-// A likely range as "B تا W"; "" where there is none.
+// A likely range as "B تا W", each number isolated left to right; "" where
+// there is none.
 QString rangeText(const std::optional<LikelyRange> &range);
 
 // The whole pass over the applicant and reference rows, with the change
