@@ -6,6 +6,7 @@
 //   bench_report [applicants]
 //   bench_report --sample out.pdf [applicants]   writes one (48: the picture)
 
+#include "core/rankrange.h"
 #include "gui/report.h"
 #include "toolkit.h"
 
@@ -38,8 +39,8 @@ ReportData madeUp(int applicants)
     data.date = persianDate(QDate(2026, 12, 8));
     data.factorCaption = QStringLiteral(u"ميزان تغييرات");
     data.factorText = QStringLiteral("1.00");
-    data.headers = QStringList{QStringLiteral(u"نام داوطلب"), QStringLiteral(u"ميانگين"),
-                               QStringLiteral(u"رتبه تخميني"), QStringLiteral(u"وضعيت قبولي")};
+    data.typicalError = typicalErrorText(57);
+    data.headers = reportHeaders();
     QRandomGenerator g(20241208u);
     double sum = 0;
     for (int i = 0; i < applicants; ++i) {
@@ -47,7 +48,8 @@ ReportData madeUp(int applicants)
         sum += average;
         const int rank = std::max(1, int((80 - average) * 200));
         data.rows.append({QString::fromUtf16(first[g.bounded(12)]) + u' ' + QString::fromUtf16(last[g.bounded(12)]), QString::number(average, 'g', 15),
-                          QString::number(rank), QString::fromUtf16(bands[std::min(7, rank / 2000)])});
+                          QString::number(rank), rangeText(LikelyRange{rank - 60 - g.bounded(40), rank + 50 + g.bounded(60)}),
+                          QString::fromUtf16(bands[std::min(7, rank / 2000)])});
     }
     const QString none = QStringLiteral("-");
     data.figures = {

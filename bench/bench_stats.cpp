@@ -2,6 +2,8 @@
 // method (re-read, bubble sort and linear search for every applicant) at the
 // sizes where it still finishes, so that the two can be set side by side.
 // Prints milliseconds (median of several runs) and the peak resident size.
+// The fast pass includes every applicant's likely rank range (bench_rankrange
+// times that part alone).
 
 #include "testsupport/literal_pass.h"
 #include "core/stats.h"

@@ -222,8 +222,25 @@ ListBox::ListBox(QWidget *parent)
     });
 }
 
+QVariant ListBox::RowModel::data(const QModelIndex &index, int role) const
+{
+    if (role == Qt::ToolTipRole) {
+        const QString tip = index.isValid() ? tips.value(index.row()) : QString();
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    return QStringListModel::data(index, role);
+}
+
+void ListBox::setToolTips(const QStringList &tips)
+{
+    m_model.tips = tips;
+    if (m_model.rowCount() > 0)
+        emit m_model.dataChanged(m_model.index(0), m_model.index(m_model.rowCount() - 1), {Qt::ToolTipRole});
+}
+
 void ListBox::syncModel()
 {
+    m_model.tips.clear();
     m_settingFromCode = true;
     m_model.setStringList(m_rows);
     m_settingFromCode = false;

@@ -132,15 +132,26 @@ public:
     // otherwise. A row outside the list clears the selection.
     void setListIndex(int row);
     void setRightToLeft(bool rtl);
+    // One tooltip per row, by position; rows beyond the list and empty texts
+    // show none. Replacing or clearing the rows drops them.
+    void setToolTips(const QStringList &tips);
 
 signals:
     void click();
 
 private:
+    // The rows with their tooltips, for the view and screen readers alike.
+    class RowModel : public QStringListModel
+    {
+    public:
+        QVariant data(const QModelIndex &index, int role) const override;
+        QStringList tips;
+    };
+
     void onCurrentChanged(const QModelIndex &current);
     void syncModel();
 
-    QStringListModel m_model;
+    RowModel m_model;
     QStringList m_rows;
     int m_listIndex = -1;
     bool m_settingFromCode = false;

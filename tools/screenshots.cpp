@@ -2,9 +2,11 @@
 // that the pictures in the README can be made again after a change.
 #include "estimatorwindow.h"
 #include "aboutwindow.h"
-#include "gui/chartwindow.h"
-#include "gui/mainwindow.h"
 #include "calculatorwindow.h"
+#include "core/lastpass.h"
+#include "gui/chartwindow.h"
+#include "gui/choicelist.h"
+#include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
 
 #include <QApplication>
@@ -149,6 +151,38 @@ void chartShots(const QString &dir)
     delete main;
 }
 
+// The choice list with a verdict beside every filled priority, for an
+// applicant whose range spans several limits.
+void choiceListShots(const QString &dir)
+{
+    QTemporaryDir bank;
+    fillChartBank(bank.filePath("Bank.db"));
+    tk::FormSlot<placeva::MainWindow> slot;
+    placeva::MainWindow *main = slot.ensure(bank.path());
+    main->showModeless();
+    const auto &applicants = main->lastPass().result().applicants;
+    int pick = 0;
+    for (int i = 0; i < applicants.size(); ++i) {
+        const auto &a = applicants[i];
+        if (a.rank && a.range && *a.rank > 1450 && *a.rank < 1600 && a.range->best < 1200) {
+            pick = i;
+            break;
+        }
+    }
+    tk::FormSlot<placeva::ChoiceList> form4;
+    placeva::ChoiceList *f = form4.ensure(&main->lastPass());
+    f->show();
+    f->Combo1->setCurrentIndex(pick);
+    emit f->Combo1->activated(pick);
+    const int chosen[] = {17, 20, 19, 22, 23, 0, 27}; // positions in the offer, 0 for none
+    for (size_t i = 0; i < std::size(chosen); ++i)
+        f->Combo2[i]->setCurrentIndex(chosen[i] - 1);
+    f->Command1_Click();
+    save(f, dir, "placeva-form4.png");
+    delete f;
+    delete main;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -160,5 +194,6 @@ int main(int argc, char *argv[])
     tallimoShots(dir);
     placevaShots(dir);
     chartShots(dir);
+    choiceListShots(dir);
     return 0;
 }

@@ -68,6 +68,7 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
 QStringList resultHeaders()
 {
     return {QStringLiteral(u"نام داوطلب"), QStringLiteral(u"ميانگين"), QStringLiteral(u"رتبه تخميني"),
+            QStringLiteral(u"بهترين رتبه محتمل"), QStringLiteral(u"بدترين رتبه محتمل"),
             QStringLiteral(u"وضعيت قبولي")};
 }
 
@@ -85,7 +86,8 @@ CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
     appendCsvRecord(text, headers);
     for (const ApplicantResult &a : pass.applicants) {
         appendCsvRecord(text, {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
-                               spreadsheetSafeText(rankText(a.rank)), spreadsheetSafeText(a.band)});
+                               spreadsheetSafeText(rankText(a.rank)), bestRankText(a.range),
+                               worstRankText(a.range), spreadsheetSafeText(a.band)});
         ++result.rows;
     }
     result.bytes = csvFileBytes(text);

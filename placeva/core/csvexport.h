@@ -23,13 +23,13 @@ struct CsvExport
 // order, numbers in the store's shortest form.
 CsvExport exportTableCsv(const QString &folder, ImportTable table);
 
-// The column headers of the computed results, in the file and in the report.
+// The column headers of the computed results file.
 QStringList resultHeaders();
 // Caption of the change factor, as the main window has it beside its box.
 QString factorCaption();
 
 // One row per applicant of a statistics pass (name, average, estimated rank,
-// band), with the change factor that was used on a line above the header.
+// best and worst likely rank, band), with the change factor that was used on a line above the header.
 CsvExport resultsCsv(const PassResult &pass, const QString &factorText);
 
 // Writes the whole file or leaves what was there: the bytes go to a

@@ -166,6 +166,11 @@ std::optional<float> lookedUpAverage(double avg, double factor)
     }
 }
 
+QString typicalErrorText(std::int64_t ranks)
+{
+    return QStringLiteral(u"خطاي معمول تخمين: %1 رتبه").arg(ranks);
+}
+
 Verdict admissionVerdict(std::optional<std::int32_t> limit, std::int32_t rank,
                          const std::optional<LikelyRange> &range)
 {

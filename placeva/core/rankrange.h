@@ -17,14 +17,6 @@
 
 namespace placeva {
 
-// Best and worst likely rank; best <= worst, though the estimate itself need
-// not lie between them.
-struct LikelyRange
-{
-    std::int32_t best;
-    std::int32_t worst;
-};
-
 // Built once per pass from the reference points as the estimator sorted them,
 // so that each range is a binary search and a walk over a few neighbours.
 class LikelyRanks
@@ -77,6 +69,10 @@ private:
 // times the change factor, the product in single precision. Nothing where it
 // does not fit.
 std::optional<float> lookedUpAverage(double avg, double factor);
+
+// The typical error as the report, the chart and its description tell it:
+// "خطاي معمول تخمين: N رتبه".
+QString typicalErrorText(std::int64_t ranks);
 
 // What a choice says about an applicant, from surest to hopeless.
 enum class Verdict {

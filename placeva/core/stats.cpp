@@ -1,5 +1,7 @@
 #include "core/stats.h"
 
+#include "core/rankrange.h"
+
 #include "numbers.h"
 
 #include <algorithm>
@@ -325,11 +327,32 @@ QString rankText(const std::optional<std::int32_t> &rank)
     return rank ? QString::number(*rank) : QString();
 }
 
+QString bestRankText(const std::optional<LikelyRange> &range)
+{
+    return range ? QString::number(range->best) : QString();
+}
+
+QString worstRankText(const std::optional<LikelyRange> &range)
+{
+    return range ? QString::number(range->worst) : QString();
+}
+
+QString rangeText(const std::optional<LikelyRange> &range)
+{
+    if (!range)
+        return QString();
+    // Each number isolated left to right, so that a minus sign stays on its
+    // left within right-to-left text.
+    return QStringLiteral(u"\u2066%1\u2069 تا \u2066%2\u2069").arg(range->best).arg(range->worst);
+}
+
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
                           const QVector<ReferenceRow> &references,
                           const QString &factorText)
 {
     const RankEstimator estimator(references, factorText);
+    // The reference table's errors once, so that each range is a lookup.
+    const LikelyRanks likely(estimator.points());
     const QString noRank = noRankText();
 
     PassResult r;
@@ -361,6 +384,8 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
             }
             rankTotal += *a.rank;
             ++ranked;
+            if (const std::optional<float> lookedUp = lookedUpAverage(*avg, estimator.factor()))
+                a.range = likely.range(*lookedUp, *a.rank);
         } else {
             a.band = noRank;
         }
@@ -391,6 +416,7 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
     }
     if (ranked > 0)
         sum.meanRank = qint64(std::floor(double(rankTotal) / double(ranked)));
+    sum.typicalError = likely.typicalError();
     r.leftOut = estimator.leftOut();
     r.referenceNote = leftOutText(r.leftOut);
     return r;

@@ -114,6 +114,14 @@ std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
 // empty when none was.
 QString leftOutText(const RankEstimator::LeftOut &leftOut);
 
+// Best and worst likely rank around an estimate (see rankrange.h); best <=
+// worst, though the estimate itself need not lie between them.
+struct LikelyRange
+{
+    std::int32_t best;
+    std::int32_t worst;
+};
+
 // One applicant as the pass found it.
 struct ApplicantResult
 {
@@ -122,6 +130,7 @@ struct ApplicantResult
     std::optional<std::int32_t> rank; // nothing where none can be estimated
     QString band;    // the placement band, or noRankText() without a rank
     std::uint8_t code = 0; // the band's admission code; 0 also without a rank
+    std::optional<LikelyRange> range; // nothing without a rank or too few reference results
 };
 
 // The summary figures. Those the pass cannot compute hold nothing: the main
@@ -134,6 +143,9 @@ struct PassSummary
     std::optional<double> meanAverage;  // over the applicants with an average
     std::optional<qint64> meanRank;     // rounded down, over the ranked applicants
     qint64 count123 = 0, count23 = 0, count3 = 0, count0 = 0; // per admission code
+    // The reference table's typical leave-one-out error in ranks; nothing
+    // where no reference point has two neighbours to be estimated from.
+    std::optional<std::int64_t> typicalError;
 };
 
 struct PassResult
@@ -147,6 +159,12 @@ struct PassResult
 
 // An estimated rank as the lists show it: "" where there is none.
 QString rankText(const std::optional<std::int32_t> &rank);
+// The ends of a likely range as the exports write them: "" where there is none.
+QString bestRankText(const std::optional<LikelyRange> &range);
+QString worstRankText(const std::optional<LikelyRange> &range);
+// A likely range as "B تا W", each number isolated left to right; "" where
+// there is none.
+QString rangeText(const std::optional<LikelyRange> &range);
 
 // The whole pass over the applicant and reference rows, with the change
 // factor as typed in the main window's box.

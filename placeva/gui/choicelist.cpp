@@ -10,13 +10,24 @@ namespace {
 constexpr double kPoints = 9;
 constexpr std::uint32_t kBackColour = tk::rgb(224, 224, 224);
 constexpr std::uint32_t kAddressColour = tk::rgb(0, 0, 128);
+// Verdict colours, dark enough to read on the grey background.
+constexpr std::uint32_t kSafeColour = tk::rgb(0, 120, 0);
+constexpr std::uint32_t kLikelyColour = tk::rgb(0, 0, 0);
+constexpr std::uint32_t kReachColour = tk::rgb(176, 96, 0);
+constexpr std::uint32_t kOutColour = tk::rgb(192, 0, 0);
 
-// Two columns in twips: the boxes on the left, their captions right of them,
-// sharing one right edge so that the right-aligned Persian captions line up.
-constexpr int kBoxLeft = 360;
+// Three columns in twips: the verdicts on the left, then the boxes, their
+// captions right of them, sharing one right edge so that the right-aligned
+// Persian captions line up. The verdict column widens the window; the rest
+// keeps its arrangement, shifted right by that column.
+constexpr int kVerdictLeft = 240;
+constexpr int kVerdictWidth = 1380;
+constexpr int kShift = kVerdictLeft + kVerdictWidth - 240;
+constexpr int kClientWidth = 6180 + kShift;
+constexpr int kBoxLeft = 360 + kShift;
 constexpr int kBoxWidth = 3960;
-constexpr int kCaptionLeft = 4440;
-constexpr int kCaptionRight = 5880;
+constexpr int kCaptionLeft = 4440 + kShift;
+constexpr int kCaptionRight = 5880 + kShift;
 constexpr int kRowHeight = 330;
 constexpr int kFirstPriorityTop = 1260;
 constexpr int kPriorityStep = 450;
@@ -78,7 +89,7 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent)
     : tk::Form(parent), m_pass(pass)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
-    setClientSize(6180, 8070);
+    setClientSize(kClientWidth, 8070);
     setBackColor(kBackColour);
 
     // Created in tab order: the name, the ten priorities, then the buttons.
@@ -101,36 +112,44 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent)
         tk::place(Combo2[i], kBoxLeft, top, kBoxWidth, kRowHeight);
         priorityCaptions[i] = makeLabel(this, QString::fromUtf16(kPriorityCaptions[i]));
         captionBeside(priorityCaptions[i], Combo2[i], top);
+        // Read as "<priority>: <verdict>"; the caption stays the list's own.
+        verdicts[i] = makeLabel(this, QString());
+        verdicts[i]->setFont(tk::font(kPoints, true));
+        verdicts[i]->setObjectName(QStringLiteral("verdict%1").arg(i));
+        tk::place(verdicts[i], kVerdictLeft, top, kVerdictWidth, kRowHeight);
+        verdicts[i]->setValueCaption(priorityCaptions[i]);
     }
 
     // The result line reads from the right: priority, then the place.
     const int resultTop = kFirstPriorityTop + 10 * kPriorityStep + 120;
     resultPriorityCaption = makeLabel(this, QStringLiteral(u"اولويت:"));
-    tk::place(resultPriorityCaption, 5040, resultTop, kCaptionRight - 5040, kRowHeight);
+    tk::place(resultPriorityCaption, 5040 + kShift, resultTop, kCaptionRight - 5040 - kShift, kRowHeight);
     lbl1 = makeValue(this, Qt::AlignHCenter);
-    tk::place(lbl1, 4440, resultTop, 540, kRowHeight);
+    tk::place(lbl1, 4440 + kShift, resultTop, 540, kRowHeight);
     resultPlaceCaption = makeLabel(this, QStringLiteral(u"مکان قبولي:"));
-    tk::place(resultPlaceCaption, 3120, resultTop, 1260, kRowHeight);
+    tk::place(resultPlaceCaption, 3120 + kShift, resultTop, 1260, kRowHeight);
     lbl2 = makeValue(this, Qt::AlignRight);
-    tk::place(lbl2, kBoxLeft, resultTop, 3120 - 60 - kBoxLeft, kRowHeight);
+    tk::place(lbl2, kBoxLeft, resultTop, 3120 + kShift - 60 - kBoxLeft, kRowHeight);
     tk::setCaptionFor(resultPriorityCaption, lbl1);
     tk::setCaptionFor(resultPlaceCaption, lbl2);
 
     const int buttonTop = resultTop + kRowHeight + 300;
     Command1 = new tk::Button(this, QStringLiteral("Mohasebe"));
     Command1->setFont(tk::font(kPoints));
-    tk::place(Command1, 3420, buttonTop, 1560, 450);
+    tk::place(Command1, 3420 + kShift, buttonTop, 1560, 450);
     Command2 = new tk::Button(this, QStringLiteral("Exit"));
     Command2->setFont(tk::font(kPoints));
-    tk::place(Command2, 1200, buttonTop, 1560, 450);
+    tk::place(Command2, 1200 + kShift, buttonTop, 1560, 450);
 
     Label16 = new tk::Label(this, tk::webAddress());
     Label16->setFont(tk::font(kPoints, true));
     Label16->setForeColor(kAddressColour);
     Label16->setAlignment(Qt::AlignCenter);
-    tk::place(Label16, kBoxLeft, 7500, 6180 - 2 * kBoxLeft, kRowHeight);
+    tk::place(Label16, 360, 7500, kClientWidth - 2 * 360, kRowHeight);
 
     tk::on(Combo1, &tk::ComboBox::click, this, [this] { Combo1_Click(); });
+    for (tk::ComboBox *combo : Combo2)
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] { showVerdicts(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
     tk::on(Command2, &tk::Button::clicked, this, [this] { Command2_Click(); });
 }
@@ -138,6 +157,8 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent)
 void ChoiceList::formLoad()
 {
     Label2->setCaption(QString());
+    m_range.reset();
+    showVerdicts();
     Combo1->clear();
     if (!m_pass)
         return;
@@ -154,6 +175,8 @@ void ChoiceList::Combo1_Click()
     for (const ApplicantResult &a : m_pass->result().applicants) {
         if (a.name == name) {
             Label2->setCaption(rankText(a.rank));
+            m_range = a.range;
+            showVerdicts();
             return;
         }
     }
@@ -172,6 +195,24 @@ void ChoiceList::Command1_Click()
     if (const std::optional<int> first = firstAdmitting(priorities, *rank)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
+    }
+}
+
+void ChoiceList::showVerdicts()
+{
+    // The rank as "Mohasebe" reads it, so that the verdicts and the result
+    // line never disagree.
+    const std::int32_t rank = rankFromText(Label2->caption()).value_or(0);
+    for (size_t i = 0; i < Combo2.size(); ++i) {
+        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range);
+        tk::Label *label = verdicts[i];
+        label->setCaption(verdict ? verdictText(*verdict) : QString());
+        switch (verdict.value_or(Verdict::Likely)) {
+        case Verdict::Safe: label->setForeColor(kSafeColour); break;
+        case Verdict::Reach: label->setForeColor(kReachColour); break;
+        case Verdict::Out: label->setForeColor(kOutColour); break;
+        case Verdict::Likely: label->setForeColor(kLikelyColour); break;
+        }
     }
 }
 

@@ -3,12 +3,14 @@
 // estimated rank, fill in up to ten choices in order of priority, and learn
 // which priority, if any, admits that rank.
 
+#include "core/stats.h"
 #include "toolkit.h"
 
 #include <QPointer>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace placeva {
 
@@ -33,10 +35,14 @@ public:
     // Captions beside the controls.
     tk::Label *nameCaption, *rankCaption, *resultPriorityCaption, *resultPlaceCaption;
     std::array<tk::Label *, 10> priorityCaptions{};
+    // Beside each priority, what its choice says for the picked applicant:
+    // empty for an empty priority.
+    std::array<tk::Label *, 10> verdicts{};
 
     void Combo1_Click();
     void Command1_Click();
     void Command2_Click();
+    void showVerdicts();
     static bool IsAdmitted(const QString &choice, std::int32_t rank);
 
 protected:
@@ -44,6 +50,7 @@ protected:
 
 private:
     QPointer<const LastPass> m_pass;
+    std::optional<LikelyRange> m_range; // the picked applicant's, as the pass found it
 };
 
 } // namespace placeva

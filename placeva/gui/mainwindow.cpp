@@ -270,18 +270,20 @@ void MainWindow::showPass()
     const PassResult &r = m_pass.result();
     const QString separator = listSeparator();
     const QString wideSeparator = bandSeparator();
-    QStringList names, averages, ranks, bands;
-    for (QStringList *l : {&names, &averages, &ranks, &bands})
+    QStringList names, averages, ranks, bands, rangeTips;
+    for (QStringList *l : {&names, &averages, &ranks, &bands, &rangeTips})
         l->reserve(2 * r.applicants.size());
     for (const ApplicantResult &a : r.applicants) {
         names << a.name << separator;
         averages << a.average << separator;
         ranks << rankText(a.rank) << separator;
         bands << a.band << wideSeparator;
+        rangeTips << (a.range ? QStringLiteral(u"بازه محتمل ") + rangeText(a.range) : QString()) << QString();
     }
     List1->setItems(names);
     List2->setItems(averages);
     List4->setItems(ranks);
+    List4->setToolTips(rangeTips);
     List5->setItems(bands);
     const std::array<QString, kFigureCount> figures = figureTexts(r);
     for (size_t i = 0; i < lbl.size(); ++i)

@@ -3,6 +3,7 @@
 #include "core/csvexport.h"
 #include "core/figures.h"
 #include "core/lastpass.h"
+#include "core/rankrange.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -44,7 +45,7 @@ constexpr double kTableGap = 6;
 
 // Shares of the width, the first column on the right.
 const std::vector<double> kFigureColumns = {0.70, 0.30};
-const std::vector<double> kApplicantColumns = {0.30, 0.21, 0.13, 0.36};
+const std::vector<double> kApplicantColumns = {0.24, 0.11, 0.13, 0.17, 0.35};
 
 // Past this many texts the shapes kept for reuse are dropped; names are
 // mostly seen once, bands and ranks again and again.
@@ -262,6 +263,12 @@ QString persianDate(QDate date)
         .arg(ymd.day, 2, 10, QLatin1Char('0'));
 }
 
+QStringList reportHeaders()
+{
+    const QStringList results = resultHeaders();
+    return {results.at(0), results.at(1), results.at(2), QStringLiteral(u"بازه رتبه محتمل"), results.last()};
+}
+
 ReportData reportDataFor(const LastPass &pass, QDate today)
 {
     ReportData data;
@@ -274,10 +281,12 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
     const std::array<QString, kFigureCount> values = figureTexts(result);
     for (size_t i = 0; i < kFigureCount; ++i)
         data.figures.append({figureCaptions()[i], values[i]});
-    data.headers = resultHeaders();
+    if (result.summary.typicalError)
+        data.typicalError = typicalErrorText(*result.summary.typicalError);
+    data.headers = reportHeaders();
     data.rows.reserve(result.applicants.size());
     for (const ApplicantResult &a : result.applicants)
-        data.rows.append({a.name, a.average, rankText(a.rank), a.band});
+        data.rows.append({a.name, a.average, rankText(a.rank), rangeText(a.range), a.band});
     return data;
 }
 
@@ -305,7 +314,10 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             top = g.titleHeight + kTitleGap * g.scale;
             drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
             top += g.lineHeight;
-            drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), data.factorText, bold, body);
+            const QString factor = data.typicalError.isEmpty()
+                                       ? data.factorText
+                                       : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+            drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
                 body.draw(painter, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);

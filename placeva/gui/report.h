@@ -25,11 +25,15 @@ struct ReportData
     QString date;
     QString factorCaption;
     QString factorText;
+    QString typicalError; // told beside the change factor; empty without one
     QString note; // the reference rows the estimate left out; empty when none
     QList<QPair<QString, QString>> figures; // caption, value
-    QStringList headers;                    // name, average, rank, band
+    QStringList headers;                    // see reportHeaders()
     QList<QStringList> rows;                // one per applicant, as the headers
 };
+
+// The applicant table's columns: name, average, estimated rank, likely range, band.
+QStringList reportHeaders();
 
 // yyyy/MM/dd in the Solar Hijri calendar.
 QString persianDate(QDate date);

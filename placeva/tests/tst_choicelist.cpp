@@ -45,6 +45,8 @@ private slots:
     void pick();
     void exitClosesOnlyThisWindow();
     void everythingFits();
+    void verdicts_data();
+    void verdicts();
 
 private:
     ChoiceList *open(const QStringList &names, const QStringList &ranks = {});
@@ -266,6 +268,57 @@ void TestForm4::everythingFits()
         QVERIFY(combo->sizeHint().width() <= combo->width());
     for (const QString &c : placeva::choiceNames())
         QVERIFY(QFontMetrics(form->lbl2->font()).horizontalAdvance(c) <= form->lbl2->contentsRect().width());
+}
+
+// Left out one at a time, the inner reference points miss by 10, -5, 5, -10
+// and 5 ranks: an applicant of average 47 ranks 99, likely 89 to 109; one of
+// 45 ranks 105, likely 95 to 115.
+void TestForm4::verdicts_data()
+{
+    QTest::addColumn<double>("average");
+    QTest::addColumn<int>("priority");
+    QTest::addColumn<int>("chosen"); // position in the offer, 0 for none
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QColor>("colour");
+
+    using placeva::Verdict;
+    using placeva::verdictText;
+    QTest::newRow("99 بناب: worst 109 within 150") << 47.0 << 0 << 6 << verdictText(Verdict::Safe) << QColor(0, 120, 0);
+    QTest::newRow("99 کرمان: estimate within 100, worst not") << 47.0 << 4 << 4 << verdictText(Verdict::Likely) << QColor(0, 0, 0);
+    QTest::newRow("105 کرمان: only the best 95") << 45.0 << 9 << 4 << verdictText(Verdict::Reach) << QColor(176, 96, 0);
+    QTest::newRow("99 زنجان: not even the best 89") << 47.0 << 2 << 3 << verdictText(Verdict::Out) << QColor(192, 0, 0);
+    QTest::newRow("99 شمال آمل: no limit") << 47.0 << 1 << 24 << verdictText(Verdict::Out) << QColor(192, 0, 0);
+    QTest::newRow("99 empty priority") << 47.0 << 3 << 0 << QString() << QColor(0, 0, 0);
+}
+
+void TestForm4::verdicts()
+{
+    QFETCH(double, average);
+    QFETCH(int, priority);
+    QFETCH(int, chosen);
+    QFETCH(QString, verdict);
+    QFETCH(QColor, colour);
+
+    lastPass->run({{u"P"_qs, average}},
+                  {{10.0, 180}, {20.0, 170}, {30.0, 140}, {40.0, 120}, {50.0, 90}, {60.0, 80}, {70.0, 60}},
+                  u"1"_qs);
+    ChoiceList *form = slot.ensure(lastPass.get());
+    QVERIFY(form);
+    form->show();
+    tk::Label *label = form->verdicts[size_t(priority)];
+    const QString words = form->priorityCaptions[size_t(priority)]->caption();
+    // Chosen before the applicant is picked: no rank, nothing admits yet.
+    form->Combo2[size_t(priority)]->setCurrentIndex(chosen - 1);
+    QCOMPARE(label->caption(), chosen ? placeva::verdictText(placeva::Verdict::Out) : QString());
+    form->Combo1->setCurrentIndex(0);
+    emit form->Combo1->activated(0);
+    QCOMPARE(label->caption(), verdict);
+    QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+    QCOMPARE(spokenName(label), verdict.isEmpty() ? words : words + u": "_qs + verdict);
+    // A priority emptied again says nothing.
+    form->Combo2[size_t(priority)]->setCurrentIndex(-1);
+    QCOMPARE(label->caption(), QString());
+    QCOMPARE(spokenName(label), words);
 }
 
 QTEST_MAIN(TestForm4)

@@ -619,8 +619,11 @@ void TestCsvImport::resultsExport()
 {
     {
         RawDb db(bank());
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (40, 100)")));
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 45), ('C', NULL)")));
+        // Left out one at a time, the five inner points miss by 10, -5, 5,
+        // -10 and 5 ranks: every range runs from 10 better to 10 worse.
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), "
+                                       "(40, 600), (50, 490), (60, 400), (70, 300)")));
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 100), ('C', NULL)")));
     }
     MainWindow *main = openMain();
     QVERIFY(main);
@@ -633,9 +636,9 @@ void TestCsvImport::resultsExport()
     const QStringList got = text.text.split(QStringLiteral("\r\n"));
     QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
-    QCOMPARE(got.value(2), QStringLiteral("'=A,35,160,") + main->lastPass().result().applicants.at(0).band);
-    QCOMPARE(got.value(3), QStringLiteral("B,45,-280,") + main->lastPass().result().applicants.at(1).band);
-    QCOMPARE(got.value(4), QStringLiteral("C,,,") + main->lastPass().result().applicants.at(2).band);
+    QCOMPARE(got.value(2), QStringLiteral("'=A,35,615,605,625,") + main->lastPass().result().applicants.at(0).band);
+    QCOMPARE(got.value(3), QStringLiteral("B,100,-100,-110,-90,") + main->lastPass().result().applicants.at(1).band);
+    QCOMPARE(got.value(4), QStringLiteral("C,,,,,") + main->lastPass().result().applicants.at(2).band);
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
 }

@@ -60,6 +60,7 @@ private slots:
     void listsMoveTogether_data();
     void listsMoveTogether();
     void firstColumnIsListedWhateverItIs();
+    void rankRowsCarryTheirLikelyRange();
     void exitEndsTheProgram();
 
 private:
@@ -309,4 +310,24 @@ void TestMainWindow::exitEndsTheProgram()
 }
 
 QTEST_MAIN(TestMainWindow)
+// The inner reference points miss by 10, -5, 5, -10 and 5 when left out, so
+// a rank of 650 is likely between 640 and 660; separators and unranked rows
+// carry no tooltip, and a pass without a range leaves none behind.
+void TestMainWindow::rankRowsCarryTheirLikelyRange()
+{
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), (40, 600), "
+                    "(50, 490), (60, 400), (70, 300)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('A', 35), ('B', NULL)"});
+    MainWindow *f = open();
+    QVERIFY(f);
+    const auto tip = [f](int row) { return f->List4->model()->index(row, 0).data(Qt::ToolTipRole).toString(); };
+    QCOMPARE(tip(0), QString::fromUtf16(u"بازه محتمل ") + placeva::rangeText(placeva::LikelyRange{640, 660}));
+    QCOMPARE(tip(1), QString());
+    QCOMPARE(tip(2), QString());
+    exec(m_bank, {"DELETE FROM Formol WHERE Avg > 30"});
+    QVERIFY(f->reread());
+    QCOMPARE(f->List4->itemText(0), QStringLiteral("645")); // still ranked, by three points
+    QCOMPARE(tip(0), QString());
+}
+
 #include "tst_mainwindow.moc"

@@ -1,4 +1,5 @@
 #include "core/csvexport.h"
+#include "core/rankrange.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "gui/report.h"
@@ -66,7 +67,7 @@ ReportData reportOf(const QList<QStringList> &rows)
     data.factorText = QStringLiteral("1.00");
     for (int i = 1; i <= 9; ++i) // as many as the main window shows
         data.figures.append({QStringLiteral("figure %1").arg(i), QString::number(i)});
-    data.headers = resultHeaders();
+    data.headers = reportHeaders();
     data.rows = rows;
     return data;
 }
@@ -92,6 +93,7 @@ private slots:
     void cancelledSave();
     void progressDialog();
     void namesUnreadableReferences();
+    void likelyRanges();
     void printPreviewFromTheMenu();
 
 private:
@@ -233,12 +235,15 @@ void TestReport::cellTexts_data()
     QTest::addColumn<QStringList>("hidden");
     const QString band = QString::fromUtf16(u"متاسفانه..");
     QTest::newRow("negative average and rank")
-        << QStringList{"Applicant 1", "-100", "-3", band} << QStringList{"Applicant 1", "-100", "-3"}
+        << QStringList{"Applicant 1", "-100", "-3", "", band} << QStringList{"Applicant 1", "-100", "-3"}
         << QStringList{"100-", "3-"};
-    QTest::newRow("decimals") << QStringList{"Applicant 2", "-0.125", "12345", band}
+    QTest::newRow("decimals") << QStringList{"Applicant 2", "-0.125", "12345", "", band}
                               << QStringList{"-0.125", "12345"} << QStringList{"0.125-"};
+    QTest::newRow("negative likely range")
+        << QStringList{"Applicant 3", "90", "-5", rangeText(LikelyRange{-15, 4}), band}
+        << QStringList{"-15", "-5"} << QStringList{"15-"};
     const QString longName = QStringLiteral("Applicant %1 end").arg(QString(300, QLatin1Char('w')));
-    QTest::newRow("name too long") << QStringList{longName, "-7.5", "42", band}
+    QTest::newRow("name too long") << QStringList{longName, "-7.5", "42", "", band}
                                    << QStringList{"Applicant www", "-7.5", "42"} << QStringList{"end", "7.5-"};
 }
 
@@ -320,6 +325,32 @@ void TestReport::namesUnreadableReferences()
     if (text.isEmpty())
         QSKIP("pdftotext is not installed");
     QVERIFY2(text.contains(QStringLiteral("Formol")), qPrintable(text));
+}
+
+// The range beside each rank and the typical error beside the change factor,
+// from a table whose inner points miss by 10, -5, 5, -10 and 5 when left out.
+void TestReport::likelyRanges()
+{
+    QStringList sql = testbank::standardTables();
+    sql << QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), (40, 600), "
+                          "(50, 490), (60, 400), (70, 300)")
+        << QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('Applicant 1', 35), ('Applicant 2', NULL)");
+    exec(m_dir->filePath(QStringLiteral("Bank.db")), sql);
+    MainWindow *main = m_main.ensure(m_dir->path());
+    QVERIFY(main);
+    main->showModeless();
+    const ReportData data = reportDataFor(*main);
+    QCOMPARE(data.typicalError, typicalErrorText(5));
+    QCOMPARE(data.rows.value(0).value(2), QStringLiteral("650"));
+    QCOMPARE(data.rows.value(0).value(3), rangeText(LikelyRange{640, 660}));
+    QCOMPARE(data.rows.value(1).value(3), QString());
+    const QString pdf = m_dir->filePath(QStringLiteral("ranges.pdf"));
+    QCOMPARE(saveReportPdf(data, pdf), QString());
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    for (const QString &s : {QStringLiteral("640"), QStringLiteral("660"), QStringLiteral("1.00")})
+        QVERIFY2(text.contains(s), qPrintable(s + " in " + text));
 }
 
 void TestReport::progressDialog()
