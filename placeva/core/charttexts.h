@@ -26,8 +26,6 @@ using placeva::kFactorCaption;
 
 // An applicant's rank with its likely range, in the hover text
 inline constexpr char16_t kLikelyRank[] = u"رتبه %1 (بازه محتمل %2 تا %3)";
-// The typical error of the estimate, in the note under the chart
-inline constexpr char16_t kTypicalError[] = u"خطاي معمول تخمين: %1 رتبه";
 // The shaded band of likely ranks, in the legend
 inline constexpr char16_t kLikelyBand[] = u"بازه رتبه محتمل";
 

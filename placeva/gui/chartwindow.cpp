@@ -664,7 +664,7 @@ void ChartWindow::updateDescription()
     if (!m_data.referenceNote.isEmpty())
         notes << m_data.referenceNote;
     if (m_data.likely && m_data.likely->typicalError())
-        notes << text(kTypicalError).arg(*m_data.likely->typicalError());
+        notes << typicalErrorText(*m_data.likely->typicalError());
     if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
         notes << QStringLiteral(u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
                      .arg(m_applicantsLeftOut)
