@@ -35,26 +35,29 @@ namespace {
 QString fillBank(const QString &file, int applicants, int references)
 {
     QString error;
-    testbank::run(file, [&](QSqlQuery &q) {
-        // Only the columns the main window and the chart read.
-        q.exec("CREATE TABLE Davtalab (Name TEXT, Avg REAL)");
-        q.exec("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER)");
-        QRandomGenerator g(20240601u);
-        q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
-        for (int i = 0; i < applicants; ++i) {
-            q.addBindValue(QStringLiteral("Applicant %1").arg(i));
-            q.addBindValue(g.bounded(-1000, 8000) / 100.0);
-            q.exec();
-        }
-        q.prepare("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)");
-        for (int i = 0; i < references; ++i) {
-            const double avg = g.bounded(0, 8000) / 100.0;
-            q.addBindValue(avg);
-            q.addBindValue(std::max(1, int((80.0 - avg) * 400.0) + g.bounded(-50, 50)));
-            q.exec();
-        }
-        return true;
-    }, &error);
+    testbank::run(
+        file,
+        [&](QSqlQuery &q) {
+            // Only the columns the main window and the chart read.
+            q.exec("CREATE TABLE Davtalab (Name TEXT, Avg REAL)");
+            q.exec("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER)");
+            QRandomGenerator g(20240601u);
+            q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
+            for (int i = 0; i < applicants; ++i) {
+                q.addBindValue(QStringLiteral("Applicant %1").arg(i));
+                q.addBindValue(g.bounded(-1000, 8000) / 100.0);
+                q.exec();
+            }
+            q.prepare("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)");
+            for (int i = 0; i < references; ++i) {
+                const double avg = g.bounded(0, 8000) / 100.0;
+                q.addBindValue(avg);
+                q.addBindValue(std::max(1, int((80.0 - avg) * 400.0) + g.bounded(-50, 50)));
+                q.exec();
+            }
+            return true;
+        },
+        &error);
     return error;
 }
 
@@ -105,25 +108,28 @@ int main(int argc, char **argv)
         return 1;
     paint(chart);
     std::printf("%d applicants, %d reference rows; markers drawn: %lld of %lld applicants\n", applicants,
-                references, qlonglong(chart->applicantSeries->count()), qlonglong(chart->data().applicants.size()));
+                references, qlonglong(chart->applicantSeries->count()),
+                qlonglong(chart->data().applicants.size()));
 
     std::printf("%-52s %10s\n", "step", "ms (median)");
     std::printf("%-52s %10.1f\n", "pass alone (statistics, no window)", medianMs(5, [&] {
-        statisticsPass(main->lastPass().applicants(), main->lastPass().references(), main->lastPass().factorText());
-    }));
+                    statisticsPass(main->lastPass().applicants(), main->lastPass().references(),
+                                   main->lastPass().factorText());
+                }));
     std::printf("%-52s %10.1f\n", "chart rebuild and paint after a pass", medianMs(5, [&] {
-        chart->followPass();
-        paint(chart);
-    }));
+                    chart->followPass();
+                    paint(chart);
+                }));
     // What the band of likely ranks adds: its samples and ranges alone, and
     // the same rebuild with the band not drawn (alternating, so that both
     // see the same load).
     {
         const RankEstimator estimator(main->lastPass().references(), main->lastPass().factorText());
         const QVector<QPointF> line = estimateLine(estimator, 0, 80);
-        std::printf("%-52s %10.2f\n", "  of which the likely band (samples, ranges, outline)", medianMs(9, [&] {
-            bandOutline(likelyBand(estimator, *chart->data().likely, line, 80.0 / 800 * 3));
-        }));
+        std::printf("%-52s %10.2f\n", "  of which the likely band (samples, ranges, outline)",
+                    medianMs(9, [&] {
+                        bandOutline(likelyBand(estimator, *chart->data().likely, line, 80.0 / 800 * 3));
+                    }));
         std::vector<double> with, without;
         for (int i = 0; i < 7; ++i) {
             for (bool shown : {true, false}) {
@@ -141,31 +147,30 @@ int main(int argc, char **argv)
         std::printf("%-52s %10.1f\n", "  rebuild and paint, band not drawn (alternating)", without[3]);
     }
     std::printf("%-52s %10.1f\n", "\"Mohasebe\": pass, lists, chart, paint", medianMs(5, [&] {
-        main->Command1_Click();
-        paint(chart);
-    }));
+                    main->Command1_Click();
+                    paint(chart);
+                }));
     chart->Check1->setChecked(true);
     paint(chart);
     std::printf("%-52s %10.1f\n", "  the same on the logarithmic axis", medianMs(5, [&] {
-        main->Command1_Click();
-        paint(chart);
-    }));
+                    main->Command1_Click();
+                    paint(chart);
+                }));
     chart->Check1->setChecked(false);
 
     // One keystroke: the required average and the plot's update, then the paint.
     const QString targets[] = {"5000", "500", "50", "5", "1"};
     int k = 0;
-    std::printf("%-52s %10.2f\n", "keystroke: required average and plot update", medianMs(9, [&] {
-        chart->Text1->setText(targets[k++ % 5]);
-    }));
+    std::printf("%-52s %10.2f\n", "keystroke: required average and plot update",
+                medianMs(9, [&] { chart->Text1->setText(targets[k++ % 5]); }));
     std::printf("%-52s %10.2f\n", "keystroke and the repaint of what it changed", medianMs(9, [&] {
-        chart->Text1->setText(targets[k++ % 5]);
-        QApplication::processEvents();
-    }));
+                    chart->Text1->setText(targets[k++ % 5]);
+                    QApplication::processEvents();
+                }));
     std::printf("%-52s %10.2f\n", "keystroke and a paint of the whole window", medianMs(9, [&] {
-        chart->Text1->setText(targets[k++ % 5]);
-        paint(chart);
-    }));
+                    chart->Text1->setText(targets[k++ % 5]);
+                    paint(chart);
+                }));
 
     // The search alone, on its slowest inputs: a target no average reaches,
     // and a factor that makes every estimate but one overflow.

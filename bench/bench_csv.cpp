@@ -36,12 +36,13 @@ QByteArray makeFile(int applicants)
 {
     QRandomGenerator g(20240615u + quint32(applicants));
     QString text = placeva::kApplicants.fieldNames().join(QLatin1Char(',')) + QStringLiteral("\r\n");
-    const QString first[] = {QStringLiteral(u"علي"), QStringLiteral(u"مريم"), QStringLiteral(u"رضا"),
+    const QString first[] = {QStringLiteral(u"علي"),  QStringLiteral(u"مريم"), QStringLiteral(u"رضا"),
                              QStringLiteral(u"زهرا"), QStringLiteral(u"پويا"), QStringLiteral(u"ژاله")};
     const QString last[] = {QStringLiteral(u"احمدي"), QStringLiteral(u"کريمي"), QStringLiteral(u"چگيني"),
                             QStringLiteral(u"گودرزي")};
     for (int i = 0; i < applicants; ++i) {
-        text += first[g.bounded(6)] + QLatin1Char(' ') + last[g.bounded(4)] + QLatin1Char(' ') + QString::number(i);
+        text += first[g.bounded(6)] + QLatin1Char(' ') + last[g.bounded(4)] + QLatin1Char(' ')
+            + QString::number(i);
         for (int s = 0; s < 10; ++s) {
             text += QLatin1Char(',');
             if (g.bounded(50) != 0)
@@ -151,9 +152,9 @@ int main(int argc, char **argv)
 
         t.restart();
         const CsvExport exported = exportTableCsv(folder, ImportTable::Applicants);
-        const QString error = exported.error ? exported.error->message
-                                             : writeFileWhole(QDir(folder).filePath(QStringLiteral("out.csv")),
-                                                              exported.bytes);
+        const QString error = exported.error
+            ? exported.error->message
+            : writeFileWhole(QDir(folder).filePath(QStringLiteral("out.csv")), exported.bytes);
         exportTotal.push_back(double(t.nsecsElapsed()) / 1e6);
         if (!error.isEmpty() || exported.rows != applicants) {
             std::fprintf(stderr, "export failed: %s\n", qPrintable(error));
@@ -163,9 +164,10 @@ int main(int argc, char **argv)
     }
 
     std::printf("applicants: %d, runs: %d (median)\n", applicants, runs);
-    std::printf("import: read and check %.0f ms + store in one transaction %.0f ms = %.0f ms (target 3000 ms)\n",
-                median(readCheck), median(store), median(importTotal));
-    std::printf("export: read table and write %.1f MB file %.0f ms (target 1000 ms)\n", double(exportedBytes) / 1e6,
-                median(exportTotal));
+    std::printf(
+        "import: read and check %.0f ms + store in one transaction %.0f ms = %.0f ms (target 3000 ms)\n",
+        median(readCheck), median(store), median(importTotal));
+    std::printf("export: read table and write %.1f MB file %.0f ms (target 1000 ms)\n",
+                double(exportedBytes) / 1e6, median(exportTotal));
     return 0;
 }

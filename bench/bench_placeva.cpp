@@ -27,27 +27,31 @@ long maxRssMb()
 bool makeBank(const QString &file, int applicants, int references)
 {
     QString error;
-    const bool ok = testbank::createStandardTables(file, &error) && testbank::run(file, [&](QSqlQuery &q) {
-        QRandomGenerator g(7);
-        q.prepare("INSERT INTO Davtalab VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
-        for (int i = 0; i < applicants; ++i) {
-            q.addBindValue(QStringLiteral(u"داوطلب %1").arg(i));
-            for (int s = 0; s < 10; ++s)
-                q.addBindValue(g.bounded(-3000, 10000) / 100.0);
-            q.addBindValue(g.bounded(-1000, 6000) / 100.0);
-            q.exec();
-        }
-        q.prepare("INSERT INTO Formol VALUES (?,?,?,?,?,?,?,?,?,?)");
-        for (int i = 0; i < references; ++i) {
-            for (int s = 0; s < 8; ++s)
-                q.addBindValue(g.bounded(0, 10000) / 100.0);
-            const double avg = g.bounded(0, 6000) / 100.0;
-            q.addBindValue(avg);
-            q.addBindValue(int(30000 - avg * 450 + g.bounded(200)));
-            q.exec();
-        }
-        return true;
-    }, &error);
+    const bool ok = testbank::createStandardTables(file, &error)
+        && testbank::run(
+                        file,
+                        [&](QSqlQuery &q) {
+                            QRandomGenerator g(7);
+                            q.prepare("INSERT INTO Davtalab VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+                            for (int i = 0; i < applicants; ++i) {
+                                q.addBindValue(QStringLiteral(u"داوطلب %1").arg(i));
+                                for (int s = 0; s < 10; ++s)
+                                    q.addBindValue(g.bounded(-3000, 10000) / 100.0);
+                                q.addBindValue(g.bounded(-1000, 6000) / 100.0);
+                                q.exec();
+                            }
+                            q.prepare("INSERT INTO Formol VALUES (?,?,?,?,?,?,?,?,?,?)");
+                            for (int i = 0; i < references; ++i) {
+                                for (int s = 0; s < 8; ++s)
+                                    q.addBindValue(g.bounded(0, 10000) / 100.0);
+                                const double avg = g.bounded(0, 6000) / 100.0;
+                                q.addBindValue(avg);
+                                q.addBindValue(int(30000 - avg * 450 + g.bounded(200)));
+                                q.exec();
+                            }
+                            return true;
+                        },
+                        &error);
     if (!ok)
         std::fprintf(stderr, "Bank.db: %s\n", qPrintable(error));
     return ok;

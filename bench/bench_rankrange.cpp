@@ -96,7 +96,8 @@ int main()
                 lookups.size(), ranged, references);
     std::printf("errors of the reference table: %.2f ms\n", median(buildMs));
     std::printf("ranges of the applicants:      %.2f ms\n", median(rangeMs));
-    std::printf("added to a pass:               %.2f ms, %.2f ms on the processor (median of 7, target 50 ms)\n",
-                median(totalMs), median(cpuTotalMs));
+    std::printf(
+        "added to a pass:               %.2f ms, %.2f ms on the processor (median of 7, target 50 ms)\n",
+        median(totalMs), median(cpuTotalMs));
     return 0;
 }

@@ -19,7 +19,11 @@ int main(int argc, char *argv[])
     form->showModeless();
 
     // Averages whose four estimates count deepest into the longest runs.
-    struct Case { const char *name; const char *text; };
+    struct Case
+    {
+        const char *name;
+        const char *text;
+    };
     const Case cases[] = {
         {"average 40 (short runs)", "40"},
         {"average 20", "20"},

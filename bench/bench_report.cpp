@@ -28,12 +28,15 @@ namespace {
 
 ReportData madeUp(int applicants)
 {
-    const char16_t *const first[] = {u"زهرا", u"علي", u"محمد", u"نگار", u"حسين", u"مريم", u"امير", u"ژاله",
-                             u"پويا", u"بهرام", u"کيوان", u"رضا"};
-    const char16_t *const last[] = {u"کاظمي", u"نوري", u"حسيني", u"پژوهان", u"کريمي", u"احمدي", u"گودرزي",
-                            u"رضايي", u"صادقي", u"مرادي", u"چگيني", u"عبدالحسين زاده خراساني"};
-    const char16_t *const bands[] = {u"روزانه خوب", u"روزانه بد و شبانه خوب", u"شبانه", u"شبانه(بومي) و غير انتفاعي خيلي خوب",
-                             u"غير انتفاعي خوب", u"غير انتفاعي متوسط", u"غير انتفاعي بد", u"متاسفانه.."};
+    const char16_t *const first[] = {u"زهرا", u"علي",  u"محمد", u"نگار",  u"حسين",  u"مريم",
+                                     u"امير", u"ژاله", u"پويا", u"بهرام", u"کيوان", u"رضا"};
+    const char16_t *const last[] = {u"کاظمي", u"نوري",  u"حسيني",  u"پژوهان",
+                                    u"کريمي", u"احمدي", u"گودرزي", u"رضايي",
+                                    u"صادقي", u"مرادي", u"چگيني",  u"عبدالحسين زاده خراساني"};
+    const char16_t *const bands[] = {u"روزانه خوب",      u"روزانه بد و شبانه خوب",
+                                     u"شبانه",           u"شبانه(بومي) و غير انتفاعي خيلي خوب",
+                                     u"غير انتفاعي خوب", u"غير انتفاعي متوسط",
+                                     u"غير انتفاعي بد",  u"متاسفانه.."};
     ReportData data;
     data.title = QStringLiteral(u"گزارش داوطلبان");
     data.date = persianDate(QDate(2026, 12, 8));
@@ -47,9 +50,11 @@ ReportData madeUp(int applicants)
         const double average = g.bounded(-270, 2160) / 27.0;
         sum += average;
         const int rank = std::max(1, int((80 - average) * 200));
-        data.rows.append({QString::fromUtf16(first[g.bounded(12)]) + u' ' + QString::fromUtf16(last[g.bounded(12)]), QString::number(average, 'g', 15),
-                          QString::number(rank), rangeText(LikelyRange{rank - 60 - g.bounded(40), rank + 50 + g.bounded(60)}),
-                          QString::fromUtf16(bands[std::min(7, rank / 2000)])});
+        data.rows.append(
+            {QString::fromUtf16(first[g.bounded(12)]) + u' ' + QString::fromUtf16(last[g.bounded(12)]),
+             QString::number(average, 'g', 15), QString::number(rank),
+             rangeText(LikelyRange{rank - 60 - g.bounded(40), rank + 50 + g.bounded(60)}),
+             QString::fromUtf16(bands[std::min(7, rank / 2000)])});
     }
     const QString none = QStringLiteral("-");
     data.figures = {
@@ -59,7 +64,8 @@ ReportData madeUp(int applicants)
         {QStringLiteral(u"ميانگين کل داوطلبان"), QString::number(applicants ? sum / applicants : 0, 'f', 2)},
         {QStringLiteral(u"ميانگين کل رتبه داوطلبان"), QStringLiteral("1821")},
         {QStringLiteral(u"تعداد افراد ي که روزانه و شبانه قبول ميشوند"), QString::number(applicants / 5)},
-        {QStringLiteral(u"تعداد افرادي که فقط شبانه و غيرانتفاعي قبول ميشوند"), QString::number(applicants / 6)},
+        {QStringLiteral(u"تعداد افرادي که فقط شبانه و غيرانتفاعي قبول ميشوند"),
+         QString::number(applicants / 6)},
         {QStringLiteral(u"تعداد افرادي که فقط غير انتفاعي قبول ميشوند"), QString::number(applicants / 2)},
         {QStringLiteral(u"تعداد افرادي که قبول نمي شوند"), QString::number(applicants / 20)},
     };
@@ -78,7 +84,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args.at(1) == QLatin1String("--sample")) {
         int pages = 0;
-        const QString error = saveReportPdf(madeUp(args.size() > 3 ? args.at(3).toInt() : 48), args.at(2), &pages);
+        const QString error =
+            saveReportPdf(madeUp(args.size() > 3 ? args.at(3).toInt() : 48), args.at(2), &pages);
         std::printf("%s\n", qPrintable(error.isEmpty() ? QStringLiteral("%1 pages").arg(pages) : error));
         return error.isEmpty() ? 0 : 1;
     }
@@ -111,7 +118,8 @@ int main(int argc, char **argv)
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
     QPrintPreviewWidget preview(&printer);
-    QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&](QPrinter *p) { paintReport(data, p); });
+    QObject::connect(&preview, &QPrintPreviewWidget::paintRequested,
+                     [&](QPrinter *p) { paintReport(data, p); });
     const double previewMs = median([&] { preview.updatePreview(); });
     std::printf("%-52s %10.0f\n",
                 qPrintable(QStringLiteral("print preview's pages (%1)").arg(preview.pageCount())), previewMs);

@@ -56,11 +56,16 @@ long maxRssKb()
 }
 
 // Applicants a pass listed, whichever form it returns.
-qsizetype listed(const PassResult &r) { return r.applicants.size(); }
-qsizetype listed(const literal::PassTexts &r) { return r.list1.size() / 2; }
+qsizetype listed(const PassResult &r)
+{
+    return r.applicants.size();
+}
+qsizetype listed(const literal::PassTexts &r)
+{
+    return r.list1.size() / 2;
+}
 
-template<typename Pass>
-double medianMs(const Tables &t, int runs, Pass pass)
+template <typename Pass> double medianMs(const Tables &t, int runs, Pass pass)
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -93,8 +98,10 @@ int main(int argc, char **argv)
     if (largeOnly)
         return 0;
 
-    const struct { int applicants, references, runs; } literalSizes[] = {
-        {1000, 100, 3}, {3000, 300, 3}, {10000, 1000, 1}};
+    const struct
+    {
+        int applicants, references, runs;
+    } literalSizes[] = {{1000, 100, 3}, {3000, 300, 3}, {10000, 1000, 1}};
     for (const auto &s : literalSizes) {
         const Tables t = makeTables(s.applicants, s.references);
         std::printf("%-8s %12d %12d %12.1f\n", "fast", s.applicants, s.references,

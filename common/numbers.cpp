@@ -19,10 +19,9 @@ NumberError::NumberError(ErrorKind kind)
           case ErrorKind::TypeMismatch: return "Type mismatch";
           }
           return "Number error";
-      }())
-    , m_kind(kind)
-{
-}
+      }()),
+      m_kind(kind)
+{ }
 
 QString NumberError::userName() const
 {
@@ -52,7 +51,10 @@ char asciiOf(char16_t c)
     return '\x01';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // strtod in the "C" locale: the process locale may use another decimal point.
 double cStrtod(const std::string &s)
@@ -340,7 +342,10 @@ double checkResult(double r)
 }
 } // namespace
 
-double checkedMul(double a, double b) { return checkResult(a * b); }
+double checkedMul(double a, double b)
+{
+    return checkResult(a * b);
+}
 
 double checkedDiv(double a, double b)
 {
@@ -352,8 +357,14 @@ double checkedDiv(double a, double b)
     return checkResult(a / b);
 }
 
-double checkedAdd(double a, double b) { return checkResult(a + b); }
-double checkedSub(double a, double b) { return checkResult(a - b); }
+double checkedAdd(double a, double b)
+{
+    return checkResult(a + b);
+}
+double checkedSub(double a, double b)
+{
+    return checkResult(a - b);
+}
 
 std::int16_t addInt16(std::int16_t a, std::int32_t b)
 {

@@ -11,7 +11,12 @@
 
 namespace common {
 
-enum class ErrorKind { Overflow, DivisionByZero, InvalidOperation, TypeMismatch };
+enum class ErrorKind {
+    Overflow,
+    DivisionByZero,
+    InvalidOperation,
+    TypeMismatch
+};
 
 // A runtime fault with a name the user can read (shown in message boxes).
 class NumberError : public std::runtime_error

@@ -66,8 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         asked = permille;
         return true;
     };
-    checkPlan(placeva::planImport(bytes, placeva::ImportTable::Applicants, QStringLiteral("fuzz.csv"), keepGoing));
+    checkPlan(
+        placeva::planImport(bytes, placeva::ImportTable::Applicants, QStringLiteral("fuzz.csv"), keepGoing));
     asked = -1;
-    checkPlan(placeva::planImport(bytes, placeva::ImportTable::References, QStringLiteral("fuzz.csv"), keepGoing));
+    checkPlan(
+        placeva::planImport(bytes, placeva::ImportTable::References, QStringLiteral("fuzz.csv"), keepGoing));
     return 0;
 }

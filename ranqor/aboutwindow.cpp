@@ -4,8 +4,7 @@
 
 namespace ranqor {
 
-AboutWindow::AboutWindow(QWidget *parent)
-    : tk::Form(parent)
+AboutWindow::AboutWindow(QWidget *parent) : tk::Form(parent)
 {
     setWindowTitle(QStringLiteral(u"در مورد نرم افزار"));
     setClientSize(10005, 7080);

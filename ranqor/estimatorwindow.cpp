@@ -18,15 +18,15 @@ namespace {
 constexpr std::uint32_t kWhite = 16777215;
 constexpr std::uint32_t kGreen = 65280;
 constexpr std::uint32_t kRed = 255;
-constexpr std::uint32_t kValueColour = 192;              // dark red
-constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128); // navy
-constexpr std::uint32_t kHeadingColour = tk::rgb(128, 0, 0); // maroon
+constexpr std::uint32_t kValueColour = 192;                    // dark red
+constexpr std::uint32_t kCaptionColour = tk::rgb(0, 0, 128);   // navy
+constexpr std::uint32_t kHeadingColour = tk::rgb(128, 0, 0);   // maroon
 constexpr std::uint32_t kAddressColour = tk::rgb(128, 0, 128); // purple
 
 // The subject captions, Text1 .. Text10 in order.
 const char16_t *const kSubjectCaptions[10] = {
-    u": معارف",        u": ادبيات",     u": زبان عمومي", u": رياضي و امار", u": زبان تخصصي",
-    u": مدار منطقي",   u": برنامه نويسي", u": سيستم عامل", u": ذخيره",        u": ساختمان داده",
+    u": معارف",      u": ادبيات",       u": زبان عمومي", u": رياضي و امار", u": زبان تخصصي",
+    u": مدار منطقي", u": برنامه نويسي", u": سيستم عامل", u": ذخيره",        u": ساختمان داده",
 };
 
 tk::Label *makeLabel(QWidget *parent, const QString &caption, double points, std::uint32_t colour)
@@ -39,8 +39,7 @@ tk::Label *makeLabel(QWidget *parent, const QString &caption, double points, std
 
 } // namespace
 
-EstimatorWindow::EstimatorWindow(QWidget *parent)
-    : tk::Form(parent)
+EstimatorWindow::EstimatorWindow(QWidget *parent) : tk::Form(parent)
 {
     setWindowTitle(QStringLiteral(u"تخمين رتبه کارداني به کارشناسي نرم افزار با توجه به درصدها"));
     setClientSize(9030, 7605);
@@ -69,7 +68,15 @@ EstimatorWindow::EstimatorWindow(QWidget *parent)
         setTabOrder(Text[size_t(i - 1)], Text[size_t(i)]);
 
     // Colour legend: white, green and red, each text just left of its square.
-    struct Legend { tk::Shape **shape; tk::Label **label; std::uint32_t fill; const char16_t *text; int left; int textWidth; };
+    struct Legend
+    {
+        tk::Shape **shape;
+        tk::Label **label;
+        std::uint32_t fill;
+        const char16_t *text;
+        int left;
+        int textWidth;
+    };
     const Legend legend[3] = {
         {&Shape5, &Label22, kWhite, u"سفيد يا صفر درصد", 8280, 2160},
         {&Shape7, &Label23, kGreen, u"مثبت", 5520, 900},
@@ -108,7 +115,8 @@ EstimatorWindow::EstimatorWindow(QWidget *parent)
     const QFont valueFont = tk::font(13.5, true);
     const int captionRight = tk::px(7710);
     const int valueLeft = tk::px(1800);
-    const int valueWidth = QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("-8.88888888888888E+308")) + 4;
+    const int valueWidth =
+        QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("-8.88888888888888E+308")) + 4;
     const int captionLeft = valueLeft + valueWidth + tk::px(60);
     const auto row = [&](tk::Label *&caption, tk::Label *&value, const char16_t *text, int top,
                          const char *captionName, const char *valueName) {
@@ -158,7 +166,10 @@ EstimatorWindow::EstimatorWindow(QWidget *parent)
 
 EstimatorWindow::~EstimatorWindow() = default;
 
-AboutWindow *EstimatorWindow::aboutWindow() const { return m_about.get(); }
+AboutWindow *EstimatorWindow::aboutWindow() const
+{
+    return m_about.get();
+}
 
 void EstimatorWindow::ComputeAverage()
 {

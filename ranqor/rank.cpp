@@ -41,9 +41,15 @@ constexpr RankRow kRankTable[] = {
 
 } // namespace
 
-std::span<const RankRow> rankTable() { return kRankTable; }
+std::span<const RankRow> rankTable()
+{
+    return kRankTable;
+}
 
-QString notEligibleText() { return QStringLiteral(u"مجاز نيستيد"); }
+QString notEligibleText()
+{
+    return QStringLiteral(u"مجاز نيستيد");
+}
 
 QString RankFields::LookupRank()
 {

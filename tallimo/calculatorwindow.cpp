@@ -91,8 +91,7 @@ QIcon windowIcon()
     return icon;
 }
 
-CalculatorWindow::CalculatorWindow(QWidget *parent)
-    : tk::Form(parent)
+CalculatorWindow::CalculatorWindow(QWidget *parent) : tk::Form(parent)
 {
     setWindowTitle(tk::webAddress());
     setWindowIcon(windowIcon());

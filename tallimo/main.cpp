@@ -11,10 +11,11 @@ int main(int argc, char *argv[])
                        u"استفاده: tallimo [--help] [--version]\n"
                        u"  --help     همين راهنما\n"
                        u"  --version  نام و نسخه برنامه\n"),
-        QStringLiteral("Tallimo: a subject's percentage from right and wrong answers under negative marking.\n"
-                       "Usage: tallimo [--help] [--version]\n"
-                       "  --help     this help\n"
-                       "  --version  the program's name and version\n")};
+        QStringLiteral(
+            "Tallimo: a subject's percentage from right and wrong answers under negative marking.\n"
+            "Usage: tallimo [--help] [--version]\n"
+            "  --help     this help\n"
+            "  --version  the program's name and version\n")};
     if (const auto status = tk::handleInfoOptions(tk::commandLineArguments(argc, argv), info))
         return *status;
     QApplication app(argc, argv);

@@ -41,7 +41,10 @@ void setupApplication(QApplication &app)
     app.setFont(font(9));
 }
 
-QString webAddress() { return QStringLiteral("www.kardani-tools.ir"); }
+QString webAddress()
+{
+    return QStringLiteral("www.kardani-tools.ir");
+}
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
@@ -71,8 +74,7 @@ QString captionWords(const QString &caption)
     return words.simplified();
 }
 
-Label::Label(QWidget *parent, const QString &caption)
-    : QLabel(caption, parent)
+Label::Label(QWidget *parent, const QString &caption) : QLabel(caption, parent)
 {
     setTextFormat(Qt::PlainText);
 }
@@ -127,10 +129,7 @@ namespace {
 class TypedLimit : public QValidator
 {
 public:
-    TypedLimit(TextBox *box, int limit)
-        : QValidator(box), m_box(box), m_limit(limit)
-    {
-    }
+    TypedLimit(TextBox *box, int limit) : QValidator(box), m_box(box), m_limit(limit) { }
     State validate(QString &input, int &pos) const override
     {
         if (m_box->assigning())
@@ -145,7 +144,8 @@ public:
         while (head < shorter && input.at(head) == before.at(head))
             ++head;
         qsizetype tail = 0;
-        while (tail < shorter - head && input.at(input.size() - 1 - tail) == before.at(before.size() - 1 - tail))
+        while (tail < shorter - head
+               && input.at(input.size() - 1 - tail) == before.at(before.size() - 1 - tail))
             ++tail;
         const qsizetype inserted = input.size() - head - tail;
         const qsizetype keep = inserted - (input.size() - allowed);
@@ -162,8 +162,7 @@ private:
 };
 } // namespace
 
-TextBox::TextBox(QWidget *parent)
-    : QLineEdit(parent)
+TextBox::TextBox(QWidget *parent) : QLineEdit(parent)
 {
     // QLineEdit would cut text set by code at 32767 characters; the typed
     // limit is the validator's.
@@ -201,13 +200,9 @@ void TextBox::setBackColor(std::uint32_t bgr)
     setPalette(p);
 }
 
-Button::Button(QWidget *parent, const QString &caption)
-    : QPushButton(caption, parent)
-{
-}
+Button::Button(QWidget *parent, const QString &caption) : QPushButton(caption, parent) { }
 
-ListBox::ListBox(QWidget *parent)
-    : QListView(parent)
+ListBox::ListBox(QWidget *parent) : QListView(parent)
 {
     setModel(&m_model);
     setUniformItemSizes(true);
@@ -269,7 +264,10 @@ void ListBox::clear()
     syncModel();
 }
 
-int ListBox::count() const { return int(m_rows.size()); }
+int ListBox::count() const
+{
+    return int(m_rows.size());
+}
 
 QString ListBox::itemText(int row) const
 {
@@ -311,22 +309,15 @@ void ListBox::setRightToLeft(bool rtl)
     setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
-ComboBox::ComboBox(QWidget *parent)
-    : QComboBox(parent)
+ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     connect(this, &QComboBox::activated, this, &ComboBox::click);
 }
 
-Frame::Frame(QWidget *parent, const QString &caption)
-    : QGroupBox(caption, parent)
-{
-}
+Frame::Frame(QWidget *parent, const QString &caption) : QGroupBox(caption, parent) { }
 
-Shape::Shape(QWidget *parent)
-    : QFrame(parent)
-{
-}
+Shape::Shape(QWidget *parent) : QFrame(parent) { }
 
 void Shape::setFill(std::uint32_t bgr)
 {
@@ -345,10 +336,7 @@ void Shape::setOutline()
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-ImageBox::ImageBox(QWidget *parent)
-    : QLabel(parent)
-{
-}
+ImageBox::ImageBox(QWidget *parent) : QLabel(parent) { }
 
 void ImageBox::setPicture(const QPixmap &picture)
 {
@@ -399,10 +387,10 @@ MsgBox::Answer MsgBox::choose(QWidget *parent, const QString &title, const QStri
     box.setWindowTitle(title);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
-    box.setIcon(icon == Question ? QMessageBox::Question
-                : icon == Warning ? QMessageBox::Warning
-                : icon == Critical ? QMessageBox::Critical
-                                   : QMessageBox::Information);
+    box.setIcon(icon == Question       ? QMessageBox::Question
+                    : icon == Warning  ? QMessageBox::Warning
+                    : icon == Critical ? QMessageBox::Critical
+                                       : QMessageBox::Information);
     QPushButton *yes = box.addButton(yesCaption, QMessageBox::AcceptRole);
     box.addButton(noCaption, QMessageBox::DestructiveRole);
     box.setDefaultButton(yes);
@@ -444,15 +432,20 @@ QString errorReport(const std::exception &error)
     return QStringLiteral(u"خطاي زمان اجرا: ") + name;
 }
 
-SilentErrors::SilentErrors()
-    : m_start(s_silenced)
+SilentErrors::SilentErrors() : m_start(s_silenced)
 {
     ++s_silentDepth;
 }
 
-SilentErrors::~SilentErrors() { --s_silentDepth; }
+SilentErrors::~SilentErrors()
+{
+    --s_silentDepth;
+}
 
-int SilentErrors::count() const { return s_silenced - m_start; }
+int SilentErrors::count() const
+{
+    return s_silenced - m_start;
+}
 
 void handle(QWidget *window, const std::function<void()> &handler)
 {
@@ -499,7 +492,10 @@ void endProgram()
     throw EndProgram();
 }
 
-bool programEnded() { return s_ended; }
+bool programEnded()
+{
+    return s_ended;
+}
 
 void setEndHook(std::function<void()> hook)
 {
@@ -509,8 +505,7 @@ void setEndHook(std::function<void()> hook)
 
 // ---- windows ---------------------------------------------------------------
 
-Form::Form(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+Form::Form(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
@@ -534,7 +529,10 @@ void Form::setBackColor(std::uint32_t bgr)
     setPalette(p);
 }
 
-Form *Form::activeForm() { return s_active; }
+Form *Form::activeForm()
+{
+    return s_active;
+}
 
 void Form::becameActive()
 {
@@ -599,8 +597,8 @@ void Form::showModal(Form *opener)
 
 void Form::centreOver(QWidget *other)
 {
-    const QRect area = other ? other->frameGeometry()
-                             : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
+    const QRect area =
+        other ? other->frameGeometry() : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 

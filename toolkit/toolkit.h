@@ -26,10 +26,16 @@ namespace tk {
 // ---- units, colours, fonts -------------------------------------------------
 
 // Twips to pixels at 96 dots per inch (15 twips to a pixel).
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
 // A colour number in the 0x00BBGGRR form.
 QColor color(std::uint32_t bgr);
-constexpr std::uint32_t rgb(int r, int g, int b) { return std::uint32_t(r) | std::uint32_t(g) << 8 | std::uint32_t(b) << 16; }
+constexpr std::uint32_t rgb(int r, int g, int b)
+{
+    return std::uint32_t(r) | std::uint32_t(g) << 8 | std::uint32_t(b) << 16;
+}
 // The family that shows Persian on a fresh machine; fontconfig falls back to
 // any installed font with Arabic glyphs when it is missing.
 inline constexpr const char *kPersianFamily = "Noto Sans Arabic UI";
@@ -165,7 +171,11 @@ public:
     explicit ComboBox(QWidget *parent = nullptr);
     // The chosen entry's text, empty while none is chosen.
     QString text() const { return currentIndex() < 0 ? QString() : currentText(); }
-    void addItem(const QString &text) { QComboBox::addItem(text); setCurrentIndex(-1); }
+    void addItem(const QString &text)
+    {
+        QComboBox::addItem(text);
+        setCurrentIndex(-1);
+    }
 signals:
     // Raised when the user picks an entry.
     void click();
@@ -201,9 +211,22 @@ public:
 
 struct MsgBox
 {
-    enum Icon { Information, Question, Warning, Critical };
-    enum Buttons { Ok, YesNo, Choice };
-    enum Answer { AnswerOk, Yes, No };
+    enum Icon {
+        Information,
+        Question,
+        Warning,
+        Critical
+    };
+    enum Buttons {
+        Ok,
+        YesNo,
+        Choice
+    };
+    enum Answer {
+        AnswerOk,
+        Yes,
+        No
+    };
     struct Request
     {
         QString title, text;
@@ -259,13 +282,11 @@ bool programEnded();
 void setEndHook(std::function<void()> hook);
 // Thrown by endProgram to stop the running handler; handle() swallows it.
 struct EndProgram
-{
-};
+{ };
 // Thrown by a formLoad that has told the user why the window cannot open:
 // the window is discarded without a further message.
 struct LoadRefused
-{
-};
+{ };
 
 // ---- windows ---------------------------------------------------------------
 
@@ -297,8 +318,8 @@ public:
     QMenuBar *menuBar();
 
 protected:
-    virtual void formLoad() {}
-    virtual void formActivate() {}
+    virtual void formLoad() { }
+    virtual void formActivate() { }
     // Asked before the window closes by its close box or close(); false keeps
     // it open. Not asked when the program ends.
     virtual bool queryClose() { return true; }
@@ -325,15 +346,13 @@ public:
     static bool load(Form *form);
 };
 
-template <class T>
-class FormSlot
+template <class T> class FormSlot
 {
 public:
     T *get() const { return m_form.data(); }
     bool isLoaded() const { return !m_form.isNull(); }
     // Makes and loads the window if it is not there; nullptr when its load failed.
-    template <class... Args>
-    T *ensure(Args &&...args)
+    template <class... Args> T *ensure(Args &&...args)
     {
         if (!m_form) {
             auto *f = new T(std::forward<Args>(args)...);
@@ -349,8 +368,7 @@ private:
 };
 
 // Connects a control's event to a handler run through handle().
-template <class Sender, class Signal, class Fn>
-void on(Sender *sender, Signal signal, QWidget *window, Fn fn)
+template <class Sender, class Signal, class Fn> void on(Sender *sender, Signal signal, QWidget *window, Fn fn)
 {
     QObject::connect(sender, signal, window, [window, fn] { handle(window, fn); });
 }

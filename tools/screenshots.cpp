@@ -60,15 +60,22 @@ void fillSampleBank(const QString &file)
 {
     testbank::createStandardTables(file);
     testbank::run(file, [](QSqlQuery &q) {
-        const struct { double avg; int rank; } refs[] = {{45, 5}, {40, 30}, {35, 150}, {30, 450},
-                                                         {25, 1200}, {20, 3000}, {15, 6500}, {10, 12000}};
+        const struct
+        {
+            double avg;
+            int rank;
+        } refs[] = {{45, 5}, {40, 30}, {35, 150}, {30, 450}, {25, 1200}, {20, 3000}, {15, 6500}, {10, 12000}};
         for (const auto &r : refs)
             q.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (%1, %2)").arg(r.avg).arg(r.rank));
         // A result stored without its rank: the window names it under the lists.
         q.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (50, NULL)"));
-        const struct { const char16_t *name; double avg; } people[] = {
-            {u"علي رضايي", 41.5}, {u"مريم احمدي", 33.2}, {u"حسين کريمي", 27.9}, {u"زهرا محمدي", 22.4},
-            {u"سارا حسيني", 37.05}, {u"رضا موسوي", 12.6}, {u"نرگس کاظمي", 8.3}};
+        const struct
+        {
+            const char16_t *name;
+            double avg;
+        } people[] = {{u"علي رضايي", 41.5},  {u"مريم احمدي", 33.2},  {u"حسين کريمي", 27.9},
+                      {u"زهرا محمدي", 22.4}, {u"سارا حسيني", 37.05}, {u"رضا موسوي", 12.6},
+                      {u"نرگس کاظمي", 8.3}};
         for (const auto &p : people) {
             q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
             q.addBindValue(QString::fromUtf16(p.name));
@@ -107,15 +114,19 @@ void fillChartBank(const QString &file)
             q.addBindValue(rank);
             q.exec();
         }
-        const QStringList first{QStringLiteral(u"کيان"), QStringLiteral(u"مريم"), QStringLiteral(u"سينا"),
-                                QStringLiteral(u"ياسمن"), QStringLiteral(u"کامران"), QStringLiteral(u"نيلوفر"),
-                                QStringLiteral(u"پويا"), QStringLiteral(u"شيرين"), QStringLiteral(u"کاوه"),
-                                QStringLiteral(u"يگانه")};
-        const QStringList last{QStringLiteral(u"کريمي"), QStringLiteral(u"رحيمي"), QStringLiteral(u"يزدي"),
-                               QStringLiteral(u"کاظمي"), QStringLiteral(u"نيکنام"), QStringLiteral(u"شيرازي"),
+        const QStringList first{QStringLiteral(u"کيان"),   QStringLiteral(u"مريم"),
+                                QStringLiteral(u"سينا"),   QStringLiteral(u"ياسمن"),
+                                QStringLiteral(u"کامران"), QStringLiteral(u"نيلوفر"),
+                                QStringLiteral(u"پويا"),   QStringLiteral(u"شيرين"),
+                                QStringLiteral(u"کاوه"),   QStringLiteral(u"يگانه")};
+        const QStringList last{QStringLiteral(u"کريمي"),  QStringLiteral(u"رحيمي"),
+                               QStringLiteral(u"يزدي"),   QStringLiteral(u"کاظمي"),
+                               QStringLiteral(u"نيکنام"), QStringLiteral(u"شيرازي"),
                                QStringLiteral(u"کرماني"), QStringLiteral(u"يوسفي")};
         for (int i = 0; i < 400; ++i) {
-            const double avg = std::round((g.bounded(2) ? 18 + g.bounded(3500) / 100.0 : 5 + g.bounded(6000) / 100.0) * 100) / 100;
+            const double avg =
+                std::round((g.bounded(2) ? 18 + g.bounded(3500) / 100.0 : 5 + g.bounded(6000) / 100.0) * 100)
+                / 100;
             q.prepare("INSERT INTO Davtalab (Name, Avg) VALUES (?, ?)");
             q.addBindValue(first[g.bounded(int(first.size()))] + u' ' + last[g.bounded(int(last.size()))]);
             q.addBindValue(avg);

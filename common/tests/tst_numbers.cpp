@@ -264,8 +264,18 @@ void TestNumbers::integerRange()
     QFETCH(bool, fits16);
     QFETCH(bool, fits32);
     bool ok16 = true, ok32 = true;
-    try { common::toInt16(value); } catch (const NumberError &e) { ok16 = false; QCOMPARE(e.kind(), ErrorKind::Overflow); }
-    try { common::toInt32(value); } catch (const NumberError &e) { ok32 = false; QCOMPARE(e.kind(), ErrorKind::Overflow); }
+    try {
+        common::toInt16(value);
+    } catch (const NumberError &e) {
+        ok16 = false;
+        QCOMPARE(e.kind(), ErrorKind::Overflow);
+    }
+    try {
+        common::toInt32(value);
+    } catch (const NumberError &e) {
+        ok32 = false;
+        QCOMPARE(e.kind(), ErrorKind::Overflow);
+    }
     QCOMPARE(ok16, fits16);
     QCOMPARE(ok32, fits32);
 }
@@ -294,10 +304,14 @@ void TestNumbers::checkedArithmetic()
     QFETCH(int, fault);
     int got = -1;
     try {
-        if (op == "*") common::checkedMul(a, b);
-        else if (op == "/") common::checkedDiv(a, b);
-        else if (op == "+") common::checkedAdd(a, b);
-        else common::toSingle(a);
+        if (op == "*")
+            common::checkedMul(a, b);
+        else if (op == "/")
+            common::checkedDiv(a, b);
+        else if (op == "+")
+            common::checkedAdd(a, b);
+        else
+            common::toSingle(a);
     } catch (const NumberError &e) {
         got = int(e.kind());
     }

@@ -18,7 +18,11 @@
 
 namespace placeva {
 
-enum class TextEncoding { Utf8WithBom, Utf8, Windows1256 };
+enum class TextEncoding {
+    Utf8WithBom,
+    Utf8,
+    Windows1256
+};
 
 // How the preview names an encoding.
 QString encodingName(TextEncoding encoding);
@@ -89,7 +93,8 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields = 0,
 // The same, one record at a time, so that a large file is never held as
 // cells all at once: each record goes to `take`, which may move from it;
 // false from `take` stops the reading. The table returned has no records.
-CsvTable readCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(CsvRecord &)> &take,
+CsvTable readCsv(QStringView text, QChar separator, int maxFields,
+                 const std::function<bool(CsvRecord &)> &take,
                  const std::function<bool(int permille)> &keepGoing = {});
 
 // True for a record whose fields are all empty or blank.

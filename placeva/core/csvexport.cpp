@@ -15,10 +15,8 @@ QString cellFor(const QVariant &value)
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::LongLong:
-    case QMetaType::Int:
-        return textForBox(value); // a number's text is never taken for a formula
-    default:
-        return spreadsheetSafeText(textForBox(value));
+    case QMetaType::Int: return textForBox(value); // a number's text is never taken for a formula
+    default: return spreadsheetSafeText(textForBox(value));
     }
 }
 
@@ -67,9 +65,9 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
 
 QStringList resultHeaders()
 {
-    return {QStringLiteral(u"نام داوطلب"), QStringLiteral(u"ميانگين"), QStringLiteral(u"رتبه تخميني"),
-            QStringLiteral(u"بهترين رتبه محتمل"), QStringLiteral(u"بدترين رتبه محتمل"),
-            QStringLiteral(u"وضعيت قبولي")};
+    return {QStringLiteral(u"نام داوطلب"),        QStringLiteral(u"ميانگين"),
+            QStringLiteral(u"رتبه تخميني"),       QStringLiteral(u"بهترين رتبه محتمل"),
+            QStringLiteral(u"بدترين رتبه محتمل"), QStringLiteral(u"وضعيت قبولي")};
 }
 
 QString factorCaption()
@@ -85,9 +83,10 @@ CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
     QStringList headers = resultHeaders();
     appendCsvRecord(text, headers);
     for (const ApplicantResult &a : pass.applicants) {
-        appendCsvRecord(text, {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
-                               spreadsheetSafeText(rankText(a.rank)), bestRankText(a.range),
-                               worstRankText(a.range), spreadsheetSafeText(a.band)});
+        appendCsvRecord(text,
+                        {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
+                         spreadsheetSafeText(rankText(a.rank)), bestRankText(a.range), worstRankText(a.range),
+                         spreadsheetSafeText(a.band)});
         ++result.rows;
     }
     result.bytes = csvFileBytes(text);
@@ -107,8 +106,9 @@ QString writeFileWhole(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return QStringLiteral(u"پرونده «%1» ساخته نشد: %2").arg(shown, file.errorString());
     if (file.write(bytes) != bytes.size() || file.size() != bytes.size()) {
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                   : QStringLiteral(u"جاي خالي ديسک کافي نيست.");
+        const QString why = file.error() != QFileDevice::NoError
+            ? file.errorString()
+            : QStringLiteral(u"جاي خالي ديسک کافي نيست.");
         file.cancelWriting();
         return QStringLiteral(u"نوشتن پرونده «%1» انجام نشد: %2").arg(shown, why);
     }

@@ -188,9 +188,11 @@ private:
             if (!column.field.isEmpty()) {
                 const int f = int(m_fields.indexOf(column.field));
                 if (m_columnOf[f] >= 0) {
-                    m_headerError = QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
-                                                 u"مي برند؛ معلوم نيست کدام را بايد خواند.")
-                                      .arg(m_file, m_plan.columns.at(m_columnOf[f]).header, column.header, column.field);
+                    m_headerError =
+                        QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
+                                       u"مي برند؛ معلوم نيست کدام را بايد خواند.")
+                            .arg(m_file, m_plan.columns.at(m_columnOf[f]).header, column.header,
+                                 column.field);
                     return false;
                 }
                 m_columnOf[f] = k;
@@ -203,19 +205,22 @@ private:
     // Some column must name a field, and reference results need their rank.
     bool namesEnough()
     {
-        const bool anyKnown = std::any_of(m_columnOf.cbegin(), m_columnOf.cend(), [](int c) { return c >= 0; });
+        const bool anyKnown =
+            std::any_of(m_columnOf.cbegin(), m_columnOf.cend(), [](int c) { return c >= 0; });
         if (!anyKnown) {
-            m_headerError = QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
-                                         u"ستونها را با نام فيلدها (مانند %3 و %4) يا با عنوان کنار "
-                                         u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
-                              .arg(m_file, m_table.tableName(), kApplicants.fields()[0].nameText(),
-                                   kApplicants.subjects()[0].nameText());
+            m_headerError =
+                QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
+                               u"ستونها را با نام فيلدها (مانند %3 و %4) يا با عنوان کنار "
+                               u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
+                    .arg(m_file, m_table.tableName(), kApplicants.fields()[0].nameText(),
+                         kApplicants.subjects()[0].nameText());
             return false;
         }
         if (m_rankIndex >= 0 && m_columnOf[m_rankIndex] < 0) {
-            m_headerError = QStringLiteral(u"پرونده «%1» ستون رتبه (%3) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
-                                         u"شود: %2")
-                              .arg(m_file, QString::fromUtf16(kRankMissing), m_fields.at(m_rankIndex));
+            m_headerError =
+                QStringLiteral(u"پرونده «%1» ستون رتبه (%3) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
+                               u"شود: %2")
+                    .arg(m_file, QString::fromUtf16(kRankMissing), m_fields.at(m_rankIndex));
             return false;
         }
         return true;
@@ -241,8 +246,9 @@ private:
 
     void refuse(int line, int field, const QString &reason)
     {
-        const QString column = field >= 0 && m_columnOf[field] >= 0 ? m_plan.columns.at(m_columnOf[field]).header
-                                                                    : m_fields.value(field);
+        const QString column = field >= 0 && m_columnOf[field] >= 0
+            ? m_plan.columns.at(m_columnOf[field]).header
+            : m_fields.value(field);
         m_plan.refusals.append(ImportRefusal{line, column, reason});
     }
 
@@ -298,7 +304,8 @@ private:
                         continue;
                     }
                 } catch (const common::NumberError &e) {
-                    refuse(record.line, f, QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2").arg(m_cells.at(f), e.userName()));
+                    refuse(record.line, f,
+                           QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2").arg(m_cells.at(f), e.userName()));
                     continue;
                 }
             }
@@ -325,7 +332,8 @@ private:
             const int first = m_table.firstSubject();
             avgText = weightedAverageText(m_table, [&](int i) { return m_numbers.at(first + i); });
         } catch (const common::NumberError &e) {
-            refuse(record.line, m_avgIndex, QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
+            refuse(record.line, m_avgIndex,
+                   QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
             return false;
         }
         const Converted avg = valueFromText(m_fields.at(m_avgIndex), avgText);
@@ -357,8 +365,8 @@ private:
     const int m_avgIndex;
     const int m_rankIndex; // -1 for applicants
     ImportPlan m_plan;
-    QList<int> m_columnOf; // field index -> file column
-    QList<int> m_written;  // every field a column names, and the computed average
+    QList<int> m_columnOf;  // field index -> file column
+    QList<int> m_written;   // every field a column names, and the computed average
     int m_headerWidth = -1; // until the header row is read
     QString m_headerError;
     int m_shareRead = 0;
@@ -393,8 +401,7 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
         return fail(QStringLiteral(u"پرونده «%1» با کدگذاري UTF-16 ذخيره شده است که خوانده نمي شود. "
                                    u"آن را با قالب «CSV UTF-8» ذخيره کنيد.")
                         .arg(file));
-    case TextProblem::None:
-        break;
+    case TextProblem::None: break;
     }
 
     ImportPlanner planner(table, file, keepGoing);
@@ -428,10 +435,11 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
                         .arg(csv.tooWideLine)
                         .arg(kMaxCsvFields));
     if (csv.unclosedQuoteLine > 0)
-        return fail(QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
-                                   u"نشده است؛ هيچ رديفي خوانده نشد.")
-                        .arg(file)
-                        .arg(csv.unclosedQuoteLine));
+        return fail(
+            QStringLiteral(u"در پرونده «%1» علامت نقل قولي که در سطر %2 باز شده، تا پايان پرونده بسته "
+                           u"نشده است؛ هيچ رديفي خوانده نشد.")
+                .arg(file)
+                .arg(csv.unclosedQuoteLine));
     if (!planner.headerError().isEmpty())
         return fail(planner.headerError());
     if (!planner.headerRead())
@@ -444,7 +452,8 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     return reading;
 }
 
-ImportReading readImportFile(const QString &path, ImportTable table, const std::function<bool(int)> &keepGoing)
+ImportReading readImportFile(const QString &path, ImportTable table,
+                             const std::function<bool(int)> &keepGoing)
 {
     ImportReading reading;
     const QString file = shownPath(QFileInfo(path).absoluteFilePath());
@@ -454,9 +463,8 @@ ImportReading readImportFile(const QString &path, ImportTable table, const std::
         return reading;
     }
     if (!f.open(QIODevice::ReadOnly)) {
-        reading.error = f.exists()
-                            ? QStringLiteral(u"پرونده «%1» باز نشد: %2").arg(file, f.errorString())
-                            : QStringLiteral(u"پرونده «%1» پيدا نشد.").arg(file);
+        reading.error = f.exists() ? QStringLiteral(u"پرونده «%1» باز نشد: %2").arg(file, f.errorString())
+                                   : QStringLiteral(u"پرونده «%1» پيدا نشد.").arg(file);
         return reading;
     }
     if (f.size() > kMaxImportBytes) {
@@ -476,8 +484,8 @@ ImportReading readImportFile(const QString &path, ImportTable table, const std::
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype)> &keepGoing, bool *cancelled)
 {
-    return appendRows(bankFilePath(folder), importTableName(plan.table),
-                      plan.fields, plan.rows, keepGoing, cancelled);
+    return appendRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows, keepGoing,
+                      cancelled);
 }
 
 } // namespace placeva

@@ -18,7 +18,10 @@
 
 namespace placeva {
 
-enum class ImportTable { Applicants, References };
+enum class ImportTable {
+    Applicants,
+    References
+};
 
 // "Davtalab" or "Formol".
 QString importTableName(ImportTable table);

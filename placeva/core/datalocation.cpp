@@ -16,7 +16,8 @@ QString bankFilePath(const QString &location)
 
 QString templateBankPath(const QString &programFolder)
 {
-    return QDir(programFolder).absoluteFilePath(QStringLiteral("../share/placeva/") + QLatin1String(kBankFileName));
+    return QDir(programFolder)
+        .absoluteFilePath(QStringLiteral("../share/placeva/") + QLatin1String(kBankFileName));
 }
 
 DataChoice chooseDatabase(const QString &commandLineFile, const QString &programFolder,
@@ -39,8 +40,8 @@ DataChoice chooseDatabase(const QString &commandLineFile, const QString &program
                 choice.error = QStringLiteral(u"پرونده «%1» ساخته نشد.").arg(shown);
             } else {
                 // The packaged copy is read-only; the user's is not.
-                QFile::setPermissions(choice.file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                       | QFile::ReadOther);
+                QFile::setPermissions(
+                    choice.file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
                 choice.notice = QStringLiteral(u"اطلاعات شما در پرونده «%1» نگهداري مي شود.").arg(shown);
             }
         }
@@ -60,7 +61,7 @@ MaybeError checkDatabase(const QString &file)
     applicants.setColumns({ColumnRef(0), ColumnRef(kApplicants.field(FieldRole::Average).nameText())});
     references.setRecordSource(QString::fromLatin1(kFormol));
     references.setColumns({ColumnRef(kReferences.field(FieldRole::Average).nameText()),
-                          ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
+                           ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
     if (MaybeError error = applicants.refresh())
         return error;
     return references.refresh();

@@ -4,10 +4,7 @@
 
 namespace placeva {
 
-LastPass::LastPass(QObject *parent)
-    : QObject(parent)
-{
-}
+LastPass::LastPass(QObject *parent) : QObject(parent) { }
 
 void LastPass::run(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText)
 {

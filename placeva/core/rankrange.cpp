@@ -184,14 +184,10 @@ Verdict admissionVerdict(std::optional<std::int32_t> limit, std::int32_t rank,
 QString verdictText(Verdict verdict)
 {
     switch (verdict) {
-    case Verdict::Safe:
-        return QStringLiteral(u"قبولي مطمئن");
-    case Verdict::Likely:
-        return QStringLiteral(u"قبولي محتمل");
-    case Verdict::Reach:
-        return QStringLiteral(u"قبولي شانسي");
-    case Verdict::Out:
-        break;
+    case Verdict::Safe: return QStringLiteral(u"قبولي مطمئن");
+    case Verdict::Likely: return QStringLiteral(u"قبولي محتمل");
+    case Verdict::Reach: return QStringLiteral(u"قبولي شانسي");
+    case Verdict::Out: break;
     }
     return QStringLiteral(u"قبول نمي شود");
 }

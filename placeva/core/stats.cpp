@@ -25,10 +25,8 @@ bool isNumberType(int typeId)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
+    case QMetaType::ULong: return true;
+    default: return false;
     }
 }
 
@@ -94,8 +92,7 @@ qsizetype lastExtreme(const std::vector<Averaged> &averaged, const QVector<Appli
         return -1;
 
     for (auto it = averaged.crbegin(); it != averaged.crend(); ++it) {
-        const bool near = it->exact
-            || std::abs(it->value - *extreme) <= 1e-14 * std::abs(it->value) + 1e-307;
+        const bool near = it->exact || std::abs(it->value - *extreme) <= 1e-14 * std::abs(it->value) + 1e-307;
         if (near && listed(*it) == *extreme)
             return it->row;
     }
@@ -124,8 +121,7 @@ std::optional<std::int32_t> rankAlong(const RankEstimator::Point &p, double slop
     if (std::isnan(slope))
         return std::nullopt;
     const float offset = singleSub(scaled, p.avg);
-    return common::toInt32(
-        common::checkedAdd(double(p.rotbeh), common::checkedMul(double(offset), slope)));
+    return common::toInt32(common::checkedAdd(double(p.rotbeh), common::checkedMul(double(offset), slope)));
 }
 
 } // namespace
@@ -312,8 +308,8 @@ std::optional<std::int32_t> RankEstimator::estimate(double avg) const
     }
 }
 
-std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
-                                        const RankEstimator::Point &to, float scaled)
+std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from, const RankEstimator::Point &to,
+                                        float scaled)
 {
     try {
         return rankAlong(from, segmentSlope(from, to), scaled);
@@ -346,8 +342,7 @@ QString rangeText(const std::optional<LikelyRange> &range)
     return QStringLiteral(u"\u2066%1\u2069 تا \u2066%2\u2069").arg(range->best).arg(range->worst);
 }
 
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
-                          const QVector<ReferenceRow> &references,
+PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText)
 {
     const RankEstimator estimator(references, factorText);

@@ -107,8 +107,8 @@ private:
 // The estimate's interpolation on the segment from one point to another at a
 // scaled average, with its single-precision steps and its rounding. Nothing
 // where it cannot be computed (equal averages, a fault in the arithmetic).
-std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from,
-                                        const RankEstimator::Point &to, float scaled);
+std::optional<std::int32_t> segmentRank(const RankEstimator::Point &from, const RankEstimator::Point &to,
+                                        float scaled);
 
 // The sentence that tells how many reference rows were left out and why;
 // empty when none was.
@@ -125,11 +125,11 @@ struct LikelyRange
 // One applicant as the pass found it.
 struct ApplicantResult
 {
-    QString name;    // column 0 as listed
-    QString average; // Avg as listed ("" where empty)
+    QString name;                     // column 0 as listed
+    QString average;                  // Avg as listed ("" where empty)
     std::optional<std::int32_t> rank; // nothing where none can be estimated
-    QString band;    // the placement band, or noRankText() without a rank
-    std::uint8_t code = 0; // the band's admission code; 0 also without a rank
+    QString band;                     // the placement band, or noRankText() without a rank
+    std::uint8_t code = 0;            // the band's admission code; 0 also without a rank
     std::optional<LikelyRange> range; // nothing without a rank or too few reference results
 };
 
@@ -137,11 +137,11 @@ struct ApplicantResult
 // window then shows them blank rather than a former pass's value.
 struct PassSummary
 {
-    qsizetype count = 0;                // applicants
-    std::optional<qsizetype> highest;   // index of the highest average, the later of equals
-    std::optional<qsizetype> lowest;    // index of the lowest average, the later of equals
-    std::optional<double> meanAverage;  // over the applicants with an average
-    std::optional<qint64> meanRank;     // rounded down, over the ranked applicants
+    qsizetype count = 0;               // applicants
+    std::optional<qsizetype> highest;  // index of the highest average, the later of equals
+    std::optional<qsizetype> lowest;   // index of the lowest average, the later of equals
+    std::optional<double> meanAverage; // over the applicants with an average
+    std::optional<qint64> meanRank;    // rounded down, over the ranked applicants
     qint64 count123 = 0, count23 = 0, count3 = 0, count0 = 0; // per admission code
     // The reference table's typical leave-one-out error in ranks; nothing
     // where no reference point has two neighbours to be estimated from.
@@ -168,8 +168,7 @@ QString rangeText(const std::optional<LikelyRange> &range);
 
 // The whole pass over the applicant and reference rows, with the change
 // factor as typed in the main window's box.
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants,
-                          const QVector<ReferenceRow> &references,
+PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText);
 
 } // namespace placeva

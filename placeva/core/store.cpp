@@ -54,16 +54,16 @@ StoreError closedError()
 
 StoreError noCurrentError(const QString &path, const QString &table)
 {
-    return makeError(StoreErrorKind::NoCurrentRecord,
-                     QStringLiteral("در جدول «%2» از پرونده «%1» رکورد جاري وجود ندارد.")
-                         .arg(shown(path), table));
+    return makeError(
+        StoreErrorKind::NoCurrentRecord,
+        QStringLiteral("در جدول «%2» از پرونده «%1» رکورد جاري وجود ندارد.").arg(shown(path), table));
 }
 
 StoreError missingColumnError(const QString &path, const QString &table, const QString &column)
 {
-    return makeError(StoreErrorKind::MissingColumn,
-                     QStringLiteral("ستون «%3» در جدول «%2» از پرونده «%1» نيست.")
-                         .arg(shown(path), table, column));
+    return makeError(
+        StoreErrorKind::MissingColumn,
+        QStringLiteral("ستون «%3» در جدول «%2» از پرونده «%1» نيست.").arg(shown(path), table, column));
 }
 
 StoreError notReadError(const QString &path, const QString &table, const QString &column)
@@ -83,18 +83,20 @@ StoreError rowGoneError(const QString &path, const QString &table)
 
 StoreError rowChangedError(const QString &path, const QString &table)
 {
-    return makeError(StoreErrorKind::RowGone,
-                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
-                                    "پنجره ديگر) تغيير کرده است؛ نوشته نشد تا آن تغيير از دست نرود.")
-                         .arg(shown(path), table));
+    return makeError(
+        StoreErrorKind::RowGone,
+        QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                       "پنجره ديگر) تغيير کرده است؛ نوشته نشد تا آن تغيير از دست نرود.")
+            .arg(shown(path), table));
 }
 
 StoreError rowDeletedError(const QString &path, const QString &table)
 {
-    return makeError(StoreErrorKind::RowGone,
-                     QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
-                                    "پنجره ديگر) پاک شده است.")
-                         .arg(shown(path), table));
+    return makeError(
+        StoreErrorKind::RowGone,
+        QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
+                       "پنجره ديگر) پاک شده است.")
+            .arg(shown(path), table));
 }
 
 StoreError replacedError(const QString &path)
@@ -125,42 +127,44 @@ StoreError sqlError(const QSqlError &error, const QString &path, const QString &
     switch (ok ? code : -1) {
     case SqliteBusy:
     case SqliteLocked:
-        return makeError(StoreErrorKind::Locked,
-                         QStringLiteral("پرونده «%1» در دست برنامه ديگري قفل است؛ کمي بعد دوباره امتحان کنيد.")
-                             .arg(file),
-                         detail);
+        return makeError(
+            StoreErrorKind::Locked,
+            QStringLiteral("پرونده «%1» در دست برنامه ديگري قفل است؛ کمي بعد دوباره امتحان کنيد.").arg(file),
+            detail);
     case SqlitePerm:
     case SqliteReadOnly:
-        return makeError(StoreErrorKind::ReadOnly,
-                         QStringLiteral("نوشتن در پرونده «%1» ممکن نيست، چون پرونده يا پوشه آن فقط خواندني است.")
-                             .arg(file),
-                         detail);
+        return makeError(
+            StoreErrorKind::ReadOnly,
+            QStringLiteral("نوشتن در پرونده «%1» ممکن نيست، چون پرونده يا پوشه آن فقط خواندني است.")
+                .arg(file),
+            detail);
     case SqliteCantOpen:
         if (writing)
-            return makeError(StoreErrorKind::ReadOnly,
-                             QStringLiteral("نوشتن در پرونده «%1» ممکن نيست، چون پرونده يا پوشه آن فقط خواندني است.")
-                                 .arg(file),
-                             detail);
-        return makeError(StoreErrorKind::Failed,
-                         QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, detail), detail);
-    case SqliteFull:
-        return makeError(StoreErrorKind::DiskFull,
-                         QStringLiteral("براي نوشتن در پرونده «%1» جا نمانده است (ديسک پر است)؛ چيزي نوشته نشد.")
-                             .arg(file),
+            return makeError(
+                StoreErrorKind::ReadOnly,
+                QStringLiteral("نوشتن در پرونده «%1» ممکن نيست، چون پرونده يا پوشه آن فقط خواندني است.")
+                    .arg(file),
+                detail);
+        return makeError(StoreErrorKind::Failed, QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, detail),
                          detail);
+    case SqliteFull:
+        return makeError(
+            StoreErrorKind::DiskFull,
+            QStringLiteral("براي نوشتن در پرونده «%1» جا نمانده است (ديسک پر است)؛ چيزي نوشته نشد.")
+                .arg(file),
+            detail);
     case SqliteCorrupt:
     case SqliteNotADb:
         return makeError(StoreErrorKind::NotDatabase,
                          QStringLiteral("پرونده «%1» يک پايگاه داده SQLite نيست يا آسيب ديده است.").arg(file),
                          detail);
-    default:
-        break;
+    default: break;
     }
     if (writing)
-        return makeError(StoreErrorKind::Failed,
-                         QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» انجام نشد: %3")
-                             .arg(file, table, detail),
-                         detail);
+        return makeError(
+            StoreErrorKind::Failed,
+            QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» انجام نشد: %3").arg(file, table, detail),
+            detail);
     return makeError(StoreErrorKind::Failed,
                      QStringLiteral("خواندن جدول «%2» از پرونده «%1» انجام نشد: %3").arg(file, table, detail),
                      detail);
@@ -176,7 +180,8 @@ QString quoted(const QString &identifier)
 
 // Opens `path` on `db` without ever creating it: mode=rw makes SQLite refuse
 // a file that vanished after the existence check.
-MaybeError openExisting(QSqlDatabase &db, const QString &path, const QString &table, int busyTimeout, bool writing)
+MaybeError openExisting(QSqlDatabase &db, const QString &path, const QString &table, int busyTimeout,
+                        bool writing)
 {
     db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout));
@@ -186,7 +191,8 @@ MaybeError openExisting(QSqlDatabase &db, const QString &path, const QString &ta
 }
 
 // The table's columns as it spells them; a missing table is an error.
-MaybeError readTableColumns(const QSqlDatabase &db, const QString &path, const QString &table, QStringList *out)
+MaybeError readTableColumns(const QSqlDatabase &db, const QString &path, const QString &table,
+                            QStringList *out)
 {
     QSqlQuery info(db);
     info.setForwardOnly(true);
@@ -205,8 +211,9 @@ MaybeError readTableColumns(const QSqlDatabase &db, const QString &path, const Q
 // A column by name, compared as SQL compares names (case-insensitively).
 std::optional<QString> findColumn(const QStringList &tableColumns, const QString &name)
 {
-    const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(),
-                                    [&](const QString &c) { return c.compare(name, Qt::CaseInsensitive) == 0; });
+    const auto found = std::find_if(tableColumns.cbegin(), tableColumns.cend(), [&](const QString &c) {
+        return c.compare(name, Qt::CaseInsensitive) == 0;
+    });
     if (found == tableColumns.cend())
         return std::nullopt;
     return *found;
@@ -223,7 +230,7 @@ QString connectionName()
 class WriteTransaction
 {
 public:
-    explicit WriteTransaction(const QSqlDatabase &db) : m_db(db) {}
+    explicit WriteTransaction(const QSqlDatabase &db) : m_db(db) { }
     ~WriteTransaction()
     {
         if (m_open) {
@@ -275,7 +282,8 @@ struct FileIdentity
     {
         FileIdentity id;
 #ifdef Q_OS_UNIX
-        struct stat st {};
+        struct stat st
+        { };
         if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
             id.known = true;
             id.device = quint64(st.st_dev);
@@ -337,12 +345,9 @@ QString textForBox(const QVariant &value)
         return QString();
     switch (value.typeId()) {
     case QMetaType::Double:
-    case QMetaType::Float:
-        return common::shortestText(value.toDouble());
-    case QMetaType::QByteArray:
-        return QString::fromUtf8(value.toByteArray());
-    default:
-        return value.toString();
+    case QMetaType::Float: return common::shortestText(value.toDouble());
+    case QMetaType::QByteArray: return QString::fromUtf8(value.toByteArray());
+    default: return value.toString();
     }
 }
 
@@ -351,7 +356,11 @@ QString textForBox(const QVariant &value)
 
 struct Recordset::Impl
 {
-    enum class Pending { None, New, Edit };
+    enum class Pending {
+        None,
+        New,
+        Edit
+    };
 
     QString connection; // empty while closed
     QString path;
@@ -396,7 +405,10 @@ struct Recordset::Impl
     bool hasCurrent() const { return pending != Pending::New && onStoredRow(); }
     bool dirty() const { return bufferSet.contains(true); }
 
-    const QVariant &stored(int row, int field) const { return values.at(qsizetype(row) * fields.size() + field); }
+    const QVariant &stored(int row, int field) const
+    {
+        return values.at(qsizetype(row) * fields.size() + field);
+    }
 
     void clearBuffer()
     {
@@ -430,8 +442,9 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         connection = name; // from here on the destructor removes it
         if (!db.isValid())
-            return makeError(StoreErrorKind::Failed,
-                             QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+            return makeError(
+                StoreErrorKind::Failed,
+                QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
         if (auto error = openExisting(db, path, table, busyTimeout, false))
             return error;
         // Opening is lazy; the first read tells whether this is a database.
@@ -473,8 +486,9 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         }
     }
     if (rowIdName.isEmpty())
-        return makeError(StoreErrorKind::NoRowIds,
-                         QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
+        return makeError(
+            StoreErrorKind::NoRowIds,
+            QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
     {
         // A table made WITHOUT ROWID has no rowid under any name.
         QSqlQuery probe(db());
@@ -680,9 +694,9 @@ MaybeError Recordset::Impl::store()
             query.prepare(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table)));
         } else {
             QStringList marks(names.size(), QStringLiteral("?"));
-            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(quoted(table), names.join(QLatin1String(", ")),
-                                   marks.join(QLatin1String(", "))));
+            query.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(quoted(table), names.join(QLatin1String(", ")), marks.join(QLatin1String(", "))));
             for (const QVariant &v : std::as_const(newValues))
                 query.addBindValue(v);
         }
@@ -785,13 +799,25 @@ MaybeError Recordset::Impl::removeCurrent()
     return std::nullopt;
 }
 
-Recordset::Recordset() : d(std::make_unique<Impl>()) {}
+Recordset::Recordset() : d(std::make_unique<Impl>()) { }
 Recordset::~Recordset() = default;
 
-bool Recordset::isOpen() const { return d->isOpen(); }
-QString Recordset::filePath() const { return d->path; }
-QString Recordset::tableName() const { return d->table; }
-int Recordset::recordCount() const { return d->count(); }
+bool Recordset::isOpen() const
+{
+    return d->isOpen();
+}
+QString Recordset::filePath() const
+{
+    return d->path;
+}
+QString Recordset::tableName() const
+{
+    return d->table;
+}
+int Recordset::recordCount() const
+{
+    return d->count();
+}
 
 bool Recordset::isBOF() const
 {
@@ -807,8 +833,14 @@ bool Recordset::isEOF() const
     return d->pending != Impl::Pending::New && !d->gap && d->pos >= d->count();
 }
 
-int Recordset::absolutePosition() const { return d->hasCurrent() ? d->pos : -1; }
-qint64 Recordset::rowId() const { return d->hasCurrent() ? d->rowIds.at(d->pos) : -1; }
+int Recordset::absolutePosition() const
+{
+    return d->hasCurrent() ? d->pos : -1;
+}
+qint64 Recordset::rowId() const
+{
+    return d->hasCurrent() ? d->rowIds.at(d->pos) : -1;
+}
 
 MaybeError Recordset::moveFirst()
 {
@@ -865,7 +897,10 @@ MaybeError Recordset::movePrevious()
     return std::nullopt;
 }
 
-int Recordset::fieldCount() const { return int(d->fields.size()); }
+int Recordset::fieldCount() const
+{
+    return int(d->fields.size());
+}
 
 QString Recordset::fieldName(int index) const
 {
@@ -890,7 +925,10 @@ QVariant Recordset::value(int index) const
     return storedValue(index);
 }
 
-QVariant Recordset::value(const QString &field) const { return value(fieldIndex(field)); }
+QVariant Recordset::value(const QString &field) const
+{
+    return value(fieldIndex(field));
+}
 
 QVariant Recordset::storedValue(int index) const
 {
@@ -899,11 +937,23 @@ QVariant Recordset::storedValue(int index) const
     return d->stored(d->pos, index);
 }
 
-QVariant Recordset::storedValue(const QString &field) const { return storedValue(fieldIndex(field)); }
+QVariant Recordset::storedValue(const QString &field) const
+{
+    return storedValue(fieldIndex(field));
+}
 
-bool Recordset::isPending() const { return d->pending != Impl::Pending::None; }
-bool Recordset::isNew() const { return d->pending == Impl::Pending::New; }
-bool Recordset::isDirty() const { return d->pending != Impl::Pending::None && d->dirty(); }
+bool Recordset::isPending() const
+{
+    return d->pending != Impl::Pending::None;
+}
+bool Recordset::isNew() const
+{
+    return d->pending == Impl::Pending::New;
+}
+bool Recordset::isDirty() const
+{
+    return d->pending != Impl::Pending::None && d->dirty();
+}
 
 MaybeError Recordset::setPendingValue(int index, const QVariant &value)
 {
@@ -1000,7 +1050,7 @@ QString DataControl::connectionStringFor(const QString &folder)
 {
     QString path = bankFilePath(folder);
     const bool needsQuotes = path.contains(QLatin1Char(';')) || path.startsWith(QLatin1Char('"'))
-                             || path.startsWith(QLatin1Char('\'')) || path != path.trimmed();
+        || path.startsWith(QLatin1Char('\'')) || path != path.trimmed();
     if (needsQuotes)
         path = QLatin1Char('"') + path.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
     return QStringLiteral("Data Source=") + path;
@@ -1053,26 +1103,62 @@ std::optional<QString> DataControl::dataSource(const QString &connectionString)
     return std::nullopt;
 }
 
-void DataControl::setConnectionString(const QString &text) { m_connectionString = text; }
-QString DataControl::connectionString() const { return m_connectionString; }
-void DataControl::setCommandType(int type) { m_commandType = type; }
-int DataControl::commandType() const { return m_commandType; }
-void DataControl::setRecordSource(const QString &table) { m_recordSource = table; }
-QString DataControl::recordSource() const { return m_recordSource; }
-void DataControl::setColumns(const QList<ColumnRef> &columns) { m_columns = columns; }
-QList<ColumnRef> DataControl::columns() const { return m_columns; }
-void DataControl::setBusyTimeout(int milliseconds) { m_busyTimeout = std::max(0, milliseconds); }
-int DataControl::busyTimeout() const { return m_busyTimeout; }
-Recordset *DataControl::recordset() { return &m_recordset; }
-const Recordset *DataControl::recordset() const { return &m_recordset; }
+void DataControl::setConnectionString(const QString &text)
+{
+    m_connectionString = text;
+}
+QString DataControl::connectionString() const
+{
+    return m_connectionString;
+}
+void DataControl::setCommandType(int type)
+{
+    m_commandType = type;
+}
+int DataControl::commandType() const
+{
+    return m_commandType;
+}
+void DataControl::setRecordSource(const QString &table)
+{
+    m_recordSource = table;
+}
+QString DataControl::recordSource() const
+{
+    return m_recordSource;
+}
+void DataControl::setColumns(const QList<ColumnRef> &columns)
+{
+    m_columns = columns;
+}
+QList<ColumnRef> DataControl::columns() const
+{
+    return m_columns;
+}
+void DataControl::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = std::max(0, milliseconds);
+}
+int DataControl::busyTimeout() const
+{
+    return m_busyTimeout;
+}
+Recordset *DataControl::recordset()
+{
+    return &m_recordset;
+}
+const Recordset *DataControl::recordset() const
+{
+    return &m_recordset;
+}
 
 MaybeError DataControl::refresh()
 {
     const std::optional<QString> source = dataSource(m_connectionString);
     if (!source)
-        return makeError(StoreErrorKind::BadConnection,
-                         QStringLiteral("در متن اتصال «%1» نام پرونده (Data Source) نيامده است.")
-                             .arg(m_connectionString));
+        return makeError(
+            StoreErrorKind::BadConnection,
+            QStringLiteral("در متن اتصال «%1» نام پرونده (Data Source) نيامده است.").arg(m_connectionString));
     if (m_commandType != CommandTable)
         return makeError(StoreErrorKind::BadConnection,
                          QStringLiteral("نوع فرمان %1 پذيرفته نيست؛ منبع داده بايد نام يک جدول باشد (نوع 2).")
@@ -1105,7 +1191,7 @@ namespace {
 class OwnConnection
 {
 public:
-    OwnConnection() : m_name(connectionName()) {}
+    OwnConnection() : m_name(connectionName()) { }
     ~OwnConnection()
     {
         {
@@ -1156,8 +1242,9 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
     {
         QSqlDatabase db = connection.add();
         if (!db.isValid())
-            return makeError(StoreErrorKind::Failed,
-                             QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+            return makeError(
+                StoreErrorKind::Failed,
+                QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
         if (auto error = openExisting(db, path, table, DataControl::DefaultBusyTimeoutMs, true))
             return error;
     }
@@ -1182,8 +1269,9 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
         return sqlError(error, path, table, true);
     QSqlQuery insert(db);
     const QStringList marks(names.size(), QStringLiteral("?"));
-    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(quoted(table), names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")))))
+    if (!insert.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(quoted(table), names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")))))
         return sqlError(insert.lastError(), path, table, true);
     const int n = int(names.size());
     // The user may stop at any moment; the transaction then stores nothing.

@@ -23,9 +23,9 @@ namespace placeva {
 inline constexpr char kBankFileName[] = "Bank.db";
 
 enum class StoreErrorKind {
-    BadConnection,   // the connection text names no file, or the source is not a table
-    MissingFile,     // no such file, or not a regular file
-    NotDatabase,     // the file is not an SQLite database (or is damaged)
+    BadConnection, // the connection text names no file, or the source is not a table
+    MissingFile,   // no such file, or not a regular file
+    NotDatabase,   // the file is not an SQLite database (or is damaged)
     MissingTable,
     MissingColumn,   // a column a reader asked for, or a field that was not read
     ReadOnly,        // the file (or its folder) cannot be written
@@ -49,7 +49,10 @@ struct StoreError
 using MaybeError = std::optional<StoreError>;
 
 // How the data-entry windows store a box's text in a field.
-enum class FieldKind { Text, Number };
+enum class FieldKind {
+    Text,
+    Number
+};
 
 // The percentages, averages and ranks of both tables are numbers; the name,
 // and any column the tables do not list, is text. Case-insensitive, like SQL.
@@ -73,9 +76,9 @@ QString textForBox(const QVariant &value);
 // One column to read: by table position (0 is the first column) or by name.
 struct ColumnRef
 {
-    ColumnRef(int tablePosition) : position(tablePosition) {}
-    ColumnRef(const QString &columnName) : name(columnName) {}
-    ColumnRef(const char *columnName) : name(QString::fromUtf8(columnName)) {}
+    ColumnRef(int tablePosition) : position(tablePosition) { }
+    ColumnRef(const QString &columnName) : name(columnName) { }
+    ColumnRef(const char *columnName) : name(QString::fromUtf8(columnName)) { }
 
     int position = -1;
     QString name;

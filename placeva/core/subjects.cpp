@@ -11,13 +11,10 @@ namespace {
 const char *sqlType(FieldRole role)
 {
     switch (role) {
-    case FieldRole::Name:
-        return "TEXT";
-    case FieldRole::Rank:
-        return "INTEGER";
+    case FieldRole::Name: return "TEXT";
+    case FieldRole::Rank: return "INTEGER";
     case FieldRole::Subject:
-    case FieldRole::Average:
-        break;
+    case FieldRole::Average: break;
     }
     return "REAL";
 }
@@ -28,7 +25,8 @@ const char *sqlType(FieldRole role)
 double throughShortestText(double value)
 {
     char digits[40];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
+    const auto written =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
     double back = 0;
     std::from_chars(digits, written.ptr, back);
     return back;

@@ -59,16 +59,11 @@ inline constexpr Field kApplicantFields[] = {
 // Formol: eight percentages (one for the specialised subjects together, of
 // weight 5), the average and the rank obtained.
 inline constexpr Field kReferenceFields[] = {
-    {"Dini", u"معارف اسلامي:", FieldRole::Subject, 1},
-    {"Adabiat", u"ادبيات :", FieldRole::Subject, 1},
-    {"Zaban", u"زبان عمومي:", FieldRole::Subject, 1},
-    {"Riazi", u"رياضي و آمار:", FieldRole::Subject, 3},
-    {"ZabanT", u"زبان تخصصي:", FieldRole::Subject, 1},
-    {"Madar", u"مدار منطقي:", FieldRole::Subject, 2},
-    {"barname", u"برنامه سازي:", FieldRole::Subject, 4},
-    {"takh", u"دروس تخصصي:", FieldRole::Subject, 5},
-    {"Avg", u"ميانگين دروس:", FieldRole::Average},
-    {"Rotbeh", u"رتبه داوطلب:", FieldRole::Rank},
+    {"Dini", u"معارف اسلامي:", FieldRole::Subject, 1},   {"Adabiat", u"ادبيات :", FieldRole::Subject, 1},
+    {"Zaban", u"زبان عمومي:", FieldRole::Subject, 1},    {"Riazi", u"رياضي و آمار:", FieldRole::Subject, 3},
+    {"ZabanT", u"زبان تخصصي:", FieldRole::Subject, 1},   {"Madar", u"مدار منطقي:", FieldRole::Subject, 2},
+    {"barname", u"برنامه سازي:", FieldRole::Subject, 4}, {"takh", u"دروس تخصصي:", FieldRole::Subject, 5},
+    {"Avg", u"ميانگين دروس:", FieldRole::Average},       {"Rotbeh", u"رتبه داوطلب:", FieldRole::Rank},
 };
 
 // One table's fields in column order. The subjects stand together, in the

@@ -60,14 +60,10 @@ TargetAnswer requiredAverage(const RankEstimator &estimator, QStringView targetT
 QString requiredAverageText(const TargetAnswer &answer)
 {
     switch (answer.kind) {
-    case TargetAnswer::NotARank:
-        return {};
-    case TargetAnswer::NoEstimate:
-        return QString::fromUtf16(chart_texts::kNoEstimate);
-    case TargetAnswer::Unreachable:
-        return QString::fromUtf16(chart_texts::kUnreachable);
-    case TargetAnswer::Found:
-        break;
+    case TargetAnswer::NotARank: return {};
+    case TargetAnswer::NoEstimate: return QString::fromUtf16(chart_texts::kNoEstimate);
+    case TargetAnswer::Unreachable: return QString::fromUtf16(chart_texts::kUnreachable);
+    case TargetAnswer::Found: break;
     }
     return common::fixed2Text(answer.average());
 }

@@ -19,7 +19,10 @@ inline constexpr int kHighestHundredth = 10000;
 
 // The average a number of hundredths stands for: the same double that a
 // stored average with those two decimals reads as.
-inline double hundredthsAverage(int hundredths) { return hundredths / 100.0; }
+inline double hundredthsAverage(int hundredths)
+{
+    return hundredths / 100.0;
+}
 
 // A target rank as typed: digits only, in any digit set the program reads,
 // surrounding blanks ignored, from 1 to 2147483647. Nothing otherwise.
@@ -34,9 +37,9 @@ struct TargetAnswer
         Found,
     };
     Kind kind = NotARank;
-    std::int32_t target = 0;  // the parsed target (from NoEstimate on)
-    int hundredths = 0;       // Found: the required average in hundredths
-    std::int32_t rank = 0;    // Found: the rank estimated at that average
+    std::int32_t target = 0; // the parsed target (from NoEstimate on)
+    int hundredths = 0;      // Found: the required average in hundredths
+    std::int32_t rank = 0;   // Found: the rank estimated at that average
     double average() const { return hundredthsAverage(hundredths); }
 };
 

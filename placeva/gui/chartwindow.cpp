@@ -37,7 +37,10 @@ using namespace chart_texts;
 
 namespace {
 
-QString text(const char16_t *s) { return QString::fromUtf16(s); }
+QString text(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
 
 // Right-to-left mark: a line that starts with a Latin name still reads
 // right to left.
@@ -90,7 +93,8 @@ QString chooseWithDialog(QWidget *parent)
     dialog.setNameFilters({QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")});
     dialog.setDefaultSuffix(QStringLiteral("png"));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
-        dialog.setDefaultSuffix(filter.contains(QLatin1String("svg")) ? QStringLiteral("svg") : QStringLiteral("png"));
+        dialog.setDefaultSuffix(filter.contains(QLatin1String("svg")) ? QStringLiteral("svg")
+                                                                      : QStringLiteral("png"));
     });
     dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     dialog.selectFile(text(kChartMenu) + QStringLiteral(".png"));
@@ -103,8 +107,7 @@ QString chooseWithDialog(QWidget *parent)
 class ChartMenu : public QObject
 {
 public:
-    explicit ChartMenu(MainWindowLink &main)
-        : QObject(&main.window()), m_main(main)
+    explicit ChartMenu(MainWindowLink &main) : QObject(&main.window()), m_main(main)
     {
         setObjectName(QStringLiteral("placevaChartMenu"));
     }
@@ -142,9 +145,8 @@ void installChartMenu(MainWindowLink &main)
     tk::Form *window = &main.window();
     QMenu *menu = window->menuBar()->addMenu(text(kChartMenu));
     QAction *item = menu->addAction(text(kChartMenuItem));
-    QObject::connect(item, &QAction::triggered, keeper, [&main, window] {
-        tk::handle(window, [&main] { openChartWindow(main); });
-    });
+    QObject::connect(item, &QAction::triggered, keeper,
+                     [&main, window] { tk::handle(window, [&main] { openChartWindow(main); }); });
     // The chart shows the main window's pass; it goes when that window goes.
     QObject::connect(window, &tk::Form::closed, keeper, [keeper] {
         if (ChartWindow *w = keeper->window())
@@ -171,8 +173,7 @@ ChartWindow::FileChooser ChartWindow::setFileChooser(FileChooser chooser)
     return old;
 }
 
-ChartWindow::ChartWindow(MainWindowLink &main)
-    : m_main(&main), m_mainWindow(&main.window())
+ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&main.window())
 {
     setWindowTitle(text(kChartCaption));
     setLayoutDirection(Qt::RightToLeft);
@@ -233,7 +234,8 @@ ChartWindow::ChartWindow(MainWindowLink &main)
     tk::on(Text1, &tk::TextBox::change, this, [this] { Text1_Change(); });
     tk::on(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
-    connect(&main.lastPass(), &LastPass::changed, this, [this] { tk::handle(this, [this] { followPass(); }); });
+    connect(&main.lastPass(), &LastPass::changed, this,
+            [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
     followPass();
@@ -534,7 +536,8 @@ void ChartWindow::layoutPlot()
     else
         targetSeries->clear();
     if (m_target.kind == TargetAnswer::Found || m_target.kind == TargetAnswer::Unreachable)
-        targetLineSeries->replace({QPointF(m_xTicks.min, m_target.target), QPointF(m_xTicks.max, m_target.target)});
+        targetLineSeries->replace(
+            {QPointF(m_xTicks.min, m_target.target), QPointF(m_xTicks.max, m_target.target)});
     else
         targetLineSeries->clear();
     updateDescription();
@@ -666,14 +669,17 @@ void ChartWindow::updateDescription()
     if (m_data.likely && m_data.likely->typicalError())
         notes << typicalErrorText(*m_data.likely->typicalError());
     if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
-        notes << QStringLiteral(u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
+        notes << QStringLiteral(
+                     u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
                      .arg(m_applicantsLeftOut)
                      .arg(m_referencesLeftOut);
     }
     const QString note = notes.join(u' ');
     parts << notes;
     if (m_target.kind != TargetAnswer::NotARank)
-        parts << QStringLiteral(u"رتبه هدف %1، %2 %3.").arg(m_target.target).arg(Label2->caption(), Label3->caption());
+        parts << QStringLiteral(u"رتبه هدف %1، %2 %3.")
+                     .arg(m_target.target)
+                     .arg(Label2->caption(), Label3->caption());
     Chart1->setAccessibleDescription(parts.join(u' '));
     Label4->setCaption(note);
     Label4->setVisible(!note.isEmpty());
@@ -722,8 +728,9 @@ QString ChartWindow::applicantsToolTip(QPointF value) const
         const ChartApplicant &a = m_data.applicants[at[i]];
         const ApplicantResult listed = m_listed.value(a.index);
         const std::optional<LikelyRange> range = likelyRange(m_data, a);
-        const QString rank = range ? text(kLikelyRank).arg(rankText(listed.rank)).arg(range->best).arg(range->worst)
-                                   : QStringLiteral(u"رتبه: ") + rankText(listed.rank);
+        const QString rank = range
+            ? text(kLikelyRank).arg(rankText(listed.rank)).arg(range->best).arg(range->worst)
+            : QStringLiteral(u"رتبه: ") + rankText(listed.rank);
         lines << kRlm + listed.name + QStringLiteral(u" \u2014 ميانگين: ") + listed.average
                 + QStringLiteral(u" \u2014 ") + rank;
     }

@@ -2,7 +2,8 @@
 // The chart of ranks against averages, beside the main window: the reference
 // results and the line the estimate interpolates along, every applicant at
 // its estimated rank, the band of likely ranks around the line, the placement
-// band bounds, and the average a target rank needs. It redraws after every statistics pass of the main window.
+// band bounds, and the average a target rank needs. It redraws after every statistics pass of the main
+// window.
 
 #include "core/chartdata.h"
 #include "gui/mainwindowlink.h"
@@ -72,13 +73,13 @@ public:
     qsizetype applicantsLeftOut() const { return m_applicantsLeftOut; }
 
     QChartView *Chart1 = nullptr;
-    tk::Label *Label1 = nullptr;  // "رتبه هدف:"
-    tk::TextBox *Text1 = nullptr; // the target rank
-    tk::Label *Label2 = nullptr;  // "ميانگين لازم:"
-    tk::Label *Label3 = nullptr;  // the required average
-    QCheckBox *Check1 = nullptr;  // logarithmic rank axis
+    tk::Label *Label1 = nullptr;    // "رتبه هدف:"
+    tk::TextBox *Text1 = nullptr;   // the target rank
+    tk::Label *Label2 = nullptr;    // "ميانگين لازم:"
+    tk::Label *Label3 = nullptr;    // the required average
+    QCheckBox *Check1 = nullptr;    // logarithmic rank axis
     tk::Button *Command1 = nullptr; // save picture
-    tk::Label *Label4 = nullptr;  // what the plot leaves out, if anything
+    tk::Label *Label4 = nullptr;    // what the plot leaves out, if anything
 
     QAreaSeries *likelySeries = nullptr; // best to worst likely rank along the line
     QScatterSeries *referenceSeries = nullptr;
@@ -94,11 +95,11 @@ public:
 private:
     void buildChart();
     void replaceRankAxis();
-    void measureData();      // the data's extent, after a pass or a change of axis
-    void layoutPlot();       // ranges, axes, line, bands and target
+    void measureData(); // the data's extent, after a pass or a change of axis
+    void layoutPlot();  // ranges, axes, line, bands and target
     void drawLine();
-    void thinMarkers();      // one marker per plot pixel
-    void placeTexts();       // band texts and the no-estimate message
+    void thinMarkers(); // one marker per plot pixel
+    void placeTexts();  // band texts and the no-estimate message
     void updateDescription();
     void applicantClicked(QPointF value);
     PlotMapping mapping() const;
@@ -110,8 +111,8 @@ private:
     QPointer<tk::Form> m_mainWindow; // gone with the main window
     std::unique_ptr<RankEstimator> m_estimator;
     ChartData m_data;
-    QVector<ApplicantResult> m_listed; // the pass's applicants as the lists show them
-    QVector<QPointF> m_applicantPoints;       // (x, rank) of m_data.applicants
+    QVector<ApplicantResult> m_listed;  // the pass's applicants as the lists show them
+    QVector<QPointF> m_applicantPoints; // (x, rank) of m_data.applicants
     TargetAnswer m_target;
     std::optional<QPointF> m_targetPoint;
     qsizetype m_applicantsLeftOut = 0;
@@ -124,9 +125,9 @@ private:
     {
         double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
     };
-    Extent m_extent;          // of the pass's points, without the target
+    Extent m_extent; // of the pass's points, without the target
     bool m_dataChanged = true;
-    double m_lineWidth = 0;   // plot width the log axis' line was bent for
+    double m_lineWidth = 0; // plot width the log axis' line was bent for
     AxisTicks m_xTicks, m_yTicks;
     std::array<QLineSeries *, 8> m_bandLines{};
     QVector<QGraphicsSimpleTextItem *> m_bandTexts;

@@ -33,16 +33,8 @@ constexpr int kFirstPriorityTop = 1260;
 constexpr int kPriorityStep = 450;
 
 const char16_t *const kPriorityCaptions[10] = {
-    u"اولويت اول",
-    u"اولويت دوم",
-    u"اولويت سوم",
-    u"اولويت چهارم",
-    u"اولويت پنجم",
-    u"اولويت ششم",
-    u"اولويت هفتم",
-    u"اولويت هشتم",
-    u"اولويت نهم",
-    u"اولويت دهم",
+    u"اولويت اول", u"اولويت دوم",  u"اولويت سوم",  u"اولويت چهارم", u"اولويت پنجم",
+    u"اولويت ششم", u"اولويت هفتم", u"اولويت هشتم", u"اولويت نهم",   u"اولويت دهم",
 };
 
 tk::Label *makeLabel(QWidget *parent, const QString &caption)
@@ -85,8 +77,7 @@ void captionBeside(tk::Label *caption, QWidget *box, int top)
 
 } // namespace
 
-ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent)
-    : tk::Form(parent), m_pass(pass)
+ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent), m_pass(pass)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
     setClientSize(kClientWidth, 8070);

@@ -18,7 +18,7 @@ struct CommandName
     Command command;
 };
 const CommandName kCommands[] = {
-    {"--export-results", Command::ExportResults},     {"--export-applicants", Command::ExportApplicants},
+    {"--export-results", Command::ExportResults},       {"--export-applicants", Command::ExportApplicants},
     {"--export-references", Command::ExportReferences}, {"--report", Command::Report},
     {"--import-applicants", Command::ImportApplicants}, {"--import-references", Command::ImportReferences},
 };
@@ -27,20 +27,21 @@ const tk::ProgramInfo &info()
 {
     static const tk::ProgramInfo program{
         QStringLiteral("placeva"), QStringLiteral(KT_VERSION),
-        QStringLiteral(u"پلاسوا: بانک اطلاعات داوطلبان، رتبه تخميني و وضعيت قبولي.\n"
-                       u"استفاده: placeva [--database پرونده] [فرمان]\n"
-                       u"  --help                        همين راهنما\n"
-                       u"  --version                     نام و نسخه برنامه\n"
-                       u"  --database پرونده             اين بانک اطلاعات را باز کن\n"
-                       u"فرمانها (بدون پنجره اجرا مي شوند و برنامه را مي بندند):\n"
-                       u"  --export-results خروجي.csv [--factor ميزان]   خروجي نتيجه محاسبه\n"
-                       u"  --export-applicants خروجي.csv                 خروجي داوطلبان\n"
-                       u"  --export-references خروجي.csv                 خروجي نتايج مرجع\n"
-                       u"  --report گزارش.pdf [--factor ميزان]           ذخيره گزارش به PDF\n"
-                       u"  --import-applicants ورودي.csv [--skip-refused] ورود داوطلبان\n"
-                       u"  --import-references ورودي.csv [--skip-refused] ورود نتايج مرجع\n"
-                       u"ورود داده همه يا هيچ است: اگر رديفي رد شود هيچ رديفي افزوده نمي شود، مگر با --skip-refused.\n"
-                       u"وضعيت خروج: 0 انجام شد، 1 ورودي پذيرفته نشد، 2 استفاده نادرست.\n"),
+        QStringLiteral(
+            u"پلاسوا: بانک اطلاعات داوطلبان، رتبه تخميني و وضعيت قبولي.\n"
+            u"استفاده: placeva [--database پرونده] [فرمان]\n"
+            u"  --help                        همين راهنما\n"
+            u"  --version                     نام و نسخه برنامه\n"
+            u"  --database پرونده             اين بانک اطلاعات را باز کن\n"
+            u"فرمانها (بدون پنجره اجرا مي شوند و برنامه را مي بندند):\n"
+            u"  --export-results خروجي.csv [--factor ميزان]   خروجي نتيجه محاسبه\n"
+            u"  --export-applicants خروجي.csv                 خروجي داوطلبان\n"
+            u"  --export-references خروجي.csv                 خروجي نتايج مرجع\n"
+            u"  --report گزارش.pdf [--factor ميزان]           ذخيره گزارش به PDF\n"
+            u"  --import-applicants ورودي.csv [--skip-refused] ورود داوطلبان\n"
+            u"  --import-references ورودي.csv [--skip-refused] ورود نتايج مرجع\n"
+            u"ورود داده همه يا هيچ است: اگر رديفي رد شود هيچ رديفي افزوده نمي شود، مگر با --skip-refused.\n"
+            u"وضعيت خروج: 0 انجام شد، 1 ورودي پذيرفته نشد، 2 استفاده نادرست.\n"),
         QStringLiteral("Placeva: the applicants' database, estimated ranks and placement bands.\n"
                        "Usage: placeva [--database FILE] [COMMAND]\n"
                        "  --help                        this help\n"
@@ -86,8 +87,8 @@ bool showProgress(const QString &label, qsizetype done, qsizetype all)
 std::optional<int> answerInfo(const QStringList &args)
 {
     for (const QString &arg : args) {
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")
-            || arg == QLatin1String("--version") || arg == QLatin1String("-v"))
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h") || arg == QLatin1String("--version")
+            || arg == QLatin1String("-v"))
             return tk::handleInfoOptions({arg}, info());
     }
     return std::nullopt;
@@ -124,9 +125,11 @@ Parsed parse(const QStringList &args)
     };
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                          [&](const CommandName &c) { return arg == QLatin1String(c.option); });
-        if (arg == QLatin1String("--database") || arg == QLatin1String("--factor") || command != std::end(kCommands)) {
+        const auto command =
+            std::find_if(std::begin(kCommands), std::end(kCommands),
+                         [&](const CommandName &c) { return arg == QLatin1String(c.option); });
+        if (arg == QLatin1String("--database") || arg == QLatin1String("--factor")
+            || command != std::end(kCommands)) {
             const std::optional<QString> v = value(i);
             if (!v) {
                 parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(arg));
@@ -137,7 +140,8 @@ Parsed parse(const QStringList &args)
             } else if (arg == QLatin1String("--factor")) {
                 o.factor = *v;
             } else if (o.command != Command::None) {
-                parsed.exitNow = usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(commandOption, arg));
+                parsed.exitNow =
+                    usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(commandOption, arg));
                 return parsed;
             } else {
                 o.command = command->command;
@@ -154,10 +158,11 @@ Parsed parse(const QStringList &args)
     const bool exports = o.command == Command::ExportResults || o.command == Command::Report;
     const bool imports = o.command == Command::ImportApplicants || o.command == Command::ImportReferences;
     if (o.factor && !exports)
-        parsed.exitNow = usage(QStringLiteral(u"«--factor» تنها همراه با «--export-results» يا «--report» به کار مي رود."));
-    else if (o.skipRefused && !imports)
         parsed.exitNow = usage(
-            QStringLiteral(u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
+            QStringLiteral(u"«--factor» تنها همراه با «--export-results» يا «--report» به کار مي رود."));
+    else if (o.skipRefused && !imports)
+        parsed.exitNow = usage(QStringLiteral(
+            u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
     return parsed;
 }
 
@@ -169,8 +174,9 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
         return tk::MsgBox::AnswerOk;
     });
     tk::setEndHook([] {});
-    setProgressShower(isatty(STDERR_FILENO) ? ProgressShower(showProgress)
-                                            : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
+    setProgressShower(isatty(STDERR_FILENO)
+                          ? ProgressShower(showProgress)
+                          : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
     const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
     if (!main)
@@ -193,8 +199,12 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
     bool done = false;
     switch (options.command) {
     case Command::ExportResults: done = exportResultsToCsv(*main, options.file); break;
-    case Command::ExportApplicants: done = exportTableToCsv(*main, ImportTable::Applicants, options.file); break;
-    case Command::ExportReferences: done = exportTableToCsv(*main, ImportTable::References, options.file); break;
+    case Command::ExportApplicants:
+        done = exportTableToCsv(*main, ImportTable::Applicants, options.file);
+        break;
+    case Command::ExportReferences:
+        done = exportTableToCsv(*main, ImportTable::References, options.file);
+        break;
     case Command::Report: done = saveReportToPdf(*main, options.file); break;
     case Command::ImportApplicants: done = importCsv(*main, ImportTable::Applicants, options.file); break;
     case Command::ImportReferences: done = importCsv(*main, ImportTable::References, options.file); break;

@@ -20,8 +20,15 @@ inline constexpr int kOk = 0;
 inline constexpr int kRefused = 1;
 inline constexpr int kUsage = 2;
 
-enum class Command { None, ExportResults, ExportApplicants, ExportReferences, Report, ImportApplicants,
-                     ImportReferences };
+enum class Command {
+    None,
+    ExportResults,
+    ExportApplicants,
+    ExportReferences,
+    Report,
+    ImportApplicants,
+    ImportReferences
+};
 
 struct Options
 {
@@ -47,8 +54,8 @@ bool runsWithoutWindow(const QStringList &args);
 Parsed parse(const QStringList &args);
 // Makes the main window on the database file, loaded but not shown, with the
 // change factor in its box when one is given; nullptr when it could not load.
-using MainWindowMaker =
-    std::function<std::unique_ptr<MainWindowLink>(const QString &databaseFile, const std::optional<QString> &factor)>;
+using MainWindowMaker = std::function<std::unique_ptr<MainWindowLink>(const QString &databaseFile,
+                                                                      const std::optional<QString> &factor)>;
 // Runs a command on the database file; an application object must exist.
 int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain);
 

@@ -117,12 +117,13 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
 
     auto *columnsBox = new QGroupBox(QStringLiteral(u"ستونهاي پرونده"), this);
     auto *columnsLayout = new QVBoxLayout(columnsBox);
-    m_columns = table({QStringLiteral(u"ستون پرونده"), QStringLiteral(u"فيلد جدول")}, int(plan.columns.size()),
-                      columnsBox);
+    m_columns = table({QStringLiteral(u"ستون پرونده"), QStringLiteral(u"فيلد جدول")},
+                      int(plan.columns.size()), columnsBox);
     for (int r = 0; r < plan.columns.size(); ++r) {
         const ImportColumn &c = plan.columns.at(r);
         m_columns->setItem(r, 0, item(c.header));
-        m_columns->setItem(r, 1, item(c.field.isEmpty() ? QStringLiteral(u"(ناديده گرفته مي شود)") : c.field));
+        m_columns->setItem(r, 1,
+                           item(c.field.isEmpty() ? QStringLiteral(u"(ناديده گرفته مي شود)") : c.field));
     }
     m_columns->resizeColumnToContents(0);
     columnsLayout->addWidget(m_columns);
@@ -131,8 +132,8 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     auto *refusedBox = new QGroupBox(QStringLiteral(u"رديفهاي ردشده"), this);
     auto *refusedLayout = new QVBoxLayout(refusedBox);
     const int listed = int(std::min<qsizetype>(plan.refusals.size(), kListedRefusals));
-    m_refusals = table({QStringLiteral(u"سطر"), QStringLiteral(u"ستون"), QStringLiteral(u"دليل")}, listed,
-                       refusedBox);
+    m_refusals =
+        table({QStringLiteral(u"سطر"), QStringLiteral(u"ستون"), QStringLiteral(u"دليل")}, listed, refusedBox);
     for (int r = 0; r < listed; ++r) {
         const ImportRefusal &refusal = plan.refusals.at(r);
         m_refusals->setItem(r, 0, item(QString::number(refusal.line)));
@@ -143,9 +144,9 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     m_refusals->resizeColumnToContents(1);
     refusedLayout->addWidget(m_refusals);
     if (plan.refusals.size() > listed) {
-        auto *more = new QLabel(QStringLiteral(u"و %1 مورد ديگر که فهرست نشده است.")
-                                    .arg(plan.refusals.size() - listed),
-                                refusedBox);
+        auto *more = new QLabel(
+            QStringLiteral(u"و %1 مورد ديگر که فهرست نشده است.").arg(plan.refusals.size() - listed),
+            refusedBox);
         refusedLayout->addWidget(more);
         m_summary << more;
     }

@@ -26,7 +26,8 @@ void installDatabaseItems(MainWindowLink &main)
     open->setShortcut(QKeySequence::Open);
     QObject::connect(open, &QAction::triggered, window, [link, window, caption] {
         tk::handle(window, [link, window, caption] {
-            const QString path = chooseFile(window, FileChoice{false, caption.chopped(3), QStringLiteral("Bank.db")});
+            const QString path =
+                chooseFile(window, FileChoice{false, caption.chopped(3), QStringLiteral("Bank.db")});
             if (!path.isEmpty())
                 link->openDatabase(path);
         });
@@ -42,8 +43,9 @@ void installDatabaseItems(MainWindowLink &main)
         const QStringList files = recentDatabases();
         for (const QString &file : files) {
             QAction *item = recent->addAction(QDir::toNativeSeparators(file));
-            QObject::connect(item, &QAction::triggered, window,
-                             [link, window, file] { tk::handle(window, [link, file] { link->openDatabase(file); }); });
+            QObject::connect(item, &QAction::triggered, window, [link, window, file] {
+                tk::handle(window, [link, file] { link->openDatabase(file); });
+            });
         }
         recent->setEnabled(!files.isEmpty());
     };

@@ -85,10 +85,12 @@ MaybeError BoundBoxes::write(Recordset &records)
         }
         Converted converted = valueFromText(b.field, text);
         if (converted.error) {
-            return StoreError{StoreErrorKind::Refused,
-                              QStringLiteral(u"«%1» در کادر «%2» (ستون %3) عدد نيست؛ يک عدد بنويسيد يا کادر را خالي بگذاريد.")
-                                  .arg(text, b.caption, b.field),
-                              converted.error->message};
+            return StoreError{
+                StoreErrorKind::Refused,
+                QStringLiteral(
+                    u"«%1» در کادر «%2» (ستون %3) عدد نيست؛ يک عدد بنويسيد يا کادر را خالي بگذاريد.")
+                    .arg(text, b.caption, b.field),
+                converted.error->message};
         }
         values.emplace_back(&b, converted.value);
     }
@@ -104,12 +106,14 @@ MaybeError BoundBoxes::write(Recordset &records)
 
 EntryForm::EntryForm(const QString &folder, const QString &table, QWidget *parent)
     : tk::Form(parent), m_folder(folder), m_table(table)
-{
-}
+{ }
 
 EntryForm::~EntryForm() = default;
 
-bool EntryForm::isAdding() const { return Command2 && Command2->isEnabled(); }
+bool EntryForm::isAdding() const
+{
+    return Command2 && Command2->isEnabled();
+}
 
 void EntryForm::makeButtons(const std::array<QString, 9> &captions)
 {
@@ -264,14 +268,15 @@ MaybeError EntryForm::storeBeforeLeaving()
 
 bool EntryForm::askLeave(const StoreError &error, Leaving how)
 {
-    const QString question =
-        how == Leaving::Close
-            ? QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا پنجره را مي بنديد و آنچه ذخيره نشده است کنار گذاشته مي شود؟")
-            : QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا به رکورد ديگر مي رويد و آنچه ذخيره نشده است کنار گذاشته مي شود؟");
-    return tk::MsgBox::choose(this, QStringLiteral(u"ذخيره نشد"), error.message + QLatin1Char('\n') + question,
-                              tk::MsgBox::Warning, kStay,
+    const QString question = how == Leaving::Close
+        ? QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا پنجره را مي بنديد و آنچه ذخيره نشده "
+                         u"است کنار گذاشته مي شود؟")
+        : QStringLiteral(u"رکورد ذخيره نشد. به ويرايش ادامه مي دهيد، يا به رکورد ديگر مي رويد و آنچه ذخيره "
+                         u"نشده است کنار گذاشته مي شود؟");
+    return tk::MsgBox::choose(this, QStringLiteral(u"ذخيره نشد"),
+                              error.message + QLatin1Char('\n') + question, tk::MsgBox::Warning, kStay,
                               how == Leaving::Close ? kCloseUnstored : kMoveUnstored)
-           == tk::MsgBox::No;
+        == tk::MsgBox::No;
 }
 
 bool EntryForm::leaveRow(Leaving how)
@@ -316,12 +321,8 @@ void EntryForm::moveTo(Move move)
         return;
     MaybeError error;
     switch (move) {
-    case Move::First:
-        error = records->moveFirst();
-        break;
-    case Move::Last:
-        error = records->moveLast();
-        break;
+    case Move::First: error = records->moveFirst(); break;
+    case Move::Last: error = records->moveLast(); break;
     case Move::Next:
         error = records->moveNext();
         if (!error && records->isEOF())
@@ -403,10 +404,22 @@ void EntryForm::Command4_Click()
     m_bound.show(*Ado1.recordset());
 }
 
-void EntryForm::Command5_Click() { moveTo(Move::Next); }
-void EntryForm::Command6_Click() { moveTo(Move::Previous); }
-void EntryForm::Command8_Click() { moveTo(Move::Last); }
-void EntryForm::Command9_Click() { moveTo(Move::First); }
+void EntryForm::Command5_Click()
+{
+    moveTo(Move::Next);
+}
+void EntryForm::Command6_Click()
+{
+    moveTo(Move::Previous);
+}
+void EntryForm::Command8_Click()
+{
+    moveTo(Move::Last);
+}
+void EntryForm::Command9_Click()
+{
+    moveTo(Move::First);
+}
 
 bool EntryForm::queryClose()
 {

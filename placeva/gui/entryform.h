@@ -21,8 +21,7 @@ class BoundBoxes
 public:
     // `caption` names the box in messages; `designText` is what the box shows
     // while the cursor stands on no row.
-    void bind(tk::TextBox *box, const QString &field, const QString &caption,
-              const QString &designText = {});
+    void bind(tk::TextBox *box, const QString &field, const QString &caption, const QString &designText = {});
 
     // The fields, for the data control to read (a missing one refuses the open).
     QList<ColumnRef> columns() const;
@@ -50,8 +49,8 @@ private:
         QString field;
         QString caption;
         QString designText;
-        QString shown;       // the text the box got when the row was shown
-        QVariant shownValue; // the value behind it
+        QString shown;        // the text the box got when the row was shown
+        QVariant shownValue;  // the value behind it
         bool written = false; // set into the pending row since it was shown
         bool carried = false; // kept from before, counts as typed
     };
@@ -122,8 +121,16 @@ protected:
     BoundBoxes m_bound;
 
 private:
-    enum class Move { First, Next, Previous, Last };
-    enum class Leaving { Close, Move };
+    enum class Move {
+        First,
+        Next,
+        Previous,
+        Last
+    };
+    enum class Leaving {
+        Close,
+        Move
+    };
     void moveTo(Move move);
     // Before the cursor leaves the row or the window closes: an untouched new
     // row is dropped; a changed row gets its average, as "Save" gives it, and

@@ -64,11 +64,11 @@ QString chooseFile(QWidget *parent, const FileChoice &choice)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    dialog.setNameFilters(pdf        ? QStringList{QStringLiteral("PDF (*.pdf)")}
-                          : database ? QStringList{QStringLiteral(u"بانک اطلاعات (*.db *.sqlite)"),
-                                                   QStringLiteral(u"همه پرونده ها (*)")}
-                                     : QStringList{QStringLiteral(u"پرونده هاي CSV (*.csv *.txt)"),
-                                                   QStringLiteral(u"همه پرونده ها (*)")});
+    dialog.setNameFilters(pdf            ? QStringList{QStringLiteral("PDF (*.pdf)")}
+                              : database ? QStringList{QStringLiteral(u"بانک اطلاعات (*.db *.sqlite)"),
+                                                       QStringLiteral(u"همه پرونده ها (*)")}
+                                         : QStringList{QStringLiteral(u"پرونده هاي CSV (*.csv *.txt)"),
+                                                       QStringLiteral(u"همه پرونده ها (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     const QString path = dialog.selectedFiles().constFirst();
@@ -96,8 +96,7 @@ ProgressShower &progressShower()
 class Progress
 {
 public:
-    Progress(QWidget *parent, const QString &label, int maximum)
-        : m_label(label), m_maximum(maximum)
+    Progress(QWidget *parent, const QString &label, int maximum) : m_label(label), m_maximum(maximum)
     {
         if (progressShower())
             return;
@@ -174,7 +173,8 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
 {
     ImportReading reading;
     {
-        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
+        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)),
+                          1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
         QApplication::restoreOverrideCursor();
@@ -182,7 +182,8 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     if (reading.cancelled)
         return false; // the user stopped it: nothing was stored
     if (!reading.plan) {
-        tell(main, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
+        tell(main, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+             tk::MsgBox::Warning);
         return false;
     }
     const ImportPlan &plan = *reading.plan;
@@ -192,13 +193,13 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     MaybeError error;
     bool cancelled = false;
     {
-        Progress progress(&main.window(), QStringLiteral(u"افزودن %1 رديف به جدول %2...")
-                                     .arg(plan.rows.size())
-                                     .arg(importTableName(table)),
-                          int(plan.rows.size()));
+        Progress progress(
+            &main.window(),
+            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(plan.rows.size()).arg(importTableName(table)),
+            int(plan.rows.size()));
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        error = storeImport(main.folder(), plan, [&](qsizetype written) { return progress.step(written); },
-                            &cancelled);
+        error = storeImport(
+            main.folder(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
         QApplication::restoreOverrideCursor();
     }
     if (error) {
@@ -253,9 +254,9 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
 {
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
-    const ReportProgress progress =
-        progressShower() ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-                         : reportProgressDialog(&main.window(), label);
+    const ReportProgress progress = progressShower()
+        ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+        : reportProgressDialog(&main.window(), label);
     const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
@@ -263,7 +264,8 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
         tell(main, kReportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kReportTitle, QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
+    tell(main, kReportTitle,
+         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
          tk::MsgBox::Information);
     return true;
 }
@@ -292,31 +294,26 @@ void installFileMenu(MainWindowLink &main)
     tk::Form *window = &main.window();
     const auto handler = [link, window](int index, const QString &caption) -> std::function<void()> {
         switch (index) {
-        case 0:
-            return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
-        case 1:
-            return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
+        case 0: return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
+        case 1: return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
         case 2:
             return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"),
-                                [link](const QString &p) {
-                                    return exportTableToCsv(*link, ImportTable::Applicants, p);
-                                });
+                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"), [link](const QString &p) {
+                    return exportTableToCsv(*link, ImportTable::Applicants, p);
+                });
             };
         case 3:
             return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"),
-                                [link](const QString &p) {
-                                    return exportTableToCsv(*link, ImportTable::References, p);
-                                });
+                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"), [link](const QString &p) {
+                    return exportTableToCsv(*link, ImportTable::References, p);
+                });
             };
         case 4:
             return [link, caption] {
                 chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
                                 [link](const QString &p) { return exportResultsToCsv(*link, p); });
             };
-        case 5:
-            return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        case 5: return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
         default:
             return [link, caption] {
                 chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),

@@ -40,9 +40,7 @@ tk::ListBox *list(QWidget *parent, const char *name, int left, int width, int he
 
 } // namespace
 
-MainWindow::MainWindow(const QString &folder, QWidget *parent)
-    : tk::Form(parent)
-    , m_folder(folder)
+MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent), m_folder(folder)
 {
     // Connected first: the lists are filled before any other reader hears of the pass.
     connect(&m_pass, &LastPass::changed, this, &MainWindow::showPass);
@@ -93,16 +91,17 @@ MainWindow::MainWindow(const QString &folder, QWidget *parent)
     // Description and value on one line; the description ends where its value
     // starts (it may reach further left than its design position to fit).
     // The captions, in the order of lbl1 .. lbl9, are figureCaptions().
-    struct Figure { tk::Label **desc; const char *descName; int left, top, valueLeft, valueWidth; };
+    struct Figure
+    {
+        tk::Label **desc;
+        const char *descName;
+        int left, top, valueLeft, valueWidth;
+    };
     const Figure figures[kFigureCount] = {
-        {&Label6, "Label6", 1680, 360, 2880, 2400},
-        {&Label7, "Label7", 2160, 960, 2880, 2400},
-        {&Label8, "Label8", 2160, 1560, 2880, 2400},
-        {&Label9, "Label9", 1320, 2160, 2880, 2400},
-        {&Label10, "Label10", 7800, 360, 9960, 1380},
-        {&Label11, "Label11", 6360, 840, 9960, 1380},
-        {&Label12, "Label12", 5640, 1320, 9960, 1380},
-        {&Label13, "Label13", 6120, 1800, 9960, 1380},
+        {&Label6, "Label6", 1680, 360, 2880, 2400},    {&Label7, "Label7", 2160, 960, 2880, 2400},
+        {&Label8, "Label8", 2160, 1560, 2880, 2400},   {&Label9, "Label9", 1320, 2160, 2880, 2400},
+        {&Label10, "Label10", 7800, 360, 9960, 1380},  {&Label11, "Label11", 6360, 840, 9960, 1380},
+        {&Label12, "Label12", 5640, 1320, 9960, 1380}, {&Label13, "Label13", 6120, 1800, 9960, 1380},
         {&Label15, "Label15", 7080, 2280, 9960, 1380},
     };
     const QFont figureFont = tk::font(8.25, true);
@@ -173,7 +172,8 @@ void MainWindow::showFileInTitle()
 {
     setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
                    + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress()
-                   + QStringLiteral(" - ") + QDir::toNativeSeparators(QFileInfo(bankFilePath(m_folder)).absoluteFilePath()));
+                   + QStringLiteral(" - ")
+                   + QDir::toNativeSeparators(QFileInfo(bankFilePath(m_folder)).absoluteFilePath()));
 }
 
 bool MainWindow::openDatabase(const QString &location)
@@ -191,9 +191,18 @@ bool MainWindow::openDatabase(const QString &location)
     return reread();
 }
 
-ApplicantEntry *MainWindow::form2() const { return m_form2.get(); }
-ReferenceEntry *MainWindow::form3() const { return m_form3.get(); }
-ChoiceList *MainWindow::form4() const { return m_form4.get(); }
+ApplicantEntry *MainWindow::form2() const
+{
+    return m_form2.get();
+}
+ReferenceEntry *MainWindow::form3() const
+{
+    return m_form3.get();
+}
+ChoiceList *MainWindow::form4() const
+{
+    return m_form4.get();
+}
 
 void MainWindow::refreshOrEnd(DataControl &control)
 {
@@ -242,8 +251,7 @@ bool MainWindow::reread()
 namespace {
 
 // The rows of an open table, walked to its end as the pass does.
-template <class Row>
-QVector<Row> readRows(Recordset *rs)
+template <class Row> QVector<Row> readRows(Recordset *rs)
 {
     QVector<Row> rows;
     rows.reserve(rs->recordCount());
@@ -261,7 +269,8 @@ QVector<Row> readRows(Recordset *rs)
 
 void MainWindow::Command1_Click()
 {
-    m_pass.run(readRows<ApplicantRow>(Ado1.recordset()), readRows<ReferenceRow>(Ado2.recordset()), Text1->text());
+    m_pass.run(readRows<ApplicantRow>(Ado1.recordset()), readRows<ReferenceRow>(Ado2.recordset()),
+               Text1->text());
 }
 
 void MainWindow::showPass()

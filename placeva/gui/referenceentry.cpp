@@ -37,7 +37,11 @@ ReferenceEntry::ReferenceEntry(const QString &folder, QWidget *parent)
     setClientSize(7395, 8790);
     setBackColor(tk::rgb(224, 224, 224));
 
-    Label1 = new tk::Label(this, QStringLiteral(u"توجه کنيد که اطلاعات زير بايد مربوط به داوطلبان کنکور سال 1387 باشد در غير اين صورت بين داده ها ناسازگاري به وجود مي آيد هر چه تعداد داوطلبين بيشتر باشد رتبه تقريبي داوطلبين کنکور 88  نيز دقيق تر محاسبه ميشود"));
+    Label1 = new tk::Label(
+        this,
+        QStringLiteral(u"توجه کنيد که اطلاعات زير بايد مربوط به داوطلبان کنکور سال 1387 باشد در غير اين صورت "
+                       u"بين داده ها ناسازگاري به وجود مي آيد هر چه تعداد داوطلبين بيشتر باشد رتبه تقريبي "
+                       u"داوطلبين کنکور 88  نيز دقيق تر محاسبه ميشود"));
     Label1->setObjectName("Label1");
     Label1->setFont(tk::font(10, true));
     Label1->setForeColor(kNoticeColour);
@@ -71,10 +75,9 @@ ReferenceEntry::ReferenceEntry(const QString &folder, QWidget *parent)
         TextLabel[size_t(i)] = row(box, subjects[size_t(i)], i);
     }
 
-    makeButtons({QStringLiteral(u"اضافه کردن"), QStringLiteral(u"انصراف"),
-                 QStringLiteral(u"ذخيره و ويرايش"), QStringLiteral(u"حذف"), QStringLiteral(">>"),
-                 QStringLiteral("<<"), QStringLiteral(u"محاسبه ميانگين"), QStringLiteral(">>>>"),
-                 QStringLiteral("<<<<")});
+    makeButtons({QStringLiteral(u"اضافه کردن"), QStringLiteral(u"انصراف"), QStringLiteral(u"ذخيره و ويرايش"),
+                 QStringLiteral(u"حذف"), QStringLiteral(">>"), QStringLiteral("<<"),
+                 QStringLiteral(u"محاسبه ميانگين"), QStringLiteral(">>>>"), QStringLiteral("<<<<")});
     tk::place(Command7, kBoxLeft, kFirstRow + 8 * kRowStep - 30, kBoxWidth, kRowHeight + 60);
 
     txtAvg = new tk::TextBox(this);

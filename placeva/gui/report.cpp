@@ -76,10 +76,8 @@ QString pageFoot(int page, int pages)
 class Shaper
 {
 public:
-    Shaper(const QFont &font, QPaintDevice *device)
-        : m_font(font), m_device(device), m_metrics(font, device)
-    {
-    }
+    Shaper(const QFont &font, QPaintDevice *device) : m_font(font), m_device(device), m_metrics(font, device)
+    { }
 
     // Measured at a fixed resolution, so that the pages break at the same
     // rows on a printer as in the PDF, whatever their resolutions.
@@ -158,7 +156,7 @@ struct Geometry
     double lineHeight = 0;
     double rowHeight = 0;
     double titleHeight = 0;
-    double tableTop = 0;  // of the applicants' header row on the first page
+    double tableTop = 0;   // of the applicants' header row on the first page
     int firstPageRows = 0; // -1: the table starts on the second page
     int pageRows = 1;
 
@@ -193,7 +191,8 @@ Geometry geometryFor(const ReportData &data, QPaintDevice *device, Shaper &title
     g.lineHeight = std::max(body.lineHeight(), bold.lineHeight());
     g.rowHeight = g.lineHeight + 2 * g.padding + g.border;
     g.titleHeight = title.lineHeight();
-    double y = g.titleHeight + kTitleGap * g.scale + (data.note.isEmpty() ? 2 : 3) * g.lineHeight + kTableGap * g.scale;
+    double y = g.titleHeight + kTitleGap * g.scale + (data.note.isEmpty() ? 2 : 3) * g.lineHeight
+        + kTableGap * g.scale;
     if (!data.figures.isEmpty())
         y += data.figures.size() * g.rowHeight + kTableGap * g.scale;
     g.tableTop = y;
@@ -234,18 +233,19 @@ void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList
 {
     const qsizetype columns = std::min(cells.size(), qsizetype(edges.size()) - 1);
     for (qsizetype c = 0; c < columns; ++c) {
-        const QRectF box(edges[size_t(c + 1)] + g.padding, top, edges[size_t(c)] - edges[size_t(c + 1)] - 2 * g.padding,
-                         g.rowHeight);
+        const QRectF box(edges[size_t(c + 1)] + g.padding, top,
+                         edges[size_t(c)] - edges[size_t(c + 1)] - 2 * g.padding, g.rowHeight);
         shaper.draw(painter, box, cells.at(c), alignment);
     }
 }
 
 // A caption in bold with its value after it, both at the right.
-void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption, const QString &value,
-                   Shaper &bold, Shaper &body)
+void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption,
+                   const QString &value, Shaper &bold, Shaper &body)
 {
     const double captionWidth = std::min(bold.width(caption), g.width);
-    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption, Qt::AlignRight);
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption,
+              Qt::AlignRight);
     body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
 }
 
@@ -315,8 +315,8 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
             top += g.lineHeight;
             const QString factor = data.typicalError.isEmpty()
-                                       ? data.factorText
-                                       : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+                ? data.factorText
+                : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
@@ -425,9 +425,11 @@ void previewAndPrintReport(const ReportData &data, QWidget *parent)
     printer.setDocName(data.title);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
-        paintReport(data, p, reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
-    });
+    QObject::connect(
+        &preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
+            paintReport(data, p,
+                        reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
+        });
     preview.exec();
 }
 

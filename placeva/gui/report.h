@@ -25,8 +25,8 @@ struct ReportData
     QString date;
     QString factorCaption;
     QString factorText;
-    QString typicalError; // told beside the change factor; empty without one
-    QString note; // the reference rows the estimate left out; empty when none
+    QString typicalError;                   // told beside the change factor; empty without one
+    QString note;                           // the reference rows the estimate left out; empty when none
     QList<QPair<QString, QString>> figures; // caption, value
     QStringList headers;                    // see reportHeaders()
     QList<QStringList> rows;                // one per applicant, as the headers

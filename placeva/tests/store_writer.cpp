@@ -30,8 +30,7 @@ int main(int argc, char **argv)
     placeva::Recordset *rs = control.recordset();
     for (qint64 n = 0;; ++n) {
         const QString name = QStringLiteral("writer %1").arg(n);
-        if (auto error = rs->addNew(); error
-            || (error = rs->setPendingText(QStringLiteral("Name"), name))
+        if (auto error = rs->addNew(); error || (error = rs->setPendingText(QStringLiteral("Name"), name))
             || (error = rs->setPendingText(QStringLiteral("Avg"), QString::number(n % 100)))
             || (error = rs->update())) {
             std::fprintf(stderr, "%s\n", qPrintable(error->message));

@@ -174,7 +174,8 @@ void TstChartData::lineWhereTheEstimateRuns()
             // Rounding to the rank, and the estimate's single-precision step
             // from the segment's start.
             const double tolerance = 0.5 + 1e-6 * (1 + y->second);
-            QVERIFY2(std::abs(y->first - *rank) <= tolerance, where + " line " + QByteArray::number(y->first));
+            QVERIFY2(std::abs(y->first - *rank) <= tolerance,
+                     where + " line " + QByteArray::number(y->first));
         }
     }
 }
@@ -183,7 +184,8 @@ void TstChartData::lineEnds_data()
 {
     QTest::addColumn<QString>("refs");
     QTest::addColumn<QVector<QPointF>>("line");
-    QTest::newRow("extended both ways") << "30:500 40:100" << QVector<QPointF>{{0, 1700}, {30, 500}, {40, 100}, {100, -2300}};
+    QTest::newRow("extended both ways")
+        << "30:500 40:100" << QVector<QPointF>{{0, 1700}, {30, 500}, {40, 100}, {100, -2300}};
     QTest::newRow("equal averages first")
         << "30:500 30:450 40:100" << QVector<QPointF>{{30, 500}, {30, 450}, {40, 100}, {100, -2000}};
     QTest::newRow("equal averages last")
@@ -220,7 +222,8 @@ void TstChartData::likelyBand()
     QFETCH(int, mostRuns);
     for (quint32 seed = 0; seed <= quint32(seeds); ++seed) {
         QRandomGenerator g(seed);
-        const RankEstimator estimator(seeds ? randomReferences(g) : parseReferences(refs), QStringLiteral("1"));
+        const RankEstimator estimator(seeds ? randomReferences(g) : parseReferences(refs),
+                                      QStringLiteral("1"));
         const LikelyRanks likely(estimator.points());
         const QVector<QPointF> line = estimateLine(estimator, -60, 160);
         const double step = 0.7;
@@ -271,11 +274,12 @@ void TstChartData::clampBelow_data()
 {
     QTest::addColumn<QVector<QPointF>>("line");
     QTest::addColumn<QVector<QPointF>>("clamped");
-    QTest::newRow("above throughout") << QVector<QPointF>{{0, 10}, {1, 20}} << QVector<QPointF>{{0, 10}, {1, 20}};
-    QTest::newRow("down through 1")
-        << QVector<QPointF>{{0, 21}, {10, -19}} << QVector<QPointF>{{0, 21}, {5, 1}, {10, 1}};
-    QTest::newRow("down and up again")
-        << QVector<QPointF>{{0, 5}, {2, -3}, {4, 5}} << QVector<QPointF>{{0, 5}, {1, 1}, {2, 1}, {3, 1}, {4, 5}};
+    QTest::newRow("above throughout")
+        << QVector<QPointF>{{0, 10}, {1, 20}} << QVector<QPointF>{{0, 10}, {1, 20}};
+    QTest::newRow("down through 1") << QVector<QPointF>{{0, 21}, {10, -19}}
+                                    << QVector<QPointF>{{0, 21}, {5, 1}, {10, 1}};
+    QTest::newRow("down and up again") << QVector<QPointF>{{0, 5}, {2, -3}, {4, 5}}
+                                       << QVector<QPointF>{{0, 5}, {1, 1}, {2, 1}, {3, 1}, {4, 5}};
     QTest::newRow("touching 1") << QVector<QPointF>{{0, 1}, {1, 3}} << QVector<QPointF>{{0, 1}, {1, 3}};
 }
 
@@ -292,8 +296,8 @@ void TstChartData::stripes_data()
     QTest::addColumn<double>("yMax");
     QTest::addColumn<QVector<double>>("edges"); // from, to of each stripe shown
     QTest::newRow("1 to 20000") << 1.0 << 20000.0
-                                << QVector<double>{1, 40, 40, 100, 100, 350, 350, 600, 600, 800, 800, 2000,
-                                                   2000, 5000, 5000, 11000, 11000, 20000};
+                                << QVector<double>{1,   40,  40,   100,  100,  350,  350,   600,   600,
+                                                   800, 800, 2000, 2000, 5000, 5000, 11000, 11000, 20000};
     QTest::newRow("350 to 700") << 350.0 << 700.0 << QVector<double>{350, 600, 600, 700};
     QTest::newRow("inside one band") << 120.0 << 300.0 << QVector<double>{120, 300};
     QTest::newRow("ranks below 1") << -500.0 << 50.0 << QVector<double>{-500, 40, 40, 50};
@@ -367,10 +371,11 @@ void TstChartData::onePerPixel_data()
         << false << QVector<QPointF>{{10.2, 100.1}, {10.7, 105}, {10.1, 109.9}} << QVector<qsizetype>{0};
     QTest::newRow("neighbouring pixels")
         << false << QVector<QPointF>{{10.2, 100}, {11.2, 100}, {10.2, 110}} << QVector<qsizetype>{0, 1, 2};
-    QTest::newRow("order kept")
-        << false << QVector<QPointF>{{50, 500}, {10, 100}, {50.5, 500}, {10.5, 100}} << QVector<qsizetype>{0, 1};
+    QTest::newRow("order kept") << false << QVector<QPointF>{{50, 500}, {10, 100}, {50.5, 500}, {10.5, 100}}
+                                << QVector<qsizetype>{0, 1};
     QTest::newRow("outside the plot left out")
-        << false << QVector<QPointF>{{-1, 100}, {101, 100}, {50, -5}, {50, 1001}, {50, 500}} << QVector<qsizetype>{4};
+        << false << QVector<QPointF>{{-1, 100}, {101, 100}, {50, -5}, {50, 1001}, {50, 500}}
+        << QVector<qsizetype>{4};
     QTest::newRow("far edges belong to the last pixel")
         << false << QVector<QPointF>{{100, 1000}, {99.5, 995}} << QVector<qsizetype>{0};
     QTest::newRow("log axis: ranks of 0 and below left out")

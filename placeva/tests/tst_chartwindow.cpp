@@ -24,7 +24,10 @@ using namespace placeva;
 
 namespace {
 
-QString t(const char16_t *s) { return QString::fromUtf16(s); }
+QString t(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
 
 // Runs statements on the test's own database file, in one transaction.
 void exec(const QString &file, const QStringList &statements)
@@ -35,7 +38,9 @@ void exec(const QString &file, const QStringList &statements)
 
 QString applicant(const QString &name, double avg)
 {
-    return QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('%1', %2)").arg(name).arg(avg, 0, 'g', 17);
+    return QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('%1', %2)")
+        .arg(name)
+        .arg(avg, 0, 'g', 17);
 }
 
 QString reference(double avg, int rank)
@@ -188,7 +193,8 @@ void TestChartWindow::menuOpensOneWindow()
 
 void TestChartWindow::followsEveryPass()
 {
-    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("Ali", 35), applicant("Sara", 45)});
+    MainWindow *main =
+        open({reference(30, 500), reference(40, 100), applicant("Ali", 35), applicant("Sara", 45)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -222,9 +228,9 @@ void TestChartWindow::followsEveryPass()
 
 void TestChartWindow::markersWhereTheListsRankThem()
 {
-    MainWindow *main = open({reference(30, 500), reference(40, 100), reference(20, 900), applicant("a", 25),
-                        applicant("b", 33.5), QStringLiteral("INSERT INTO Davtalab (Name) VALUES ('no average')"),
-                        applicant("c", -5)});
+    MainWindow *main = open(
+        {reference(30, 500), reference(40, 100), reference(20, 900), applicant("a", 25), applicant("b", 33.5),
+         QStringLiteral("INSERT INTO Davtalab (Name) VALUES ('no average')"), applicant("c", -5)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -253,8 +259,8 @@ void TestChartWindow::clickSelectsTheListRow_data()
 void TestChartWindow::clickSelectsTheListRow()
 {
     QFETCH(int, applicant);
-    MainWindow *main = open({reference(30, 500), reference(40, 100), ::applicant("a", 31), ::applicant("b", 35),
-                        ::applicant("c", 39)});
+    MainWindow *main = open({reference(30, 500), reference(40, 100), ::applicant("a", 31),
+                             ::applicant("b", 35), ::applicant("c", 39)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -284,7 +290,8 @@ void TestChartWindow::manyOnOnePixel()
     const QPointF crowded(35, 300);
     QCOMPARE(w->applicantsAt(crowded).size(), 3000);
     const QString tip = w->applicantsToolTip(crowded);
-    QVERIFY2(tip.contains(QStringLiteral("n0")) && tip.contains(QStringLiteral("n4")) && !tip.contains(QStringLiteral("n5")),
+    QVERIFY2(tip.contains(QStringLiteral("n0")) && tip.contains(QStringLiteral("n4"))
+                 && !tip.contains(QStringLiteral("n5")),
              qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral(u"و 2995 نفر ديگر")), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("35")) && tip.contains(QStringLiteral("300")), qPrintable(tip));
@@ -301,11 +308,14 @@ void TestChartWindow::targetOnEveryKeystroke_data()
     QTest::addColumn<bool>("drawn");
     QTest::addColumn<QString>("oneLess"); // shown after a backspace
     const QString unreachable = t(chart_texts::kUnreachable);
-    QTest::newRow("300") << "300" << "34.99" << true << unreachable;
+    QTest::newRow("300") << "300"
+                         << "34.99" << true << unreachable;
     QTest::newRow("Persian digits") << QStringLiteral(u"۳۰۰") << "34.99" << true << unreachable;
-    QTest::newRow("1005") << "1005" << "17.37" << true << "39.99";
+    QTest::newRow("1005") << "1005"
+                          << "17.37" << true << "39.99";
     QTest::newRow("unreachable") << "20" << unreachable << false << unreachable;
-    QTest::newRow("not a rank") << "30a" << "" << false << unreachable;
+    QTest::newRow("not a rank") << "30a"
+                                << "" << false << unreachable;
 }
 
 void TestChartWindow::targetOnEveryKeystroke()
@@ -314,7 +324,8 @@ void TestChartWindow::targetOnEveryKeystroke()
     QFETCH(QString, shown);
     QFETCH(bool, drawn);
     // Ranks fall to 100 at 40, then stay flat: 20 is out of reach.
-    MainWindow *main = open({reference(30, 500), reference(40, 100), reference(100, 100), applicant("a", 35)});
+    MainWindow *main =
+        open({reference(30, 500), reference(40, 100), reference(100, 100), applicant("a", 35)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -374,7 +385,7 @@ void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
 {
     // 45 extrapolates to -100 and 42.5 to 0: no place on a log axis.
     MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("a", 35), applicant("b", 45),
-                        applicant("c", 42.5), applicant("d", 20)});
+                             applicant("c", 42.5), applicant("d", 20)});
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
@@ -415,8 +426,8 @@ void TestChartWindow::likelyRangeInHoverAndNote_data()
         << zigzag << QStringLiteral(u"رتبه 5000 (بازه محتمل 4400 تا 5600)")
         << QStringLiteral(u"خطاي معمول تخمين: 600 رتبه");
     QTest::newRow("two reference points: no range")
-        << QStringList{reference(30, 500), reference(40, 100), applicant("a", 35)} << QStringLiteral(u"رتبه: 300")
-        << QString();
+        << QStringList{reference(30, 500), reference(40, 100), applicant("a", 35)}
+        << QStringLiteral(u"رتبه: 300") << QString();
 }
 
 void TestChartWindow::likelyRangeInHoverAndNote()
@@ -442,7 +453,8 @@ void TestChartWindow::likelyRangeInHoverAndNote()
     w->Check1->setChecked(true);
     settle(w);
     QVERIFY(w->likelySeries->upperSeries()->count() > 0);
-    for (const QPointF &p : w->likelySeries->upperSeries()->points() + w->likelySeries->lowerSeries()->points())
+    for (const QPointF &p :
+         w->likelySeries->upperSeries()->points() + w->likelySeries->lowerSeries()->points())
         QVERIFY(p.y() >= 1);
     QVERIFY(m_messages.isEmpty());
 }

@@ -26,7 +26,10 @@ QStringList withSeparators(const QStringList &entries)
     return rows;
 }
 
-QString choice(int position) { return placeva::choiceNames().at(position - 1); }
+QString choice(int position)
+{
+    return placeva::choiceNames().at(position - 1);
+}
 
 } // namespace
 
@@ -156,11 +159,11 @@ void TestForm4::load_data()
     QTest::addColumn<QStringList>("names");
 
     QTest::newRow("empty lists") << QStringList() << QStringList();
-    QTest::newRow("three with a duplicate") << withSeparators({kName2, kName1, kName2})
-                                            << QStringList{kName2, kName1, kName2};
+    QTest::newRow("three with a duplicate")
+        << withSeparators({kName2, kName1, kName2}) << QStringList{kName2, kName1, kName2};
     QTest::newRow("empty name") << withSeparators({QString(), kName1}) << QStringList{QString(), kName1};
-    QTest::newRow("no separator after the last") << withSeparators({kName1}) + QStringList{kName2}
-                                                 << QStringList{kName1, kName2};
+    QTest::newRow("no separator after the last")
+        << withSeparators({kName1}) + QStringList{kName2} << QStringList{kName1, kName2};
 }
 
 void TestForm4::load()
@@ -193,14 +196,16 @@ void TestForm4::pick_data()
     QTest::addColumn<QList<int>>("picks");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("second") << QStringList{kName1, kName2} << QStringList{"120", "-100"} << QList<int>{1} << "-100";
+    QTest::newRow("second") << QStringList{kName1, kName2} << QStringList{"120", "-100"} << QList<int>{1}
+                            << "-100";
     QTest::newRow("duplicate shows the first one's rank")
         << QStringList{kName1, kName2, kName1} << QStringList{"120", "900", "35"} << QList<int>{2} << "120";
-    QTest::newRow("trailing blank is another name")
-        << QStringList{kName1, kName1 + QLatin1Char(' ')} << QStringList{"120", "35"} << QList<int>{1} << "35";
-    QTest::newRow("rank not estimated") << QStringList{kName1} << QStringList{QString()} << QList<int>{0} << "";
-    QTest::newRow("a later pick replaces") << QStringList{kName1, kName2} << QStringList{"120", "900"}
-                                           << QList<int>{1, 0} << "120";
+    QTest::newRow("trailing blank is another name") << QStringList{kName1, kName1 + QLatin1Char(' ')}
+                                                    << QStringList{"120", "35"} << QList<int>{1} << "35";
+    QTest::newRow("rank not estimated")
+        << QStringList{kName1} << QStringList{QString()} << QList<int>{0} << "";
+    QTest::newRow("a later pick replaces")
+        << QStringList{kName1, kName2} << QStringList{"120", "900"} << QList<int>{1, 0} << "120";
 }
 
 void TestForm4::pick()
@@ -283,11 +288,16 @@ void TestForm4::verdicts_data()
 
     using placeva::Verdict;
     using placeva::verdictText;
-    QTest::newRow("99 بناب: worst 109 within 150") << 47.0 << 0 << 6 << verdictText(Verdict::Safe) << QColor(0, 120, 0);
-    QTest::newRow("99 کرمان: estimate within 100, worst not") << 47.0 << 4 << 4 << verdictText(Verdict::Likely) << QColor(0, 0, 0);
-    QTest::newRow("105 کرمان: only the best 95") << 45.0 << 9 << 4 << verdictText(Verdict::Reach) << QColor(176, 96, 0);
-    QTest::newRow("99 زنجان: not even the best 89") << 47.0 << 2 << 3 << verdictText(Verdict::Out) << QColor(192, 0, 0);
-    QTest::newRow("99 شمال آمل: no limit") << 47.0 << 1 << 24 << verdictText(Verdict::Out) << QColor(192, 0, 0);
+    QTest::newRow("99 بناب: worst 109 within 150")
+        << 47.0 << 0 << 6 << verdictText(Verdict::Safe) << QColor(0, 120, 0);
+    QTest::newRow("99 کرمان: estimate within 100, worst not")
+        << 47.0 << 4 << 4 << verdictText(Verdict::Likely) << QColor(0, 0, 0);
+    QTest::newRow("105 کرمان: only the best 95")
+        << 45.0 << 9 << 4 << verdictText(Verdict::Reach) << QColor(176, 96, 0);
+    QTest::newRow("99 زنجان: not even the best 89")
+        << 47.0 << 2 << 3 << verdictText(Verdict::Out) << QColor(192, 0, 0);
+    QTest::newRow("99 شمال آمل: no limit")
+        << 47.0 << 1 << 24 << verdictText(Verdict::Out) << QColor(192, 0, 0);
     QTest::newRow("99 empty priority") << 47.0 << 3 << 0 << QString() << QColor(0, 0, 0);
 }
 

@@ -57,12 +57,14 @@ private:
     void seed() // three applicants, two reference results
     {
         QString error;
-        QVERIFY2(testbank::exec(m_db, testbank::standardTables()
-                                          + QStringList{
-                                              "INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 62.5), ('Mina', 48.25), ('=cmd', 30)",
-                                              "INSERT INTO Formol (Avg, Rotbeh) VALUES (70, 100), (40, 5000)"},
-                                      &error),
-                 qPrintable(error));
+        QVERIFY2(
+            testbank::exec(m_db,
+                           testbank::standardTables()
+                               + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 62.5), "
+                                             "('Mina', 48.25), ('=cmd', 30)",
+                                             "INSERT INTO Formol (Avg, Rotbeh) VALUES (70, 100), (40, 5000)"},
+                           &error),
+            qPrintable(error));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -107,36 +109,48 @@ void TestCli::commandLine_data()
     QTest::addColumn<int>("applicants"); // rows of Davtalab afterwards
 
     QTest::newRow("--help") << QStringList{"--help"} << 0 << QString("--export-results OUT.csv") << "" << 3;
-    QTest::newRow("--help in Persian") << QStringList{"--help"} << 0 << QStringLiteral(u"استفاده: placeva") << "" << 3;
+    QTest::newRow("--help in Persian")
+        << QStringList{"--help"} << 0 << QStringLiteral(u"استفاده: placeva") << "" << 3;
     QTest::newRow("--version") << QStringList{"--version"} << 0 << QString("placeva 1.") << "" << 3;
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QStringLiteral(u"«--bogus» شناخته نشد") << "" << 3;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QStringLiteral(u"«--bogus» شناخته نشد")
+                                    << "" << 3;
     QTest::newRow("stray word") << QStringList{"report.pdf"} << 2 << QStringLiteral(u"شناخته نشد") << "" << 3;
     QTest::newRow("option without its value") << QStringList{"--database", "{db}", "--report"} << 2
                                               << QStringLiteral(u"«--report» يک مقدار مي خواهد") << "" << 3;
-    QTest::newRow("two commands") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--report", "{dir}/r.pdf"}
+    QTest::newRow("two commands") << QStringList{"--database",  "{db}",     "--export-applicants",
+                                                 "{dir}/a.csv", "--report", "{dir}/r.pdf"}
                                   << 2 << QStringLiteral(u"تنها يک فرمان") << "!a.csv" << 3;
-    QTest::newRow("--factor with an import") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv", "--factor", "2"}
-                                             << 2 << QString("--factor") << "" << 3;
-    QTest::newRow("--skip-refused with an export") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--skip-refused"}
-                                                   << 2 << QString("--skip-refused") << "!a.csv" << 3;
-    QTest::newRow("missing database") << QStringList{"--database", "{dir}/none.db", "--export-applicants", "{dir}/a.csv"}
-                                      << 1 << QStringLiteral(u"none.db» پيدا نشد") << "!a.csv" << 3;
-    QTest::newRow("not a database") << QStringList{"--database", "{dir}/junk.db", "--export-results", "{dir}/r.csv"}
-                                    << 1 << QStringLiteral(u"junk.db» يک پايگاه داده SQLite نيست") << "!r.csv" << 3;
-    QTest::newRow("export applicants") << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv"}
-                                       << 0 << QStringLiteral(u"3 رديف جدول Davtalab") << "a.csv" << 3;
+    QTest::newRow("--factor with an import")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv", "--factor", "2"} << 2
+        << QString("--factor") << "" << 3;
+    QTest::newRow("--skip-refused with an export")
+        << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--skip-refused"} << 2
+        << QString("--skip-refused") << "!a.csv" << 3;
+    QTest::newRow("missing database")
+        << QStringList{"--database", "{dir}/none.db", "--export-applicants", "{dir}/a.csv"} << 1
+        << QStringLiteral(u"none.db» پيدا نشد") << "!a.csv" << 3;
+    QTest::newRow("not a database") << QStringList{"--database", "{dir}/junk.db", "--export-results",
+                                                   "{dir}/r.csv"}
+                                    << 1 << QStringLiteral(u"junk.db» يک پايگاه داده SQLite نيست") << "!r.csv"
+                                    << 3;
+    QTest::newRow("export applicants")
+        << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv"} << 0
+        << QStringLiteral(u"3 رديف جدول Davtalab") << "a.csv" << 3;
     QTest::newRow("export to a folder") << QStringList{"--database", "{db}", "--export-references", "{dir}"}
                                         << 1 << QStringLiteral(u"يک پوشه است") << "" << 3;
     QTest::newRow("report") << QStringList{"--database", "{db}", "--report", "{dir}/r.pdf", "--factor", "1.1"}
                             << 0 << QStringLiteral(u"گزارش در 1 صفحه") << "r.pdf" << 3;
-    QTest::newRow("import") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv"}
-                            << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
-    QTest::newRow("refused row") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv"}
+    QTest::newRow("import") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv"} << 0
+                            << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
+    QTest::newRow("refused row") << QStringList{"--database", "{db}", "--import-applicants",
+                                                "{dir}/refused.csv"}
                                  << 1 << QStringLiteral(u"سطر 3، ستون «Dini»") << "" << 3;
-    QTest::newRow("refused row skipped") << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv", "--skip-refused"}
-                                         << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
-    QTest::newRow("missing import file") << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"}
-                                         << 1 << QString("none.csv") << "" << 3;
+    QTest::newRow("refused row skipped")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv", "--skip-refused"}
+        << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
+    QTest::newRow("missing import file")
+        << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"} << 1
+        << QString("none.csv") << "" << 3;
 }
 
 void TestCli::commandLine()
@@ -166,10 +180,14 @@ void TestCli::exportEqualsTheMenus_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("factor");
-    QTest::newRow("--export-results") << "--export-results" << "";
-    QTest::newRow("--export-results --factor 1.3") << "--export-results" << "1.3";
-    QTest::newRow("--export-applicants") << "--export-applicants" << "";
-    QTest::newRow("--export-references") << "--export-references" << "";
+    QTest::newRow("--export-results") << "--export-results"
+                                      << "";
+    QTest::newRow("--export-results --factor 1.3") << "--export-results"
+                                                   << "1.3";
+    QTest::newRow("--export-applicants") << "--export-applicants"
+                                         << "";
+    QTest::newRow("--export-references") << "--export-references"
+                                         << "";
 }
 
 void TestCli::exportEqualsTheMenus()
@@ -192,7 +210,9 @@ void TestCli::exportEqualsTheMenus()
     if (option == "--export-results")
         QVERIFY(exportResultsToCsv(*main, menu));
     else
-        QVERIFY(exportTableToCsv(*main, option == "--export-applicants" ? ImportTable::Applicants : ImportTable::References, menu));
+        QVERIFY(exportTableToCsv(
+            *main, option == "--export-applicants" ? ImportTable::Applicants : ImportTable::References,
+            menu));
     delete main;
     QCOMPARE(readAll(m_dir->filePath("cli.csv")), readAll(menu));
 }
@@ -210,7 +230,8 @@ void TestCli::whereTheDataIs_data()
     QTest::newRow("beside the program") << "" << true << true << false << "usr/bin/Bank.db" << false;
     QTest::newRow("installed, first start") << "" << false << true << false << "data/Bank.db" << true;
     QTest::newRow("installed, later start") << "" << false << true << true << "data/Bank.db" << false;
-    QTest::newRow("neither: reported missing beside the program") << "" << false << false << false << "usr/bin/Bank.db" << false;
+    QTest::newRow("neither: reported missing beside the program")
+        << "" << false << false << false << "usr/bin/Bank.db" << false;
 }
 
 void TestCli::whereTheDataIs()
@@ -265,8 +286,9 @@ void TestCli::openAnotherDatabase()
     QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(m_db)));
 
     const QString other = m_dir->filePath("other.db");
-    QVERIFY(testbank::exec(other, testbank::standardTables()
-                                      + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Neda', 55)"}));
+    QVERIFY(testbank::exec(other,
+                           testbank::standardTables()
+                               + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Neda', 55)"}));
     QVERIFY(main->openDatabase(other));
     QCOMPARE(main->List1->items().value(0), QString("Neda"));
     QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(other)));

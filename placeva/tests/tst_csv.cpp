@@ -81,29 +81,38 @@ void TestCsv::decoding_data()
 
     QTest::newRow("ASCII") << QByteArray("Name,Dini\r\n") << TextProblem::None << TextEncoding::Utf8
                            << QStringLiteral("Name,Dini\r\n");
-    QTest::newRow("UTF-8 Persian") << QByteArray("\xd9\xbe\xd8\xb1\xd9\x88\xdb\x8c\xd8\xb2") << TextProblem::None
-                                   << TextEncoding::Utf8 << QString::fromUtf16(u"\u067e\u0631\u0648\u06cc\u0632");
-    QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf" "a,b") << TextProblem::None
-                                    << TextEncoding::Utf8WithBom << QStringLiteral("a,b");
+    QTest::newRow("UTF-8 Persian") << QByteArray("\xd9\xbe\xd8\xb1\xd9\x88\xdb\x8c\xd8\xb2")
+                                   << TextProblem::None << TextEncoding::Utf8
+                                   << QString::fromUtf16(u"\u067e\u0631\u0648\u06cc\u0632");
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf"
+                                                  "a,b")
+                                    << TextProblem::None << TextEncoding::Utf8WithBom
+                                    << QStringLiteral("a,b");
     // Bytes that are no UTF-8: the Arabic code page, every byte a character.
     QTest::newRow("Windows-1256") << QByteArray("\x81\xc7\x90,\xed") << TextProblem::None
-                                  << TextEncoding::Windows1256
-                                  << QString::fromUtf16(u"پاگ,ي");
+                                  << TextEncoding::Windows1256 << QString::fromUtf16(u"پاگ,ي");
     QTest::newRow("UTF-8 cut in a letter") << QByteArray("ab\xd9") << TextProblem::None
-                                           << TextEncoding::Windows1256
-                                           << QString::fromUtf16(u"abظ");
+                                           << TextEncoding::Windows1256 << QString::fromUtf16(u"abظ");
     QTest::newRow("no bytes") << QByteArray() << TextProblem::Empty << TextEncoding::Utf8 << QString();
     QTest::newRow("only a BOM and line ends") << QByteArray("\xef\xbb\xbf\r\n \r\n") << TextProblem::Empty
                                               << TextEncoding::Utf8WithBom << QStringLiteral("\r\n \r\n");
-    QTest::newRow("NUL byte") << QByteArray("a\0b", 3) << TextProblem::NotText << TextEncoding::Utf8 << QString();
-    QTest::newRow("control character") << QByteArray("a\x01" "b") << TextProblem::NotText << TextEncoding::Utf8
-                                       << QStringLiteral("a\x01" "b");
-    QTest::newRow("C1 control in UTF-8") << QByteArray("a\xc2\x85" "b") << TextProblem::NotText
-                                         << TextEncoding::Utf8 << QString::fromUtf16(u"a\u0085b");
-    QTest::newRow("UTF-16 little endian") << QByteArray("\xff\xfe" "a\0", 4) << TextProblem::Utf16
-                                          << TextEncoding::Utf8 << QString();
-    QTest::newRow("UTF-16 big endian") << QByteArray("\xfe\xff\0a", 4) << TextProblem::Utf16
-                                       << TextEncoding::Utf8 << QString();
+    QTest::newRow("NUL byte") << QByteArray("a\0b", 3) << TextProblem::NotText << TextEncoding::Utf8
+                              << QString();
+    QTest::newRow("control character") << QByteArray("a\x01"
+                                                     "b")
+                                       << TextProblem::NotText << TextEncoding::Utf8
+                                       << QStringLiteral("a\x01"
+                                                         "b");
+    QTest::newRow("C1 control in UTF-8")
+        << QByteArray("a\xc2\x85"
+                      "b")
+        << TextProblem::NotText << TextEncoding::Utf8 << QString::fromUtf16(u"a\u0085b");
+    QTest::newRow("UTF-16 little endian") << QByteArray("\xff\xfe"
+                                                        "a\0",
+                                                        4)
+                                          << TextProblem::Utf16 << TextEncoding::Utf8 << QString();
+    QTest::newRow("UTF-16 big endian")
+        << QByteArray("\xfe\xff\0a", 4) << TextProblem::Utf16 << TextEncoding::Utf8 << QString();
 }
 
 void TestCsv::decoding()
@@ -175,23 +184,25 @@ void TestCsv::parsing_data()
     QTest::addColumn<int>("unclosedQuoteLine");
 
     QTest::newRow("LF") << QStringLiteral("a,b\nc,d\n") << "," << QStringLiteral("1:a|b / 2:c|d") << 0;
-    QTest::newRow("CRLF, no final line end") << QStringLiteral("a,b\r\nc,d") << "," << QStringLiteral("1:a|b / 2:c|d")
-                                             << 0;
+    QTest::newRow("CRLF, no final line end")
+        << QStringLiteral("a,b\r\nc,d") << "," << QStringLiteral("1:a|b / 2:c|d") << 0;
     QTest::newRow("CR") << QStringLiteral("a\rb\r") << "," << QStringLiteral("1:a / 2:b") << 0;
     QTest::newRow("empty fields") << QStringLiteral(",a,,\n") << "," << QStringLiteral("1:|a||") << 0;
-    QTest::newRow("blank line kept as a record") << QStringLiteral("a\n\nb\n") << ","
-                                                 << QStringLiteral("1:a / 2: / 3:b") << 0;
-    QTest::newRow("quoted separator") << QStringLiteral("\"x,y\",z\n") << "," << QStringLiteral("1:x,y|z") << 0;
+    QTest::newRow("blank line kept as a record")
+        << QStringLiteral("a\n\nb\n") << "," << QStringLiteral("1:a / 2: / 3:b") << 0;
+    QTest::newRow("quoted separator")
+        << QStringLiteral("\"x,y\",z\n") << "," << QStringLiteral("1:x,y|z") << 0;
     QTest::newRow("doubled quotes") << QStringLiteral("\"say \"\"hi\"\"\",1") << ","
                                     << QStringLiteral("1:say \"hi\"|1") << 0;
     QTest::newRow("line break in quotes") << QStringLiteral("\"two\nlines\",1\nnext,2\n") << ","
                                           << QStringLiteral("1:two\nlines|1 / 3:next|2") << 0;
-    QTest::newRow("CRLF in quotes kept") << QStringLiteral("\"a\r\nb\"\r\nc") << ","
-                                         << QStringLiteral("1:a\r\nb / 3:c") << 0;
+    QTest::newRow("CRLF in quotes kept")
+        << QStringLiteral("\"a\r\nb\"\r\nc") << "," << QStringLiteral("1:a\r\nb / 3:c") << 0;
     QTest::newRow("empty quoted field") << QStringLiteral("\"\",x") << "," << QStringLiteral("1:|x") << 0;
-    QTest::newRow("quote inside unquoted field") << QStringLiteral("5\" disk,2") << ","
-                                                 << QStringLiteral("1:5\" disk|2") << 0;
-    QTest::newRow("text after closing quote") << QStringLiteral("\"a\"b,c") << "," << QStringLiteral("1:ab|c") << 0;
+    QTest::newRow("quote inside unquoted field")
+        << QStringLiteral("5\" disk,2") << "," << QStringLiteral("1:5\" disk|2") << 0;
+    QTest::newRow("text after closing quote")
+        << QStringLiteral("\"a\"b,c") << "," << QStringLiteral("1:ab|c") << 0;
     QTest::newRow("semicolons") << QStringLiteral("a;\"b;c\"\n") << ";" << QStringLiteral("1:a|b;c") << 0;
     QTest::newRow("tabs") << QStringLiteral("a\t\tb") << "\t" << QStringLiteral("1:a||b") << 0;
     QTest::newRow("Persian") << QString::fromUtf16(u"\u0639\u0644\u064a,\u06f5\u06f0") << ","
@@ -218,11 +229,12 @@ void TestCsv::writingReadsBack_data()
     QTest::newRow("plain") << QStringList{"a", "1.5", ""} << QStringLiteral("a,1.5,\r\n");
     QTest::newRow("comma") << QStringList{"Rezaei, Ali"} << QStringLiteral("\"Rezaei, Ali\"\r\n");
     QTest::newRow("quote") << QStringList{"5\" disk"} << QStringLiteral("\"5\"\" disk\"\r\n");
-    QTest::newRow("line breaks") << QStringList{"a\nb", "c\r\nd"} << QStringLiteral("\"a\nb\",\"c\r\nd\"\r\n");
-    QTest::newRow("semicolon and tab stay bare") << QStringList{"a;b", "c\td"} << QStringLiteral("a;b,c\td\r\n");
+    QTest::newRow("line breaks") << QStringList{"a\nb", "c\r\nd"}
+                                 << QStringLiteral("\"a\nb\",\"c\r\nd\"\r\n");
+    QTest::newRow("semicolon and tab stay bare")
+        << QStringList{"a;b", "c\td"} << QStringLiteral("a;b,c\td\r\n");
     QTest::newRow("blanks kept") << QStringList{" x "} << QStringLiteral(" x \r\n");
-    QTest::newRow("Persian") << QStringList{QString::fromUtf16(u"مريم")}
-                             << QString::fromUtf16(u"مريم\r\n");
+    QTest::newRow("Persian") << QStringList{QString::fromUtf16(u"مريم")} << QString::fromUtf16(u"مريم\r\n");
 }
 
 void TestCsv::writingReadsBack()
@@ -284,15 +296,23 @@ void TestCsv::averages_data()
     QTest::newRow("ten empty") << QStringList(10, QString()) << QStringLiteral("0");
     QTest::newRow("ten, only Riazi") << QStringList{"", "", "", "100", "", "", "", "", "", ""}
                                      << QStringLiteral("16.6666666666667");
-    QTest::newRow("ten, the three specialised") << QStringList{"0", "0", "0", "0", "0", "0", "0", "100", "100", "100"}
-                                                << QStringLiteral("27.7777777777778");
-    QTest::newRow("eight, only takh") << QStringList{"", "", "", "", "", "", "", "100"}
-                                      << QStringLiteral("27.7777777777778");
-    QTest::newRow("ten, letters after a number") << QStringList{"12abc", "abc", "-5", "", "", "", "", "", "", ""}
-                                                 << common::shortestText(7.0 / 18);
-    QTest::newRow("ten, Persian digits") << QStringList{QString::fromUtf16(u"\u06f5\u06f0"), "40", "30", "20", "10",
-                                                        QString::fromUtf16(u"\u06f3\u06f3\u066b\u06f3"), "-5", "12",
-                                                        "45", QString::fromUtf16(u"\u0666\u0660")}
+    QTest::newRow("ten, the three specialised")
+        << QStringList{"0", "0", "0", "0", "0", "0", "0", "100", "100", "100"}
+        << QStringLiteral("27.7777777777778");
+    QTest::newRow("eight, only takh")
+        << QStringList{"", "", "", "", "", "", "", "100"} << QStringLiteral("27.7777777777778");
+    QTest::newRow("ten, letters after a number")
+        << QStringList{"12abc", "abc", "-5", "", "", "", "", "", "", ""} << common::shortestText(7.0 / 18);
+    QTest::newRow("ten, Persian digits") << QStringList{QString::fromUtf16(u"\u06f5\u06f0"),
+                                                        "40",
+                                                        "30",
+                                                        "20",
+                                                        "10",
+                                                        QString::fromUtf16(u"\u06f3\u06f3\u066b\u06f3"),
+                                                        "-5",
+                                                        "12",
+                                                        "45",
+                                                        QString::fromUtf16(u"\u0666\u0660")}
                                          << QStringLiteral("23.9777777777778");
 }
 
@@ -351,8 +371,8 @@ void TestCsv::averageMatchesTheLiteralSteps()
 void TestCsv::averageFromReadValues_data()
 {
     QTest::addColumn<QString>("cell");
-    for (const char16_t *cell : {u"12", u" 5 ", u"+5", u".5", u"5.", u"-0.25", u"1E2", u"2.5e-3", u"&H1F", u"&O17",
-                                 u"\u06f5\u066b\u06f5", u"\u0661\u0662", u"1e300"})
+    for (const char16_t *cell : {u"12", u" 5 ", u"+5", u".5", u"5.", u"-0.25", u"1E2", u"2.5e-3", u"&H1F",
+                                 u"&O17", u"\u06f5\u066b\u06f5", u"\u0661\u0662", u"1e300"})
         QTest::newRow(QString::fromUtf16(cell).toUtf8().constData()) << QString::fromUtf16(cell);
 }
 

@@ -90,7 +90,8 @@ public:
             QStringList cells;
             for (int i = 0; i < q.record().count(); ++i) {
                 const QVariant v = q.value(i);
-                cells << (v.isNull() ? QStringLiteral("NULL") : v.toString() + QLatin1Char(':') + v.typeName());
+                cells << (v.isNull() ? QStringLiteral("NULL")
+                                     : v.toString() + QLatin1Char(':') + v.typeName());
             }
             rows << cells.join(QLatin1Char('|'));
         }
@@ -233,23 +234,37 @@ void TestCsvImport::headers_data()
     QTest::addColumn<QString>("field");
     const auto A = ImportTable::Applicants;
     const auto R = ImportTable::References;
-    QTest::newRow("field name") << A << "Dini" << "Dini";
-    QTest::newRow("field name in other case") << A << " SAKHTEMAN " << "sakhteman";
-    QTest::newRow("caption") << A << "Andishe Eslami :" << "Dini";
-    QTest::newRow("caption without colon") << A << "Zakhire va Bazyabi" << "zakhire";
-    QTest::newRow("caption, colon without blank") << A << "Name:" << "Name";
-    QTest::newRow("average caption") << A << "Miyangin :" << "Avg";
-    QTest::newRow("reference caption for a shared field") << A << QString::fromUtf16(u"معارف اسلامي:") << "Dini";
+    QTest::newRow("field name") << A << "Dini"
+                                << "Dini";
+    QTest::newRow("field name in other case") << A << " SAKHTEMAN "
+                                              << "sakhteman";
+    QTest::newRow("caption") << A << "Andishe Eslami :"
+                             << "Dini";
+    QTest::newRow("caption without colon") << A << "Zakhire va Bazyabi"
+                                           << "zakhire";
+    QTest::newRow("caption, colon without blank") << A << "Name:"
+                                                  << "Name";
+    QTest::newRow("average caption") << A << "Miyangin :"
+                                     << "Avg";
+    QTest::newRow("reference caption for a shared field")
+        << A << QString::fromUtf16(u"معارف اسلامي:") << "Dini";
     QTest::newRow("reference caption") << R << QString::fromUtf16(u"رتبه داوطلب:") << "Rotbeh";
     QTest::newRow("reference caption, Farsi yeh")
-        << R << QString::fromUtf16(u"\u0631\u06cc\u0627\u0636\u06cc \u0648 \u0622\u0645\u0627\u0631:") << "Riazi";
+        << R << QString::fromUtf16(u"\u0631\u06cc\u0627\u0636\u06cc \u0648 \u0622\u0645\u0627\u0631:")
+        << "Riazi";
     QTest::newRow("reference caption, non-joiner")
-        << R << QString::fromUtf16(u"\u0628\u0631\u0646\u0627\u0645\u0647\u200c\u0633\u0627\u0632\u064a :") << "barname";
-    QTest::newRow("rank is no applicant field") << A << "Rotbeh" << "";
-    QTest::newRow("name is no reference field") << R << "Name" << "";
-    QTest::newRow("system is no reference field") << R << "System Amel :" << "";
-    QTest::newRow("unknown") << A << "Comment" << "";
-    QTest::newRow("empty") << A << "" << "";
+        << R << QString::fromUtf16(u"\u0628\u0631\u0646\u0627\u0645\u0647\u200c\u0633\u0627\u0632\u064a :")
+        << "barname";
+    QTest::newRow("rank is no applicant field") << A << "Rotbeh"
+                                                << "";
+    QTest::newRow("name is no reference field") << R << "Name"
+                                                << "";
+    QTest::newRow("system is no reference field") << R << "System Amel :"
+                                                  << "";
+    QTest::newRow("unknown") << A << "Comment"
+                             << "";
+    QTest::newRow("empty") << A << ""
+                           << "";
 }
 
 void TestCsvImport::headers()
@@ -281,42 +296,46 @@ void TestCsvImport::files_data()
     const QStringList tenAbsent{"Zaban", "ZabanT", "Madar", "barname", "system", "zakhire", "sakhteman"};
 
     QTest::newRow("UTF-8 BOM, comma, CRLF, field names")
-        << dataFile("applicants-bom-comma.csv") << A << "" << TextEncoding::Utf8WithBom << "," << 3 << 0 << 0 << none
-        << none << none
+        << dataFile("applicants-bom-comma.csv") << A << "" << TextEncoding::Utf8WithBom << "," << 3 << 0 << 0
+        << none << none << none
         << QString::fromUtf16(u"Name=علي رضايي Dini=50 Adabiat=40 Zaban=30 "
                               u"Riazi=20 ZabanT=10 Madar=33.3 barname=-5 system=12 zakhire=45 sakhteman=60 "
                               u"Avg=23.9777777777778");
     QTest::newRow("UTF-8, semicolon, LF, captions, Persian digits")
-        << dataFile("applicants-semicolon-captions.csv") << A << "" << TextEncoding::Utf8 << ";" << 2 << 0 << 0
-        << none << none << none
-        << QString::fromUtf16(u"Name=پرويز Dini=50 Adabiat=40 Zaban=30 Riazi=20 ZabanT=10 "
-                              u"Madar=33.3 barname=-5 system=12 zakhire=45 sakhteman=60 Avg=23.9777777777778");
+        << dataFile("applicants-semicolon-captions.csv") << A << "" << TextEncoding::Utf8 << ";" << 2 << 0
+        << 0 << none << none << none
+        << QString::fromUtf16(
+               u"Name=پرويز Dini=50 Adabiat=40 Zaban=30 Riazi=20 ZabanT=10 "
+               u"Madar=33.3 barname=-5 system=12 zakhire=45 sakhteman=60 Avg=23.9777777777778");
     QTest::newRow("Windows-1256, tab")
-        << dataFile("applicants-1256-tab.csv") << A << "" << TextEncoding::Windows1256 << "\t" << 2 << 0 << 0 << none
-        << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "zakhire", "sakhteman"} << none
+        << dataFile("applicants-1256-tab.csv") << A << "" << TextEncoding::Windows1256 << "\t" << 2 << 0 << 0
+        << none << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "zakhire", "sakhteman"}
+        << none
         << QString::fromUtf16(u"Name=پژمان چگيني Dini=50 Riazi=20 "
                               u"system=100 Avg=15.3703703703704");
     QTest::newRow("quotes, CR line ends")
         << dataFile("applicants-quoted.csv") << A << "" << TextEncoding::Utf8 << "," << 4 << 0 << 0 << none
-        << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "system", "zakhire", "sakhteman"} << none
-        << QStringLiteral("Name=Rezaei, Ali Dini=10 Riazi=20 Avg=3.88888888888889");
+        << QStringList{"Adabiat", "Zaban", "ZabanT", "Madar", "barname", "system", "zakhire", "sakhteman"}
+        << none << QStringLiteral("Name=Rezaei, Ali Dini=10 Riazi=20 Avg=3.88888888888889");
     QTest::newRow("refused rows, blank lines, a differing average")
         << dataFile("applicants-refused.csv") << A << "" << TextEncoding::Utf8 << "," << 4 << 4 << 2
         << QStringList{"Comment"} << tenAbsent << QStringList{"8"}
         << QStringLiteral("Name=ok1 Dini=10 Adabiat=10 Riazi=10 Avg=2.77777777777778");
     QTest::newRow("reference captions typed on a Persian keyboard")
-        << dataFile("references-captions.csv") << R << "" << TextEncoding::Utf8WithBom << "," << 2 << 0 << 0 << none
-        << none << none
-        << QStringLiteral("Dini=100 Adabiat=100 Zaban=100 Riazi=100 ZabanT=100 Madar=100 barname=100 takh=100 Avg=100 "
-                          "Rotbeh=1");
-    QTest::newRow("reference ranks")
-        << dataFile("references-ranks.csv") << R << "" << TextEncoding::Utf8 << "," << 3 << 4 << 0 << none
-        << QStringList{"Dini", "Adabiat", "Zaban", "Riazi", "ZabanT", "Madar", "barname"} << none
-        << QStringLiteral("takh=100 Avg=27.7777777777778 Rotbeh=-3");
+        << dataFile("references-captions.csv") << R << "" << TextEncoding::Utf8WithBom << "," << 2 << 0 << 0
+        << none << none << none
+        << QStringLiteral(
+               "Dini=100 Adabiat=100 Zaban=100 Riazi=100 ZabanT=100 Madar=100 barname=100 takh=100 Avg=100 "
+               "Rotbeh=1");
+    QTest::newRow("reference ranks") << dataFile("references-ranks.csv") << R << "" << TextEncoding::Utf8
+                                     << "," << 3 << 4 << 0 << none
+                                     << QStringList{"Dini",   "Adabiat", "Zaban",  "Riazi",
+                                                    "ZabanT", "Madar",   "barname"}
+                                     << none << QStringLiteral("takh=100 Avg=27.7777777777778 Rotbeh=-3");
 
     const auto wrong = [&](const char *name, const char *file, ImportTable table, const QString &error) {
-        QTest::newRow(name) << dataFile(file) << table << error << TextEncoding::Utf8 << "," << 0 << 0 << 0 << none
-                            << none << none << QString();
+        QTest::newRow(name) << dataFile(file) << table << error << TextEncoding::Utf8 << "," << 0 << 0 << 0
+                            << none << none << none << QString();
     };
     wrong("empty file", "empty.csv", A, QString::fromUtf16(u"خالي"));
     wrong("only blank lines", "blank.csv", A, QString::fromUtf16(u"خالي"));
@@ -403,7 +422,7 @@ void TestCsvImport::refusalsNameLineColumnAndReason()
 void TestCsvImport::wideRecordsAndCancel_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("stopFrom"); // keepGoing says stop when asked with this share done or more
+    QTest::addColumn<int>("stopFrom");  // keepGoing says stop when asked with this share done or more
     QTest::addColumn<QString>("error"); // a part of the message; "cancelled"; empty: a plan
 
     const QByteArray wideHeader = "Name" + QByteArray(999, ',') + "\nAli\n";
@@ -413,8 +432,10 @@ void TestCsvImport::wideRecordsAndCancel_data()
     const int never = 1001;
     QTest::newRow("header of 1000 cells") << wideHeader << never << "";
     QTest::newRow("header of 1001 cells") << "Name" + QByteArray(1000, ',') + "\nAli\n" << never << "1000";
-    QTest::newRow("row of 1001 cells") << "Name\nAli" + QByteArray(1000, ',') << never << QString::fromUtf16(u"سطر 2 ");
-    QTest::newRow("1 MB of a,") << QByteArray("a,").repeated(512 * 1024) << never << QString::fromUtf16(u"سطر 1 ");
+    QTest::newRow("row of 1001 cells")
+        << "Name\nAli" + QByteArray(1000, ',') << never << QString::fromUtf16(u"سطر 2 ");
+    QTest::newRow("1 MB of a,") << QByteArray("a,").repeated(512 * 1024) << never
+                                << QString::fromUtf16(u"سطر 1 ");
     QTest::newRow("cancel while reading") << manyRows << 0 << "cancelled";
     QTest::newRow("cancel while matching the header") << wideHeader << 0 << "cancelled";
     QTest::newRow("cancel while checking rows") << manyRows << 501 << "cancelled";
@@ -428,11 +449,12 @@ void TestCsvImport::wideRecordsAndCancel()
     QFETCH(QString, error);
     int asked = -1;
     bool ordered = true; // the share done never goes back
-    const ImportReading reading = planImport(bytes, ImportTable::Applicants, QStringLiteral("wide.csv"), [&](int p) {
-        ordered = ordered && p >= asked && p <= 1000;
-        asked = p;
-        return p < stopFrom;
-    });
+    const ImportReading reading =
+        planImport(bytes, ImportTable::Applicants, QStringLiteral("wide.csv"), [&](int p) {
+            ordered = ordered && p >= asked && p <= 1000;
+            asked = p;
+            return p < stopFrom;
+        });
     QVERIFY(ordered);
     QCOMPARE(reading.cancelled, error == QLatin1String("cancelled"));
     if (reading.cancelled)
@@ -440,7 +462,8 @@ void TestCsvImport::wideRecordsAndCancel()
     else if (error.isEmpty())
         QVERIFY2(reading.plan && reading.plan->rows.size() >= 1, qPrintable(reading.error));
     else
-        QVERIFY2(!reading.plan && reading.error.contains(error) && reading.error.contains(QLatin1String("1000")),
+        QVERIFY2(!reading.plan && reading.error.contains(error)
+                     && reading.error.contains(QLatin1String("1000")),
                  qPrintable(reading.error));
 }
 
@@ -461,9 +484,10 @@ void TestCsvImport::storedAsTheWindowsStore_data()
                           "1.27777777777778:double");
     QTest::newRow("ranks")
         << dataFile("references-ranks.csv") << ImportTable::References
-        << QStringLiteral("NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|-3:qlonglong\n"
-                          "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|0.5:double\n"
-                          "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|123:qlonglong");
+        << QStringLiteral(
+               "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|-3:qlonglong\n"
+               "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|0.5:double\n"
+               "NULL|NULL|NULL|NULL|NULL|NULL|NULL|100:double|27.7777777777778:double|123:qlonglong");
 }
 
 void TestCsvImport::storedAsTheWindowsStore()
@@ -497,19 +521,22 @@ void TestCsvImport::allOrNothing()
     QFETCH(StoreErrorKind, kind);
     {
         RawDb db(bank());
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('before 1', 10), ('before 2', 20)")));
+        QVERIFY(db.exec(
+            QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('before 1', 10), ('before 2', 20)")));
     }
     QString csv = QStringLiteral("Name,Dini,Riazi\n");
     for (int i = 1; i <= 2000; ++i)
         csv += QStringLiteral("row %1,%2,%3\n").arg(i).arg(i % 100).arg((i * 7) % 100);
-    const ImportReading reading = planImport(csv.toUtf8(), ImportTable::Applicants, QStringLiteral("rows.csv"));
+    const ImportReading reading =
+        planImport(csv.toUtf8(), ImportTable::Applicants, QStringLiteral("rows.csv"));
     QVERIFY(reading.plan);
     QCOMPARE(reading.plan->rows.size(), 2000);
 
     std::unique_ptr<RawDb> other;
     if (obstacle == QLatin1String("trigger")) {
-        RawDb(bank()).exec(QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON Davtalab WHEN NEW.Name = 'row 700' "
-                                          "BEGIN SELECT RAISE(ABORT, 'refused by trigger'); END"));
+        RawDb(bank()).exec(
+            QStringLiteral("CREATE TRIGGER stop BEFORE INSERT ON Davtalab WHEN NEW.Name = 'row 700' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused by trigger'); END"));
     } else if (obstacle == QLatin1String("lock")) {
         other = std::make_unique<RawDb>(bank());
         QVERIFY(other->exec(QStringLiteral("BEGIN EXCLUSIVE")));
@@ -530,7 +557,8 @@ void TestCsvImport::allOrNothing()
             // not grow by a page, as on a full disk (the limit cannot go
             // below the pages already there).
             for (const QString &name : QSqlDatabase::connectionNames())
-                QSqlQuery(QSqlDatabase::database(name, false)).exec(QStringLiteral("PRAGMA max_page_count = 1"));
+                QSqlQuery(QSqlDatabase::database(name, false))
+                    .exec(QStringLiteral("PRAGMA max_page_count = 1"));
         }
         return obstacle != QLatin1String("cancel") || written < 500;
     };
@@ -565,13 +593,15 @@ void TestCsvImport::roundTrip_data()
     QTest::addColumn<ImportTable>("table");
     QTest::addColumn<QStringList>("files");
     QTest::newRow("applicants") << ImportTable::Applicants
-                                << QStringList{dataFile("applicants-bom-comma.csv"), dataFile("applicants-quoted.csv"),
+                                << QStringList{dataFile("applicants-bom-comma.csv"),
+                                               dataFile("applicants-quoted.csv"),
                                                dataFile("applicants-1256-tab.csv"),
                                                dataFile("applicants-semicolon-captions.csv"),
-                                               dataFile("applicants-refused.csv"), QStringLiteral("names")};
-    QTest::newRow("reference results") << ImportTable::References
-                                       << QStringList{dataFile("references-captions.csv"),
-                                                      dataFile("references-ranks.csv")};
+                                               dataFile("applicants-refused.csv"),
+                                               QStringLiteral("names")};
+    QTest::newRow("reference results")
+        << ImportTable::References
+        << QStringList{dataFile("references-captions.csv"), dataFile("references-ranks.csv")};
 }
 
 void TestCsvImport::roundTrip()
@@ -583,10 +613,11 @@ void TestCsvImport::roundTrip()
         if (file == QLatin1String("names")) {
             // Names a spreadsheet would take for formulas, and other awkward ones.
             QString csv = QStringLiteral("Name,Dini,zakhire\n");
-            for (const char *name : {"=1+1", "'x", "'=x", "-Ali", "+98", "@me", "-5", "a \"b\", c", " blank ",
-                                     "tab\tin", ""})
-                csv += QLatin1Char('"') + QString::fromUtf8(name).replace(QLatin1Char('"'), QLatin1String("\"\""))
-                       + QStringLiteral("\",1e-7,123456789012345\n");
+            for (const char *name :
+                 {"=1+1", "'x", "'=x", "-Ali", "+98", "@me", "-5", "a \"b\", c", " blank ", "tab\tin", ""})
+                csv += QLatin1Char('"')
+                    + QString::fromUtf8(name).replace(QLatin1Char('"'), QLatin1String("\"\""))
+                    + QStringLiteral("\",1e-7,123456789012345\n");
             reading = planImport(csv.toUtf8(), table, file);
         } else {
             reading = readImportFile(file, table);
@@ -621,9 +652,11 @@ void TestCsvImport::resultsExport()
         RawDb db(bank());
         // Left out one at a time, the five inner points miss by 10, -5, 5,
         // -10 and 5 ranks: every range runs from 10 better to 10 worse.
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), "
-                                       "(40, 600), (50, 490), (60, 400), (70, 300)")));
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 100), ('C', NULL)")));
+        QVERIFY(
+            db.exec(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), "
+                                   "(40, 600), (50, 490), (60, 400), (70, 300)")));
+        QVERIFY(db.exec(
+            QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('=A', 35), ('B', 100), ('C', NULL)")));
     }
     MainWindow *main = openMain();
     QVERIFY(main);
@@ -636,8 +669,10 @@ void TestCsvImport::resultsExport()
     const QStringList got = text.text.split(QStringLiteral("\r\n"));
     QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
-    QCOMPARE(got.value(2), QStringLiteral("'=A,35,615,605,625,") + main->lastPass().result().applicants.at(0).band);
-    QCOMPARE(got.value(3), QStringLiteral("B,100,-100,-110,-90,") + main->lastPass().result().applicants.at(1).band);
+    QCOMPARE(got.value(2),
+             QStringLiteral("'=A,35,615,605,625,") + main->lastPass().result().applicants.at(0).band);
+    QCOMPARE(got.value(3),
+             QStringLiteral("B,100,-100,-110,-90,") + main->lastPass().result().applicants.at(1).band);
     QCOMPARE(got.value(4), QStringLiteral("C,,,,,") + main->lastPass().result().applicants.at(2).band);
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
@@ -657,7 +692,8 @@ void TestCsvImport::exportFailures()
     {
         RawDb db(bank());
         for (int i = 0; i < 300; ++i)
-            QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (Name, Dini, Avg) VALUES ('n%1', %1, %1)").arg(i)));
+            QVERIFY(db.exec(
+                QStringLiteral("INSERT INTO Davtalab (Name, Dini, Avg) VALUES ('n%1', %1, %1)").arg(i)));
     }
     MainWindow *main = openMain();
     QVERIFY(main);
@@ -697,17 +733,15 @@ void TestCsvImport::menuItems()
         captions << a->text();
         keys << a->shortcut().toString(QKeySequence::PortableText);
     }
-    QCOMPARE(captions, (QStringList{
-                 QString::fromUtf16(u"باز کردن بانک اطلاعات..."),
-                 QString::fromUtf16(u"پرونده هاي اخير"),
-                 QString(),
-                 QString::fromUtf16(u"ورود داوطلبان از CSV..."),
-                 QString::fromUtf16(u"ورود نتايج مرجع از CSV..."),
-                 QString::fromUtf16(u"خروجي داوطلبان به CSV..."),
-                 QString::fromUtf16(u"خروجي نتايج مرجع به CSV..."),
-                 QString::fromUtf16(u"خروجي نتيجه محاسبه به CSV..."),
-                 QString::fromUtf16(u"چاپ گزارش..."),
-                 QString::fromUtf16(u"ذخيره گزارش به PDF...")}));
+    QCOMPARE(
+        captions,
+        (QStringList{QString::fromUtf16(u"باز کردن بانک اطلاعات..."), QString::fromUtf16(u"پرونده هاي اخير"),
+                     QString(), QString::fromUtf16(u"ورود داوطلبان از CSV..."),
+                     QString::fromUtf16(u"ورود نتايج مرجع از CSV..."),
+                     QString::fromUtf16(u"خروجي داوطلبان به CSV..."),
+                     QString::fromUtf16(u"خروجي نتايج مرجع به CSV..."),
+                     QString::fromUtf16(u"خروجي نتيجه محاسبه به CSV..."), QString::fromUtf16(u"چاپ گزارش..."),
+                     QString::fromUtf16(u"ذخيره گزارش به PDF...")}));
     QCOMPARE(keys, (QStringList{"Ctrl+O", "", "", "Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", ""}));
 }
 
@@ -720,12 +754,12 @@ void TestCsvImport::importFromTheMenu_data()
     QTest::addColumn<int>("previews");
     QTest::addColumn<int>("applicants");
     QTest::addColumn<int>("references");
-    QTest::newRow("applicants, confirmed") << "importApplicants" << dataFile("applicants-bom-comma.csv") << true << 1
-                                           << 3 << 0;
-    QTest::newRow("applicants, cancelled") << "importApplicants" << dataFile("applicants-bom-comma.csv") << false << 1
-                                           << 0 << 0;
-    QTest::newRow("references, confirmed") << "importReferences" << dataFile("references-ranks.csv") << true << 1 << 0
-                                           << 3;
+    QTest::newRow("applicants, confirmed")
+        << "importApplicants" << dataFile("applicants-bom-comma.csv") << true << 1 << 3 << 0;
+    QTest::newRow("applicants, cancelled")
+        << "importApplicants" << dataFile("applicants-bom-comma.csv") << false << 1 << 0 << 0;
+    QTest::newRow("references, confirmed")
+        << "importReferences" << dataFile("references-ranks.csv") << true << 1 << 0 << 3;
     QTest::newRow("not a text file") << "importApplicants" << dataFile("not-text.csv") << true << 0 << 0 << 0;
     QTest::newRow("file dialog closed") << "importApplicants" << QString() << true << 0 << 0 << 0;
 }
@@ -775,9 +809,9 @@ void TestCsvImport::previewShowsThePlan()
     QCOMPARE(dialog.cancelButton()->text(), QString::fromUtf16(u"انصراف"));
     QVERIFY(dialog.confirmButton()->isEnabled());
     const QString summary = dialog.summaryText();
-    for (const QString &part : {QStringLiteral("/x/applicants-refused.csv"), QStringLiteral("UTF-8"),
-                                QStringLiteral("(,)"), QStringLiteral("Comment"), QStringLiteral("Avg"),
-                                QStringLiteral("sakhteman")})
+    for (const QString &part :
+         {QStringLiteral("/x/applicants-refused.csv"), QStringLiteral("UTF-8"), QStringLiteral("(,)"),
+          QStringLiteral("Comment"), QStringLiteral("Avg"), QStringLiteral("sakhteman")})
         QVERIFY2(summary.contains(part), qPrintable(part));
     // each figure is read with its caption
     const QList<tk::Label *> labels = dialog.findChildren<tk::Label *>();
@@ -794,7 +828,8 @@ void TestCsvImport::previewShowsThePlan()
     QCOMPARE(dialog.refusalTable()->item(3, 1)->text().remove(QChar(0x200E)), QStringLiteral("Avg"));
 
     // Nothing to add: only cancelling is left.
-    const ImportReading none = planImport("Name,Dini\nA,x\n", ImportTable::Applicants, QStringLiteral("a.csv"));
+    const ImportReading none =
+        planImport("Name,Dini\nA,x\n", ImportTable::Applicants, QStringLiteral("a.csv"));
     QVERIFY(none.plan);
     CsvPreviewDialog empty(*none.plan, QStringLiteral("a.csv"));
     QVERIFY(!empty.confirmButton()->isEnabled());

@@ -109,8 +109,7 @@ class TestEntry : public QObject
     tk::MsgBox::Answer answer = tk::MsgBox::Yes;
     tk::MsgBox::Answer choice = tk::MsgBox::Yes; // to stay or leave: stay
 
-    template <class F>
-    F *open()
+    template <class F> F *open()
     {
         tk::FormSlot<F> slot;
         F *f = slot.ensure(dir->path());
@@ -123,7 +122,8 @@ class TestEntry : public QObject
     void formolRanks10to30()
     {
         for (int rank : {10, 20, 30})
-            bank->exec(QStringLiteral("INSERT INTO Formol (Dini, Rotbeh) VALUES (%1, %2)").arg(rank * 2).arg(rank));
+            bank->exec(
+                QStringLiteral("INSERT INTO Formol (Dini, Rotbeh) VALUES (%1, %2)").arg(rank * 2).arg(rank));
     }
 
 private slots:
@@ -137,8 +137,8 @@ private slots:
         tk::MsgBox::setResponder([this](const tk::MsgBox::Request &r) {
             messages << r;
             return r.buttons == tk::MsgBox::YesNo ? answer
-                   : r.buttons == tk::MsgBox::Choice ? choice
-                                                     : tk::MsgBox::AnswerOk;
+                : r.buttons == tk::MsgBox::Choice ? choice
+                                                  : tk::MsgBox::AnswerOk;
         });
     }
 
@@ -160,15 +160,18 @@ private slots:
         QTest::newRow("Riazi 100") << false << QStringList{"", "", "", "100"} << "16.6666666666667";
         // Each partial sum is rounded to its text: 1800.00000000001 / 18.
         QTest::newRow("all 100") << false << ten100 << "100.000000000001";
-        QTest::newRow("system zakhire sakhteman 100") << false << QStringList{"0", "0", "0", "0", "0", "0", "0", "100", "100", "100"}
-                                         << "27.7777777777778";
+        QTest::newRow("system zakhire sakhteman 100")
+            << false << QStringList{"0", "0", "0", "0", "0", "0", "0", "100", "100", "100"}
+            << "27.7777777777778";
         QTest::newRow("50 40 30 20 10 33.3 -5 12 45 60")
-            << false << QStringList{"50", "40", "30", "20", "10", "33.3", "-5", "12", "45", "60"} << "23.9777777777778";
+            << false << QStringList{"50", "40", "30", "20", "10", "33.3", "-5", "12", "45", "60"}
+            << "23.9777777777778";
         QTest::newRow("12abc abc -5") << false << QStringList{"12abc", "abc", "-5"} << "0.388888888888889";
-        QTest::newRow("persian digits") << false << QStringList{u"\u06F1\u06F2"_qs, u"\u0663\u066B\u0665"_qs}
-                                        << "0.861111111111111";
+        QTest::newRow("persian digits")
+            << false << QStringList{u"\u06F1\u06F2"_qs, u"\u0663\u066B\u0665"_qs} << "0.861111111111111";
         QTest::newRow("Formol all 100") << true << ten100.mid(2) << "100";
-        QTest::newRow("Formol takh 100") << true << QStringList{"", "", "", "", "", "", "", "100"} << "27.7777777777778";
+        QTest::newRow("Formol takh 100")
+            << true << QStringList{"", "", "", "", "", "", "", "100"} << "27.7777777777778";
         QTest::newRow("Formol 50 40 30 20 10 33.3 -5 12")
             << true << QStringList{"50", "40", "30", "20", "10", "33.3", "-5", "12"} << "16.4777777777778";
     }
@@ -277,11 +280,16 @@ private slots:
     {
         QTest::addColumn<QString>("rank");
         QTest::addColumn<QString>("stored"); // empty: refused
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("0") << "0" << "";
-        QTest::newRow("letters") << "abc" << "";
-        QTest::newRow("-3") << "-3" << "-3";
-        QTest::newRow("0.5") << "0.5" << "0.5";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("0") << "0"
+                           << "";
+        QTest::newRow("letters") << "abc"
+                                 << "";
+        QTest::newRow("-3") << "-3"
+                            << "-3";
+        QTest::newRow("0.5") << "0.5"
+                             << "0.5";
         QTest::newRow("persian 12") << u"\u06F1\u06F2"_qs << "12";
     }
 
@@ -499,15 +507,16 @@ private slots:
         ApplicantEntry *f = open<ApplicantEntry>();
         f->Command9->click();
         tk::TextBox *box = cause == "overflow" ? f->Text[3] : cause == "disk full" ? f->Text1 : f->Text[0];
-        const QString typed = cause == "overflow"       ? QStringLiteral("1e308")
-                              : cause == "not a number" ? QStringLiteral("x")
-                              : cause == "disk full"    ? QString(30000, QLatin1Char('x'))
-                                                        : QStringLiteral("18");
+        const QString typed = cause == "overflow" ? QStringLiteral("1e308")
+            : cause == "not a number"             ? QStringLiteral("x")
+            : cause == "disk full"                ? QString(30000, QLatin1Char('x'))
+                                                  : QStringLiteral("18");
         if (cause == "disk full") {
             box->setText(typed); // more than the file may grow by
             QSqlQuery q(QSqlDatabase::database(testbank::newestStoreConnection(), false));
             QVERIFY(q.exec("PRAGMA page_count") && q.next());
-            QVERIFY(testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
+            QVERIFY(
+                testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
         } else {
             type(box, typed);
         }
@@ -517,7 +526,8 @@ private slots:
         if (cause == "deleted elsewhere")
             bank->exec("DELETE FROM Davtalab WHERE Name = 'A'");
         if (cause == "trigger")
-            bank->exec("CREATE TRIGGER no BEFORE UPDATE ON Davtalab BEGIN SELECT RAISE(ABORT, 'refused by trigger'); END");
+            bank->exec("CREATE TRIGGER no BEFORE UPDATE ON Davtalab BEGIN SELECT RAISE(ABORT, 'refused by "
+                       "trigger'); END");
         if (cause == "read-only") {
             // Permissions do not bind root; the engine's own read-only switch
             // then gives the same refusal.
@@ -530,9 +540,11 @@ private slots:
         }
         if (cause == "replaced file") {
             const QString other = dir->filePath(QStringLiteral("other.db"));
-            QVERIFY(testbank::exec(other, testbank::standardTables()
-                                              + QStringList{"INSERT INTO Davtalab (Name, Dini) VALUES ('Z', 9)"}));
-            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+            QVERIFY(testbank::exec(other,
+                                   testbank::standardTables()
+                                       + QStringList{"INSERT INTO Davtalab (Name, Dini) VALUES ('Z', 9)"}));
+            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+                     0);
         }
         const QString rows = fileRows(path, "SELECT Name, Dini, Riazi, Avg FROM Davtalab ORDER BY rowid");
 
@@ -566,7 +578,8 @@ private slots:
             QCOMPARE(messages.size(), 1);
         }
         if (folderLocked)
-            QVERIFY(QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            QVERIFY(
+                QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(fileRows(path, "SELECT Name, Dini, Riazi, Avg FROM Davtalab ORDER BY rowid"), rows);
     }
 
@@ -600,9 +613,12 @@ private slots:
     {
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("named"); // in the message
-        QTest::newRow("not a number") << "text" << "Riazi Va Amar";
-        QTest::newRow("file refuses") << "trigger" << "Davtalab";
-        QTest::newRow("locked") << "lock" << "Bank.db";
+        QTest::newRow("not a number") << "text"
+                                      << "Riazi Va Amar";
+        QTest::newRow("file refuses") << "trigger"
+                                      << "Davtalab";
+        QTest::newRow("locked") << "lock"
+                                << "Bank.db";
     }
 
     void storeRefused()
@@ -697,7 +713,8 @@ private slots:
         QTest::addColumn<QString>("named");
         QTest::newRow("file removed") << "remove" << false << "Bank.db";
         QTest::newRow("file damaged") << "junk" << true << "Bank.db";
-        QTest::newRow("no column sakhteman") << "ALTER TABLE Davtalab DROP COLUMN sakhteman" << false << "sakhteman";
+        QTest::newRow("no column sakhteman")
+            << "ALTER TABLE Davtalab DROP COLUMN sakhteman" << false << "sakhteman";
         QTest::newRow("no column Rotbeh") << "ALTER TABLE Formol DROP COLUMN Rotbeh" << true << "Rotbeh";
     }
 
@@ -742,14 +759,16 @@ private slots:
         for (bool formol : {false, true}) {
             EntryForm *f = formol ? static_cast<EntryForm *>(open<ReferenceEntry>()) : open<ApplicantEntry>();
             for (QLabel *label : f->findChildren<QLabel *>()) {
-                const QRect need = QFontMetrics(label->font())
-                                       .boundingRect(label->rect(), Qt::TextWordWrap | label->alignment(), label->text());
+                const QRect need =
+                    QFontMetrics(label->font())
+                        .boundingRect(label->rect(), Qt::TextWordWrap | label->alignment(), label->text());
                 QVERIFY2(label->rect().contains(need), qPrintable(label->text()));
                 if (label->buddy())
                     QVERIFY(label->buddy()->geometry().right() < label->geometry().left());
             }
             for (QPushButton *b : f->findChildren<QPushButton *>())
-                QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) + 12 <= b->width(), qPrintable(b->text()));
+                QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) + 12 <= b->width(),
+                         qPrintable(b->text()));
             delete f;
         }
     }

@@ -71,10 +71,7 @@ private:
             f->showModeless();
         return f;
     }
-    void standardTables(const QStringList &more = {})
-    {
-        exec(m_bank, testbank::standardTables() + more);
-    }
+    void standardTables(const QStringList &more = {}) { exec(m_bank, testbank::standardTables() + more); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bank;
@@ -89,18 +86,23 @@ void TestMainWindow::startFailures_data()
     QTest::addColumn<QByteArray>("fileBytes"); // written instead when not empty
     QTest::addColumn<QString>("named");        // what the message must name
     QTest::newRow("missing file") << QStringList() << QByteArray() << "Bank.db";
-    QTest::newRow("not a database") << QStringList() << QByteArray("this is a text file, not a database\n") << "Bank.db";
+    QTest::newRow("not a database") << QStringList() << QByteArray("this is a text file, not a database\n")
+                                    << "Bank.db";
     QTest::newRow("missing Formol") << QStringList{testbank::applicantTable()} << QByteArray() << "Formol";
-    QTest::newRow("missing Davtalab") << QStringList{testbank::referenceTable()} << QByteArray() << "Davtalab";
+    QTest::newRow("missing Davtalab")
+        << QStringList{testbank::referenceTable()} << QByteArray() << "Davtalab";
     QTest::newRow("Davtalab without Avg")
-        << QStringList{QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL)"), testbank::referenceTable()}
+        << QStringList{QStringLiteral("CREATE TABLE Davtalab (Name TEXT, Dini REAL)"),
+                       testbank::referenceTable()}
         << QByteArray() << "Avg";
     QTest::newRow("Formol without Rotbeh")
-        << QStringList{testbank::applicantTable(), QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
+        << QStringList{testbank::applicantTable(),
+                       QStringLiteral("CREATE TABLE Formol (Avg REAL, takh REAL)")}
         << QByteArray() << "Rotbeh";
     QTest::newRow("Formol WITHOUT ROWID")
         << QStringList{testbank::applicantTable(),
-                       QStringLiteral("CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER PRIMARY KEY) WITHOUT ROWID")}
+                       QStringLiteral(
+                           "CREATE TABLE Formol (Avg REAL, Rotbeh INTEGER PRIMARY KEY) WITHOUT ROWID")}
         << QByteArray() << "WITHOUT ROWID";
 }
 
@@ -123,7 +125,8 @@ void TestMainWindow::startFailures()
     QCOMPARE(m_ended, 1);
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(named), qPrintable(m_messages.first()));
-    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(m_bank)) || m_messages.first().contains(m_bank),
+    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(m_bank))
+                 || m_messages.first().contains(m_bank),
              qPrintable(m_messages.first()));
     // nothing created or changed
     QCOMPARE(QFile::exists(m_bank), existed);
@@ -161,12 +164,14 @@ void TestMainWindow::designBeforeTheFirstPass()
 
 void TestMainWindow::passAtStart()
 {
-    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                    "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Ali', 35)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('O''Brien', 45)"});
     MainWindow *f = open();
     QVERIFY(f);
-    QCOMPARE(f->List1->items(), (QStringList{"Ali", placeva::listSeparator(), "O'Brien", placeva::listSeparator()}));
+    QCOMPARE(f->List1->items(),
+             (QStringList{"Ali", placeva::listSeparator(), "O'Brien", placeva::listSeparator()}));
     QCOMPARE(f->List2->itemText(0), QString("35"));
     QCOMPARE(f->List4->itemText(0), QString("300"));
     QCOMPARE(f->List5->itemText(0), QStringLiteral(u"روزانه بد و شبانه خوب"));
@@ -183,7 +188,8 @@ void TestMainWindow::passAtStart()
     const tk::Label *captions[9] = {f->Label6,  f->Label7,  f->Label8,  f->Label9, f->Label10,
                                     f->Label11, f->Label12, f->Label13, f->Label15};
     for (size_t i = 0; i < 9; ++i) {
-        QCOMPARE(spokenName(f->lbl[i]), tk::captionWords(captions[i]->caption()) + QStringLiteral(": ") + f->lbl[i]->caption());
+        QCOMPARE(spokenName(f->lbl[i]),
+                 tk::captionWords(captions[i]->caption()) + QStringLiteral(": ") + f->lbl[i]->caption());
         QCOMPARE(spokenName(captions[i]), captions[i]->caption());
     }
     QVERIFY(m_messages.isEmpty());
@@ -203,7 +209,8 @@ void TestMainWindow::emptyTables()
 
 void TestMainWindow::factorWaitsForThePass()
 {
-    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+                    "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
     MainWindow *f = open();
     QVERIFY(f);
@@ -219,19 +226,21 @@ void TestMainWindow::factorWaitsForThePass()
 
 void TestMainWindow::activationReReadsBothTables()
 {
-    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+                    "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
     MainWindow *f = open();
     QVERIFY(f);
     f->List1->setListIndex(0);
-    exec(m_bank, {"INSERT INTO Davtalab (Name, Avg) VALUES ('Reza', 38)",
-                  "UPDATE Formol SET Rotbeh = 200 WHERE Avg = 40"});
+    exec(m_bank,
+         {"INSERT INTO Davtalab (Name, Avg) VALUES ('Reza', 38)",
+          "UPDATE Formol SET Rotbeh = 200 WHERE Avg = 40"});
     QCOMPARE(f->List1->count(), 2); // nothing re-read yet
     openAndCloseModalOver(f);
     QCOMPARE(f->List1->count(), 4);
     QCOMPARE(f->List1->itemText(2), QString("Reza"));
     QCOMPARE(f->List4->itemText(0), QString("350")); // the changed reference row counts
-    QCOMPARE(f->List1->listIndex(), -1);              // the lists were rebuilt
+    QCOMPARE(f->List1->listIndex(), -1);             // the lists were rebuilt
     QCOMPARE(f->lbl[0]->caption(), QString("2"));
 }
 
@@ -242,8 +251,9 @@ void TestMainWindow::unreadableReferenceRowsNamed()
     MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List4->itemText(0), QString("300")); // the two readable rows still estimate
-    const QString note = QStringLiteral(u"2 رديف جدول Formol در تخمين رتبه به کار نرفت: ميانگين يا رتبه 1 رديف خالي "
-                                        u"است، ميانگين يا رتبه 1 رديف عدد نيست.");
+    const QString note =
+        QStringLiteral(u"2 رديف جدول Formol در تخمين رتبه به کار نرفت: ميانگين يا رتبه 1 رديف خالي "
+                       u"است، ميانگين يا رتبه 1 رديف عدد نيست.");
     QVERIFY(f->Label17->isVisible());
     QCOMPARE(f->Label17->caption(), note);
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(f->Label17);
@@ -273,8 +283,10 @@ void TestMainWindow::listsMoveTogether()
 {
     QFETCH(QString, list);
     QFETCH(int, row);
-    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)", "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
-                    "INSERT INTO Davtalab (Name, Avg) VALUES ('a', 31)", "INSERT INTO Davtalab (Name, Avg) VALUES ('b', 32)",
+    standardTables({"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+                    "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('a', 31)",
+                    "INSERT INTO Davtalab (Name, Avg) VALUES ('b', 32)",
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('c', 33)"});
     MainWindow *f = open();
     QVERIFY(f);
@@ -288,10 +300,12 @@ void TestMainWindow::listsMoveTogether()
 
 void TestMainWindow::firstColumnIsListedWhateverItIs()
 {
-    exec(m_bank, {"CREATE TABLE Davtalab (Code INTEGER, Avg TEXT, Name TEXT, Extra BLOB)",
-                  "CREATE TABLE Formol (Rotbeh REAL, Note TEXT, Avg TEXT)",
-                  "INSERT INTO Davtalab (Code, Avg, Name) VALUES (7, '30', 'Mina')",
-                  "INSERT INTO Formol (Rotbeh, Avg) VALUES (500, '30')", "INSERT INTO Formol (Rotbeh, Avg) VALUES (100, '40')"});
+    exec(m_bank,
+         {"CREATE TABLE Davtalab (Code INTEGER, Avg TEXT, Name TEXT, Extra BLOB)",
+          "CREATE TABLE Formol (Rotbeh REAL, Note TEXT, Avg TEXT)",
+          "INSERT INTO Davtalab (Code, Avg, Name) VALUES (7, '30', 'Mina')",
+          "INSERT INTO Formol (Rotbeh, Avg) VALUES (500, '30')",
+          "INSERT INTO Formol (Rotbeh, Avg) VALUES (100, '40')"});
     MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List1->itemText(0), QString("7"));
@@ -320,7 +334,9 @@ void TestMainWindow::rankRowsCarryTheirLikelyRange()
                     "INSERT INTO Davtalab (Name, Avg) VALUES ('A', 35), ('B', NULL)"});
     MainWindow *f = open();
     QVERIFY(f);
-    const auto tip = [f](int row) { return f->List4->model()->index(row, 0).data(Qt::ToolTipRole).toString(); };
+    const auto tip = [f](int row) {
+        return f->List4->model()->index(row, 0).data(Qt::ToolTipRole).toString();
+    };
     QCOMPARE(tip(0), QString::fromUtf16(u"بازه محتمل ") + placeva::rangeText(placeva::LikelyRange{640, 660}));
     QCOMPARE(tip(1), QString());
     QCOMPARE(tip(2), QString());

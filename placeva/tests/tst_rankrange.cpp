@@ -124,36 +124,30 @@ struct PlainTable
 float randomAverage(QRandomGenerator &g, int mode)
 {
     switch (mode == 0 ? g.bounded(4) : mode) {
-    case 1:
-        return float(g.bounded(-8, 12));
+    case 1: return float(g.bounded(-8, 12));
     case 2: {
         const float x = float(g.generateDouble() * 200 - 60);
         return std::abs(x) < 1e-9f ? 0.0f : x;
     }
-    case 3:
-        return std::ldexp(float(g.bounded(-1000, 1000)), g.bounded(2) ? -36 : 40);
-    default:
-        return float(g.bounded(-160, 480)) / 4;
+    case 3: return std::ldexp(float(g.bounded(-1000, 1000)), g.bounded(2) ? -36 : 40);
+    default: return float(g.bounded(-160, 480)) / 4;
     }
 }
 
 std::int32_t randomRank(QRandomGenerator &g, float avg)
 {
     switch (g.bounded(12)) {
-    case 0:
-        return I32::max() - std::int32_t(g.bounded(1000));
-    case 1:
-        return I32::min() + std::int32_t(g.bounded(1000));
-    case 2:
-        return std::int32_t(g.bounded(-500, 500));
+    case 0: return I32::max() - std::int32_t(g.bounded(1000));
+    case 1: return I32::min() + std::int32_t(g.bounded(1000));
+    case 2: return std::int32_t(g.bounded(-500, 500));
     default: // falling with the average, with noise
         return std::int32_t(std::clamp<double>(std::round(20000 - 150 * double(avg)), -1e9, 1e9))
             + g.bounded(-300, 300);
     }
 }
 
-void compareRange(const std::optional<LikelyRange> &got, const std::optional<LikelyRange> &want,
-                  float avg, std::int32_t rank, int table)
+void compareRange(const std::optional<LikelyRange> &got, const std::optional<LikelyRange> &want, float avg,
+                  std::int32_t rank, int table)
 {
     const QByteArray where = QByteArray("table ") + QByteArray::number(table) + " avg "
         + QByteArray::number(double(avg), 'g', 9) + " rank " + QByteArray::number(rank);
@@ -203,8 +197,8 @@ private slots:
                     a = q % 2 ? plain.points.front().avg - 1 : plain.points.back().avg + 1000;
                 else
                     a = randomAverage(g, 0);
-                const std::int32_t rank = g.bounded(4) == 0 ? randomRank(g, a)
-                                                            : std::int32_t(g.bounded(-100, 30000));
+                const std::int32_t rank =
+                    g.bounded(4) == 0 ? randomRank(g, a) : std::int32_t(g.bounded(-100, 30000));
                 compareRange(ranks.range(a, rank), plain.range(a, rank), a, rank, table);
             }
         }
@@ -227,9 +221,12 @@ private slots:
                 continue;
             const int l = *limit;
             row(choice + QStringLiteral(" worst at limit"), choice, l, LikelyRange{l - 3, l}, Verdict::Safe);
-            row(choice + QStringLiteral(" worst past limit"), choice, l, LikelyRange{l - 3, l + 1}, Verdict::Likely);
-            row(choice + QStringLiteral(" best at limit"), choice, l + 1, LikelyRange{l, l + 5}, Verdict::Reach);
-            row(choice + QStringLiteral(" best past limit"), choice, l + 1, LikelyRange{l + 1, l + 5}, Verdict::Out);
+            row(choice + QStringLiteral(" worst past limit"), choice, l, LikelyRange{l - 3, l + 1},
+                Verdict::Likely);
+            row(choice + QStringLiteral(" best at limit"), choice, l + 1, LikelyRange{l, l + 5},
+                Verdict::Reach);
+            row(choice + QStringLiteral(" best past limit"), choice, l + 1, LikelyRange{l + 1, l + 5},
+                Verdict::Out);
             row(choice + QStringLiteral(" no range, at limit"), choice, l, std::nullopt, Verdict::Likely);
             row(choice + QStringLiteral(" no range, past limit"), choice, l + 1, std::nullopt, Verdict::Out);
         }

@@ -39,7 +39,8 @@ QString pdfText(const QString &pdf)
         return QStringLiteral("pdftotext failed");
     // Shaped Persian comes out as presentation forms between direction marks.
     QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    text.remove(QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
+    text.remove(
+        QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
     return text;
 }
 
@@ -195,7 +196,8 @@ void TestReport::pdfPages()
         QVERIFY2(page.contains(QString::fromUtf16(u"نام داوطلب")), qPrintable(QString::number(p + 1)));
         QString bare = page;
         bare.remove(QRegularExpression(QStringLiteral("\\s")));
-        QVERIFY2(bare.contains(QString::fromUtf16(u"صفحه%1از%2").arg(p + 1).arg(pages)), qPrintable(page.right(100)));
+        QVERIFY2(bare.contains(QString::fromUtf16(u"صفحه%1از%2").arg(p + 1).arg(pages)),
+                 qPrintable(page.right(100)));
     }
     // Every applicant once in the table, and where a figure names them.
     for (int i = 1; i <= applicants; ++i) {
@@ -244,7 +246,8 @@ void TestReport::cellTexts_data()
         << QStringList{"-15", "-5"} << QStringList{"15-"};
     const QString longName = QStringLiteral("Applicant %1 end").arg(QString(300, QLatin1Char('w')));
     QTest::newRow("name too long") << QStringList{longName, "-7.5", "42", "", band}
-                                   << QStringList{"Applicant www", "-7.5", "42"} << QStringList{"end", "7.5-"};
+                                   << QStringList{"Applicant www", "-7.5", "42"}
+                                   << QStringList{"end", "7.5-"};
 }
 
 void TestReport::cellTexts()
@@ -288,7 +291,8 @@ void TestReport::cancelledSave()
     }
     QList<QStringList> rows;
     for (int i = 1; i <= 300; ++i)
-        rows.append({QStringLiteral("Applicant %1").arg(i), QStringLiteral("50"), QString::number(i), QString()});
+        rows.append(
+            {QStringLiteral("Applicant %1").arg(i), QStringLiteral("50"), QString::number(i), QString()});
     QList<QPair<int, int>> told;
     int pages = -1;
     const QString error = saveReportPdf(reportOf(rows), path, &pages, [&](int done, int total) {
@@ -314,7 +318,8 @@ void TestReport::namesUnreadableReferences()
     MainWindow *main = openWith(2);
     QVERIFY(main);
     QVERIFY(reportDataFor(*main).note.isEmpty());
-    exec(m_dir->filePath(QStringLiteral("Bank.db")), {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
+    exec(m_dir->filePath(QStringLiteral("Bank.db")),
+         {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
     QVERIFY(main->reread());
     const ReportData data = reportDataFor(*main);
     QVERIFY(!data.note.isEmpty());
@@ -332,9 +337,11 @@ void TestReport::namesUnreadableReferences()
 void TestReport::likelyRanges()
 {
     QStringList sql = testbank::standardTables();
-    sql << QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), (40, 600), "
-                          "(50, 490), (60, 400), (70, 300)")
-        << QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('Applicant 1', 35), ('Applicant 2', NULL)");
+    sql << QStringLiteral(
+        "INSERT INTO Formol (Avg, Rotbeh) VALUES (10, 900), (20, 810), (30, 700), (40, 600), "
+        "(50, 490), (60, 400), (70, 300)")
+        << QStringLiteral(
+               "INSERT INTO Davtalab (Name, Avg) VALUES ('Applicant 1', 35), ('Applicant 2', NULL)");
     exec(m_dir->filePath(QStringLiteral("Bank.db")), sql);
     MainWindow *main = m_main.ensure(m_dir->path());
     QVERIFY(main);

@@ -24,9 +24,9 @@ void TestRoad::applicantFromEntryToAdmission()
 {
     QTemporaryDir dir;
     QString error;
-    QVERIFY2(testbank::exec(dir.filePath("Bank.db"), testbank::standardTables()
-                                                         << "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)"
-                                                         << "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
+    QVERIFY2(testbank::exec(dir.filePath("Bank.db"),
+                            testbank::standardTables() << "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)"
+                                                       << "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)",
                             &error),
              qPrintable(error));
     tk::setEndHook([] {});

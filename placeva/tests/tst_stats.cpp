@@ -54,7 +54,8 @@ QStringList captions(const literal::PassTexts &r)
 }
 
 // The pass as the main window shows it.
-literal::PassTexts pass(const QVector<ApplicantRow> &people, const QVector<ReferenceRow> &refs, const QString &factor)
+literal::PassTexts pass(const QVector<ApplicantRow> &people, const QVector<ReferenceRow> &refs,
+                        const QString &factor)
 {
     return literal::texts(statisticsPass(people, refs, factor));
 }
@@ -92,9 +93,15 @@ void TstStats::placementBand_data()
     QTest::addColumn<int>("code");
 
     const QString b[] = {
-        QStringLiteral(u"تمام دانشگاهها"), QStringLiteral(u"روزانه خوب"), QStringLiteral(u"روزانه بد و شبانه خوب"),
-        QStringLiteral(u"شبانه"), QStringLiteral(u"شبانه(بومي) و غير انتفاعي خيلي خوب"), QStringLiteral(u"غير انتفاعي خوب"),
-        QStringLiteral(u"غير انتفاعي متوسط"), QStringLiteral(u"غير انتفاعي بد"), QStringLiteral(u"متاسفانه.."),
+        QStringLiteral(u"تمام دانشگاهها"),
+        QStringLiteral(u"روزانه خوب"),
+        QStringLiteral(u"روزانه بد و شبانه خوب"),
+        QStringLiteral(u"شبانه"),
+        QStringLiteral(u"شبانه(بومي) و غير انتفاعي خيلي خوب"),
+        QStringLiteral(u"غير انتفاعي خوب"),
+        QStringLiteral(u"غير انتفاعي متوسط"),
+        QStringLiteral(u"غير انتفاعي بد"),
+        QStringLiteral(u"متاسفانه.."),
     };
     QTest::newRow("-2147483648") << INT32_MIN << b[0] << 123;
     QTest::newRow("0") << 0 << b[0] << 123;
@@ -138,7 +145,8 @@ void TstStats::estimate_data()
     const QString two = QStringLiteral("30:500 40:100");
     QTest::newRow("35 factor 1.00") << two << "1.00" << 35.0 << 300;
     QTest::newRow("35 factor 1.10") << two << "1.10" << 35.0 << 160;
-    QTest::newRow("35 reverse order") << "40:100 30:500" << "1.00" << 35.0 << 300;
+    QTest::newRow("35 reverse order") << "40:100 30:500"
+                                      << "1.00" << 35.0 << 300;
     QTest::newRow("45 beyond the last, below 0") << two << "1.00" << 45.0 << -100;
     QTest::newRow("20 before the first") << two << "1.00" << 20.0 << 900;
     QTest::newRow("-10 negative average") << two << "1.00" << -10.0 << 2100;
@@ -147,19 +155,32 @@ void TstStats::estimate_data()
     QTest::newRow("35 factor abc") << two << "abc" << 35.0 << 1700;
     QTest::newRow("35 factor -1") << two << "-1" << 35.0 << 3100;
     QTest::newRow("0 factor 1e40") << two << "1e40" << 0.0 << 1700;
-    QTest::newRow("45 inner segment") << "50:50 20:1000 40:100 30:500" << "1" << 45.0 << 75;
-    QTest::newRow("30 on an inner point") << "20:1000 30:500 40:100 50:50" << "1" << 30.0 << 500;
-    QTest::newRow("35 tie read 500 then 450") << "30:500 30:450 40:100" << "1" << 35.0 << 275;
-    QTest::newRow("35 tie read 450 then 500") << "30:450 30:500 40:100" << "1" << 35.0 << 300;
-    QTest::newRow("1 half to even") << "0:0 2:1" << "1" << 1.0 << 0;
-    QTest::newRow("3 half to even") << "0:0 2:1" << "1" << 3.0 << 2;
-    QTest::newRow("5 half to even") << "0:0 2:1" << "1" << 5.0 << 2;
-    QTest::newRow("1000.1 single precision") << "1000:0 1001:100000000" << "1" << 1000.1 << 9997559;
-    QTest::newRow("text reference rows") << "'30:'500 '40:'100" << "1" << 35.0 << 300;
-    QTest::newRow("text Avg in Formol left out") << "'x:500 40:100 50:10" << "1" << 45.0 << 55;
-    QTest::newRow("NULL Rotbeh in Formol left out") << "30:500 40:100 50:null" << "1" << 35.0 << 300;
-    QTest::newRow("empty Avg in Formol left out") << "empty:1 30:500 40:100" << "1" << 35.0 << 300;
-    QTest::newRow("Rotbeh beyond 32 bits left out") << "30:500 35:3e9 40:100" << "1" << 35.0 << 300;
+    QTest::newRow("45 inner segment") << "50:50 20:1000 40:100 30:500"
+                                      << "1" << 45.0 << 75;
+    QTest::newRow("30 on an inner point") << "20:1000 30:500 40:100 50:50"
+                                          << "1" << 30.0 << 500;
+    QTest::newRow("35 tie read 500 then 450") << "30:500 30:450 40:100"
+                                              << "1" << 35.0 << 275;
+    QTest::newRow("35 tie read 450 then 500") << "30:450 30:500 40:100"
+                                              << "1" << 35.0 << 300;
+    QTest::newRow("1 half to even") << "0:0 2:1"
+                                    << "1" << 1.0 << 0;
+    QTest::newRow("3 half to even") << "0:0 2:1"
+                                    << "1" << 3.0 << 2;
+    QTest::newRow("5 half to even") << "0:0 2:1"
+                                    << "1" << 5.0 << 2;
+    QTest::newRow("1000.1 single precision") << "1000:0 1001:100000000"
+                                             << "1" << 1000.1 << 9997559;
+    QTest::newRow("text reference rows") << "'30:'500 '40:'100"
+                                         << "1" << 35.0 << 300;
+    QTest::newRow("text Avg in Formol left out") << "'x:500 40:100 50:10"
+                                                 << "1" << 45.0 << 55;
+    QTest::newRow("NULL Rotbeh in Formol left out") << "30:500 40:100 50:null"
+                                                    << "1" << 35.0 << 300;
+    QTest::newRow("empty Avg in Formol left out") << "empty:1 30:500 40:100"
+                                                  << "1" << 35.0 << 300;
+    QTest::newRow("Rotbeh beyond 32 bits left out") << "30:500 35:3e9 40:100"
+                                                    << "1" << 35.0 << 300;
 }
 
 void TstStats::estimate()
@@ -182,18 +203,27 @@ void TstStats::noEstimate_data()
     QTest::addColumn<double>("avg");
 
     const QString two = QStringLiteral("30:500 40:100");
-    QTest::newRow("empty table") << "" << "1.00" << 35.0;
-    QTest::newRow("single row") << "30:500" << "1.00" << 35.0;
-    QTest::newRow("30 on equal averages") << "30:500 30:450 40:100" << "1" << 30.0;
-    QTest::newRow("25 before equal averages") << "30:500 30:450 40:100" << "1" << 25.0;
+    QTest::newRow("empty table") << ""
+                                 << "1.00" << 35.0;
+    QTest::newRow("single row") << "30:500"
+                                << "1.00" << 35.0;
+    QTest::newRow("30 on equal averages") << "30:500 30:450 40:100"
+                                          << "1" << 30.0;
+    QTest::newRow("25 before equal averages") << "30:500 30:450 40:100"
+                                              << "1" << 25.0;
     QTest::newRow("factor 1e400") << two << "1e400" << 35.0;
     QTest::newRow("scaled beyond single") << two << "1e40" << 35.0;
     QTest::newRow("average beyond single") << two << "1" << 1e39;
-    QTest::newRow("rank beyond 32 bits") << "0:0 1:2000000000" << "1" << 2.0;
-    QTest::newRow("rank difference overflows") << "0:-2000000000 1:2000000000" << "1" << 0.5;
-    QTest::newRow("one row left of two") << "30:500 40:null" << "1" << 35.0;
-    QTest::newRow("Rotbeh beyond 32 bits") << "30:500 40:3e9" << "1" << 35.0;
-    QTest::newRow("no row left") << "'x:500 empty:100" << "1" << 35.0;
+    QTest::newRow("rank beyond 32 bits") << "0:0 1:2000000000"
+                                         << "1" << 2.0;
+    QTest::newRow("rank difference overflows") << "0:-2000000000 1:2000000000"
+                                               << "1" << 0.5;
+    QTest::newRow("one row left of two") << "30:500 40:null"
+                                         << "1" << 35.0;
+    QTest::newRow("Rotbeh beyond 32 bits") << "30:500 40:3e9"
+                                           << "1" << 35.0;
+    QTest::newRow("no row left") << "'x:500 empty:100"
+                                 << "1" << 35.0;
 }
 
 void TstStats::noEstimate()
@@ -259,9 +289,9 @@ void TstStats::listLayout()
     QCOMPARE(r.list2, QStringList({"35", Sep, "45", Sep, "10.25", Sep}));
     QCOMPARE(r.list4, QStringList({"300", Sep, "-100", Sep, "1290", Sep}));
     std::uint8_t code;
-    QCOMPARE(r.list5, QStringList({placeva::placementBand(300, code), WideSep,
-                                   placeva::placementBand(1, code), WideSep,
-                                   placeva::placementBand(1290, code), WideSep}));
+    QCOMPARE(r.list5,
+             QStringList({placeva::placementBand(300, code), WideSep, placeva::placementBand(1, code),
+                          WideSep, placeva::placementBand(1290, code), WideSep}));
     QCOMPARE(captions(r), QStringList({"3", "Reza", "Sara", "30.08", "496", "2", "0", "1", "0"}));
 }
 
@@ -272,31 +302,35 @@ void TstStats::labels_data()
     QTest::addColumn<QStringList>("lbl");
 
     const QString two = QStringLiteral("30:500 40:100");
-    QTest::newRow("no applicants") << "" << two
-                                   << QStringList{"0", "", "", "", "", "0", "0", "0", "0"};
-    QTest::newRow("10.4 and 10.4") << "A=10.4;B=10.4" << "0:0 100:10000"
+    QTest::newRow("no applicants") << "" << two << QStringList{"0", "", "", "", "", "0", "0", "0", "0"};
+    QTest::newRow("10.4 and 10.4") << "A=10.4;B=10.4"
+                                   << "0:0 100:10000"
                                    << QStringList{"2", "B", "B", "10.40", "1040", "0", "0", "2", "0"};
-    QTest::newRow("ranks 100 and 101") << "A=100;B=101" << "0:0 1000:1000"
-                                       << QStringList{"2", "B", "A", "100.50", "100", "2", "0", "0", "0"};
+    QTest::newRow("ranks 100 and 101")
+        << "A=100;B=101"
+        << "0:0 1000:1000" << QStringList{"2", "B", "A", "100.50", "100", "2", "0", "0", "0"};
     QTest::newRow("one applicant") << "A=12" << two
                                    << QStringList{"1", "A", "A", "12.00", "1220", "0", "0", "1", "0"};
     QTest::newRow("shared highest") << "A=38;B=32;C=38" << two
                                     << QStringList{"3", "C", "B", "36.00", "260", "2", "1", "0", "0"};
     QTest::newRow("shared lowest") << "A=32;B=38;C=32" << two
                                    << QStringList{"3", "B", "C", "34.00", "340", "1", "2", "0", "0"};
-    QTest::newRow("empty Formol") << "A=12;B=15" << ""
-                                  << QStringList{"2", "B", "A", "13.50", "", "0", "0", "0", "0"};
-    QTest::newRow("no average anywhere") << "A=null;B=empty;C='abc" << two
-                                         << QStringList{"3", "", "", "", "", "0", "0", "0", "0"};
+    QTest::newRow("empty Formol") << "A=12;B=15"
+                                  << "" << QStringList{"2", "B", "A", "13.50", "", "0", "0", "0", "0"};
+    QTest::newRow("no average anywhere")
+        << "A=null;B=empty;C='abc" << two << QStringList{"3", "", "", "", "", "0", "0", "0", "0"};
     QTest::newRow("text averages") << "A=' 12.5 ;B='7" << two
                                    << QStringList{"2", "A", "B", "9.75", "1310", "0", "0", "2", "0"};
-    QTest::newRow("some without rank") << "A=30;B=35" << "30:500 30:450 40:100"
-                                       << QStringList{"2", "B", "A", "32.50", "275", "1", "0", "0", "0"};
-    QTest::newRow("negative averages") << "A=-5;B=-7.5" << two
-                                       << QStringList{"2", "A", "B", "-6.25", "1950", "0", "0", "2", "0"};
-    QTest::newRow("0.3 and 0.30000000000000004 list alike") << "A=0.3;B=0.30000000000000004" << two
-                                               << QStringList{"2", "B", "B", "0.30", "1688", "0", "0", "2", "0"};
-    QTest::newRow("every code") << "A=40;B=351;C=601;D=11001" << "0:0 100000:100000"
+    QTest::newRow("some without rank")
+        << "A=30;B=35"
+        << "30:500 30:450 40:100" << QStringList{"2", "B", "A", "32.50", "275", "1", "0", "0", "0"};
+    QTest::newRow("negative averages")
+        << "A=-5;B=-7.5" << two << QStringList{"2", "A", "B", "-6.25", "1950", "0", "0", "2", "0"};
+    QTest::newRow("0.3 and 0.30000000000000004 list alike")
+        << "A=0.3;B=0.30000000000000004" << two
+        << QStringList{"2", "B", "B", "0.30", "1688", "0", "0", "2", "0"};
+    QTest::newRow("every code") << "A=40;B=351;C=601;D=11001"
+                                << "0:0 100000:100000"
                                 << QStringList{"4", "D", "A", "2998.25", "2998", "1", "1", "1", "1"};
 }
 
@@ -331,8 +365,8 @@ void TstStats::sumPastDoubleRange()
 {
     // 1.7976931348623157e308 lists as 1.79769313486232E+308, which does not
     // read back as a double.
-    const literal::PassTexts r = pass(applicants("A=1e308;B=1.7976931348623157e308;C=1e308"),
-                                        references("30:500 40:100"), "1.00");
+    const literal::PassTexts r =
+        pass(applicants("A=1e308;B=1.7976931348623157e308;C=1e308"), references("30:500 40:100"), "1.00");
     QCOMPARE(r.list2[2], QStringLiteral("1.79769313486232E+308"));
     QCOMPARE(r.lbl[1], QStringLiteral("B"));
     QCOMPARE(r.lbl[2], QStringLiteral("C"));
@@ -403,8 +437,7 @@ void TstStats::differential()
         QVector<ApplicantRow> people;
         const int n = g.bounded(10) == 0 ? 0 : g.bounded(1, 40);
         for (int i = 0; i < n; ++i)
-            people.append({g.bounded(12) == 0 ? QVariant() : QVariant(QString::number(i)),
-                           randomAverage(g)});
+            people.append({g.bounded(12) == 0 ? QVariant() : QVariant(QString::number(i)), randomAverage(g)});
         const QVector<ReferenceRow> refs = randomReferences(g);
         const QString &factor = factors[g.bounded(int(std::size(factors)))];
 

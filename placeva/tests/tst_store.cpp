@@ -138,7 +138,11 @@ private:
         return c;
     }
 
-    QString davtalab() { return names(RawDb(m_path).rows(QStringLiteral("SELECT rowid, Name, Avg FROM Davtalab ORDER BY rowid"))); }
+    QString davtalab()
+    {
+        return names(
+            RawDb(m_path).rows(QStringLiteral("SELECT rowid, Name, Avg FROM Davtalab ORDER BY rowid")));
+    }
 
 private slots:
     void init()
@@ -153,15 +157,21 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("source"); // empty: none
-        QTest::newRow("Data Source=/a/Bank.db") << "Data Source=/a/Bank.db" << "/a/Bank.db";
-        QTest::newRow("Jet shape") << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\x\\Bank.mdb;Persist Security Info=False"
-                                   << "C:\\x\\Bank.mdb";
-        QTest::newRow("lower case, blanks") << "  data   source =  /x/Bank.db ;" << "/x/Bank.db";
+        QTest::newRow("Data Source=/a/Bank.db") << "Data Source=/a/Bank.db"
+                                                << "/a/Bank.db";
+        QTest::newRow("Jet shape")
+            << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\x\\Bank.mdb;Persist Security Info=False"
+            << "C:\\x\\Bank.mdb";
+        QTest::newRow("lower case, blanks") << "  data   source =  /x/Bank.db ;"
+                                            << "/x/Bank.db";
         QTest::newRow("quoted with ; and doubled quote") << "Data Source=\"/a;b/x\"\"y/Bank.db\";Mode=1"
                                                          << "/a;b/x\"y/Bank.db";
-        QTest::newRow("single quotes") << "Data Source='/a b/Bank.db'" << "/a b/Bank.db";
-        QTest::newRow("no Data Source") << "Provider=Microsoft.Jet.OLEDB.4.0" << "";
-        QTest::newRow("empty Data Source") << "Data Source=;" << "";
+        QTest::newRow("single quotes") << "Data Source='/a b/Bank.db'"
+                                       << "/a b/Bank.db";
+        QTest::newRow("no Data Source") << "Provider=Microsoft.Jet.OLEDB.4.0"
+                                        << "";
+        QTest::newRow("empty Data Source") << "Data Source=;"
+                                           << "";
     }
     void connectionText()
     {
@@ -189,7 +199,8 @@ private slots:
         QVERIFY(QDir().mkpath(m_folder));
         m_path = QDir(m_folder).filePath(QStringLiteral("Bank.db"));
         makeBank({{"a", 1}});
-        QCOMPARE(DataControl::dataSource(DataControl::connectionStringFor(m_folder)).value_or(QString()), m_path);
+        QCOMPARE(DataControl::dataSource(DataControl::connectionStringFor(m_folder)).value_or(QString()),
+                 m_path);
         auto c = control();
         const MaybeError error = c->refresh();
         QVERIFY2(!error, error ? qPrintable(error->message) : "");
@@ -205,19 +216,22 @@ private slots:
         QTest::addColumn<StoreErrorKind>("kind");
         QTest::addColumn<QString>("named");
         const QString davtalab = QString::fromLatin1(kDavtalab);
-        QTest::newRow("missing file") << "none" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingFile << "";
-        QTest::newRow("directory") << "dir" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingFile << "";
-        QTest::newRow("text file") << "text" << davtalab << QList<ColumnRef>{} << StoreErrorKind::NotDatabase << "";
-        QTest::newRow("empty file") << "empty" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingTable
-                                    << davtalab;
-        QTest::newRow("missing table") << "formol only" << davtalab << QList<ColumnRef>{}
-                                       << StoreErrorKind::MissingTable << davtalab;
-        QTest::newRow("locked by another connection") << "locked" << davtalab << QList<ColumnRef>{}
-                                                      << StoreErrorKind::Locked << "";
+        QTest::newRow("missing file")
+            << "none" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingFile << "";
+        QTest::newRow("directory") << "dir" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingFile
+                                   << "";
+        QTest::newRow("text file") << "text" << davtalab << QList<ColumnRef>{} << StoreErrorKind::NotDatabase
+                                   << "";
+        QTest::newRow("empty file") << "empty" << davtalab << QList<ColumnRef>{}
+                                    << StoreErrorKind::MissingTable << davtalab;
+        QTest::newRow("missing table")
+            << "formol only" << davtalab << QList<ColumnRef>{} << StoreErrorKind::MissingTable << davtalab;
+        QTest::newRow("locked by another connection")
+            << "locked" << davtalab << QList<ColumnRef>{} << StoreErrorKind::Locked << "";
         QTest::newRow("missing column Rotbeh") << "bank" << davtalab << QList<ColumnRef>{0, "Avg", "Rotbeh"}
                                                << StoreErrorKind::MissingColumn << "Rotbeh";
-        QTest::newRow("missing column 12") << "bank" << davtalab << QList<ColumnRef>{12}
-                                           << StoreErrorKind::MissingColumn << "12";
+        QTest::newRow("missing column 12")
+            << "bank" << davtalab << QList<ColumnRef>{12} << StoreErrorKind::MissingColumn << "12";
         QTest::newRow("WITHOUT ROWID") << "without rowid" << davtalab << QList<ColumnRef>{}
                                        << StoreErrorKind::NoRowIds << "WITHOUT ROWID";
     }
@@ -248,7 +262,8 @@ private slots:
             holder = std::make_unique<RawDb>(m_path);
             QVERIFY(holder->exec(QStringLiteral("BEGIN EXCLUSIVE")));
         }
-        const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        const QStringList before =
+            QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         const QByteArray hash = fileHash(m_path);
 
         auto c = control(table, columns);
@@ -259,7 +274,8 @@ private slots:
         checkMessage(*error, named);
         QVERIFY(!c->recordset()->isOpen());
         // Nothing created or changed: no file, no journal, same bytes.
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 before);
         QCOMPARE(fileHash(m_path), hash);
     }
 
@@ -344,10 +360,12 @@ private slots:
     // column order, extra columns and column types.
     void otherLayouts()
     {
-        makeBank({}, "CREATE TABLE Davtalab (Esm VARCHAR(40), \"we\"\"ird\" TEXT DEFAULT 'keep', Avg TEXT,"
-                     " Dini NUMERIC, rowid TEXT)");
+        makeBank({},
+                 "CREATE TABLE Davtalab (Esm VARCHAR(40), \"we\"\"ird\" TEXT DEFAULT 'keep', Avg TEXT,"
+                 " Dini NUMERIC, rowid TEXT)");
         RawDb raw(m_path);
-        raw.exec(QStringLiteral("INSERT INTO Davtalab (Esm, Avg, rowid) VALUES ('a', '10', 'same'), ('b', 11, 'same')"));
+        raw.exec(QStringLiteral(
+            "INSERT INTO Davtalab (Esm, Avg, rowid) VALUES ('a', '10', 'same'), ('b', 11, 'same')"));
 
         auto reader = control(QString::fromLatin1(kDavtalab), {0, "AVG"});
         QVERIFY(!reader->refresh());
@@ -369,8 +387,9 @@ private slots:
         QVERIFY(!rs->update());
         QCOMPARE(rs->value(QStringLiteral("we\"ird")).toString(), QStringLiteral("keep"));
         // Unset columns keep what they had; the text column holds the number's text.
-        QCOMPARE(names(raw.rows(QStringLiteral("SELECT Esm, \"we\"\"ird\", Avg, Dini, _rowid_ FROM Davtalab"))),
-                 QStringLiteral("a:keep:10:NULL:1 b:keep:12.5:NULL:2 c:keep:NULL:7:3"));
+        QCOMPARE(
+            names(raw.rows(QStringLiteral("SELECT Esm, \"we\"\"ird\", Avg, Dini, _rowid_ FROM Davtalab"))),
+            QStringLiteral("a:keep:10:NULL:1 b:keep:12.5:NULL:2 c:keep:NULL:7:3"));
     }
 
     void writesTouchOneRow_data()
@@ -418,22 +437,63 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("storedType"); // SQLite's typeof() in a column without affinity
         QTest::addColumn<QString>("stored");
-        QTest::newRow("Avg 12") << "Avg" << "12" << "integer" << "12";
-        QTest::newRow("Avg ۱۲") << "Avg" << QStringLiteral("۱۲") << "integer" << "12";
-        QTest::newRow("Avg ١٢") << "Avg" << QStringLiteral("١٢") << "integer" << "12";
-        QTest::newRow("Avg ۱۲٫۵") << "Avg" << QStringLiteral("۱۲٫۵") << "real" << "12.5";
-        QTest::newRow("Avg  -5 ") << "Avg" << " -5 " << "integer" << "-5";
-        QTest::newRow("Avg 23.9777777777778") << "Avg" << "23.9777777777778" << "real" << "23.9777777777778";
-        QTest::newRow("Avg empty") << "Avg" << "" << "null" << "";
-        QTest::newRow("Avg blanks") << "Avg" << " \t " << "null" << "";
-        QTest::newRow("Avg 12abc") << "Avg" << "12abc" << "" << "";
-        QTest::newRow("Avg abc") << "Avg" << "abc" << "" << "";
-        QTest::newRow("Avg 1.5.2") << "Avg" << "1.5.2" << "" << "";
-        QTest::newRow("Name 12") << "Name" << "12" << "text" << "12";
-        QTest::newRow("Name blank") << "Name" << " " << "text" << " ";
-        QTest::newRow("Name O'Brien") << "Name" << "O'Brien" << "text" << "O'Brien";
-        QTest::newRow("Name a\"b") << "Name" << "a\"b" << "text" << "a\"b";
-        QTest::newRow("Name x'); DROP TABLE Davtalab; --") << "Name" << "x'); DROP TABLE Davtalab; --" << "text"
+        QTest::newRow("Avg 12") << "Avg"
+                                << "12"
+                                << "integer"
+                                << "12";
+        QTest::newRow("Avg ۱۲") << "Avg" << QStringLiteral("۱۲") << "integer"
+                                << "12";
+        QTest::newRow("Avg ١٢") << "Avg" << QStringLiteral("١٢") << "integer"
+                                << "12";
+        QTest::newRow("Avg ۱۲٫۵") << "Avg" << QStringLiteral("۱۲٫۵") << "real"
+                                  << "12.5";
+        QTest::newRow("Avg  -5 ") << "Avg"
+                                  << " -5 "
+                                  << "integer"
+                                  << "-5";
+        QTest::newRow("Avg 23.9777777777778") << "Avg"
+                                              << "23.9777777777778"
+                                              << "real"
+                                              << "23.9777777777778";
+        QTest::newRow("Avg empty") << "Avg"
+                                   << ""
+                                   << "null"
+                                   << "";
+        QTest::newRow("Avg blanks") << "Avg"
+                                    << " \t "
+                                    << "null"
+                                    << "";
+        QTest::newRow("Avg 12abc") << "Avg"
+                                   << "12abc"
+                                   << ""
+                                   << "";
+        QTest::newRow("Avg abc") << "Avg"
+                                 << "abc"
+                                 << ""
+                                 << "";
+        QTest::newRow("Avg 1.5.2") << "Avg"
+                                   << "1.5.2"
+                                   << ""
+                                   << "";
+        QTest::newRow("Name 12") << "Name"
+                                 << "12"
+                                 << "text"
+                                 << "12";
+        QTest::newRow("Name blank") << "Name"
+                                    << " "
+                                    << "text"
+                                    << " ";
+        QTest::newRow("Name O'Brien") << "Name"
+                                      << "O'Brien"
+                                      << "text"
+                                      << "O'Brien";
+        QTest::newRow("Name a\"b") << "Name"
+                                   << "a\"b"
+                                   << "text"
+                                   << "a\"b";
+        QTest::newRow("Name x'); DROP TABLE Davtalab; --") << "Name"
+                                                           << "x'); DROP TABLE Davtalab; --"
+                                                           << "text"
                                                            << "x'); DROP TABLE Davtalab; --";
         QTest::newRow("Name علي") << "Name" << QStringLiteral("علي") << "text" << QStringLiteral("علي");
     }
@@ -460,7 +520,8 @@ private slots:
         QVERIFY(!error);
         QVERIFY(!rs->update());
         QCOMPARE(names(RawDb(m_path).rows(QStringLiteral("SELECT typeof(%1), %1 FROM Davtalab").arg(field))),
-                 storedType + QLatin1Char(':') + (storedType == QLatin1String("null") ? QStringLiteral("NULL") : stored));
+                 storedType + QLatin1Char(':')
+                     + (storedType == QLatin1String("null") ? QStringLiteral("NULL") : stored));
         QCOMPARE(textForBox(rs->value(field)), stored);
     }
 
@@ -508,16 +569,26 @@ private slots:
         QTest::addColumn<QString>("move");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("edit, moveNext") << "edit" << "moveNext" << 2 << "1:a:1 2:z:2 3:c:3";
-        QTest::newRow("edit, movePrevious") << "edit" << "movePrevious" << 0 << "1:a:1 2:z:2 3:c:3";
-        QTest::newRow("edit, moveFirst") << "edit" << "moveFirst" << 0 << "1:a:1 2:z:2 3:c:3";
-        QTest::newRow("edit, addNew") << "edit" << "addNew" << -1 << "1:a:1 2:z:2 3:c:3";
-        QTest::newRow("new, moveNext") << "new" << "moveNext" << -1 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
-        QTest::newRow("new, movePrevious") << "new" << "movePrevious" << 2 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
-        QTest::newRow("new, moveLast") << "new" << "moveLast" << 3 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
-        QTest::newRow("new, addNew") << "new" << "addNew" << -1 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
-        QTest::newRow("untouched new, moveNext") << "untouched" << "moveNext" << 2 << "1:a:1 2:b:2 3:c:3";
-        QTest::newRow("untouched new, moveFirst") << "untouched" << "moveFirst" << 0 << "1:a:1 2:b:2 3:c:3";
+        QTest::newRow("edit, moveNext") << "edit"
+                                        << "moveNext" << 2 << "1:a:1 2:z:2 3:c:3";
+        QTest::newRow("edit, movePrevious") << "edit"
+                                            << "movePrevious" << 0 << "1:a:1 2:z:2 3:c:3";
+        QTest::newRow("edit, moveFirst") << "edit"
+                                         << "moveFirst" << 0 << "1:a:1 2:z:2 3:c:3";
+        QTest::newRow("edit, addNew") << "edit"
+                                      << "addNew" << -1 << "1:a:1 2:z:2 3:c:3";
+        QTest::newRow("new, moveNext") << "new"
+                                       << "moveNext" << -1 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
+        QTest::newRow("new, movePrevious") << "new"
+                                           << "movePrevious" << 2 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
+        QTest::newRow("new, moveLast") << "new"
+                                       << "moveLast" << 3 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
+        QTest::newRow("new, addNew") << "new"
+                                     << "addNew" << -1 << "1:a:1 2:b:2 3:c:3 4:z:NULL";
+        QTest::newRow("untouched new, moveNext") << "untouched"
+                                                 << "moveNext" << 2 << "1:a:1 2:b:2 3:c:3";
+        QTest::newRow("untouched new, moveFirst") << "untouched"
+                                                  << "moveFirst" << 0 << "1:a:1 2:b:2 3:c:3";
     }
     void movingStoresPendingRow()
     {
@@ -560,7 +631,8 @@ private slots:
         for (const char *operation : {"insert", "update", "delete", "move"}) {
             QTest::addRow("%s, locked by another connection", operation)
                 << operation << "lock" << StoreErrorKind::Locked;
-            QTest::addRow("%s, trigger aborts", operation) << operation << "trigger" << StoreErrorKind::Failed;
+            QTest::addRow("%s, trigger aborts", operation)
+                << operation << "trigger" << StoreErrorKind::Failed;
         }
     }
     void failedWriteKeepsPendingRow()
@@ -620,9 +692,10 @@ private slots:
         if (obstacle == QLatin1String("lock"))
             QCOMPARE(fileHash(m_path), hash);
         QVERIFY(!(operation == QLatin1String("delete") ? rs->deleteCurrent() : rs->update()));
-        QCOMPARE(davtalab(), operation == QLatin1String("delete") ? QStringLiteral("2:b:2")
-                             : operation == QLatin1String("insert") ? QStringLiteral("1:a:1 2:b:2 3:NULL:42")
-                                                                    : QStringLiteral("1:a:42 2:b:2"));
+        QCOMPARE(davtalab(),
+                 operation == QLatin1String("delete")       ? QStringLiteral("2:b:2")
+                     : operation == QLatin1String("insert") ? QStringLiteral("1:a:1 2:b:2 3:NULL:42")
+                                                            : QStringLiteral("1:a:42 2:b:2"));
     }
 
     // Another program changed the row, or deleted it and reused its rowid:
@@ -671,11 +744,16 @@ private slots:
         const QString deleted = QStringLiteral(u"پاک شده");
         for (const char *elsewhere : {"", "changed", "deleted"}) {
             const QString said = *elsewhere == 'c' ? changed : *elsewhere == 'd' ? deleted : QString();
-            QTest::addRow("Windows-1256 name %s", elsewhere) << "CAST(X'D3C7D1C7' AS TEXT)" << "1" << elsewhere << said;
-            QTest::addRow("0.1+0.2 %s", elsewhere) << "'a'" << "0.1 + 0.2" << elsewhere << said;
-            QTest::addRow("2^53+1 %s", elsewhere) << "'a'" << "9007199254740993" << elsewhere << said;
-            QTest::addRow("text in Avg %s", elsewhere) << "'a'" << "'12.50x'" << elsewhere << said;
-            QTest::addRow("blob name %s", elsewhere) << "X'00FF'" << "NULL" << elsewhere << said;
+            QTest::addRow("Windows-1256 name %s", elsewhere) << "CAST(X'D3C7D1C7' AS TEXT)"
+                                                             << "1" << elsewhere << said;
+            QTest::addRow("0.1+0.2 %s", elsewhere) << "'a'"
+                                                   << "0.1 + 0.2" << elsewhere << said;
+            QTest::addRow("2^53+1 %s", elsewhere) << "'a'"
+                                                  << "9007199254740993" << elsewhere << said;
+            QTest::addRow("text in Avg %s", elsewhere) << "'a'"
+                                                       << "'12.50x'" << elsewhere << said;
+            QTest::addRow("blob name %s", elsewhere) << "X'00FF'"
+                                                     << "NULL" << elsewhere << said;
         }
     }
     void unchangedAsStored()
@@ -685,9 +763,11 @@ private slots:
         QFETCH(QString, elsewhere);
         QFETCH(QString, said);
         makeBank();
-        QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+        QVERIFY(RawDb(m_path).exec(
+            QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
         const auto stored = [&] {
-            return names(RawDb(m_path).rows(QStringLiteral("SELECT hex(Name), typeof(Avg), quote(Avg), Dini FROM Davtalab")));
+            return names(RawDb(m_path).rows(
+                QStringLiteral("SELECT hex(Name), typeof(Avg), quote(Avg), Dini FROM Davtalab")));
         };
         const QString before = stored();
         for (const char *operation : {"update", "delete"}) {
@@ -712,7 +792,8 @@ private slots:
                 checkMessage(*error, said);
                 QCOMPARE(stored(), expected);
                 makeBank();
-                QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+                QVERIFY(RawDb(m_path).exec(
+                    QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
                 continue;
             }
             QVERIFY2(!error, error ? qPrintable(error->message) : "");
@@ -724,7 +805,8 @@ private slots:
                 QCOMPARE(stored(), QString());
             }
             QVERIFY(RawDb(m_path).exec(QStringLiteral("DELETE FROM Davtalab")));
-            QVERIFY(RawDb(m_path).exec(QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
+            QVERIFY(RawDb(m_path).exec(
+                QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES (%1, %2)").arg(name, avg)));
         }
     }
 
@@ -745,15 +827,18 @@ private slots:
         QFETCH(StoreErrorKind, kind);
         const QString other = m_dir.filePath(QStringLiteral("other.db"));
         QFile::remove(other);
-        QVERIFY(testbank::exec(other, testbank::standardTables()
-                                          + QStringList{QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('new', 5)")}));
+        QVERIFY(testbank::exec(
+            other,
+            testbank::standardTables()
+                + QStringList{QStringLiteral("INSERT INTO Davtalab (Name, Avg) VALUES ('new', 5)")}));
         makeBank({{"a", 1}});
         auto c = control();
         QVERIFY(!c->refresh());
         Recordset *rs = c->recordset();
         QVERIFY(!rs->setPendingText(QStringLiteral("Avg"), QStringLiteral("9")));
         if (how == QLatin1String("rename")) {
-            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()), 0);
+            QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()),
+                     0);
         } else if (how == QLatin1String("remove")) {
             QVERIFY(QFile::remove(m_path));
         } else {
@@ -784,7 +869,8 @@ private slots:
         {
             QSqlQuery q(QSqlDatabase::database(testbank::newestStoreConnection(), false));
             QVERIFY(q.exec(QStringLiteral("PRAGMA page_count")) && q.next());
-            QVERIFY(testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
+            QVERIFY(
+                testbank::execOnStore(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt())));
         }
         const QByteArray hash = fileHash(m_path);
         Recordset *rs = c->recordset();
@@ -922,12 +1008,14 @@ private slots:
             raw.exec(QStringLiteral("BEGIN"));
             raw.exec(QStringLiteral(
                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
-                "INSERT INTO Davtalab SELECT 'applicant ' || i, i % 100, 50, 40, 30, 20, 10, 33.3, -5, 12, 45,"
+                "INSERT INTO Davtalab SELECT 'applicant ' || i, i % 100, 50, 40, 30, 20, 10, 33.3, -5, 12, "
+                "45,"
                 " (i % 1000) / 10.0 FROM n"));
             raw.exec(QStringLiteral("COMMIT"));
         }
         auto c = control(QString::fromLatin1(kDavtalab), columns);
-        QBENCHMARK {
+        QBENCHMARK
+        {
             QVERIFY(!c->refresh());
         }
         QCOMPARE(c->recordset()->recordCount(), 100000);

@@ -62,8 +62,8 @@ QVector<ReferenceRow> randomReferences(QRandomGenerator &g)
     for (int i = 0; i < n; ++i) {
         // A small pool of averages, for ties; some negative.
         const double avg = g.bounded(-20, 110) / (g.bounded(3) == 0 ? 3.0 : 2.0);
-        const int rank = monotone ? std::max(1, int((100 - avg) * 150)) + g.bounded(0, 3)
-                                  : g.bounded(-500, 25000);
+        const int rank =
+            monotone ? std::max(1, int((100 - avg) * 150)) + g.bounded(0, 3) : g.bounded(-500, 25000);
         rows.append({avg, rank});
     }
     return rows;
@@ -135,28 +135,71 @@ void TstTargetRank::answer_data()
 
     const QString two = QStringLiteral("30:500 40:100");
     // 500 - 40 * (35 - 30) = 300; at 34.99 the estimate is 300.4, listed as 300.
-    QTest::newRow("rounding to the rank counts") << two << "1.00" << "300" << "34.99";
+    QTest::newRow("rounding to the rank counts") << two << "1.00"
+                                                 << "300"
+                                                 << "34.99";
     QTest::newRow("Persian digits") << two << "1.00" << QStringLiteral(u"۳۰۰") << "34.99";
-    QTest::newRow("factor 1.10") << two << "1.10" << "160" << "34.99";
-    QTest::newRow("extrapolated past the last point") << two << "1.00" << "1" << "42.47";
-    QTest::newRow("a rank no average reaches") << "30:500 40:400 50:450" << "1" << "1" << kUnreachable;
-    QTest::newRow("ranks rising with the average") << "30:100 40:500" << "1" << "1" << "-33.33";
-    QTest::newRow("every average qualifies") << two << "1" << "2147483647" << "-33.33";
-    QTest::newRow("only the range's top") << "0:20000 100:1" << "1" << "1" << "100.00";
-    QTest::newRow("flat results") << "30:5000 40:5000" << "1" << "100" << kUnreachable;
+    QTest::newRow("factor 1.10") << two << "1.10"
+                                 << "160"
+                                 << "34.99";
+    QTest::newRow("extrapolated past the last point") << two << "1.00"
+                                                      << "1"
+                                                      << "42.47";
+    QTest::newRow("a rank no average reaches") << "30:500 40:400 50:450"
+                                               << "1"
+                                               << "1" << kUnreachable;
+    QTest::newRow("ranks rising with the average") << "30:100 40:500"
+                                                   << "1"
+                                                   << "1"
+                                                   << "-33.33";
+    QTest::newRow("every average qualifies") << two << "1"
+                                             << "2147483647"
+                                             << "-33.33";
+    QTest::newRow("only the range's top") << "0:20000 100:1"
+                                          << "1"
+                                          << "1"
+                                          << "100.00";
+    QTest::newRow("flat results") << "30:5000 40:5000"
+                                  << "1"
+                                  << "100" << kUnreachable;
     // Averages up to 30 fall on the first segment, of two equal averages.
-    QTest::newRow("equal averages first, no estimate below") << "30:100 30:900 40:1000" << "1" << "950" << "30.01";
-    QTest::newRow("equal averages only") << "30:100 30:900" << "1" << "1000" << kUnreachable;
-    QTest::newRow("negative factor") << "30:100 40:500" << "-1" << "1" << "-27.53";
-    QTest::newRow("factor 0: one rank for all") << two << "0" << "1700" << "-33.33";
-    QTest::newRow("factor 0: not reached") << two << "abc" << "1699" << kUnreachable;
-    QTest::newRow("factor beyond single precision") << two << "1e40" << "1700" << "0.00";
-    QTest::newRow("no reference rows") << "" << "1" << "300" << kNoEstimate;
-    QTest::newRow("one reference row") << "30:500" << "1" << "300" << kNoEstimate;
-    QTest::newRow("factor past the double range") << two << "1e400" << "300" << kNoEstimate;
-    QTest::newRow("not a rank comes first") << "" << "1" << "abc" << "";
-    QTest::newRow("empty target") << two << "1" << "" << "";
-    QTest::newRow("0 is no rank") << two << "1" << "0" << "";
+    QTest::newRow("equal averages first, no estimate below") << "30:100 30:900 40:1000"
+                                                             << "1"
+                                                             << "950"
+                                                             << "30.01";
+    QTest::newRow("equal averages only") << "30:100 30:900"
+                                         << "1"
+                                         << "1000" << kUnreachable;
+    QTest::newRow("negative factor") << "30:100 40:500"
+                                     << "-1"
+                                     << "1"
+                                     << "-27.53";
+    QTest::newRow("factor 0: one rank for all") << two << "0"
+                                                << "1700"
+                                                << "-33.33";
+    QTest::newRow("factor 0: not reached") << two << "abc"
+                                           << "1699" << kUnreachable;
+    QTest::newRow("factor beyond single precision") << two << "1e40"
+                                                    << "1700"
+                                                    << "0.00";
+    QTest::newRow("no reference rows") << ""
+                                       << "1"
+                                       << "300" << kNoEstimate;
+    QTest::newRow("one reference row") << "30:500"
+                                       << "1"
+                                       << "300" << kNoEstimate;
+    QTest::newRow("factor past the double range") << two << "1e400"
+                                                  << "300" << kNoEstimate;
+    QTest::newRow("not a rank comes first") << ""
+                                            << "1"
+                                            << "abc"
+                                            << "";
+    QTest::newRow("empty target") << two << "1"
+                                  << ""
+                                  << "";
+    QTest::newRow("0 is no rank") << two << "1"
+                                  << "0"
+                                  << "";
 }
 
 void TstTargetRank::answer()
@@ -206,7 +249,8 @@ void TstTargetRank::againstThePass()
             targets << g.bounded(1, 30000);
         }
         for (qint64 target : std::as_const(targets)) {
-            const QByteArray where = "seed " + QByteArray::number(seed) + " target " + QByteArray::number(target);
+            const QByteArray where =
+                "seed " + QByteArray::number(seed) + " target " + QByteArray::number(target);
             const QString got = requiredAverageText(requiredAverage(estimator, QString::number(target)));
             QVERIFY2(got == plainSearch(pass, target), where + " got " + got.toUtf8());
         }
@@ -233,8 +277,10 @@ void TstTargetRank::againstTheLiteralMethod()
             pass.list4 << r.list4;
         }
         for (qint64 target : {1, 40, 100, 350, 600, 800, 2000, 5000, 11000}) {
-            const QByteArray where = "seed " + QByteArray::number(seed) + " target " + QByteArray::number(target);
-            QVERIFY2(requiredAverageText(requiredAverage(estimator, std::int32_t(target))) == plainSearch(pass, target),
+            const QByteArray where =
+                "seed " + QByteArray::number(seed) + " target " + QByteArray::number(target);
+            QVERIFY2(requiredAverageText(requiredAverage(estimator, std::int32_t(target)))
+                         == plainSearch(pass, target),
                      where);
         }
     }

@@ -17,8 +17,7 @@ using common::NumberError;
 
 // Thrown where no rank can be estimated: no second reference point.
 struct NoRank
-{
-};
+{ };
 
 struct FormolPoint
 {
@@ -38,10 +37,8 @@ bool isNumeric(const QVariant &v)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
+    case QMetaType::ULong: return true;
+    default: return false;
     }
 }
 
@@ -76,8 +73,7 @@ float singleDifference(float a, float b)
 std::int32_t formolRank(float average, const QString &text1, const QVector<ReferenceRow> &formol)
 {
     // 1. Scale by the change factor, in single precision.
-    const float scaled =
-        common::toSingle(common::checkedMul(double(average), common::leadingNumber(text1)));
+    const float scaled = common::toSingle(common::checkedMul(double(average), common::leadingNumber(text1)));
 
     // 2. Read the points, 1 to n, leaving out every row whose Avg or Rotbeh
     //    does not convert.
@@ -136,8 +132,7 @@ PassTexts texts(const PassResult &result)
     return t;
 }
 
-PassTexts statisticsPass(const QVector<ApplicantRow> &applicants,
-                         const QVector<ReferenceRow> &references,
+PassTexts statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                          const QString &factorText)
 {
     PassTexts r;
@@ -250,7 +245,9 @@ PassTexts statisticsPass(const QVector<ApplicantRow> &applicants,
 
     // The rows the estimate left out, each by its first reason found.
     RankEstimator::LeftOut leftOut;
-    const auto blank = [](const QVariant &v) { return v.isNull() || (!isNumeric(v) && v.toString().trimmed().isEmpty()); };
+    const auto blank = [](const QVariant &v) {
+        return v.isNull() || (!isNumeric(v) && v.toString().trimmed().isEmpty());
+    };
     for (const ReferenceRow &row : references) {
         if (blank(row.avg) || blank(row.rotbeh)) {
             ++leftOut.empty;

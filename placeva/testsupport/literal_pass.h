@@ -21,8 +21,7 @@ struct PassTexts
 // The typed result written out as those texts.
 PassTexts texts(const PassResult &result);
 
-PassTexts statisticsPass(const QVector<ApplicantRow> &applicants,
-                          const QVector<ReferenceRow> &references,
-                          const QString &factorText);
+PassTexts statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
+                         const QString &factorText);
 
 } // namespace placeva::literal

@@ -26,7 +26,10 @@ inline QString referenceTable()
     return placeva::kReferences.createTableSql();
 }
 
-inline QStringList standardTables() { return {applicantTable(), referenceTable()}; }
+inline QStringList standardTables()
+{
+    return {applicantTable(), referenceTable()};
+}
 
 // Opens file on a connection of its own and runs work in one transaction,
 // committed only when work returns true. The connection is removed whatever

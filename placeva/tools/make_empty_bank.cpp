@@ -21,7 +21,8 @@ bool createSchema(const QString &path, QString *error)
 {
     bool ok = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make_empty_bank"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make_empty_bank"));
         db.setDatabaseName(path);
         if (!db.open()) {
             *error = db.lastError().text();

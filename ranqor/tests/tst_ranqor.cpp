@@ -36,7 +36,8 @@ private slots:
 
     void designState()
     {
-        QCOMPARE(m_form->windowTitle(), QStringLiteral(u"تخمين رتبه کارداني به کارشناسي نرم افزار با توجه به درصدها"));
+        QCOMPARE(m_form->windowTitle(),
+                 QStringLiteral(u"تخمين رتبه کارداني به کارشناسي نرم افزار با توجه به درصدها"));
         QCOMPARE(m_form->size(), QSize(602, 507));
         for (tk::Label *l : {m_form->Label1, m_form->Label2, m_form->Label3, m_form->Label4, m_form->Label5})
             QCOMPARE(l->caption(), QString("0"));
@@ -136,11 +137,16 @@ private slots:
     {
         QTest::addColumn<QString>("text1");
         QTest::addColumn<QString>("average");
-        QTest::newRow("-1") << "-1" << "-0.0555555555555556";
-        QTest::newRow("-0.1") << "-0.1" << "-0.00555555555555556";
-        QTest::newRow("-0.001") << "-0.001" << "-5.55555555555556E-05";
-        QTest::newRow("-1.6e-307") << "-1.6e-307" << "-8.88888888888889E-309";
-        QTest::newRow("-1.7e308") << "-1.7e308" << "-9.44444444444444E+306";
+        QTest::newRow("-1") << "-1"
+                            << "-0.0555555555555556";
+        QTest::newRow("-0.1") << "-0.1"
+                              << "-0.00555555555555556";
+        QTest::newRow("-0.001") << "-0.001"
+                                << "-5.55555555555556E-05";
+        QTest::newRow("-1.6e-307") << "-1.6e-307"
+                                   << "-8.88888888888889E-309";
+        QTest::newRow("-1.7e308") << "-1.7e308"
+                                  << "-9.44444444444444E+306";
     }
     void longestValuesShowWhole()
     {
@@ -160,7 +166,8 @@ private slots:
             QVERIFY(!value->geometry().intersects(caption->geometry()));
             QCOMPARE(value->x(), 120); // the design's left edge
             // read as a screen reader does
-            QCOMPARE(spokenName(value), tk::captionWords(caption->caption()) + QStringLiteral(": ") + value->caption());
+            QCOMPARE(spokenName(value),
+                     tk::captionWords(caption->caption()) + QStringLiteral(": ") + value->caption());
             QCOMPARE(spokenName(caption), caption->caption());
         }
         QCOMPARE(spokenName(m_form->Label1), u"ميانگين درصدها: "_qs + average);

@@ -51,7 +51,9 @@ int main(int argc, char *argv[])
     p.setPen(QPen(QColor(255, 255, 255, 120), 1));
     p.drawRect(plot);
     const auto x = [&](double avg) { return plot.left() + (avg - 5) / 45 * plot.width(); };
-    const auto y = [&](double rank) { return plot.top() + std::log10(rank) / std::log10(30000.0) * plot.height(); };
+    const auto y = [&](double rank) {
+        return plot.top() + std::log10(rank) / std::log10(30000.0) * plot.height();
+    };
     QPainterPath curve;
     bool started = false;
     for (double avg = 5.37; avg <= 50; avg += 0.05) {
@@ -71,7 +73,8 @@ int main(int argc, char *argv[])
     for (int rank : {1, 10, 100, 1000, 10000})
         p.drawText(QRectF(plot.left() - 56, y(rank) - 9, 50, 18), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(rank));
-    p.drawText(QRectF(plot.left(), plot.bottom() + 24, plot.width(), 22), QStringLiteral(u"ميانگين درصدها"), rtl);
+    p.drawText(QRectF(plot.left(), plot.bottom() + 24, plot.width(), 22), QStringLiteral(u"ميانگين درصدها"),
+               rtl);
     p.end();
     return image.save(QString::fromLocal8Bit(argv[1]), "JPEG", 90) ? 0 : 1;
 }

@@ -62,20 +62,48 @@ void TestTallimo::percentage_data()
     QTest::addColumn<QString>("questions");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("20 5 25") << "20" << "5" << "25" << "%  73";
+    QTest::newRow("20 5 25") << "20"
+                             << "5"
+                             << "25"
+                             << "%  73";
     // Exact halves go to the even neighbour, both ways and below zero.
-    QTest::newRow("1 0 8") << "1" << "0" << "8" << "%  12";
-    QTest::newRow("3 0 8") << "3" << "0" << "8" << "%  38";
-    QTest::newRow("0 31.5 100") << "0" << "31.5" << "100" << "% -10";
+    QTest::newRow("1 0 8") << "1"
+                           << "0"
+                           << "8"
+                           << "%  12";
+    QTest::newRow("3 0 8") << "3"
+                           << "0"
+                           << "8"
+                           << "%  38";
+    QTest::newRow("0 31.5 100") << "0"
+                                << "31.5"
+                                << "100"
+                                << "% -10";
     // The step-by-step order leaves 92.50000000000001, not 92.5.
-    QTest::newRow("37 0 40") << "37" << "0" << "40" << "%  93";
-    QTest::newRow("0 3 10") << "0" << "3" << "10" << "% -10";
+    QTest::newRow("37 0 40") << "37"
+                             << "0"
+                             << "40"
+                             << "%  93";
+    QTest::newRow("0 3 10") << "0"
+                            << "3"
+                            << "10"
+                            << "% -10";
     // -0.5 rounds to a negative zero, which must not print as "-0".
-    QTest::newRow("0 1.5 100") << "0" << "1.5" << "100" << "%  0";
-    QTest::newRow("10 0 10") << "10" << "0" << "10" << "%  100";
-    QTest::newRow(" 7.5 |0 |10") << " 7.5" << "0 " << "10" << "%  75";
+    QTest::newRow("0 1.5 100") << "0"
+                               << "1.5"
+                               << "100"
+                               << "%  0";
+    QTest::newRow("10 0 10") << "10"
+                             << "0"
+                             << "10"
+                             << "%  100";
+    QTest::newRow(" 7.5 |0 |10") << " 7.5"
+                                 << "0 "
+                                 << "10"
+                                 << "%  75";
     QTest::newRow("persian digits") << u"۲۰"_qs << u"۵"_qs << u"۲۵"_qs << "%  73";
-    QTest::newRow("persian decimal separator") << u"۷٫۵"_qs << u"٠"_qs << "10" << "%  75";
+    QTest::newRow("persian decimal separator") << u"۷٫۵"_qs << u"٠"_qs << "10"
+                                               << "%  75";
 }
 
 void TestTallimo::percentage()
@@ -96,16 +124,34 @@ void TestTallimo::cannotCompute_data()
     QTest::addColumn<QString>("wrong");
     QTest::addColumn<QString>("questions");
 
-    QTest::newRow("empty correct") << "" << "5" << "25";
+    QTest::newRow("empty correct") << ""
+                                   << "5"
+                                   << "25";
     // An empty box is not read as 0, even with the others valid.
-    QTest::newRow("empty wrong") << "20" << "" << "25";
-    QTest::newRow("empty questions") << "20" << "5" << "";
-    QTest::newRow("20x 5 25") << "20x" << "5" << "25";
-    QTest::newRow("20 5 0") << "20" << "5" << "0";
-    QTest::newRow("0 0 0") << "0" << "0" << "0";
-    QTest::newRow("1E400 0 25") << "1E400" << "0" << "25";
-    QTest::newRow("1E308 0 25") << "1E308" << "0" << "25";
-    QTest::newRow("1E300 0 1E-300") << "1E300" << "0" << "1E-300";
+    QTest::newRow("empty wrong") << "20"
+                                 << ""
+                                 << "25";
+    QTest::newRow("empty questions") << "20"
+                                     << "5"
+                                     << "";
+    QTest::newRow("20x 5 25") << "20x"
+                              << "5"
+                              << "25";
+    QTest::newRow("20 5 0") << "20"
+                            << "5"
+                            << "0";
+    QTest::newRow("0 0 0") << "0"
+                           << "0"
+                           << "0";
+    QTest::newRow("1E400 0 25") << "1E400"
+                                << "0"
+                                << "25";
+    QTest::newRow("1E308 0 25") << "1E308"
+                                << "0"
+                                << "25";
+    QTest::newRow("1E300 0 1E-300") << "1E300"
+                                    << "0"
+                                    << "1E-300";
 }
 
 void TestTallimo::cannotCompute()

@@ -46,10 +46,14 @@ private slots:
     {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("empty to empty") << "" << "";
-        QTest::newRow("same text") << "12" << "12";
-        QTest::newRow("emptying") << "12" << "";
-        QTest::newRow("new text") << "" << "5";
+        QTest::newRow("empty to empty") << ""
+                                        << "";
+        QTest::newRow("same text") << "12"
+                                   << "12";
+        QTest::newRow("emptying") << "12"
+                                  << "";
+        QTest::newRow("new text") << ""
+                                  << "5";
         const QString longText(40000, u'7'); // past QLineEdit's default length limit
         QTest::newRow("long text") << "" << longText;
         QTest::newRow("same long text") << longText << longText;
@@ -63,7 +67,10 @@ private slots:
         box.setText(before);
         int changes = 0;
         QString seen;
-        connect(&box, &tk::TextBox::change, [&] { ++changes; seen = box.text(); });
+        connect(&box, &tk::TextBox::change, [&] {
+            ++changes;
+            seen = box.text();
+        });
         box.setText(after);
         QCOMPARE(changes, 1); // once, before the assignment returned
         QCOMPARE(seen, after);
@@ -96,13 +103,20 @@ private slots:
         QTest::addColumn<int>("selected"); // characters selected from the cursor on
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("after");
-        QTest::newRow("fits whole") << "12" << 2 << 0 << "34" << "1234";
-        QTest::newRow("into empty, too long") << "" << 0 << 0 << "1234567" << "12345";
-        QTest::newRow("in the middle") << "125" << 2 << 0 << "3456" << "12345";
-        QTest::newRow("over a selection") << "12345" << 1 << 1 << "xyz" << "1x345";
-        QTest::newRow("full: refused") << "12345" << 5 << 0 << "6" << "12345";
-        QTest::newRow("longer text set by code") << "1234567" << 7 << 0 << "8" << "1234567";
-        QTest::newRow("shortens a longer text") << "1234567" << 0 << 3 << "ab" << "ab4567";
+        QTest::newRow("fits whole") << "12" << 2 << 0 << "34"
+                                    << "1234";
+        QTest::newRow("into empty, too long") << "" << 0 << 0 << "1234567"
+                                              << "12345";
+        QTest::newRow("in the middle") << "125" << 2 << 0 << "3456"
+                                       << "12345";
+        QTest::newRow("over a selection") << "12345" << 1 << 1 << "xyz"
+                                          << "1x345";
+        QTest::newRow("full: refused") << "12345" << 5 << 0 << "6"
+                                       << "12345";
+        QTest::newRow("longer text set by code") << "1234567" << 7 << 0 << "8"
+                                                 << "1234567";
+        QTest::newRow("shortens a longer text") << "1234567" << 0 << 3 << "ab"
+                                                << "ab4567";
     }
     void pasteInsertsWhatFits()
     {
@@ -152,8 +166,14 @@ private slots:
         a.setItems({"1", "-", "2", "-"});
         b.setItems({"x", "-", "y", "-"});
         int aClicks = 0, bClicks = 0;
-        connect(&a, &tk::ListBox::click, [&] { ++aClicks; b.setListIndex(a.listIndex()); });
-        connect(&b, &tk::ListBox::click, [&] { ++bClicks; a.setListIndex(b.listIndex()); });
+        connect(&a, &tk::ListBox::click, [&] {
+            ++aClicks;
+            b.setListIndex(a.listIndex());
+        });
+        connect(&b, &tk::ListBox::click, [&] {
+            ++bClicks;
+            a.setListIndex(b.listIndex());
+        });
         a.show();
         QTest::mouseClick(a.viewport(), Qt::LeftButton, {}, a.visualRect(a.model()->index(3, 0)).center());
         QCOMPARE(a.listIndex(), 3);
@@ -219,7 +239,7 @@ private slots:
         QTimer::singleShot(0, c, [c] { c->close(); });
         c->showModal(main);
         QCOMPARE(main->activations, 2);
-        QTRY_VERIFY(!child.isLoaded()); // discarded on close
+        QTRY_VERIFY(!child.isLoaded());     // discarded on close
         QCOMPARE(child.ensure()->loads, 1); // created anew
         child.get()->close();
         delete main;
@@ -294,10 +314,12 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("spoken");
         QTest::newRow("colon after") << u"تعداد داوطلبان:"_qs << "16" << u"تعداد داوطلبان: 16"_qs;
-        QTest::newRow("colon before") << u": ميانگين درصدها"_qs << "-0.0555555555555556"
-                                      << u"ميانگين درصدها: -0.0555555555555556"_qs;
+        QTest::newRow("colon before")
+            << u": ميانگين درصدها"_qs << "-0.0555555555555556" << u"ميانگين درصدها: -0.0555555555555556"_qs;
         QTest::newRow("empty value") << u"رتبه:"_qs << "" << u"رتبه"_qs;
-        QTest::newRow("no caption") << "" << "% 93" << "% 93";
+        QTest::newRow("no caption") << ""
+                                    << "% 93"
+                                    << "% 93";
     }
     void valueLabelIsReadWithItsCaption()
     {
