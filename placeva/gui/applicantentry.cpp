@@ -3,8 +3,6 @@
 #include "core/subjects.h"
 #include "numbers.h"
 
-using common::leadingNumber;
-
 namespace placeva {
 
 namespace {
@@ -88,16 +86,7 @@ void ApplicantEntry::formLoad()
 
 void ApplicantEntry::Command7_Click()
 {
-    try {
-        txtAvg->setText(QStringLiteral("0"));
-        txtAvg->setText(weightedAverageText(
-            kApplicants, [this](int i) { return leadingNumber(Text[size_t(i)]->text()); },
-            [this](const QString &partial) { txtAvg->setText(partial); }));
-    } catch (...) {
-        // A partial sum is no average: it must never be shown or stored.
-        txtAvg->setText(QString());
-        throw;
-    }
+    computeAverage(kApplicants);
 }
 
 } // namespace placeva

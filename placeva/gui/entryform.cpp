@@ -1,5 +1,7 @@
 #include "gui/entryform.h"
 
+#include "numbers.h"
+
 #include <utility>
 
 namespace placeva {
@@ -436,6 +438,19 @@ bool EntryForm::queryClose()
     // Closing keeps what was typed, as leaving the row for another would; a
     // refused store lets the user choose, so the window can always be left.
     return leaveRow(Leaving::Close);
+}
+
+void EntryForm::computeAverage(const TableFields &fields)
+{
+    try {
+        txtAvg->setText(QStringLiteral("0"));
+        txtAvg->setText(weightedAverageText(
+            fields, [this](int i) { return common::leadingNumber(Text[size_t(i)]->text()); },
+            [this](const QString &partial) { txtAvg->setText(partial); }));
+    } catch (...) {
+        txtAvg->setText(QString());
+        throw;
+    }
 }
 
 } // namespace placeva

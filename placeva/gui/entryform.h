@@ -98,6 +98,12 @@ public:
 protected:
     EntryForm(const QString &folder, const QString &table, QWidget *parent);
 
+    // The weighted average of `fields`' subjects from Text(0).. into txtAvg.
+    // The running total is kept as txtAvg's text, so each partial sum is
+    // rounded to its text; a failure empties txtAvg (a partial sum is no
+    // average) and goes on to the caller.
+    void computeAverage(const TableFields &fields);
+
     // Makes the nine buttons with these captions, Command1 first. Made after
     // the boxes, so that the tab order runs down the column first.
     void makeButtons(const std::array<QString, 9> &captions);

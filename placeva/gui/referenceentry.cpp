@@ -123,16 +123,7 @@ void ReferenceEntry::Command3_Click()
 
 void ReferenceEntry::Command7_Click()
 {
-    try {
-        txtAvg->setText(QStringLiteral("0"));
-        txtAvg->setText(weightedAverageText(
-            kReferences, [this](int i) { return leadingNumber(Text[size_t(i)]->text()); },
-            [this](const QString &partial) { txtAvg->setText(partial); }));
-    } catch (...) {
-        // A partial sum is no average: it must never be shown or stored.
-        txtAvg->setText(QString());
-        throw;
-    }
+    computeAverage(kReferences);
 }
 
 } // namespace placeva
