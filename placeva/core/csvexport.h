@@ -1,14 +1,12 @@
 #pragma once
-// Writing Davtalab, Formol and the computed results as spreadsheet files:
+// Writing Davtalab and Formol as spreadsheet files:
 // UTF-8 with a byte-order mark, comma-separated, a header row first. No widgets.
 
 #include "core/csvimport.h"
-#include "core/stats.h"
 #include "core/store.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 namespace placeva {
 
@@ -22,15 +20,6 @@ struct CsvExport
 // Every column of the table, headed by its field name, every row in stored
 // order, numbers in the store's shortest form.
 CsvExport exportTableCsv(const QString &folder, ImportTable table);
-
-// The column headers of the computed results file.
-QStringList resultHeaders();
-// Caption of the change factor, as the main window has it beside its box.
-QString factorCaption();
-
-// One row per applicant of a statistics pass (name, average, estimated rank,
-// best and worst likely rank, band), with the change factor that was used on a line above the header.
-CsvExport resultsCsv(const PassResult &pass, const QString &factorText);
 
 // Writes the whole file or leaves what was there: the bytes go to a
 // temporary file beside it, which replaces it only once complete. Returns

@@ -4,7 +4,7 @@
 
 namespace placeva {
 
-LastPass::LastPass(QObject *parent) : QObject(parent) { }
+LastPass::LastPass(QObject *parent) : QObject(parent), m_result(statisticsPass({}, {}, QString())) { }
 
 void LastPass::run(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText)
 {

@@ -109,9 +109,9 @@ private:
 
     MainWindowLink *m_main;
     QPointer<tk::Form> m_mainWindow; // gone with the main window
-    std::unique_ptr<RankEstimator> m_estimator;
     ChartData m_data;
-    QVector<ApplicantResult> m_listed;  // the pass's applicants as the lists show them
+    QVector<ApplicantResult> m_listed;  // the pass's applicants
+    QVector<ApplicantRow> m_rows;       // and their rows, for the averages as listed
     QVector<QPointF> m_applicantPoints; // (x, rank) of m_data.applicants
     TargetAnswer m_target;
     std::optional<QPointF> m_targetPoint;

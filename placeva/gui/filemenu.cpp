@@ -3,6 +3,7 @@
 #include "core/csvexport.h"
 #include "gui/csvpreview.h"
 #include "core/lastpass.h"
+#include "gui/resultsexport.h"
 #include "gui/report.h"
 #include "toolkit.h"
 
@@ -238,7 +239,7 @@ bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &pa
 
 bool exportResultsToCsv(MainWindowLink &main, const QString &path)
 {
-    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().factorText());
+    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().applicants());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
         tell(main, kExportTitle, error, tk::MsgBox::Critical);

@@ -7,7 +7,7 @@
 #include "gui/filemenu.h"
 #include "core/datalocation.h"
 #include "gui/databasemenu.h"
-#include "core/figures.h"
+#include "gui/passtexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -282,11 +282,13 @@ void MainWindow::showPass()
     QStringList names, averages, ranks, bands, rangeTips;
     for (QStringList *l : {&names, &averages, &ranks, &bands, &rangeTips})
         l->reserve(2 * r.applicants.size());
-    for (const ApplicantResult &a : r.applicants) {
+    const QVector<ApplicantRow> &rows = m_pass.applicants();
+    for (qsizetype i = 0; i < r.applicants.size(); ++i) {
+        const ApplicantResult &a = r.applicants[i];
         names << a.name << separator;
-        averages << a.average << separator;
+        averages << averageText(rows.value(i)) << separator;
         ranks << rankText(a.rank) << separator;
-        bands << a.band << wideSeparator;
+        bands << bandText(a.band) << wideSeparator;
         rangeTips << (a.range ? QStringLiteral(u"بازه محتمل ") + rangeText(a.range) : QString()) << QString();
     }
     List1->setItems(names);
@@ -297,9 +299,10 @@ void MainWindow::showPass()
     const std::array<QString, kFigureCount> figures = figureTexts(r);
     for (size_t i = 0; i < lbl.size(); ++i)
         lbl[i]->setCaption(figures[i]);
-    Label17->setCaption(r.referenceNote);
-    Label17->setAccessibleName(r.referenceNote);
-    Label17->setVisible(!r.referenceNote.isEmpty());
+    const QString note = leftOutText(r.leftOut);
+    Label17->setCaption(note);
+    Label17->setAccessibleName(note);
+    Label17->setVisible(!note.isEmpty());
 }
 
 void MainWindow::Command2_Click()

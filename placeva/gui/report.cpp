@@ -1,9 +1,8 @@
 #include "gui/report.h"
 
-#include "core/csvexport.h"
-#include "core/figures.h"
 #include "core/lastpass.h"
-#include "core/rankrange.h"
+#include "gui/passtexts.h"
+#include "gui/resultsexport.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -275,9 +274,9 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
     data.title = QStringLiteral(u"گزارش داوطلبان");
     data.date = persianDate(today);
     data.factorCaption = factorCaption();
-    data.factorText = pass.factorText();
     const PassResult &result = pass.result();
-    data.note = result.referenceNote;
+    data.factorText = result.model ? result.model->changeFactor().shown() : pass.factorText();
+    data.note = leftOutText(result.leftOut);
     const std::array<QString, kFigureCount> values = figureTexts(result);
     for (size_t i = 0; i < kFigureCount; ++i)
         data.figures.append({figureCaptions()[i], values[i]});
@@ -285,8 +284,11 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
         data.typicalError = typicalErrorText(*result.summary.typicalError);
     data.headers = reportHeaders();
     data.rows.reserve(result.applicants.size());
-    for (const ApplicantResult &a : result.applicants)
-        data.rows.append({a.name, a.average, rankText(a.rank), rangeText(a.range), a.band});
+    for (qsizetype i = 0; i < result.applicants.size(); ++i) {
+        const ApplicantResult &a = result.applicants[i];
+        data.rows.append({a.name, averageText(pass.applicants().value(i)), rankText(a.rank),
+                          rangeText(a.range), bandText(a.band)});
+    }
     return data;
 }
 

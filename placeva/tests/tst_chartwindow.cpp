@@ -2,7 +2,7 @@
 // following every pass, selecting list rows, saving pictures.
 
 #include "gui/chartwindow.h"
-#include "core/charttexts.h"
+#include "gui/charttexts.h"
 #include "gui/mainwindow.h"
 #include "spoken.h"
 #include "testsupport/testbank.h"

@@ -2,6 +2,7 @@
 
 #include "core/choices.h"
 #include "core/lastpass.h"
+#include "gui/passtexts.h"
 #include "spoken.h"
 
 #include <QFontMetrics>

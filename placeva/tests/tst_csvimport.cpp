@@ -3,6 +3,8 @@
 #include "gui/csvpreview.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
+#include "gui/passtexts.h"
+#include "gui/resultsexport.h"
 #include "spoken.h"
 #include "testsupport/testbank.h"
 
@@ -670,10 +672,13 @@ void TestCsvImport::resultsExport()
     QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
     QCOMPARE(got.value(2),
-             QStringLiteral("'=A,35,615,605,625,") + main->lastPass().result().applicants.at(0).band);
+             QStringLiteral("'=A,35,615,605,625,")
+                 + bandText(main->lastPass().result().applicants.at(0).band));
     QCOMPARE(got.value(3),
-             QStringLiteral("B,100,-100,-110,-90,") + main->lastPass().result().applicants.at(1).band);
-    QCOMPARE(got.value(4), QStringLiteral("C,,,,,") + main->lastPass().result().applicants.at(2).band);
+             QStringLiteral("B,100,-100,-110,-90,")
+                 + bandText(main->lastPass().result().applicants.at(1).band));
+    QCOMPARE(got.value(4),
+             QStringLiteral("C,,,,,") + bandText(main->lastPass().result().applicants.at(2).band));
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
 }

@@ -1,4 +1,5 @@
 #include "gui/mainwindow.h"
+#include "gui/passtexts.h"
 #include "spoken.h"
 #include "testsupport/testbank.h"
 

@@ -177,7 +177,7 @@ private slots:
                 rows.append({double(avg), qlonglong(randomRank(g, avg))});
             }
 
-            const RankEstimator estimator(rows, QStringLiteral("1"));
+            const RankModel estimator(rows, QStringLiteral("1"));
             const LikelyRanks ranks(estimator.points());
             const PlainTable plain(rows);
 

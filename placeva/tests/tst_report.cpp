@@ -1,5 +1,6 @@
 #include "core/csvexport.h"
 #include "core/rankrange.h"
+#include "gui/passtexts.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "gui/report.h"
