@@ -1,6 +1,6 @@
 #include "gui/chartwindow.h"
 
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/charttexts.h"
 #include "gui/passtexts.h"
 #include "numbers.h"
@@ -108,7 +108,8 @@ QString chooseWithDialog(QWidget *parent)
 class ChartMenu : public QObject
 {
 public:
-    explicit ChartMenu(MainWindowLink &main) : QObject(&main.window()), m_main(main)
+    ChartMenu(Workspace &workspace, tk::Form &mainWindow)
+        : QObject(&mainWindow), m_ws(workspace), m_mainWindow(mainWindow)
     {
         setObjectName(QStringLiteral("placevaChartMenu"));
     }
@@ -117,7 +118,7 @@ public:
     ChartWindow *window() const { return m_window.get(); }
     ChartWindow *open()
     {
-        ChartWindow *w = m_window.ensure(m_main);
+        ChartWindow *w = m_window.ensure(m_ws, m_mainWindow);
         if (w) {
             w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
             w->showModeless();
@@ -126,13 +127,14 @@ public:
     }
 
 private:
-    MainWindowLink &m_main;
+    Workspace &m_ws;
+    tk::Form &m_mainWindow;
     tk::FormSlot<ChartWindow> m_window;
 };
 
-ChartMenu *chartMenuOf(MainWindowLink &main)
+ChartMenu *chartMenuOf(tk::Form &mainWindow)
 {
-    for (QObject *child : main.window().children())
+    for (QObject *child : mainWindow.children())
         if (auto *menu = dynamic_cast<ChartMenu *>(child))
             return menu;
     return nullptr;
@@ -140,14 +142,14 @@ ChartMenu *chartMenuOf(MainWindowLink &main)
 
 } // namespace
 
-void installChartMenu(MainWindowLink &main)
+void installChartMenu(Workspace &workspace, tk::Form &mainWindow)
 {
-    auto *keeper = new ChartMenu(main);
-    tk::Form *window = &main.window();
+    auto *keeper = new ChartMenu(workspace, mainWindow);
+    tk::Form *window = &mainWindow;
     QMenu *menu = window->menuBar()->addMenu(text(kChartMenu));
     QAction *item = menu->addAction(text(kChartMenuItem));
     QObject::connect(item, &QAction::triggered, keeper,
-                     [&main, window] { tk::handle(window, [&main] { openChartWindow(main); }); });
+                     [window] { tk::handle(window, [window] { openChartWindow(*window); }); });
     // The chart shows the main window's pass; it goes when that window goes.
     QObject::connect(window, &tk::Form::closed, keeper, [keeper] {
         if (ChartWindow *w = keeper->window())
@@ -155,15 +157,15 @@ void installChartMenu(MainWindowLink &main)
     });
 }
 
-ChartWindow *chartWindowOf(MainWindowLink &main)
+ChartWindow *chartWindowOf(tk::Form &mainWindow)
 {
-    const ChartMenu *menu = chartMenuOf(main);
+    const ChartMenu *menu = chartMenuOf(mainWindow);
     return menu ? menu->window() : nullptr;
 }
 
-ChartWindow *openChartWindow(MainWindowLink &main)
+ChartWindow *openChartWindow(tk::Form &mainWindow)
 {
-    ChartMenu *menu = chartMenuOf(main);
+    ChartMenu *menu = chartMenuOf(mainWindow);
     return menu ? menu->open() : nullptr;
 }
 
@@ -174,7 +176,8 @@ ChartWindow::FileChooser ChartWindow::setFileChooser(FileChooser chooser)
     return old;
 }
 
-ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&main.window())
+ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
+    : m_ws(&workspace), m_mainWindow(&mainWindow)
 {
     setWindowTitle(text(kChartCaption));
     setLayoutDirection(Qt::RightToLeft);
@@ -235,8 +238,7 @@ ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&ma
     tk::on(Text1, &tk::TextBox::change, this, [this] { Text1_Change(); });
     tk::on(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
-    connect(&main.lastPass(), &LastPass::changed, this,
-            [this] { tk::handle(this, [this] { followPass(); }); });
+    connect(m_ws, &Workspace::passChanged, this, [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
     followPass();
@@ -400,7 +402,7 @@ void ChartWindow::followPass()
 {
     if (!m_mainWindow)
         return;
-    const LastPass &pass = m_main->lastPass();
+    const Workspace &pass = *m_ws;
     m_data = chartData(pass.result());
     m_listed = pass.result().applicants;
     m_rows = pass.applicants();
@@ -760,7 +762,7 @@ void ChartWindow::applicantClicked(QPointF value)
     const QVector<qsizetype> at = applicantsAt(value);
     if (at.isEmpty() || !m_mainWindow)
         return;
-    m_main->selectApplicant(at.first());
+    m_ws->pickApplicant(at.first());
 }
 
 bool ChartWindow::saveImage(const QString &file)

@@ -1,7 +1,7 @@
 #include "gui/choicelist.h"
 
 #include "core/choices.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/passtexts.h"
 
 namespace placeva {
@@ -78,7 +78,7 @@ void captionBeside(tk::Label *caption, QWidget *box, int top)
 
 } // namespace
 
-ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent), m_pass(pass)
+ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(parent), m_pass(workspace)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
     setClientSize(kClientWidth, 8070);

@@ -1,5 +1,6 @@
 #include "gui/cli.h"
 
+#include "core/workspace.h"
 #include "gui/filemenu.h"
 #include "startup.h"
 #include "toolkit.h"
@@ -166,7 +167,7 @@ Parsed parse(const QStringList &args)
     return parsed;
 }
 
-int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain)
+int run(const Options &options, Workspace &workspace)
 {
     // The windows' messages go to standard error, word for word.
     tk::MsgBox::setResponder([](const tk::MsgBox::Request &request) {
@@ -178,11 +179,11 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
                           ? ProgressShower(showProgress)
                           : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
-    const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
-    if (!main)
+    if (const MaybeError error = workspace.load()) {
+        tk::printError(error->message);
         return kRefused;
-    if (!main->reread())
-        return kRefused;
+    }
+    workspace.run(options.factor.value_or(QString::fromUtf16(kDefaultFactor)));
 
     bool refused = false;
     setImportConfirmer([&](QWidget *, const ImportPlan &plan, const QString &) {
@@ -198,16 +199,20 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
 
     bool done = false;
     switch (options.command) {
-    case Command::ExportResults: done = exportResultsToCsv(*main, options.file); break;
+    case Command::ExportResults: done = exportResultsToCsv(workspace, nullptr, options.file); break;
     case Command::ExportApplicants:
-        done = exportTableToCsv(*main, ImportTable::Applicants, options.file);
+        done = exportTableToCsv(workspace, nullptr, ImportTable::Applicants, options.file);
         break;
     case Command::ExportReferences:
-        done = exportTableToCsv(*main, ImportTable::References, options.file);
+        done = exportTableToCsv(workspace, nullptr, ImportTable::References, options.file);
         break;
-    case Command::Report: done = saveReportToPdf(*main, options.file); break;
-    case Command::ImportApplicants: done = importCsv(*main, ImportTable::Applicants, options.file); break;
-    case Command::ImportReferences: done = importCsv(*main, ImportTable::References, options.file); break;
+    case Command::Report: done = saveReportToPdf(workspace, nullptr, options.file); break;
+    case Command::ImportApplicants:
+        done = importCsv(workspace, nullptr, ImportTable::Applicants, options.file);
+        break;
+    case Command::ImportReferences:
+        done = importCsv(workspace, nullptr, ImportTable::References, options.file);
+        break;
     case Command::None: done = true; break;
     }
     setImportConfirmer({});

@@ -2,7 +2,7 @@
 
 #include "core/csvexport.h"
 #include "gui/csvpreview.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/resultsexport.h"
 #include "gui/report.h"
 #include "toolkit.h"
@@ -128,9 +128,9 @@ const char16_t kImportTitle[] = u"ورود از CSV";
 const char16_t kExportTitle[] = u"خروجي CSV";
 const char16_t kReportTitle[] = u"گزارش";
 
-void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
+void tell(QWidget *parent, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
 {
-    tk::MsgBox::show(&main.window(), QString::fromUtf16(title), text, icon);
+    tk::MsgBox::show(parent, QString::fromUtf16(title), text, icon);
 }
 
 QString shown(const QString &path)
@@ -138,17 +138,17 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
+void chooseAndImport(Workspace &ws, QWidget *parent, ImportTable table, const QString &title)
 {
-    const QString path = chooseFile(&main.window(), FileChoice{false, title, QString()});
+    const QString path = chooseFile(parent, FileChoice{false, title, QString()});
     if (!path.isEmpty())
-        importCsv(main, table, path);
+        importCsv(ws, parent, table, path);
 }
 
-void chooseAndExport(MainWindowLink &main, const QString &title, const QString &suggested,
+void chooseAndExport(QWidget *parent, const QString &title, const QString &suggested,
                      const std::function<bool(const QString &)> &write)
 {
-    const QString path = chooseFile(&main.window(), FileChoice{true, title, suggested});
+    const QString path = chooseFile(parent, FileChoice{true, title, suggested});
     if (!path.isEmpty())
         write(path);
 }
@@ -170,12 +170,11 @@ ProgressShower setProgressShower(ProgressShower shower)
     return std::exchange(progressShower(), std::move(shower));
 }
 
-bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
+bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
     ImportReading reading;
     {
-        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)),
-                          1000);
+        Progress progress(parent, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
         QApplication::restoreOverrideCursor();
@@ -183,53 +182,54 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     if (reading.cancelled)
         return false; // the user stopped it: nothing was stored
     if (!reading.plan) {
-        tell(main, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+        tell(parent, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
              tk::MsgBox::Warning);
         return false;
     }
     const ImportPlan &plan = *reading.plan;
-    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty())
+    if (!confirmImport(parent, plan, path) || plan.rows.isEmpty())
         return false;
 
     MaybeError error;
     bool cancelled = false;
     {
         Progress progress(
-            &main.window(),
+            parent,
             QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(plan.rows.size()).arg(importTableName(table)),
             int(plan.rows.size()));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         error = storeImport(
-            main.folder(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
+            ws.location(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
         QApplication::restoreOverrideCursor();
     }
     if (error) {
         if (cancelled)
-            tell(main, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
+            tell(parent, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
                  tk::MsgBox::Information);
         else
-            tell(main, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+            tell(parent, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
                  tk::MsgBox::Critical);
         return false;
     }
-    main.reread();
-    tell(main, kImportTitle,
+    if (const MaybeError reread = ws.reread())
+        tell(parent, kImportTitle, reread->message, tk::MsgBox::Critical);
+    tell(parent, kImportTitle,
          QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
          tk::MsgBox::Information);
     return true;
 }
 
-bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path)
+bool exportTableToCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CsvExport file = exportTableCsv(main.folder(), table);
+    const CsvExport file = exportTableCsv(ws.location(), table);
     const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
     QApplication::restoreOverrideCursor();
     if (!error.isEmpty()) {
-        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kExportTitle,
+    tell(parent, kExportTitle,
          QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
              .arg(file.rows)
              .arg(importTableName(table), shown(path)),
@@ -237,41 +237,41 @@ bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &pa
     return true;
 }
 
-bool exportResultsToCsv(MainWindowLink &main, const QString &path)
+bool exportResultsToCsv(Workspace &ws, QWidget *parent, const QString &path)
 {
-    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().applicants());
+    const CsvExport file = resultsCsv(ws.result(), ws.applicants());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
-        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kExportTitle,
+    tell(parent, kExportTitle,
          QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(shown(path)),
          tk::MsgBox::Information);
     return true;
 }
 
-bool saveReportToPdf(MainWindowLink &main, const QString &path)
+bool saveReportToPdf(Workspace &ws, QWidget *parent, const QString &path)
 {
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
     const ReportProgress progress = progressShower()
         ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-        : reportProgressDialog(&main.window(), label);
-    const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+        : reportProgressDialog(parent, label);
+    const QString error = saveReportPdf(reportDataFor(ws), path, &pages, progress);
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {
-        tell(main, kReportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kReportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kReportTitle,
+    tell(parent, kReportTitle,
          QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
          tk::MsgBox::Information);
     return true;
 }
 
-void installFileMenu(MainWindowLink &main)
+void installFileMenu(Workspace &ws, tk::Form &window)
 {
     struct Item
     {
@@ -288,37 +288,45 @@ void installFileMenu(MainWindowLink &main)
         {"printReport", u"چاپ گزارش...", QKeyCombination(Qt::CTRL | Qt::Key_P)},
         {"saveReportPdf", u"ذخيره گزارش به PDF...", QKeyCombination()},
     };
-    QMenu *menu = main.window().menuBar()->addMenu(QStringLiteral(u"فايل"));
+    QMenu *menu = window.menuBar()->addMenu(QStringLiteral(u"فايل"));
     menu->setObjectName(QStringLiteral("fileMenu"));
     menu->setLayoutDirection(Qt::RightToLeft);
-    MainWindowLink *link = &main;
-    tk::Form *window = &main.window();
-    const auto handler = [link, window](int index, const QString &caption) -> std::function<void()> {
+    Workspace *link = &ws;
+    tk::Form *parent = &window;
+    const auto handler = [link, parent](int index, const QString &caption) -> std::function<void()> {
         switch (index) {
-        case 0: return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
-        case 1: return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
+        case 0:
+            return
+                [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::Applicants, caption); };
+        case 1:
+            return
+                [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::References, caption); };
         case 2:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"), [link](const QString &p) {
-                    return exportTableToCsv(*link, ImportTable::Applicants, p);
-                });
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Davtalab.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::Applicants, p);
+                                });
             };
         case 3:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"), [link](const QString &p) {
-                    return exportTableToCsv(*link, ImportTable::References, p);
-                });
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Formol.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::References, p);
+                                });
             };
         case 4:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
-                                [link](const QString &p) { return exportResultsToCsv(*link, p); });
+            return [link, parent, caption] {
+                chooseAndExport(
+                    parent, caption, QStringLiteral("Natayej.csv"),
+                    [link, parent](const QString &p) { return exportResultsToCsv(*link, parent, p); });
             };
-        case 5: return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        case 5: return [link, parent] { previewAndPrintReport(reportDataFor(*link), parent); };
         default:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),
-                                [link](const QString &p) { return saveReportToPdf(*link, p); });
+            return [link, parent, caption] {
+                chooseAndExport(
+                    parent, caption, QStringLiteral("Gozaresh.pdf"),
+                    [link, parent](const QString &p) { return saveReportToPdf(*link, parent, p); });
             };
         }
     };
@@ -331,7 +339,7 @@ void installFileMenu(MainWindowLink &main)
         // The dialogs' titles are the captions without the dots.
         const QString title = caption.endsWith(QLatin1String("...")) ? caption.chopped(3) : caption;
         const std::function<void()> run = handler(i, title);
-        QObject::connect(action, &QAction::triggered, window, [window, run] { tk::handle(window, run); });
+        QObject::connect(action, &QAction::triggered, parent, [parent, run] { tk::handle(parent, run); });
     }
 }
 

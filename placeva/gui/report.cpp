@@ -1,6 +1,6 @@
 #include "gui/report.h"
 
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/passtexts.h"
 #include "gui/resultsexport.h"
 #include "toolkit.h"
@@ -268,7 +268,7 @@ QStringList reportHeaders()
     return {results.at(0), results.at(1), results.at(2), QStringLiteral(u"بازه رتبه محتمل"), results.last()};
 }
 
-ReportData reportDataFor(const LastPass &pass, QDate today)
+ReportData reportDataFor(const Workspace &pass, QDate today)
 {
     ReportData data;
     data.title = QStringLiteral(u"گزارش داوطلبان");

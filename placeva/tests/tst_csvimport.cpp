@@ -665,7 +665,7 @@ void TestCsvImport::resultsExport()
     main->Text1->setText(QStringLiteral("1.10"));
     main->Command1_Click();
     const QString path = m_dir->filePath(QStringLiteral("results.csv"));
-    QVERIFY(exportResultsToCsv(*main, path));
+    QVERIFY(exportResultsToCsv(main->workspace(), main, path));
     const DecodedText text = decodeText(fileBytes(path));
     QCOMPARE(text.encoding, TextEncoding::Utf8WithBom);
     const QStringList got = text.text.split(QStringLiteral("\r\n"));
@@ -673,12 +673,12 @@ void TestCsvImport::resultsExport()
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
     QCOMPARE(got.value(2),
              QStringLiteral("'=A,35,615,605,625,")
-                 + bandText(main->lastPass().result().applicants.at(0).band));
+                 + bandText(main->workspace().result().applicants.at(0).band));
     QCOMPARE(got.value(3),
              QStringLiteral("B,100,-100,-110,-90,")
-                 + bandText(main->lastPass().result().applicants.at(1).band));
+                 + bandText(main->workspace().result().applicants.at(1).band));
     QCOMPARE(got.value(4),
-             QStringLiteral("C,,,,,") + bandText(main->lastPass().result().applicants.at(2).band));
+             QStringLiteral("C,,,,,") + bandText(main->workspace().result().applicants.at(2).band));
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
 }
@@ -707,15 +707,15 @@ void TestCsvImport::exportFailures()
     bool ok = true;
     if (where == QLatin1String("missing")) {
         path = m_dir->filePath(QStringLiteral("no/such/folder/out.csv"));
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
         QVERIFY(!QFile::exists(path));
     } else if (where == QLatin1String("folder")) {
         path = m_dir->path();
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
     } else {
         FileSizeLimit limit(100);
         QVERIFY(limit.ok());
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
     }
     QVERIFY(!ok);
     QCOMPARE(m_messages.size(), 1);
@@ -797,8 +797,8 @@ void TestCsvImport::importFromTheMenu()
     QCOMPARE(db.count(QStringLiteral("Davtalab")), applicants);
     QCOMPARE(db.count(QStringLiteral("Formol")), references);
     // The window re-read and recomputed after storing.
-    QCOMPARE(main->lastPass().applicants().size(), applicants);
-    QCOMPARE(main->lastPass().references().size(), references);
+    QCOMPARE(main->workspace().applicants().size(), applicants);
+    QCOMPARE(main->workspace().references().size(), references);
     QCOMPARE(main->List1->count(), 2 * applicants);
     const bool stored = applicants + references > 0;
     const bool told = stored || previews == 0;
@@ -862,7 +862,8 @@ void TestCsvImport::previewConfirmsAndCancels()
         seen = true;
         (confirm ? dialog->confirmButton() : dialog->cancelButton())->click();
     });
-    QCOMPARE(importCsv(*main, ImportTable::Applicants, dataFile("applicants-1256-tab.csv")), confirm);
+    QCOMPARE(importCsv(main->workspace(), main, ImportTable::Applicants, dataFile("applicants-1256-tab.csv")),
+             confirm);
     QVERIFY(seen);
     QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), confirm ? 2 : 0);
     QCOMPARE(main->List1->count(), confirm ? 4 : 0);

@@ -183,7 +183,7 @@ void TestReport::pdfPages()
     MainWindow *main = openWith(applicants);
     QVERIFY(main);
     const QString pdf = m_dir->filePath(QStringLiteral("report.pdf"));
-    QVERIFY(saveReportToPdf(*main, pdf));
+    QVERIFY(saveReportToPdf(main->workspace(), main, pdf));
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(pdfPageObjects(pdf), pages);
 
@@ -222,7 +222,7 @@ void TestReport::pdfFailures()
     MainWindow *main = openWith(5);
     QVERIFY(main);
     const QString path = m_dir->filePath(QStringLiteral("no/such/r.pdf"));
-    QVERIFY(!saveReportToPdf(*main, path));
+    QVERIFY(!saveReportToPdf(main->workspace(), main, path));
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.at(0).contains(QDir::toNativeSeparators(path)));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"Bank.db"});
@@ -318,11 +318,11 @@ void TestReport::namesUnreadableReferences()
 {
     MainWindow *main = openWith(2);
     QVERIFY(main);
-    QVERIFY(reportDataFor(*main).note.isEmpty());
+    QVERIFY(reportDataFor(main->workspace()).note.isEmpty());
     exec(m_dir->filePath(QStringLiteral("Bank.db")),
          {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
     QVERIFY(main->reread());
-    const ReportData data = reportDataFor(*main);
+    const ReportData data = reportDataFor(main->workspace());
     QVERIFY(!data.note.isEmpty());
     QCOMPARE(data.note, main->Label17->caption());
     const QString pdf = m_dir->filePath(QStringLiteral("note.pdf"));
@@ -347,7 +347,7 @@ void TestReport::likelyRanges()
     MainWindow *main = m_main.ensure(m_dir->path());
     QVERIFY(main);
     main->showModeless();
-    const ReportData data = reportDataFor(*main);
+    const ReportData data = reportDataFor(main->workspace());
     QCOMPARE(data.typicalError, typicalErrorText(5));
     QCOMPARE(data.rows.value(0).value(2), QStringLiteral("650"));
     QCOMPARE(data.rows.value(0).value(3), rangeText(LikelyRange{640, 660}));
@@ -408,7 +408,7 @@ void TestReport::printPreviewFromTheMenu()
     printer.setOutputFileName(m_dir->filePath(QStringLiteral("printed.pdf")));
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    QCOMPARE(paintReport(reportDataFor(*main), &printer), 9);
+    QCOMPARE(paintReport(reportDataFor(main->workspace()), &printer), 9);
     QCOMPARE(pdfPageObjects(printer.outputFileName()), 9);
 }
 
