@@ -180,8 +180,8 @@ void choiceListShots(const QString &dir)
             break;
         }
     }
-    tk::FormSlot<placeva::ChoiceList> form4;
-    placeva::ChoiceList *f = form4.ensure(&main->workspace());
+    tk::FormSlot<placeva::ChoiceList> choices;
+    placeva::ChoiceList *f = choices.ensure(&main->workspace());
     f->show();
     f->Combo1->setCurrentIndex(pick);
     emit f->Combo1->activated(pick);

@@ -193,17 +193,17 @@ bool MainWindow::openDatabase(const QString &location)
     return reread();
 }
 
-ApplicantEntry *MainWindow::form2() const
+ApplicantEntry *MainWindow::applicantEntry() const
 {
-    return m_form2.get();
+    return m_applicantEntry.get();
 }
-ReferenceEntry *MainWindow::form3() const
+ReferenceEntry *MainWindow::referenceEntry() const
 {
-    return m_form3.get();
+    return m_referenceEntry.get();
 }
-ChoiceList *MainWindow::form4() const
+ChoiceList *MainWindow::choiceList() const
 {
-    return m_form4.get();
+    return m_choiceList.get();
 }
 
 void MainWindow::refreshOrEnd(DataControl &control)
@@ -282,7 +282,7 @@ void MainWindow::Command2_Click()
 
 void MainWindow::Command3_Click()
 {
-    if (ReferenceEntry *form = m_form3.ensure(m_ws)) {
+    if (ReferenceEntry *form = m_referenceEntry.ensure(m_ws)) {
         form->centreOver(nullptr);
         form->showModal(this);
     }
@@ -290,7 +290,7 @@ void MainWindow::Command3_Click()
 
 void MainWindow::Command4_Click()
 {
-    if (ApplicantEntry *form = m_form2.ensure(m_ws)) {
+    if (ApplicantEntry *form = m_applicantEntry.ensure(m_ws)) {
         form->centreOver(this);
         form->showModal(this);
     }
@@ -298,7 +298,7 @@ void MainWindow::Command4_Click()
 
 void MainWindow::Command5_Click()
 {
-    if (ChoiceList *form = m_form4.ensure(&m_ws)) {
+    if (ChoiceList *form = m_choiceList.ensure(&m_ws)) {
         form->centreOver(this);
         form->showModal(this);
     }

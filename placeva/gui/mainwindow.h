@@ -60,9 +60,9 @@ public:
     void List4_Click();
     void List5_Click();
 
-    ApplicantEntry *form2() const;
-    ReferenceEntry *form3() const;
-    ChoiceList *form4() const;
+    ApplicantEntry *applicantEntry() const;
+    ReferenceEntry *referenceEntry() const;
+    ChoiceList *choiceList() const;
 
 protected:
     void formLoad() override;
@@ -78,9 +78,9 @@ private:
 
     std::unique_ptr<Workspace> m_ownWorkspace;
     Workspace &m_ws;
-    tk::FormSlot<ApplicantEntry> m_form2;
-    tk::FormSlot<ReferenceEntry> m_form3;
-    tk::FormSlot<ChoiceList> m_form4;
+    tk::FormSlot<ApplicantEntry> m_applicantEntry;
+    tk::FormSlot<ReferenceEntry> m_referenceEntry;
+    tk::FormSlot<ChoiceList> m_choiceList;
 };
 
 } // namespace placeva
