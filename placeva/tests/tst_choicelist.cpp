@@ -1,9 +1,8 @@
-#include "gui/choicelist.h"
-
 #include "core/choices.h"
 #include "core/workspace.h"
+#include "gui/choicelist.h"
 #include "gui/passtexts.h"
-#include "spoken.h"
+#include "testsupport/spoken.h"
 
 #include <QFontMetrics>
 #include <QtTest>

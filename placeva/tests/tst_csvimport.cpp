@@ -5,10 +5,9 @@
 #include "gui/mainwindow.h"
 #include "gui/passtexts.h"
 #include "gui/resultsexport.h"
-#include "spoken.h"
+#include "testsupport/rawdb.h"
+#include "testsupport/spoken.h"
 #include "testsupport/testbank.h"
-
-#include <QtTest>
 
 #include <QAction>
 #include <QCryptographicHash>
@@ -21,6 +20,7 @@
 #include <QSqlRecord>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -54,63 +54,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// A connection of the test's own: sets files up, reads what reached the
-// disk, and plays another program holding the file.
-class RawDb
-{
-public:
-    explicit RawDb(const QString &path) : m_name(QStringLiteral("raw-%1").arg(++s_count))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~RawDb()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool exec(const QString &sql)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        const bool ok = q.exec(sql);
-        if (!ok)
-            qWarning() << sql << q.lastError().text();
-        return ok;
-    }
-    // Every row as "value:type" cells joined by "|", rows by "\n".
-    QString dump(const QString &table)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        QStringList rows;
-        if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table)))
-            return q.lastError().text();
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i) {
-                const QVariant v = q.value(i);
-                cells << (v.isNull() ? QStringLiteral("NULL")
-                                     : v.toString() + QLatin1Char(':') + v.typeName());
-            }
-            rows << cells.join(QLatin1Char('|'));
-        }
-        return rows.join(QLatin1Char('\n'));
-    }
-    int count(const QString &table)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table)) || !q.next())
-            return -1;
-        return q.value(0).toInt();
-    }
-
-private:
-    static inline int s_count = 0;
-    QString m_name;
-};
+using testbank::RawDb;
 
 void makeBank(const QString &path)
 {

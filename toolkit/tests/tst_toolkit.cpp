@@ -1,5 +1,5 @@
 #include "numbers.h"
-#include "spoken.h"
+#include "testsupport/spoken.h"
 #include "toolkit.h"
 
 #include <QClipboard>
