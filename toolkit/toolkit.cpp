@@ -217,61 +217,115 @@ ListBox::ListBox(QWidget *parent) : QListView(parent)
     });
 }
 
+int ListBox::RowModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : (lazyText ? lazyCount : int(rows.size()));
+}
+
+QString ListBox::RowModel::text(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return QString();
+    return lazyText ? lazyText(row) : rows.at(row);
+}
+
 QVariant ListBox::RowModel::data(const QModelIndex &index, int role) const
 {
+    if (!index.isValid() || index.row() >= rowCount())
+        return QVariant();
     if (role == Qt::ToolTipRole) {
-        const QString tip = index.isValid() ? tips.value(index.row()) : QString();
+        const QString tip = lazyTip ? lazyTip(index.row()) : tips.value(index.row());
         return tip.isEmpty() ? QVariant() : QVariant(tip);
     }
-    return QStringListModel::data(index, role);
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return text(index.row());
+    return QVariant();
+}
+
+void ListBox::RowModel::replace(QStringList newRows, int count, RowText text, RowText tip)
+{
+    beginResetModel();
+    rows = std::move(newRows);
+    tips.clear();
+    lazyCount = count;
+    lazyText = std::move(text);
+    lazyTip = std::move(tip);
+    endResetModel();
+}
+
+void ListBox::RowModel::tipsChanged()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::ToolTipRole});
 }
 
 void ListBox::setToolTips(const QStringList &tips)
 {
+    m_model.lazyTip = {};
     m_model.tips = tips;
-    if (m_model.rowCount() > 0)
-        emit m_model.dataChanged(m_model.index(0), m_model.index(m_model.rowCount() - 1), {Qt::ToolTipRole});
-}
-
-void ListBox::syncModel()
-{
-    m_model.tips.clear();
-    m_settingFromCode = true;
-    m_model.setStringList(m_rows);
-    m_settingFromCode = false;
-    m_listIndex = -1;
+    m_model.tipsChanged();
 }
 
 void ListBox::addItem(const QString &text)
 {
-    m_rows.append(text);
-    const int row = m_model.rowCount();
     m_settingFromCode = true;
-    m_model.insertRows(row, 1);
-    m_model.setData(m_model.index(row), text);
+    if (m_model.lazyText) {
+        // Rows made on demand become texts first; the selection stays.
+        const int selected = m_listIndex;
+        m_model.replace(items(), 0, {}, {});
+        if (selected >= 0)
+            selectionModel()->setCurrentIndex(m_model.index(selected), QItemSelectionModel::ClearAndSelect);
+    }
+    const int row = m_model.rowCount();
+    m_model.beginInsertRows(QModelIndex(), row, row);
+    m_model.rows.append(text);
+    m_model.endInsertRows();
     m_settingFromCode = false;
 }
 
 void ListBox::setItems(const QStringList &rows)
 {
-    m_rows = rows;
-    syncModel();
+    m_settingFromCode = true;
+    m_model.replace(rows, 0, {}, {});
+    m_settingFromCode = false;
+    m_listIndex = -1;
+}
+
+void ListBox::setRows(int count, RowText text, RowText tip)
+{
+    m_settingFromCode = true;
+    if (text)
+        m_model.replace({}, std::max(count, 0), std::move(text), std::move(tip));
+    else
+        m_model.replace({}, 0, {}, {});
+    m_settingFromCode = false;
+    m_listIndex = -1;
 }
 
 void ListBox::clear()
 {
-    m_rows.clear();
-    syncModel();
+    setItems({});
 }
 
 int ListBox::count() const
 {
-    return int(m_rows.size());
+    return m_model.rowCount();
 }
 
 QString ListBox::itemText(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row) : QString();
+    return m_model.text(row);
+}
+
+QStringList ListBox::items() const
+{
+    if (!m_model.lazyText)
+        return m_model.rows;
+    QStringList all;
+    all.reserve(count());
+    for (int row = 0; row < count(); ++row)
+        all.append(m_model.text(row));
+    return all;
 }
 
 void ListBox::setListIndex(int row)

@@ -125,14 +125,22 @@ class ListBox : public QListView
 {
     Q_OBJECT
 public:
+    // A row's text (or tooltip) by position, asked for only when needed.
+    using RowText = std::function<QString(int row)>;
+
     explicit ListBox(QWidget *parent = nullptr);
     void addItem(const QString &text);
     // Replaces every row at once (for long lists).
     void setItems(const QStringList &rows);
+    // Replaces every row at once with `count` rows whose texts and tooltips
+    // are made when the view, a reader or a screen reader asks: a list of
+    // many rows costs what is shown, not what it holds. The functions must
+    // answer for every row below `count` until the rows are replaced.
+    void setRows(int count, RowText text, RowText tip = {});
     void clear();
     int count() const;
     QString itemText(int row) const;
-    const QStringList &items() const { return m_rows; }
+    QStringList items() const;
     int listIndex() const { return m_listIndex; }
     // Raises click() when the row differs from the selected one; nothing
     // otherwise. A row outside the list clears the selection.
@@ -146,19 +154,28 @@ signals:
     void click();
 
 private:
-    // The rows with their tooltips, for the view and screen readers alike.
-    class RowModel : public QStringListModel
+    // The rows with their tooltips, for the view and screen readers alike:
+    // held as texts, or made from functions on demand.
+    class RowModel : public QAbstractListModel
     {
     public:
+        int rowCount(const QModelIndex &parent = QModelIndex()) const override;
         QVariant data(const QModelIndex &index, int role) const override;
+        QString text(int row) const;
+        void replace(QStringList rows, int count, RowText text, RowText tip);
+        void tipsChanged();
+        using QAbstractListModel::beginInsertRows;
+        using QAbstractListModel::endInsertRows;
+
+        QStringList rows; // the texts, when not made on demand
         QStringList tips;
+        int lazyCount = 0;
+        RowText lazyText, lazyTip;
     };
 
     void onCurrentChanged(const QModelIndex &current);
-    void syncModel();
 
     RowModel m_model;
-    QStringList m_rows;
     int m_listIndex = -1;
     bool m_settingFromCode = false;
 };

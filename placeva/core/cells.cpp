@@ -3,8 +3,26 @@
 #include "numbers.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace placeva {
+
+bool sameCell(const QVariant &a, const QVariant &b)
+{
+    if (a.metaType() != b.metaType() || a.isNull() != b.isNull())
+        return false;
+    switch (a.typeId()) {
+    case QMetaType::QString:
+        return *static_cast<const QString *>(a.constData()) == *static_cast<const QString *>(b.constData());
+    case QMetaType::LongLong: return a.toLongLong() == b.toLongLong();
+    case QMetaType::Double: {
+        const double x = a.toDouble(), y = b.toDouble();
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case QMetaType::QByteArray: return a.toByteArray() == b.toByteArray();
+    default: return a.isNull() || a == b; // not what the file gives; alike only when equal
+    }
+}
 
 bool isNumberCell(const QVariant &value)
 {

@@ -24,6 +24,29 @@ struct ReferenceRow
     QVariant rotbeh;
 };
 
+// Whether two stored values are exactly alike: the same type and the same
+// value, a number to its last bit (0 and -0 differ, a NaN equals itself).
+bool sameCell(const QVariant &a, const QVariant &b);
+inline bool sameRow(const ApplicantRow &a, const ApplicantRow &b)
+{
+    return sameCell(a.name, b.name) && sameCell(a.avg, b.avg);
+}
+inline bool sameRow(const ReferenceRow &a, const ReferenceRow &b)
+{
+    return sameCell(a.avg, b.avg) && sameCell(a.rotbeh, b.rotbeh);
+}
+template <class Row> bool sameRows(const QVector<Row> &a, const QVector<Row> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.constData() == b.constData())
+        return true; // the very same rows
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (!sameRow(a[i], b[i]))
+            return false;
+    return true;
+}
+
 // Whether a stored value is a number type (REAL, INTEGER) rather than TEXT.
 bool isNumberCell(const QVariant &value);
 

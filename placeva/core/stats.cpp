@@ -121,13 +121,27 @@ std::uint8_t admissionCode(Band band)
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText)
 {
-    auto model = std::make_shared<const RankModel>(references, factorText);
+    return statisticsPass(applicants, references, factorText, EarlierPass{});
+}
+
+PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
+                          const QString &factorText, const EarlierPass &earlier)
+{
+    // An earlier pass with the same reference rows and factor estimated with
+    // the same model: its model and the results of rows still as they were
+    // are taken over.
+    const bool sameModel = earlier.result && earlier.result->model && earlier.applicants && earlier.references
+        && factorText == earlier.factorText && earlier.result->applicants.size() == earlier.applicants->size()
+        && sameRows(references, *earlier.references);
+    auto model =
+        sameModel ? earlier.result->model : std::make_shared<const RankModel>(references, factorText);
     const RankModel &estimator = *model;
 
     PassResult r;
     PassSummary &sum = r.summary;
     r.applicants.resize(applicants.size());
     ApplicantResult *out = r.applicants.data();
+    const qsizetype reusable = sameModel ? std::min(applicants.size(), earlier.applicants->size()) : 0;
 
     // Counters and totals wide enough never to overflow.
     qint64 rankTotal = 0, ranked = 0;
@@ -138,14 +152,19 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector
     for (qsizetype i = 0; i < applicants.size(); ++i) {
         const ApplicantRow &row = applicants[i];
         ApplicantResult &a = out[i];
-        a.name = cellText(row.name);
-
-        const std::optional<double> avg = cellNumber(row.avg);
-        a.average = avg;
-        const std::optional<float> scaled = avg ? estimator.scaled(*avg) : std::nullopt;
-        a.rank = scaled ? estimator.rankAtScaled(*scaled) : std::nullopt;
+        if (i < reusable && sameRow(row, (*earlier.applicants)[i])) {
+            a = earlier.result->applicants[i];
+        } else {
+            a.name = cellText(row.name);
+            a.average = cellNumber(row.avg);
+            const std::optional<float> scaled = a.average ? estimator.scaled(*a.average) : std::nullopt;
+            a.rank = scaled ? estimator.rankAtScaled(*scaled) : std::nullopt;
+            if (a.rank) {
+                a.band = bandOf(*a.rank);
+                a.range = estimator.likelyRange(*scaled, *a.rank);
+            }
+        }
         if (a.rank) {
-            a.band = bandOf(*a.rank);
             switch (admissionCode(a.band)) {
             case 123: ++sum.count123; break;
             case 23: ++sum.count23; break;
@@ -154,10 +173,9 @@ PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector
             }
             rankTotal += *a.rank;
             ++ranked;
-            a.range = estimator.likelyRange(*scaled, *a.rank);
         }
 
-        if (avg) {
+        if (const std::optional<double> avg = a.average) {
             averageTotal += *avg;
             const bool isText = !isNumberCell(row.avg);
             averaged.push_back({i, isText ? listedValue(cellText(row.avg), *avg) : *avg, isText});

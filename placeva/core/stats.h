@@ -90,4 +90,21 @@ QString rankText(const std::optional<std::int32_t> &rank);
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText);
 
+// An earlier pass and what it ran over.
+struct EarlierPass
+{
+    const PassResult *result = nullptr;
+    const QVector<ApplicantRow> *applicants = nullptr;
+    const QVector<ReferenceRow> *references = nullptr;
+    QString factorText;
+};
+
+// The same pass, with the same results, taking over from an earlier one
+// where the reference rows and the factor are exactly as they were: its rank
+// model, and the results of the applicants whose rows are exactly as they
+// were at the same place. A re-read after a row was stored elsewhere then
+// costs a comparison for most rows.
+PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
+                          const QString &factorText, const EarlierPass &earlier);
+
 } // namespace placeva

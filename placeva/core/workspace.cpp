@@ -41,6 +41,8 @@ MaybeError Workspace::load()
 
 void Workspace::setUp()
 {
+    m_haveRead = false;
+    m_source.setColumns({});
     const QString connection = DataControl::connectionStringFor(m_location);
     m_applicants.setConnectionString(connection);
     m_references.setConnectionString(connection);
@@ -56,14 +58,46 @@ void Workspace::setUp()
 
 MaybeError Workspace::refresh()
 {
-    for (DataControl *control : {&m_applicants, &m_references})
-        if (MaybeError error = control->refresh())
+    const QString file = databaseFile();
+    // Taken before reading: a change after it shows as another stamp next
+    // time, even where this read already saw it.
+    const FileStamp now = m_source.stamp(file);
+    if (m_haveRead && now.sameAs(m_readStamp))
+        return std::nullopt; // the rows read are the file's rows
+    m_readStamp = now;
+    if (m_source.read(file, &m_readApplicants, &m_readReferences)) {
+        m_haveRead = true;
+        return std::nullopt;
+    }
+    // The record sets resolve the columns and report what fails; the layout
+    // version is taken before them, so that a change during the read is
+    // noticed by the next.
+    const qint64 layout = m_source.schemaVersion(file);
+    for (DataControl *control : {&m_applicants, &m_references}) {
+        if (MaybeError error = control->refresh()) {
+            m_readStamp = {};
             return error;
+        }
+    }
+    m_readApplicants = readRows<ApplicantRow>(m_applicants.recordset());
+    m_readReferences = readRows<ReferenceRow>(m_references.recordset());
+    m_haveRead = true;
+    const Recordset *a = m_applicants.recordset();
+    const Recordset *r = m_references.recordset();
+    m_source.setColumns({a->fieldName(0), a->fieldName(1), r->fieldName(0), r->fieldName(1), layout});
     return std::nullopt;
+}
+
+bool Workspace::upToDate(const QString &factorText)
+{
+    return m_passStamp.known && factorText == m_factorText
+        && m_source.stamp(databaseFile()).sameAs(m_passStamp);
 }
 
 MaybeError Workspace::reread()
 {
+    if (upToDate(m_factorText))
+        return std::nullopt;
     if (MaybeError error = refresh())
         return error;
     run(m_factorText);
@@ -75,6 +109,9 @@ MaybeError Workspace::open(const QString &location)
     if (MaybeError error = checkDatabase(bankFilePath(location)))
         return error;
     m_location = location;
+    m_haveRead = false;
+    m_passStamp = {};
+    m_source.setColumns({});
     const QString connection = DataControl::connectionStringFor(m_location);
     m_applicants.setConnectionString(connection);
     m_references.setConnectionString(connection);
@@ -85,13 +122,28 @@ MaybeError Workspace::open(const QString &location)
 
 void Workspace::run(const QString &factorText)
 {
-    run(readRows<ApplicantRow>(m_applicants.recordset()), readRows<ReferenceRow>(m_references.recordset()),
-        factorText);
+    // The rows of the last refresh; where the record sets were read without
+    // one (at a window's start), theirs.
+    if (!m_haveRead) {
+        run(readRows<ApplicantRow>(m_applicants.recordset()),
+            readRows<ReferenceRow>(m_references.recordset()), factorText);
+        return;
+    }
+    pass(m_readApplicants, m_readReferences, factorText, m_readStamp);
 }
 
 void Workspace::run(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText)
 {
-    m_result = statisticsPass(applicants, references, factorText);
+    pass(std::move(applicants), std::move(references), std::move(factorText), {});
+}
+
+void Workspace::pass(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText,
+                     const FileStamp &stamp)
+{
+    m_passStamp = stamp;
+    // Rows still as the last pass found them keep its results.
+    m_result = statisticsPass(applicants, references, factorText,
+                              EarlierPass{&m_result, &m_applicantRows, &m_referenceRows, m_factorText});
     m_applicantRows = std::move(applicants);
     m_referenceRows = std::move(references);
     m_factorText = std::move(factorText);

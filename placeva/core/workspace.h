@@ -6,6 +6,7 @@
 // given the one workspace; none reaches another window for data.
 
 #include "core/datalocation.h"
+#include "core/passsource.h"
 #include "core/stats.h"
 #include "core/store.h"
 
@@ -45,6 +46,10 @@ public:
     MaybeError refresh();
     // Re-reads both tables and runs the pass again with the factor it ran with.
     MaybeError reread();
+    // True only when it is certain that neither the file's contents nor the
+    // factor changed since the last pass over rows read from it: a re-read
+    // and a pass would then give what is already there.
+    bool upToDate(const QString &factorText);
     // Opens another database file, checked as at start; the open one stays
     // when it fails. Remembered among the recent files; the caller re-reads.
     MaybeError open(const QString &location);
@@ -53,6 +58,11 @@ public:
     void run(const QString &factorText);
     // The same over rows given (a test's, or rows read elsewhere).
     void run(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText);
+
+    // What the last refresh read (the record sets' rows, or the same read
+    // straight from the file).
+    const QVector<ApplicantRow> &readApplicants() const { return m_readApplicants; }
+    const QVector<ReferenceRow> &readReferences() const { return m_readReferences; }
 
     // What the last pass read and computed.
     const QVector<ApplicantRow> &applicants() const { return m_applicantRows; }
@@ -72,9 +82,19 @@ signals:
     void applicantPicked(qsizetype k);
 
 private:
+    void pass(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText,
+              const FileStamp &stamp);
+
     DataChoice m_origin;
     QString m_location;
     DataControl m_applicants, m_references;
+    // The rows the last refresh read and the file's stamp taken before it;
+    // the stamp the last pass's rows carry (unknown for rows given).
+    PassSource m_source;
+    QVector<ApplicantRow> m_readApplicants;
+    QVector<ReferenceRow> m_readReferences;
+    bool m_haveRead = false;
+    FileStamp m_readStamp, m_passStamp;
     QVector<ApplicantRow> m_applicantRows;
     QVector<ReferenceRow> m_referenceRows;
     QString m_factorText = QString::fromUtf16(kDefaultFactor);

@@ -1,18 +1,19 @@
 #include "gui/mainwindow.h"
 
-#include "gui/applicantentry.h"
-#include "gui/referenceentry.h"
-#include "gui/choicelist.h"
-#include "gui/chartwindow.h"
-#include "gui/filemenu.h"
 #include "core/datalocation.h"
+#include "gui/applicantentry.h"
+#include "gui/chartwindow.h"
+#include "gui/choicelist.h"
 #include "gui/databasemenu.h"
+#include "gui/filemenu.h"
 #include "gui/passtexts.h"
+#include "gui/referenceentry.h"
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <QFontMetrics>
+
+#include <limits>
 
 namespace placeva {
 
@@ -206,19 +207,14 @@ ChoiceList *MainWindow::choiceList() const
     return m_choiceList.get();
 }
 
-void MainWindow::refreshOrEnd(DataControl &control)
+void MainWindow::formLoad()
 {
-    if (const MaybeError error = control.refresh()) {
+    // A table that cannot be read is told to the user and ends the program.
+    m_ws.setUp();
+    if (const MaybeError error = m_ws.refresh()) {
         tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
         tk::endProgram();
     }
-}
-
-void MainWindow::formLoad()
-{
-    m_ws.setUp();
-    refreshOrEnd(Ado1);
-    refreshOrEnd(Ado2);
 }
 
 void MainWindow::formActivate()
@@ -228,6 +224,14 @@ void MainWindow::formActivate()
 
 bool MainWindow::reread()
 {
+    // Nothing to read or compute again while the file and the factor are
+    // certainly as the last pass found them; the lists start afresh with
+    // nothing selected, as after a rebuild.
+    if (m_ws.upToDate(Text1->text())) {
+        for (tk::ListBox *l : {List1, List2, List4, List5})
+            l->setListIndex(-1);
+        return true;
+    }
     // Re-read both tables so that what another window stored shows at once.
     // A failure now is reported; the window keeps what it showed.
     if (const MaybeError error = m_ws.refresh()) {
@@ -245,27 +249,39 @@ void MainWindow::Command1_Click()
 
 void MainWindow::showPass()
 {
-    // Each list holds the applicant at row 2k and a separator at 2k+1.
+    // Each list holds the applicant at row 2k and a separator at 2k+1. The
+    // rows' texts are made when shown or read, from the pass kept in the
+    // workspace, so that a pass over many applicants costs only what is seen.
     const PassResult &r = m_ws.result();
+    const int rows = int(std::min<qsizetype>(2 * r.applicants.size(), std::numeric_limits<int>::max() - 1));
+    const auto applicant = [this](int row) -> const ApplicantResult * {
+        const QVector<ApplicantResult> &all = m_ws.result().applicants;
+        return row % 2 == 0 && row / 2 < all.size() ? &all[row / 2] : nullptr;
+    };
     const QString separator = listSeparator();
     const QString wideSeparator = bandSeparator();
-    QStringList names, averages, ranks, bands, rangeTips;
-    for (QStringList *l : {&names, &averages, &ranks, &bands, &rangeTips})
-        l->reserve(2 * r.applicants.size());
-    const QVector<ApplicantRow> &rows = m_ws.applicants();
-    for (qsizetype i = 0; i < r.applicants.size(); ++i) {
-        const ApplicantResult &a = r.applicants[i];
-        names << a.name << separator;
-        averages << averageText(rows.value(i)) << separator;
-        ranks << rankText(a.rank) << separator;
-        bands << bandText(a.band) << wideSeparator;
-        rangeTips << (a.range ? QStringLiteral(u"بازه محتمل ") + rangeText(a.range) : QString()) << QString();
-    }
-    List1->setItems(names);
-    List2->setItems(averages);
-    List4->setItems(ranks);
-    List4->setToolTips(rangeTips);
-    List5->setItems(bands);
+    List1->setRows(rows, [applicant, separator](int row) {
+        const ApplicantResult *a = applicant(row);
+        return a ? a->name : separator;
+    });
+    List2->setRows(rows, [this, separator](int row) {
+        const QVector<ApplicantRow> &read = m_ws.applicants();
+        return row % 2 == 0 ? averageText(read.value(row / 2)) : separator;
+    });
+    List4->setRows(
+        rows,
+        [applicant, separator](int row) {
+            const ApplicantResult *a = applicant(row);
+            return a ? rankText(a->rank) : separator;
+        },
+        [applicant](int row) {
+            const ApplicantResult *a = applicant(row);
+            return a && a->range ? QStringLiteral(u"بازه محتمل ") + rangeText(a->range) : QString();
+        });
+    List5->setRows(rows, [applicant, wideSeparator](int row) {
+        const ApplicantResult *a = applicant(row);
+        return a ? bandText(a->band) : wideSeparator;
+    });
     const std::array<QString, kFigureCount> figures = figureTexts(r);
     for (size_t i = 0; i < lbl.size(); ++i)
         lbl[i]->setCaption(figures[i]);

@@ -69,8 +69,6 @@ protected:
     void formActivate() override;
 
 private:
-    // Refreshes one data control; a failure is told to the user and ends the program.
-    void refreshOrEnd(DataControl &control);
     // The caption names the open file.
     void showFileInTitle();
     // Fills the lists and figures from the pass just run.

@@ -5,8 +5,12 @@
 
 #include <QAccessible>
 #include <QMenuBar>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 using placeva::MainWindow;
 
@@ -56,6 +60,8 @@ private slots:
     void emptyTables();
     void factorWaitsForThePass();
     void activationReReadsBothTables();
+    void activationSeesEveryChange_data();
+    void activationSeesEveryChange();
     void unreadableReferenceRowsNamed();
     void listsMoveTogether_data();
     void listsMoveTogether();
@@ -242,6 +248,87 @@ void TestMainWindow::activationReReadsBothTables()
     QCOMPARE(f->List4->itemText(0), QString("350")); // the changed reference row counts
     QCOMPARE(f->List1->listIndex(), -1);             // the lists were rebuilt
     QCOMPARE(f->lbl[0]->caption(), QString("2"));
+}
+
+// An activation may skip its work only where nothing can have changed; every
+// kind of change still shows, and with none the pass does not run again.
+void TestMainWindow::activationSeesEveryChange_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("names"); // the applicants listed afterwards
+    QTest::addColumn<QString>("rank");      // the first applicant's
+    QTest::newRow("nothing") << "nothing" << QStringList{"Sara"} << "300";
+    QTest::newRow("another window's store") << "window" << QStringList{"Sara", "Reza"} << "300";
+    QTest::newRow("a reference row stored elsewhere") << "reference" << QStringList{"Sara"} << "350";
+    QTest::newRow("another process's write") << "process" << QStringList{"Sara", "Neda"} << "300";
+    QTest::newRow("a replaced file") << "replaced" << QStringList{"Mina"} << "300";
+    QTest::newRow("a table rebuilt with another first column") << "rebuilt" << QStringList{"A7"} << "300";
+    QTest::newRow("a changed factor") << "factor" << QStringList{"Sara"} << "160";
+}
+
+void TestMainWindow::activationSeesEveryChange()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, names);
+    QFETCH(QString, rank);
+    const QStringList references{"INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500)",
+                                 "INSERT INTO Formol (Avg, Rotbeh) VALUES (40, 100)"};
+    standardTables(references + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35)"});
+    MainWindow *f = open();
+    QVERIFY(f);
+    openAndCloseModalOver(f); // the rows and the stamp of a pass in place
+    f->List1->setListIndex(0);
+    QSignalSpy passes(&f->workspace(), &placeva::Workspace::passChanged);
+
+    if (change == "window") {
+        placeva::DataControl other;
+        other.setConnectionString(placeva::DataControl::connectionStringFor(m_dir->path()));
+        other.setCommandType(placeva::DataControl::CommandTable);
+        other.setRecordSource("Davtalab");
+        QVERIFY(!other.refresh());
+        placeva::Recordset *rs = other.recordset();
+        QVERIFY(!rs->addNew() && !rs->setPendingText("Name", "Reza") && !rs->setPendingText("Avg", "35"));
+        QVERIFY(!rs->update());
+    } else if (change == "reference") {
+        exec(m_bank, {"UPDATE Formol SET Rotbeh = 200 WHERE Avg = 40"});
+    } else if (change == "process") {
+        const QString csv = m_dir->filePath("more.csv");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman\n"
+                   "Neda,70,60,50,40,30,20,10,80,90,65\n");
+        file.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", m_dir->filePath("data"));
+        env.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
+        p.setProcessEnvironment(env);
+        p.start(PLACEVA_EXE, {"--database", m_bank, "--import-applicants", csv});
+        QVERIFY(p.waitForFinished(120000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    } else if (change == "replaced") {
+        const QString other = m_dir->filePath("other.db");
+        exec(other,
+             testbank::standardTables() + references
+                 + QStringList{"INSERT INTO Davtalab (Name, Avg) VALUES ('Mina', 35)"});
+        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_bank).constData()), 0);
+    } else if (change == "rebuilt") {
+        exec(m_bank,
+             {"DROP TABLE Davtalab", "CREATE TABLE Davtalab (Code TEXT, Name TEXT, Avg REAL)",
+              "INSERT INTO Davtalab VALUES ('A7', 'Sara', 35)"});
+    } else if (change == "factor") {
+        f->Text1->setText("1.10");
+    }
+    openAndCloseModalOver(f);
+
+    QCOMPARE(passes.count(), change == "nothing" ? 0 : 1);
+    QStringList listed;
+    for (int row = 0; row < f->List1->count(); row += 2)
+        listed << f->List1->itemText(row);
+    QCOMPARE(listed, names);
+    QCOMPARE(f->List4->itemText(0), rank);
+    for (tk::ListBox *l : {f->List1, f->List2, f->List4, f->List5})
+        QCOMPARE(l->listIndex(), -1); // as after a rebuild, also where nothing changed
 }
 
 void TestMainWindow::unreadableReferenceRowsNamed()

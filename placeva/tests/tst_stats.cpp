@@ -1,6 +1,6 @@
-#include "testsupport/literal_pass.h"
 #include "core/stats.h"
 #include "gui/passtexts.h"
+#include "testsupport/literal_pass.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -87,6 +87,7 @@ private slots:
     void countsPastInt16();
     void rankTotalPast2to31();
     void differential();
+    void earlierPassTakenOver();
 };
 
 void TstStats::placementBand_data()
@@ -478,6 +479,55 @@ void TstStats::differential()
         QVERIFY2(fast.list5 == slow.list5, where);
         QVERIFY2(captions(fast) == captions(slow), where);
         QVERIFY2(fast.referenceNote == slow.referenceNote, where);
+    }
+}
+
+// A pass that takes over an earlier one's results gives exactly a fresh
+// pass's, whatever changed in between: a cell's value or only its type, a
+// row added in front or dropped, a reference row, the factor.
+void TstStats::earlierPassTakenOver()
+{
+    const QString factors[] = {"1.00", "1.1", "abc"};
+    for (quint32 seed = 1; seed <= 400; ++seed) {
+        QRandomGenerator g(seed);
+        QVector<ApplicantRow> people;
+        const int n = g.bounded(1, 30);
+        for (int i = 0; i < n; ++i)
+            people.append({QVariant(QString::number(i)), randomAverage(g)});
+        QVector<ReferenceRow> refs = randomReferences(g);
+        QString factor = factors[g.bounded(3)];
+        const PassResult earlier = statisticsPass(people, refs, factor);
+
+        QVector<ApplicantRow> now = people;
+        QVector<ReferenceRow> nowRefs = refs;
+        QString nowFactor = factor;
+        const int at = g.bounded(n);
+        switch (g.bounded(7)) {
+        case 0: now[at].avg = randomAverage(g); break;
+        case 1: now[at].avg = QString::number(cellNumber(now[at].avg).value_or(3)); break;
+        case 2:
+            now[at].avg = now[at].avg.typeId() == QMetaType::Double ? -now[at].avg.toDouble() : 0.0;
+            break;
+        case 3: now.prepend({QVariant("new"), randomAverage(g)}); break;
+        case 4: now.remove(at); break;
+        case 5:
+            if (!nowRefs.isEmpty())
+                nowRefs[g.bounded(int(nowRefs.size()))].rotbeh = g.bounded(1, 20000);
+            break;
+        default: nowFactor = factors[g.bounded(3)]; break;
+        }
+        const PassResult taken =
+            statisticsPass(now, nowRefs, nowFactor, EarlierPass{&earlier, &people, &refs, factor});
+        const PassResult fresh = statisticsPass(now, nowRefs, nowFactor);
+        const QByteArray where = "seed " + QByteArray::number(seed);
+        const literal::PassTexts a = literal::texts(taken, now), b = literal::texts(fresh, now);
+        QVERIFY2(a.list1 == b.list1 && a.list2 == b.list2 && a.list4 == b.list4 && a.list5 == b.list5, where);
+        QVERIFY2(captions(a) == captions(b) && a.referenceNote == b.referenceNote, where);
+        for (qsizetype i = 0; i < now.size(); ++i) {
+            const std::optional<LikelyRange> x = taken.applicants[i].range, y = fresh.applicants[i].range;
+            QVERIFY2(x.has_value() == y.has_value() && (!x || (x->best == y->best && x->worst == y->worst)),
+                     where);
+        }
     }
 }
 

@@ -1,3 +1,4 @@
+#include "core/passsource.h"
 #include "core/store.h"
 #include "testsupport/rawdb.h"
 #include "testsupport/testbank.h"
@@ -946,6 +947,72 @@ private slots:
     }
 
     // 100,000 rows must load well under 150 ms.
+    // The statistics' own read gives the record sets' cells exactly, in
+    // their order, whatever the cells hold; a changed layout makes it
+    // decline rather than read columns it did not resolve.
+    void passSourceReadsAsTheRecordSets_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        const QString formol = testbank::referenceTable();
+        QTest::newRow("every kind of cell") << QStringList{
+            testbank::applicantTable(), formol,
+            "INSERT INTO Davtalab (Name, Avg) VALUES ('Sara', 35.5), (NULL, NULL), ('7', ' 12.5'), "
+            "(X'FF41', 3), (CAST(X'C3A9FF' AS TEXT), 1), (42, 'abc'), ('', 1e308)",
+            "INSERT INTO Formol (Avg, Rotbeh) VALUES (30, 500), (NULL, 'x'), (2.5e38, 1e12), "
+            "('40', 100.5)"};
+        QTest::newRow("a column named rowid, rows out of its order") << QStringList{
+            "CREATE TABLE Davtalab (rowid TEXT, Name TEXT, Avg REAL)", formol,
+            "INSERT INTO Davtalab (oid, rowid, Name, Avg) VALUES (3, 'c', 'x', 1), (1, 'a', 'y', 2), "
+            "(2, 'b', 'z', 3)"};
+        QTest::newRow("names in another case, an index to read by") << QStringList{
+            "CREATE TABLE Davtalab (code INTEGER, AVG REAL, Name TEXT)",
+            "CREATE TABLE Formol (rotbeh INTEGER, avg REAL)", "CREATE INDEX byAvg ON Davtalab (AVG, code)",
+            "INSERT INTO Davtalab VALUES (9, 50, 'p'), (8, 10, 'q')",
+            "INSERT INTO Formol VALUES (100, 40), (500, 30)"};
+    }
+
+    void passSourceReadsAsTheRecordSets()
+    {
+        QFETCH(QStringList, setup);
+        QString error;
+        QVERIFY2(testbank::exec(m_path, setup, &error), qPrintable(error));
+        PassSource source;
+        const qint64 layout = source.schemaVersion(m_path);
+        auto a = control(QString::fromLatin1(kDavtalab), {ColumnRef(0), ColumnRef("Avg")});
+        auto r = control(QString::fromLatin1(kFormol), {ColumnRef("Avg"), ColumnRef("Rotbeh")});
+        QVERIFY(!a->refresh() && !r->refresh());
+        const auto cells = [](Recordset *rs) {
+            QVariantList all;
+            for (rs->moveFirst(); !rs->isEOF(); rs->moveNext())
+                all << rs->value(0) << rs->value(1);
+            return all;
+        };
+        QVector<ApplicantRow> applicants;
+        QVector<ReferenceRow> references;
+        QVERIFY(!source.read(m_path, &applicants, &references)); // no columns resolved yet
+        source.setColumns({a->recordset()->fieldName(0), a->recordset()->fieldName(1),
+                           r->recordset()->fieldName(0), r->recordset()->fieldName(1), layout});
+        QVERIFY(source.read(m_path, &applicants, &references));
+        QVariantList read;
+        for (const ApplicantRow &row : applicants)
+            read << row.name << row.avg;
+        const QVariantList expected = cells(a->recordset());
+        QCOMPARE(read.size(), expected.size());
+        for (qsizetype i = 0; i < read.size(); ++i) {
+            QCOMPARE(read[i].typeId(), expected[i].typeId());
+            QCOMPARE(read[i].isNull(), expected[i].isNull());
+            QCOMPARE(read[i], expected[i]);
+        }
+        read.clear();
+        for (const ReferenceRow &row : references)
+            read << row.avg << row.rotbeh;
+        QCOMPARE(read, cells(r->recordset()));
+
+        QVERIFY(RawDb(m_path).exec("ALTER TABLE Davtalab ADD COLUMN later REAL"));
+        QVERIFY(!source.read(m_path, &applicants, &references));
+        QCOMPARE(applicants.size(), expected.size() / 2); // what it declined leaves the rows as they were
+    }
+
     void benchmarkRefresh_data()
     {
         QTest::addColumn<QList<ColumnRef>>("columns");
