@@ -9,7 +9,5 @@ case "$program" in
 esac
 # Only the program and what it needs (Placeva: the empty Bank.db beside it),
 # so that the first window comes without building the tests and benchmarks.
-targets=("$program")
-[ "$program" = placeva ] && targets+=(placeva_bank)
-bash scripts/setup.sh build -DCMAKE_BUILD_TYPE=Release --target "${targets[@]}"
+bash scripts/setup.sh build -DCMAKE_BUILD_TYPE=Release --target "$program"
 exec "build/bin/$program"

@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace tk {
 
@@ -550,13 +551,19 @@ bool ListBox::viewportEvent(QEvent *e)
 
 void ListBox::scrollTogether(const QList<ListBox *> &lists)
 {
+    // The first row they all show; a list laid out later (its rows are
+    // placed lazily) takes it up when its scroll range appears.
+    auto first = std::make_shared<int>(0);
     for (ListBox *list : lists) {
         // Whole rows per step, so that the same value is the same first row.
         list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-        QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged, list, [lists](int value) {
+        QScrollBar *bar = list->verticalScrollBar();
+        QObject::connect(bar, &QScrollBar::valueChanged, list, [lists, first](int value) {
+            *first = value;
             for (ListBox *other : lists)
                 other->verticalScrollBar()->setValue(value);
         });
+        QObject::connect(bar, &QScrollBar::rangeChanged, list, [bar, first] { bar->setValue(*first); });
     }
 }
 

@@ -1,6 +1,7 @@
 #include "core/csvexport.h"
 
 #include "core/csv.h"
+#include "bidi.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -95,7 +96,7 @@ CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
 
 QString writeFileWhole(const QString &path, const QByteArray &bytes)
 {
-    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    const QString shown = common::isolatedPath(QFileInfo(path).absoluteFilePath());
     if (QFileInfo(path).isDir())
         return QStringLiteral(u"«%1» يک پوشه است، نه پرونده.").arg(shown);
     QSaveFile file(path);

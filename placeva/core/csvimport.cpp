@@ -2,6 +2,7 @@
 
 #include "core/datalocation.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ QString headerKey(const QString &text)
 
 QString shownPath(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return common::isolatedPath(path); // in its own order inside Persian text
 }
 
 } // namespace

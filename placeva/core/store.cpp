@@ -2,6 +2,7 @@
 
 #include "core/datalocation.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QHash>
@@ -39,7 +40,7 @@ enum SqliteCode {
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return common::isolatedPath(path); // in its own order inside Persian text
 }
 
 StoreError makeError(StoreErrorKind kind, const QString &message, const QString &detail = {})

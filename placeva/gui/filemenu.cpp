@@ -4,6 +4,7 @@
 #include "gui/csvpreview.h"
 #include "core/lastpass.h"
 #include "gui/report.h"
+#include "bidi.h"
 #include "toolkit.h"
 
 #include <QAction>
@@ -134,7 +135,7 @@ void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return common::isolatedPath(QFileInfo(path).absoluteFilePath());
 }
 
 void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
@@ -254,10 +255,15 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
 {
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
-    const ReportProgress progress = progressShower()
-        ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-        : reportProgressDialog(&main.window(), label);
-    const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+    QString error;
+    {
+        // The progress box closes here, before the result is told: left
+        // open, its modality would leave the message's button dead under it.
+        const ReportProgress progress = progressShower()
+            ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+            : reportProgressDialog(&main.window(), label);
+        error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+    }
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {

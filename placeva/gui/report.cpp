@@ -4,6 +4,8 @@
 #include "core/figures.h"
 #include "core/lastpass.h"
 #include "core/rankrange.h"
+#include "bidi.h"
+#include "numbers.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -239,14 +241,18 @@ void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList
     }
 }
 
-// A caption in bold with its value after it, both at the right.
+// A caption in bold with its value after it, both at the right: the
+// caption's colon on its left, as Persian puts it, then a space.
 void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption,
                    const QString &value, Shaper &bold, Shaper &body)
 {
-    const double captionWidth = std::min(bold.width(caption), g.width);
-    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption,
+    const QString words = caption.trimmed();
+    const double captionWidth = std::min(bold.width(words), g.width);
+    const double gap = g.lineHeight / 3;
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), words,
               Qt::AlignRight);
-    body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
+    body.draw(painter, QRectF(0, top, std::max(0.0, g.width - captionWidth - gap), g.lineHeight), value,
+              Qt::AlignRight);
 }
 
 } // namespace
@@ -269,6 +275,21 @@ QStringList reportHeaders()
     return {results.at(0), results.at(1), results.at(2), QStringLiteral(u"بازه رتبه محتمل"), results.last()};
 }
 
+namespace {
+// The report shows averages with two decimals (the exports keep every digit);
+// a text that is no number stays as it is.
+QString reportAverage(const QString &average)
+{
+    if (average.trimmed().isEmpty())
+        return average;
+    try {
+        return common::fixed2Text(common::leadingNumber(average));
+    } catch (const std::exception &) {
+        return average;
+    }
+}
+} // namespace
+
 ReportData reportDataFor(const LastPass &pass, QDate today)
 {
     ReportData data;
@@ -286,7 +307,7 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
     data.headers = reportHeaders();
     data.rows.reserve(result.applicants.size());
     for (const ApplicantResult &a : result.applicants)
-        data.rows.append({a.name, a.average, rankText(a.rank), rangeText(a.range), a.band});
+        data.rows.append({a.name, reportAverage(a.average), rankText(a.rank), rangeText(a.range), a.band});
     return data;
 }
 
@@ -316,7 +337,8 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             top += g.lineHeight;
             const QString factor = data.typicalError.isEmpty()
                 ? data.factorText
-                : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+                : common::isolate(data.factorText) + QStringLiteral(u"   (") + data.typicalError
+                    + QLatin1Char(')');
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
@@ -383,7 +405,7 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages, c
         return QString();
     if (written == 0)
         return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
-            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+            .arg(common::isolatedPath(QFileInfo(path).absoluteFilePath()));
     const QString error = writeFileWhole(path, buffer.data());
     if (error.isEmpty() && pages)
         *pages = written;
