@@ -23,6 +23,7 @@
 #include <QSet>
 #include <QShortcut>
 #include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QTranslator>
@@ -68,13 +69,46 @@ public:
     }
     int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
     {
-        if (metric == PM_FocusFrameHMargin || metric == PM_FocusFrameVMargin)
+        // Only the frame's own margins: other controls measure with them too.
+        if ((metric == PM_FocusFrameHMargin || metric == PM_FocusFrameVMargin) && option
+            && qobject_cast<const QFocusFrame *>(option->styleObject))
             return 2;
         return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+    // A painter starts with the program's direction, not its widget's: text
+    // in a left-to-right window is drawn as it was before the translation
+    // turned the program's direction.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override
+    {
+        const Qt::LayoutDirection before = painter->layoutDirection();
+        painter->setLayoutDirection(option->direction);
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        painter->setLayoutDirection(before);
     }
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget) const override
     {
+        const Qt::LayoutDirection before = painter->layoutDirection();
+        painter->setLayoutDirection(option->direction);
+        drawControlInDirection(element, option, painter, widget);
+        painter->setLayoutDirection(before);
+    }
+
+private:
+    void drawControlInDirection(ControlElement element, const QStyleOption *option, QPainter *painter,
+                                const QWidget *widget) const
+    {
+        if (element == CE_ComboBoxLabel) {
+            // A path or a Latin entry in a right-to-left drop-down reads in its own order.
+            if (const auto *combo = qstyleoption_cast<const QStyleOptionComboBox *>(option);
+                combo && !combo->currentText.isEmpty()) {
+                QStyleOptionComboBox isolated(*combo);
+                isolated.currentText = common::isolate(combo->currentText);
+                QProxyStyle::drawControl(element, &isolated, painter, widget);
+                return;
+            }
+        }
         if (element != CE_FocusFrame) {
             QProxyStyle::drawControl(element, option, painter, widget);
             return;
@@ -150,8 +184,6 @@ private:
         // Paths and names are typed and read left to right.
         for (QLineEdit *edit : dialog->findChildren<QLineEdit *>())
             edit->setLayoutDirection(Qt::LeftToRight);
-        for (QComboBox *combo : dialog->findChildren<QComboBox *>(QStringLiteral("lookInCombo")))
-            combo->setLayoutDirection(Qt::LeftToRight);
     }
 
     QPointer<QFocusFrame> m_frame;
@@ -894,7 +926,7 @@ void Form::fitToArea()
         // Where every control stands at the designed size, for laying out a smaller one.
         m_designedPlaces.clear();
         for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            if (!w->isWindow())
+            if (!w->isWindow() && !qobject_cast<QFocusFrame *>(w)) // the frame follows its control
                 m_designedPlaces.append({w, w->geometry()});
     }
     QRect band;

@@ -162,7 +162,7 @@ void fileDialogShot(const QString &dir)
     dialog.selectNameFilter(QStringLiteral(u"همه پرونده ها (*)"));
     dialog.setViewMode(QFileDialog::Detail);
     dialog.selectFile(QStringLiteral("Gozaresh.pdf"));
-    dialog.resize(760, 440);
+    dialog.resize(860, 440);
     dialog.show();
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();

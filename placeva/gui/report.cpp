@@ -125,11 +125,14 @@ private:
 
     std::shared_ptr<QTextLayout> newShape(const QString &text) const
     {
-        auto layout = std::make_shared<QTextLayout>(text, m_font, m_device);
+        // A left-to-right mark first: without a strong character before it a
+        // leading minus sign is laid out on the digits' right.
+        const bool rtl = tk::hasArabicScript(text);
+        auto layout = std::make_shared<QTextLayout>(rtl ? text : QChar(0x200E) + text, m_font, m_device);
         // Placed at the line's left whatever the direction; draw() aligns it.
         QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
         option.setWrapMode(QTextOption::NoWrap);
-        option.setTextDirection(tk::hasArabicScript(text) ? Qt::RightToLeft : Qt::LeftToRight);
+        option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
         layout->setTextOption(option);
         layout->setCacheEnabled(true); // drawn without shaping it again
         layout->beginLayout();

@@ -4,6 +4,7 @@
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
+#include "bidi.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -279,7 +280,7 @@ void TestCli::openAnotherDatabase()
     // The caption names the file; the file menu's tooltip gives its whole path.
     const auto names = [main](const QString &file) {
         const QMenu *menu = main->menuBar()->findChild<QMenu *>("fileMenu");
-        return main->windowTitle().endsWith(QChar(0x2068) + QFileInfo(file).fileName() + QChar(0x2069))
+        return main->windowTitle().endsWith(common::isolate(QFileInfo(file).fileName()))
             && menu && menu->menuAction()->toolTip() == QDir::toNativeSeparators(file);
     };
     QVERIFY(names(m_db));
