@@ -4,6 +4,7 @@
 #include "core/figures.h"
 #include "core/lastpass.h"
 #include "core/rankrange.h"
+#include "gui/filetexts.h"
 #include "toolkit.h"
 
 #include <QBuffer>
