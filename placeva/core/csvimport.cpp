@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace placeva {
 
@@ -484,9 +485,14 @@ ImportReading readImportFile(const QString &path, ImportTable table,
     QFile f(path);
     if (!QFileInfo(path).isFile() && QFileInfo::exists(path)) {
         reading.error = QStringLiteral(u"«%1» يک پرونده معمولي نيست.").arg(file);
+        reading.file.problem = FileProblem::NotRegular;
         return reading;
     }
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
+        reading.file = outcomeOfErrno(errno);
+        if (reading.file.ok())
+            reading.file = FileOutcome{f.exists() ? FileProblem::Other : FileProblem::NotFound, QString()};
         reading.error = f.exists() ? QStringLiteral(u"پرونده «%1» باز نشد: %2").arg(file, f.errorString())
                                    : QStringLiteral(u"پرونده «%1» پيدا نشد.").arg(file);
         return reading;
@@ -497,8 +503,12 @@ ImportReading readImportFile(const QString &path, ImportTable table,
                             .arg(kMaxImportBytes / (1024 * 1024));
         return reading;
     }
+    errno = 0;
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
+        reading.file = outcomeOfErrno(errno);
+        if (reading.file.ok())
+            reading.file.problem = FileProblem::Other;
         reading.error = QStringLiteral(u"خواندن پرونده «%1» انجام نشد: %2").arg(file, f.errorString());
         return reading;
     }

@@ -6,6 +6,7 @@
 // transaction, or a message saying why the file cannot be read. No widgets.
 
 #include "core/csv.h"
+#include "core/outputcheck.h"
 #include "core/store.h"
 
 #include <QList>
@@ -82,6 +83,8 @@ struct ImportReading
     // is another table's. The caller words it; `error` then holds at most
     // a narrower reason (no rank column).
     bool wrongTable = false;
+    // Why the file itself could not be read, when that was the trouble.
+    FileOutcome file;
 };
 
 // Checks the bytes of a file as an import into `table`. `keepGoing` is asked

@@ -207,9 +207,10 @@ FileOutcome writeOutput(const QString &path, const QByteArray &bytes)
         FileOutcome failed = outcomeOfErrno(errno);
         if (failed.ok())
             failed = FileOutcome{FileProblem::Other, QString()};
-        // The folder is there (checked above) but takes no new file (/proc).
+        // The folder is there (checked above) but takes no new file (/proc):
+        // the system's "no such file" would only mislead.
         if (failed.problem == FileProblem::NotFound)
-            failed.problem = FileProblem::PermissionDenied;
+            return FileOutcome{FileProblem::PermissionDenied, QString()};
         failed.systemText = file.errorString();
         return failed;
     }

@@ -207,6 +207,21 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
                           ? ProgressShower(showProgress)
                           : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
+    // The output or input is checked before the database is read.
+    const bool imports =
+        options.command == Command::ImportApplicants || options.command == Command::ImportReferences;
+    if (options.command != Command::None) {
+        if (const DatabaseFile which = databaseFileNamed(options.file, databaseFile);
+            which != DatabaseFile::None) {
+            tk::printError(databaseClashText(options.file, databaseFile, which, imports));
+            return kRefused;
+        }
+        if (const FileOutcome checked = imports ? FileOutcome{} : checkOutput(options.file); !checked.ok()) {
+            tk::printError(outputRefusalText(options.file, checked));
+            return kRefused;
+        }
+    }
+
     const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
     if (!main)
         return kRefused;

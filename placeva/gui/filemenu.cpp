@@ -221,7 +221,10 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     if (reading.cancelled)
         return false; // the user stopped it: nothing was stored
     if (!reading.plan) {
-        const QString why = reading.wrongTable ? wrongTableText(path, table) : reading.error;
+        const QString why = reading.wrongTable ? wrongTableText(path, table)
+            : !reading.file.ok() ? QStringLiteral(u"پرونده «%1» خوانده نشد: %2.")
+                                       .arg(isolated(shown(path)), fileReason(reading.file))
+                                 : reading.error;
         tell(main, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
         return false;
     }
@@ -366,7 +369,10 @@ void installFileMenu(MainWindowLink &main)
                 chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
                                 [link](const QString &p) { return exportResultsToCsv(*link, p); });
             };
-        case 5: return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        case 5:
+            return [link, window] {
+                previewAndPrintReport(reportDataFor(*link), window, bankFilePath(link->folder()));
+            };
         default:
             return [link, caption] {
                 chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),

@@ -220,6 +220,12 @@ void TestCli::commandLine_data()
     QTest::newRow("export of a table without a field")
         << QStringList{"--database", "{dir}/no-dini.db", "--export-applicants", "{dir}/a.csv"} << 1
         << QStringLiteral(u"ستون «Dini»") << "!a.csv" << 3;
+    QTest::newRow("import from a folder")
+        << QStringList{"--database", "{db}", "--import-references", "{dir}"} << 1
+        << QStringLiteral(u"خوانده نشد: يک پرونده معمولي نيست") << "" << 3;
+    QTest::newRow("import name too long")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/" + QString(300, 'b')} << 1
+        << QStringLiteral(u"خوانده نشد: نام آن بيش از اندازه بلند است") << "" << 3;
     QTest::newRow("missing import file")
         << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"} << 1
         << QString("none.csv") << "" << 3;
