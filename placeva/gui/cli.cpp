@@ -228,6 +228,17 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
     if (!main->reread())
         return kRefused;
 
+    // A table that lacks a field imports refuse is not exported as if whole.
+    for (const auto &[command, table] : {std::pair{Command::ExportApplicants, ImportTable::Applicants},
+                                         std::pair{Command::ExportReferences, ImportTable::References}}) {
+        if (options.command != command)
+            continue;
+        if (const MaybeError error = checkTableFields(main->folder(), table)) {
+            tk::printError(error->message);
+            return kRefused;
+        }
+    }
+
     bool refused = false;
     setImportConfirmer([&](QWidget *, ImportPlan &plan, const QString &) {
         // What the preview would show, before anything is stored.
@@ -260,17 +271,6 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
         }
         return true;
     });
-
-    // A table that lacks a field imports refuse is not exported as if whole.
-    for (const auto &[command, table] : {std::pair{Command::ExportApplicants, ImportTable::Applicants},
-                                         std::pair{Command::ExportReferences, ImportTable::References}}) {
-        if (options.command != command)
-            continue;
-        if (const MaybeError error = checkTableFields(main->folder(), table)) {
-            tk::printError(error->message);
-            return kRefused;
-        }
-    }
 
     bool done = false;
     switch (options.command) {
