@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QMenu>
 #include <QMenuBar>
@@ -187,6 +188,7 @@ private slots:
     void previewShowsThePlan();
     void previewConfirmsAndCancels_data();
     void previewConfirmsAndCancels();
+    void previewWarnsOfMisfitsAndDuplicates();
 
 private:
     MainWindow *openMain();
@@ -863,6 +865,38 @@ void TestCsvImport::previewConfirmsAndCancels()
     QVERIFY(seen);
     QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), confirm ? 2 : 0);
     QCOMPARE(main->List1->count(), confirm ? 4 : 0);
+}
+
+// A misspelt header shows as one warning; rows already stored are counted
+// and left out when the box says so.
+void TestCsvImport::previewWarnsOfMisfitsAndDuplicates()
+{
+    const ImportReading stored =
+        planImport("Name,Dyni,Riazi\nSara,1,2\n", ImportTable::Applicants, QStringLiteral("a.csv"));
+    QVERIFY(stored.plan);
+    QVERIFY(!storeImport(m_dir->path(), *stored.plan));
+    const QString file = m_dir->filePath(QStringLiteral("again.csv"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("Name,Dyni,Riazi\nSara,1,2\nReza,3,4\n") > 0);
+    f.close();
+    MainWindow *main = openMain();
+    QVERIFY(main);
+    QString summary;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<CsvPreviewDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->skipDuplicatesBox())
+            return;
+        summary = dialog->summaryText();
+        dialog->skipDuplicatesBox()->setChecked(true);
+        dialog->confirmButton()->click();
+    });
+    QVERIFY(importCsv(*main, ImportTable::Applicants, file));
+    const QStringList lines = summary.split('\n');
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [](const QString &l) { return l.contains("Dyni") && l.contains("Dini"); }),
+             qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral(u"1 رديف همانند رديف هاي موجود است")), qPrintable(summary));
+    QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), 2);
 }
 
 QTEST_MAIN(TestCsvImport)
