@@ -37,6 +37,7 @@ struct Options
     QString file; // the command's output or input
     std::optional<QString> factor;
     bool skipRefused = false;
+    bool skipDuplicates = false;
 };
 
 struct Parsed
