@@ -121,11 +121,11 @@ std::uint8_t admissionCode(Band band)
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText)
 {
-    return statisticsPass(applicants, references, factorText, EarlierPass{});
+    return statisticsPassAfter(EarlierPass{}, applicants, references, factorText);
 }
 
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
-                          const QString &factorText, const EarlierPass &earlier)
+PassResult statisticsPassAfter(const EarlierPass &earlier, const QVector<ApplicantRow> &applicants,
+                               const QVector<ReferenceRow> &references, const QString &factorText)
 {
     // An earlier pass with the same reference rows and factor estimated with
     // the same model: its model and the results of rows still as they were

@@ -104,7 +104,7 @@ struct EarlierPass
 // model, and the results of the applicants whose rows are exactly as they
 // were at the same place. A re-read after a row was stored elsewhere then
 // costs a comparison for most rows.
-PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
-                          const QString &factorText, const EarlierPass &earlier);
+PassResult statisticsPassAfter(const EarlierPass &earlier, const QVector<ApplicantRow> &applicants,
+                               const QVector<ReferenceRow> &references, const QString &factorText);
 
 } // namespace placeva

@@ -142,8 +142,8 @@ void Workspace::pass(QVector<ApplicantRow> applicants, QVector<ReferenceRow> ref
 {
     m_passStamp = stamp;
     // Rows still as the last pass found them keep its results.
-    m_result = statisticsPass(applicants, references, factorText,
-                              EarlierPass{&m_result, &m_applicantRows, &m_referenceRows, m_factorText});
+    m_result = statisticsPassAfter(EarlierPass{&m_result, &m_applicantRows, &m_referenceRows, m_factorText},
+                                   applicants, references, factorText);
     m_applicantRows = std::move(applicants);
     m_referenceRows = std::move(references);
     m_factorText = std::move(factorText);

@@ -517,7 +517,7 @@ void TstStats::earlierPassTakenOver()
         default: nowFactor = factors[g.bounded(3)]; break;
         }
         const PassResult taken =
-            statisticsPass(now, nowRefs, nowFactor, EarlierPass{&earlier, &people, &refs, factor});
+            statisticsPassAfter(EarlierPass{&earlier, &people, &refs, factor}, now, nowRefs, nowFactor);
         const PassResult fresh = statisticsPass(now, nowRefs, nowFactor);
         const QByteArray where = "seed " + QByteArray::number(seed);
         const literal::PassTexts a = literal::texts(taken, now), b = literal::texts(fresh, now);

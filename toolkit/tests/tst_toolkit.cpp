@@ -163,6 +163,39 @@ private slots:
         QCOMPARE(clicks, 2);
     }
 
+    // Rows made on demand read like rows given as texts, to code, to the
+    // view and to a screen reader; only the rows asked for are made.
+    void listRowsOnDemand()
+    {
+        tk::ListBox list;
+        QList<int> made;
+        list.setRows(
+            100000,
+            [&](int row) {
+                made << row;
+                return QString::number(row);
+            },
+            [](int row) { return row == 1 ? QStringLiteral("tip") : QString(); });
+        list.resize(200, 120);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(made.size() < 100); // only the rows shown
+        QCOMPARE(list.count(), 100000);
+        QCOMPARE(list.itemText(99999), QString("99999"));
+        QCOMPARE(list.itemText(100000), QString());
+        QCOMPARE(list.model()->data(list.model()->index(1, 0), Qt::ToolTipRole).toString(), QString("tip"));
+        QVERIFY(!list.model()->data(list.model()->index(2, 0), Qt::ToolTipRole).isValid());
+        list.setListIndex(5);
+        list.addItem("more"); // the rows become texts; the selection stays
+        QCOMPARE(list.count(), 100001);
+        QCOMPARE(list.items().last(), QString("more"));
+        QCOMPARE(list.items().at(7), QString("7"));
+        QCOMPARE(list.listIndex(), 5);
+        list.setRows(2, [](int row) { return QString(row ? "b" : "a"); });
+        QCOMPARE(list.items(), QStringList({"a", "b"}));
+        QCOMPARE(list.listIndex(), -1);
+    }
+
     void listClickPropagatesAndStops()
     {
         // Two lists that follow each other, as the main window's lists do.
