@@ -12,8 +12,12 @@ bool sameCell(const QVariant &a, const QVariant &b)
     if (a.metaType() != b.metaType() || a.isNull() != b.isNull())
         return false;
     switch (a.typeId()) {
-    case QMetaType::QString:
-        return *static_cast<const QString *>(a.constData()) == *static_cast<const QString *>(b.constData());
+    case QMetaType::QString: {
+        // A text read again shares the one read before where it is alike.
+        const QString &x = *static_cast<const QString *>(a.constData());
+        const QString &y = *static_cast<const QString *>(b.constData());
+        return (x.constData() == y.constData() && x.size() == y.size()) || x == y;
+    }
     case QMetaType::LongLong: return a.toLongLong() == b.toLongLong();
     case QMetaType::Double: {
         const double x = a.toDouble(), y = b.toDouble();
