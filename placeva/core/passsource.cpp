@@ -2,6 +2,7 @@
 
 #include "core/subjects.h"
 
+#include <QAnyStringView>
 #include <QFile>
 
 #include <cstring>
@@ -50,9 +51,17 @@ QVariant cell(sqlite3_stmt *st, int i)
 QVariant cellLike(sqlite3_stmt *st, int i, const QVariant *before)
 {
     if (before && before->typeId() == QMetaType::QString && sqlite3_column_type(st, i) == SQLITE_TEXT) {
+        const QString &was = *static_cast<const QString *>(before->constData());
+        // The stored bytes first, without SQLite's conversion: where they
+        // decode to the same text and that text holds no replacement
+        // character, they are valid UTF-8 without the two noncharacters
+        // SQLite replaces, which its conversion gives alike.
+        const char *bytes = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+        const QUtf8StringView utf8(bytes, sqlite3_column_bytes(st, i));
+        if (!was.isNull() && QAnyStringView::equal(was, utf8) && !was.contains(QChar::ReplacementCharacter))
+            return *before;
         const void *text = sqlite3_column_text16(st, i);
         const qsizetype length = sqlite3_column_bytes16(st, i) / 2;
-        const QString &was = *static_cast<const QString *>(before->constData());
         if (!was.isNull() && was.size() == length
             && std::memcmp(was.constData(), text, std::size_t(length) * 2) == 0)
             return *before;
