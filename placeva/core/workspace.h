@@ -59,11 +59,6 @@ public:
     // The same over rows given (a test's, or rows read elsewhere).
     void run(QVector<ApplicantRow> applicants, QVector<ReferenceRow> references, QString factorText);
 
-    // What the last refresh read (the record sets' rows, or the same read
-    // straight from the file).
-    const QVector<ApplicantRow> &readApplicants() const { return m_readApplicants; }
-    const QVector<ReferenceRow> &readReferences() const { return m_readReferences; }
-
     // What the last pass read and computed.
     const QVector<ApplicantRow> &applicants() const { return m_applicantRows; }
     const QVector<ReferenceRow> &references() const { return m_referenceRows; }
