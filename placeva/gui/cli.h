@@ -27,7 +27,9 @@ enum class Command {
     ExportReferences,
     Report,
     ImportApplicants,
-    ImportReferences
+    ImportReferences,
+    Sheet,
+    Sheets
 };
 
 struct Options
@@ -37,6 +39,8 @@ struct Options
     QString file; // the command's output or input
     std::optional<QString> factor;
     bool skipRefused = false;
+    std::optional<QString> applicant; // whose sheet
+    std::optional<QString> choices;   // the sheet's priorities, separated by "|"
 };
 
 struct Parsed
