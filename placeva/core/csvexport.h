@@ -20,10 +20,8 @@ struct CsvExport
 // Every column of the table, headed by its field name, every row in stored
 // order, numbers in the store's shortest form.
 CsvExport exportTableCsv(const QString &folder, ImportTable table);
-
-// Writes the whole file or leaves what was there: the bytes go to a
-// temporary file beside it, which replaces it only once complete. Returns
-// the message for the user, empty on success.
-QString writeFileWhole(const QString &path, const QByteArray &bytes);
+// Whether the table has every field an import of it fills; the store's
+// MissingColumn error otherwise.
+MaybeError checkTableFields(const QString &folder, ImportTable table);
 
 } // namespace placeva

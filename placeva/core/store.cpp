@@ -1,7 +1,9 @@
 #include "core/store.h"
 
 #include "core/datalocation.h"
+#include "core/outputcheck.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QHash>
@@ -39,7 +41,7 @@ enum SqliteCode {
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return common::isolatedPath(path); // in its own order inside Persian text
 }
 
 StoreError makeError(StoreErrorKind kind, const QString &message, const QString &detail = {})
@@ -332,7 +334,8 @@ Converted valueFromText(const QString &field, const QString &text)
     } catch (const common::NumberError &) {
         return {QVariant(),
                 makeError(StoreErrorKind::Refused,
-                          QStringLiteral("«%2» براي ستون «%1» عدد نيست.").arg(field, text))};
+                          QStringLiteral("«%2» براي ستون «%1» عدد نيست.")
+                              .arg(cutForMessage(field), cutForMessage(text)))};
     }
     if (isWholeInDoubleRange(number))
         return {QVariant(static_cast<qint64>(number)), std::nullopt};

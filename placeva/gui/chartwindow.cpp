@@ -1,8 +1,11 @@
 #include "gui/chartwindow.h"
 
+#include "core/datalocation.h"
 #include "core/workspace.h"
 #include "gui/charttexts.h"
+#include "gui/filetexts.h"
 #include "gui/passtexts.h"
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QBuffer>
@@ -241,6 +244,7 @@ ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
     connect(m_ws, &Workspace::passChanged, this, [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
+    setClosesOnEscape(true);
     followPass();
 }
 
@@ -767,11 +771,17 @@ void ChartWindow::applicantClicked(QPointF value)
 
 bool ChartWindow::saveImage(const QString &file)
 {
+    const QString database = m_ws->databaseFile();
+    if (const DatabaseFile which = databaseFileNamed(file, database); which != DatabaseFile::None) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), databaseClashText(file, database, which, false),
+                         tk::MsgBox::Critical);
+        return false;
+    }
     const QString error = writeImage(file);
     if (error.isEmpty())
         return true;
     tk::MsgBox::show(this, QStringLiteral(u"خطا"),
-                     QStringLiteral(u"تصوير ذخيره نشد:\n%1\n%2").arg(QDir::toNativeSeparators(file), error),
+                     QStringLiteral(u"تصوير ذخيره نشد:\n%1\n%2").arg(common::isolatedPath(file), error),
                      tk::MsgBox::Critical);
     return false;
 }

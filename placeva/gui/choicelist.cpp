@@ -151,6 +151,8 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
     tk::on(Command2, &tk::Button::clicked, this, [this] { Command2_Click(); });
     tk::on(sheetButton, &tk::Button::clicked, this, [this] { sheetButton_Click(); });
+    setDefaultButton(Command1);
+    setClosesOnEscape(true);
 }
 
 void ChoiceList::formLoad()

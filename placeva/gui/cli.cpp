@@ -1,5 +1,7 @@
 #include "gui/cli.h"
 
+#include "core/csvexport.h"
+#include "core/outputcheck.h"
 #include "core/workspace.h"
 #include "gui/filemenu.h"
 #include "gui/sheet.h"
@@ -47,7 +49,11 @@ const tk::ProgramInfo &info()
             u"  --import-references ورودي.csv [--skip-refused] ورود نتايج مرجع\n"
             u"  --sheet کارنامه.pdf --applicant نام [--choices \"C1|…\"] [--factor ميزان]  کارنامه مشاوره يک داوطلب\n"
             u"  --sheets پوشه [--factor ميزان]                کارنامه مشاوره همه داوطلبان، هر يک در يک PDF\n"
+            u"  [--skip-duplicates]                          همراه با ورود: بي رديفهاي همانند\n"
+            u"ميزان عددي بزرگتر از 0 و حداکثر 1000 است.\n"
             u"ورود داده همه يا هيچ است: اگر رديفي رد شود هيچ رديفي افزوده نمي شود، مگر با --skip-refused.\n"
+            u"رديفهاي همانند رديفهاي موجود شمرده و افزوده مي شوند، مگر با --skip-duplicates.\n"
+            u"خروجي «-» يعني خروجي استاندارد.\n"
             u"وضعيت خروج: 0 انجام شد، 1 ورودي پذيرفته نشد، 2 استفاده نادرست.\n"),
         QStringLiteral("Placeva: the applicants' database, estimated ranks and placement bands.\n"
                        "Usage: placeva [--database FILE] [COMMAND]\n"
@@ -64,8 +70,12 @@ const tk::ProgramInfo &info()
                        "  --sheet OUT.pdf --applicant NAME [--choices \"C1|...\"] [--factor X]\n"
                        "                                              one applicant's counselling sheet\n"
                        "  --sheets FOLDER [--factor X]                one sheet per applicant, one PDF each\n"
+                       "  [--skip-duplicates]                        with an import: without identical rows\n"
+                       "X is a number above 0 and at most 1000.\n"
                        "An import is all or nothing: when a row is refused nothing is stored,\n"
                        "unless --skip-refused is given.\n"
+                       "Rows identical to stored ones are counted, and stored unless --skip-duplicates.\n"
+                       "An output of \"-\" is standard output.\n"
                        "Exit status: 0 done, 1 input refused, 2 usage error.\n")};
     return program;
 }
@@ -139,6 +149,7 @@ Parsed parse(const QStringList &args)
     Parsed parsed;
     Options &o = parsed.options;
     QString commandOption;
+    QStringList seen;
     const auto value = [&](qsizetype &i) -> std::optional<QString> {
         if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
             return std::nullopt;
@@ -149,6 +160,12 @@ Parsed parse(const QStringList &args)
         const auto command =
             std::find_if(std::begin(kCommands), std::end(kCommands),
                          [&](const CommandName &c) { return arg == QLatin1String(c.option); });
+        // A second value would silently win over the first.
+        if (arg.startsWith(QLatin1String("--")) && seen.contains(arg)) {
+            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» دو بار آمده است؛ هر گزينه يک بار.").arg(arg));
+            return parsed;
+        }
+        seen << arg;
         if (arg == QLatin1String("--database") || arg == QLatin1String("--factor")
             || arg == QLatin1String("--applicant") || arg == QLatin1String("--choices")
             || command != std::end(kCommands)) {
@@ -160,6 +177,13 @@ Parsed parse(const QStringList &args)
             if (arg == QLatin1String("--database")) {
                 o.database = *v;
             } else if (arg == QLatin1String("--factor")) {
+                if (checkFactor(*v) != FactorCheck::Ok) {
+                    parsed.exitNow =
+                        usage(QStringLiteral(u"ميزان «%1» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر %2 بدهيد.")
+                                  .arg(cutForMessage(*v))
+                                  .arg(kMaxFactor));
+                    return parsed;
+                }
                 o.factor = *v;
             } else if (arg == QLatin1String("--applicant")) {
                 o.applicant = *v;
@@ -176,6 +200,8 @@ Parsed parse(const QStringList &args)
             }
         } else if (arg == QLatin1String("--skip-refused")) {
             o.skipRefused = true;
+        } else if (arg == QLatin1String("--skip-duplicates")) {
+            o.skipDuplicates = true;
         } else {
             parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» شناخته نشد.").arg(arg));
             return parsed;
@@ -196,6 +222,9 @@ Parsed parse(const QStringList &args)
     else if (o.skipRefused && !imports)
         parsed.exitNow = usage(QStringLiteral(
             u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
+    else if (o.skipDuplicates && !imports)
+        parsed.exitNow = usage(QStringLiteral(u"«--skip-duplicates» تنها همراه با «--import-applicants» يا "
+                                              u"«--import-references» به کار مي رود."));
     return parsed;
 }
 
@@ -211,20 +240,71 @@ int run(const Options &options, Workspace &workspace)
                           ? ProgressShower(showProgress)
                           : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
+    // The output or input is checked before the database is read.
+    const QString databaseFile = workspace.databaseFile();
+    const bool imports =
+        options.command == Command::ImportApplicants || options.command == Command::ImportReferences;
+    if (options.command != Command::None) {
+        if (const DatabaseFile which = databaseFileNamed(options.file, databaseFile);
+            which != DatabaseFile::None) {
+            tk::printError(databaseClashText(options.file, databaseFile, which, imports));
+            return kRefused;
+        }
+        // --sheets writes into a folder; each sheet's file is new there.
+        const bool folder = options.command == Command::Sheets;
+        if (const FileOutcome checked = imports || folder ? FileOutcome{} : checkOutput(options.file);
+            !checked.ok()) {
+            tk::printError(outputRefusalText(options.file, checked));
+            return kRefused;
+        }
+    }
+
     if (const MaybeError error = workspace.load()) {
         tk::printError(error->message);
         return kRefused;
     }
     workspace.run(options.factor.value_or(QString::fromUtf16(kDefaultFactor)));
 
+    // A table that lacks a field imports refuse is not exported as if whole.
+    for (const auto &[command, table] : {std::pair{Command::ExportApplicants, ImportTable::Applicants},
+                                         std::pair{Command::ExportReferences, ImportTable::References}}) {
+        if (options.command != command)
+            continue;
+        if (const MaybeError error = checkTableFields(workspace.location(), table)) {
+            tk::printError(error->message);
+            return kRefused;
+        }
+    }
+
     bool refused = false;
-    setImportConfirmer([&](QWidget *, const ImportPlan &plan, const QString &) {
+    setImportConfirmer([&](QWidget *, ImportPlan &plan, const QString &) {
+        // What the preview would show, before anything is stored.
+        const QStringList unknown = plan.unknownHeaders();
+        if (!unknown.isEmpty()) {
+            QStringList names;
+            for (const QString &h : unknown)
+                names << QStringLiteral(u"«%1»").arg(cutForMessage(h));
+            tk::printError(QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): %1")
+                               .arg(names.join(QStringLiteral(u"، "))));
+        }
+        if (!plan.absentFields.isEmpty())
+            tk::printError(QStringLiteral(u"فيلدهاي بي ستون (خالي ذخيره مي شوند): %1")
+                               .arg(plan.absentFields.join(QStringLiteral(u"، "))));
         for (const ImportRefusal &r : plan.refusals)
-            tk::printError(QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(r.column, r.reason));
+            tk::printError(
+                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(cutForMessage(r.column), r.reason));
         if (plan.refusedRows > 0 && !options.skipRefused) {
             tk::printError(QStringLiteral(u"رديفهاي ردشده: %1\nهيچ رديفي افزوده نشد.").arg(plan.refusedRows));
             refused = true;
             return false;
+        }
+        if (plan.refusedRows > 0)
+            tk::printError(QStringLiteral(u"%1 رديف ردشده کنار گذاشته شد.").arg(plan.refusedRows));
+        if (!plan.duplicateRows.isEmpty()) {
+            plan.skipDuplicates = options.skipDuplicates;
+            tk::printError(duplicateRowsText(plan.duplicateRows.size())
+                           + (options.skipDuplicates ? QStringLiteral(u"؛ افزوده نمي شوند.")
+                                                     : QStringLiteral(u"؛ باز هم افزوده مي شوند.")));
         }
         return true;
     });

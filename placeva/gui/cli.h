@@ -39,6 +39,7 @@ struct Options
     QString file; // the command's output or input
     std::optional<QString> factor;
     bool skipRefused = false;
+    bool skipDuplicates = false;
     std::optional<QString> applicant; // whose sheet
     std::optional<QString> choices;   // the sheet's priorities, separated by "|"
 };

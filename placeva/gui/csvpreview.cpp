@@ -1,7 +1,10 @@
 #include "gui/csvpreview.h"
 
+#include "bidi.h"
+#include "gui/filetexts.h"
 #include "toolkit.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFormLayout>
@@ -58,6 +61,15 @@ QString lineList(const QList<int> &lines)
     return text;
 }
 
+// Column headers as a message lists them, each cut to a readable length.
+QString quotedList(const QStringList &texts)
+{
+    QStringList out;
+    for (const QString &t : texts)
+        out << cutForMessage(t);
+    return out.join(QStringLiteral(u"، "));
+}
+
 } // namespace
 
 CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePath, QWidget *parent)
@@ -79,7 +91,7 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
         form->addRow(c, l);
         m_summary << l;
     };
-    add(QStringLiteral(u"پرونده:"), QDir::toNativeSeparators(filePath));
+    add(QStringLiteral(u"پرونده:"), common::isolatedPath(filePath));
     add(QStringLiteral(u"جدول:"), importTableName(plan.table));
     add(QStringLiteral(u"کدگذاري:"), encodingName(plan.encoding));
     add(QStringLiteral(u"جداکننده:"), separatorName(plan.separator));
@@ -90,13 +102,20 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     layout->addLayout(form);
 
     QStringList notes;
-    if (!plan.absentFields.isEmpty())
-        notes << QStringLiteral(u"اين فيلدها در پرونده ستوني ندارند و خالي ذخيره مي شوند: %1")
-                     .arg(plan.absentFields.join(QStringLiteral(u"، ")));
+    // One warning line for both, so that a misspelt header shows as the
+    // column ignored beside the field left empty.
+    QStringList misfits;
     const QStringList unknown = plan.unknownHeaders();
     if (!unknown.isEmpty())
-        notes << QStringLiteral(u"اين ستونها شناخته نشدند و ناديده گرفته مي شوند: %1")
-                     .arg(unknown.join(QStringLiteral(u"، ")));
+        misfits
+            << QStringLiteral(u"اين ستونها شناخته نشدند و ناديده گرفته مي شوند: %1").arg(quotedList(unknown));
+    if (!plan.absentFields.isEmpty())
+        misfits << QStringLiteral(u"اين فيلدها در پرونده ستوني ندارند و خالي ذخيره مي شوند: %1")
+                       .arg(plan.absentFields.join(QStringLiteral(u"، ")));
+    if (!misfits.isEmpty())
+        notes << misfits.join(QStringLiteral(u"؛ "));
+    if (!plan.duplicateRows.isEmpty())
+        notes << duplicateRowsText(plan.duplicateRows.size()) + QLatin1Char('.');
     const QString avg = kApplicants.field(FieldRole::Average).nameText(); // Formol's has the same name
     notes << QStringLiteral(u"ميانگين (%1) هر رديف همان گونه که پنجره ورود اطلاعات حساب مي کند از درصدها "
                             u"محاسبه و ذخيره مي شود.")
@@ -154,6 +173,11 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
         refusedBox->hide();
     layout->addWidget(refusedBox, 2);
 
+    if (!plan.duplicateRows.isEmpty()) {
+        m_skipDuplicates = new QCheckBox(QStringLiteral(u"رديفهاي همانند افزوده نشوند"), this);
+        layout->addWidget(m_skipDuplicates);
+    }
+
     auto *buttons = new QDialogButtonBox(this);
     m_confirm = buttons->addButton(QStringLiteral(u"تاييد"), QDialogButtonBox::AcceptRole);
     m_cancel = buttons->addButton(QStringLiteral(u"انصراف"), QDialogButtonBox::RejectRole);
@@ -165,6 +189,11 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     layout->addWidget(buttons);
 
     resize(760, plan.refusals.isEmpty() ? 620 : 780);
+}
+
+bool CsvPreviewDialog::skipDuplicates() const
+{
+    return m_skipDuplicates && m_skipDuplicates->isChecked();
 }
 
 QString CsvPreviewDialog::summaryText() const

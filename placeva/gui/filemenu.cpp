@@ -1,6 +1,7 @@
 #include "gui/filemenu.h"
 
 #include "core/csvexport.h"
+#include "core/datalocation.h"
 #include "gui/csvpreview.h"
 #include "core/workspace.h"
 #include "gui/resultsexport.h"
@@ -79,12 +80,15 @@ QString chooseFile(QWidget *parent, const FileChoice &choice)
 
 namespace {
 
-bool confirmImport(QWidget *parent, const ImportPlan &plan, const QString &path)
+bool confirmImport(QWidget *parent, ImportPlan &plan, const QString &path)
 {
     if (importConfirmer())
         return importConfirmer()(parent, plan, path);
     CsvPreviewDialog dialog(plan, path, parent);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    plan.skipDuplicates = dialog.skipDuplicates();
+    return true;
 }
 
 ProgressShower &progressShower()
@@ -135,7 +139,37 @@ void tell(QWidget *parent, const char16_t *title, const QString &text, tk::MsgBo
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return shownFile(path);
+}
+
+// An output on the open database, or one that cannot be written, is refused
+// before any work is done for it.
+bool outputRefused(Workspace &ws, QWidget *parent, const char16_t *title, const QString &path)
+{
+    const QString database = ws.databaseFile();
+    QString text;
+    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None)
+        text = databaseClashText(path, database, which, false);
+    else if (const FileOutcome checked = checkOutput(path); !checked.ok())
+        text = outputRefusalText(path, checked);
+    if (text.isEmpty())
+        return false;
+    tell(parent, title, text, tk::MsgBox::Critical);
+    return true;
+}
+
+// A header that names another table's columns.
+QString wrongTableText(const QString &path, ImportTable table)
+{
+    const QString file = isolated(shown(path));
+    if (table == ImportTable::Applicants)
+        return QStringLiteral(u"سطر عنوان پرونده «%1» ستون نام داوطلب (%2) ندارد؛ اين پرونده داوطلبان نيست، "
+                              u"شايد نتايج مرجع است.")
+            .arg(file, isolated(kApplicants.field(FieldRole::Name).nameText()));
+    return QStringLiteral(u"سطر عنوان پرونده «%1» نه ستون %2 دارد نه %3؛ اين پرونده نتايج مرجع نيست، "
+                          u"شايد داوطلبان است.")
+        .arg(file, isolated(kReferences.field(FieldRole::Average).nameText()),
+             isolated(kReferences.field(FieldRole::Rank).nameText()));
 }
 
 void chooseAndImport(Workspace &ws, QWidget *parent, ImportTable table, const QString &title)
@@ -172,9 +206,15 @@ ProgressShower setProgressShower(ProgressShower shower)
 
 bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
+    const QString database = ws.databaseFile();
+    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None) {
+        tell(parent, kImportTitle, databaseClashText(path, database, which, true), tk::MsgBox::Warning);
+        return false;
+    }
     ImportReading reading;
     {
-        Progress progress(parent, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)), 1000);
+        Progress progress(parent, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(isolated(shown(path))),
+                          1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
         QApplication::restoreOverrideCursor();
@@ -182,21 +222,31 @@ bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString 
     if (reading.cancelled)
         return false; // the user stopped it: nothing was stored
     if (!reading.plan) {
-        tell(parent, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+        const QString why = reading.wrongTable ? wrongTableText(path, table)
+            : !reading.file.ok() ? QStringLiteral(u"پرونده «%1» خوانده نشد: %2.")
+                                       .arg(isolated(shown(path)), fileReason(reading.file))
+                                 : reading.error;
+        tell(parent, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
+        return false;
+    }
+    ImportPlan &plan = *reading.plan;
+    if (plan.rows.isEmpty() && plan.refusedRows == 0) {
+        tell(parent, kImportTitle, QStringLiteral(u"%1: «%2»").arg(noRowsText(), isolated(shown(path))),
              tk::MsgBox::Warning);
         return false;
     }
-    const ImportPlan &plan = *reading.plan;
+    markDuplicates(ws.location(), plan);
     if (!confirmImport(parent, plan, path) || plan.rows.isEmpty())
         return false;
+    const qsizetype storing = plan.rowsToStore();
 
     MaybeError error;
     bool cancelled = false;
     {
         Progress progress(
             parent,
-            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(plan.rows.size()).arg(importTableName(table)),
-            int(plan.rows.size()));
+            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(storing).arg(importTableName(table)),
+            int(storing));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         error = storeImport(
             ws.location(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
@@ -214,13 +264,15 @@ bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString 
     if (const MaybeError reread = ws.reread())
         tell(parent, kImportTitle, reread->message, tk::MsgBox::Critical);
     tell(parent, kImportTitle,
-         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
+         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
          tk::MsgBox::Information);
     return true;
 }
 
 bool exportTableToCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
+    if (outputRefused(ws, parent, kExportTitle, path))
+        return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const CsvExport file = exportTableCsv(ws.location(), table);
     const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
@@ -232,13 +284,15 @@ bool exportTableToCsv(Workspace &ws, QWidget *parent, ImportTable table, const Q
     tell(parent, kExportTitle,
          QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
              .arg(file.rows)
-             .arg(importTableName(table), shown(path)),
+             .arg(importTableName(table), isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
 
 bool exportResultsToCsv(Workspace &ws, QWidget *parent, const QString &path)
 {
+    if (outputRefused(ws, parent, kExportTitle, path))
+        return false;
     const CsvExport file = resultsCsv(ws.result(), ws.applicants());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
@@ -246,19 +300,27 @@ bool exportResultsToCsv(Workspace &ws, QWidget *parent, const QString &path)
         return false;
     }
     tell(parent, kExportTitle,
-         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(shown(path)),
+         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
 
 bool saveReportToPdf(Workspace &ws, QWidget *parent, const QString &path)
 {
+    // Checked before the pages are drawn, which takes a while.
+    if (outputRefused(ws, parent, kReportTitle, path))
+        return false;
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
-    const ReportProgress progress = progressShower()
-        ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-        : reportProgressDialog(parent, label);
-    const QString error = saveReportPdf(reportDataFor(ws), path, &pages, progress);
+    QString error;
+    {
+        // The progress box closes here, before the result is told: left
+        // open, its modality would leave the message's button dead under it.
+        const ReportProgress progress = progressShower()
+            ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+            : reportProgressDialog(parent, label);
+        error = saveReportPdf(reportDataFor(ws), path, &pages, progress);
+    }
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {
@@ -266,7 +328,7 @@ bool saveReportToPdf(Workspace &ws, QWidget *parent, const QString &path)
         return false;
     }
     tell(parent, kReportTitle,
-         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
+         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
@@ -321,7 +383,10 @@ void installFileMenu(Workspace &ws, tk::Form &window)
                     parent, caption, QStringLiteral("Natayej.csv"),
                     [link, parent](const QString &p) { return exportResultsToCsv(*link, parent, p); });
             };
-        case 5: return [link, parent] { previewAndPrintReport(reportDataFor(*link), parent); };
+        case 5:
+            return [link, parent] {
+                previewAndPrintReport(reportDataFor(*link), parent, link->databaseFile());
+            };
         default:
             return [link, parent, caption] {
                 chooseAndExport(

@@ -1,9 +1,12 @@
 #include "gui/report.h"
 
 #include "core/workspace.h"
+#include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
 #include "gui/resultsexport.h"
+#include "bidi.h"
+#include "numbers.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -148,14 +151,18 @@ void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList
     }
 }
 
-// A caption in bold with its value after it, both at the right.
+// A caption in bold with its value after it, both at the right: the
+// caption's colon on its left, as Persian puts it, then a space.
 void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption,
                    const QString &value, Shaper &bold, Shaper &body)
 {
-    const double captionWidth = std::min(bold.width(caption), g.width);
-    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption,
+    const QString words = caption.trimmed();
+    const double captionWidth = std::min(bold.width(words), g.width);
+    const double gap = g.lineHeight / 3;
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), words,
               Qt::AlignRight);
-    body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
+    body.draw(painter, QRectF(0, top, std::max(0.0, g.width - captionWidth - gap), g.lineHeight), value,
+              Qt::AlignRight);
 }
 
 } // namespace
@@ -178,6 +185,21 @@ QStringList reportHeaders()
     return {results.at(0), results.at(1), results.at(2), QStringLiteral(u"بازه رتبه محتمل"), results.last()};
 }
 
+namespace {
+// The report shows averages with two decimals (the exports keep every digit);
+// a text that is no number stays as it is.
+QString reportAverage(const QString &average)
+{
+    if (average.trimmed().isEmpty())
+        return average;
+    try {
+        return common::fixed2Text(common::leadingNumber(average));
+    } catch (const std::exception &) {
+        return average;
+    }
+}
+} // namespace
+
 ReportData reportDataFor(const Workspace &pass, QDate today)
 {
     ReportData data;
@@ -196,7 +218,7 @@ ReportData reportDataFor(const Workspace &pass, QDate today)
     data.rows.reserve(result.applicants.size());
     for (qsizetype i = 0; i < result.applicants.size(); ++i) {
         const ApplicantResult &a = result.applicants[i];
-        data.rows.append({a.name, averageText(pass.applicants().value(i)), rankText(a.rank),
+        data.rows.append({a.name, reportAverage(averageText(pass.applicants().value(i))), rankText(a.rank),
                           rangeText(a.range), bandText(a.band)});
     }
     return data;
@@ -228,7 +250,8 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             top += g.lineHeight;
             const QString factor = data.typicalError.isEmpty()
                 ? data.factorText
-                : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+                : common::isolate(data.factorText) + QStringLiteral(u"   (") + data.typicalError
+                    + QLatin1Char(')');
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
@@ -295,7 +318,7 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages, c
         return QString();
     if (written == 0)
         return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
-            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+            .arg(common::isolatedPath(QFileInfo(path).absoluteFilePath()));
     const QString error = writeFileWhole(path, buffer.data());
     if (error.isEmpty() && pages)
         *pages = written;
@@ -330,18 +353,27 @@ ReportProgress reportProgressDialog(QWidget *parent, const QString &label)
     };
 }
 
-void previewAndPrintReport(const ReportData &data, QWidget *parent)
+void previewAndPrintReport(const ReportData &data, QWidget *parent, const QString &databaseFile)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(reportPageLayout());
     printer.setDocName(data.title);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
-    QObject::connect(
-        &preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
-            paintReport(data, p,
-                        reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
-        });
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
+        // The printer opens its file only once painting begins.
+        const QString file = p->outputFileName();
+        if (!file.isEmpty()) {
+            if (const DatabaseFile which = databaseFileNamed(file, databaseFile);
+                which != DatabaseFile::None) {
+                tk::MsgBox::show(&preview, QStringLiteral(u"گزارش"),
+                                 databaseClashText(file, databaseFile, which, false), tk::MsgBox::Critical);
+                return;
+            }
+        }
+        paintReport(data, p,
+                    reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
+    });
     preview.exec();
 }
 

@@ -1,8 +1,8 @@
 #include "gui/sheet.h"
 
 #include "bidi.h"
-#include "core/csvexport.h"
 #include "core/workspace.h"
+#include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
 #include "gui/report.h"

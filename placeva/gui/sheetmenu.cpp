@@ -1,7 +1,10 @@
 #include "gui/sheetmenu.h"
 
 #include "bidi.h"
+#include "core/outputcheck.h"
+#include "core/workspace.h"
 #include "gui/filemenu.h"
+#include "gui/filetexts.h"
 #include "gui/pdfpaint.h"
 #include "gui/sheet.h"
 #include "toolkit.h"
@@ -40,6 +43,17 @@ void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k, const s
     const QString path = chooseFile(parent, FileChoice{true, title, sheetFileName(k, sheet->name)});
     if (path.isEmpty())
         return;
+    // Never over the open database, nor into what cannot take a file.
+    const QString database = workspace.databaseFile();
+    QString refusal;
+    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None)
+        refusal = databaseClashText(path, database, which, false);
+    else if (const FileOutcome checked = checkOutput(path); !checked.ok())
+        refusal = outputRefusalText(path, checked);
+    if (!refusal.isEmpty()) {
+        tk::MsgBox::show(parent, title, refusal, tk::MsgBox::Critical);
+        return;
+    }
     const QString saveError = saveSheetPdf(*sheet, path);
     if (!saveError.isEmpty())
         tk::MsgBox::show(parent, title, saveError, tk::MsgBox::Critical);
