@@ -1,5 +1,6 @@
 #include "estimatorwindow.h"
 #include "startup.h"
+#include "toolkit.h"
 
 int main(int argc, char *argv[])
 {

@@ -82,10 +82,11 @@ while IFS= read -r f; do
 done < <(sources placeva/gui; sources placeva/cli)
 
 # A window header: one that names a widget or the window toolkit.
-window_headers=$(cd placeva/gui 2>/dev/null && grep -lE 'QWidget|QDialog|tk::|"toolkit.h"|"startup.h"' -- *.h | sed 's|^|gui/|')
+window_headers=$(cd placeva/gui 2>/dev/null && grep -lE 'QWidget|QDialog|tk::|"toolkit.h"' -- *.h | sed 's|^|gui/|')
+toolkit_windows=$(cd toolkit 2>/dev/null && grep -lE 'QWidget|QDialog|QApplication' -- *.h)
 while IFS= read -r f; do
   while IFS= read -r inc; do
-    { in_list "$inc" "$window_headers" || in_list "$inc" "$toolkit_headers"; } &&
+    { in_list "$inc" "$window_headers" || in_list "$inc" "$toolkit_windows"; } &&
       say "the command line includes a window header: $f includes \"$inc\""
   done < <(quoted "$f")
   while IFS= read -r inc; do

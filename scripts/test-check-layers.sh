@@ -40,6 +40,8 @@ plant placeva/core/stats.cpp '#include <QPainter>' "the core includes a widget o
 plant placeva/gui/chartwindow.cpp '#include "gui/mainwindow.h"' "a window other than the main window"
 plant placeva/cli/planted.cpp '#include "gui/chartwindow.h"' "the command line includes a window header"
 plant placeva/cli/planted.cpp '#include <QApplication>' "the command line includes a widget header"
+plant placeva/cli/planted.cpp '#include "toolkit.h"' "the command line includes a window header"
+plant placeva/cli/planted.cpp '#include "gui/filemenu.h"' "the command line includes a window header"
 plant bench/bench_stats.cpp '#include "../placeva/tests/tst_stats.cpp"' "includes from a tests folder"
 plant tools/screenshots.cpp '#include "store_writer.cpp"' "includes from a tests folder"
 

@@ -1,5 +1,6 @@
 #include "calculatorwindow.h"
 #include "startup.h"
+#include "toolkit.h"
 
 int main(int argc, char *argv[])
 {

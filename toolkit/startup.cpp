@@ -4,12 +4,25 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <QWindow>
 
 #include <cstdio>
 
 namespace tk {
+
+void loadQtTranslation(QCoreApplication &app)
+{
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+    else
+        delete qt;
+}
 
 QStringList commandLineArguments(int argc, char **argv)
 {
@@ -48,8 +61,9 @@ std::optional<int> handleInfoOptions(const QStringList &args, const ProgramInfo 
     for (const QString &arg : args) {
         if (arg.startsWith(QLatin1String("--"))) {
             // The option and the command in their own order inside the Persian sentence.
-            printError(QStringLiteral(u"گزينه «%1» شناخته نشد. براي راهنما: %2")
-                           .arg(common::isolate(arg), common::isolate(info.name + QStringLiteral(" --help"))));
+            printError(
+                QStringLiteral(u"گزينه «%1» شناخته نشد. براي راهنما: %2")
+                    .arg(common::isolate(arg), common::isolate(info.name + QStringLiteral(" --help"))));
             return 2;
         }
     }

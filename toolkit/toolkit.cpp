@@ -199,12 +199,7 @@ void setupApplication(QApplication &app)
     app.setFont(font(9));
     // Qt's own dialogs and buttons in Persian; this turns the default layout
     // direction right to left, and every Form sets its own left to right.
-    auto *qt = new QTranslator(&app);
-    if (qt->load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qt);
-    else
-        delete qt;
+    loadQtTranslation(app);
     auto *watcher = new ApplicationWatcher(&app);
     app.installEventFilter(watcher);
     QObject::connect(&app, &QApplication::focusChanged, watcher,
@@ -935,7 +930,8 @@ void Form::fitToArea()
             band |= place;
     // The elastic controls keep a few rows at least.
     constexpr int kLeast = 100;
-    const QSize least = m_designed - QSize(std::max(0, band.width() - kLeast), std::max(0, band.height() - kLeast));
+    const QSize least =
+        m_designed - QSize(std::max(0, band.width() - kLeast), std::max(0, band.height() - kLeast));
     const QSize target = m_designed.boundedTo(room).expandedTo(least);
     if (target == m_designed) {
         setFixedSize(m_designed);

@@ -4,6 +4,9 @@
 // assignment, list clicks raised by code, load and activate events, message
 // boxes a test can answer, and handlers whose errors never kill the program).
 
+#include "startup.h"
+
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -418,6 +421,25 @@ private:
 template <class Sender, class Signal, class Fn> void on(Sender *sender, Signal signal, QWidget *window, Fn fn)
 {
     QObject::connect(sender, signal, window, [window, fn] { handle(window, fn); });
+}
+
+// The whole start of a program with one main window: --help and --version
+// answered, the application set up, the window of type W loaded and shown,
+// the event loop run. Returns the exit status: 1 when the window could not
+// load, 0 when it ended the program while loading.
+template <class W> int runSingleWindowProgram(int argc, char **argv, const ProgramInfo &info)
+{
+    if (const std::optional<int> status = handleInfoOptions(commandLineArguments(argc, argv), info))
+        return *status;
+    QApplication app(argc, argv);
+    setupApplication(app);
+    quitAfterFirstWindowIfAsked(app);
+    FormSlot<W> first;
+    W *form = first.ensure();
+    if (!form)
+        return programEnded() ? 0 : 1;
+    form->showModeless();
+    return programEnded() ? 0 : app.exec();
 }
 
 } // namespace tk

@@ -1,11 +1,12 @@
 #include "gui/chartwindow.h"
 
+#include "bidi.h"
 #include "core/datalocation.h"
 #include "core/workspace.h"
+#include "gui/chartparts.h"
 #include "gui/charttexts.h"
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
-#include "bidi.h"
 #include "numbers.h"
 
 #include <QBuffer>
@@ -38,20 +39,9 @@
 namespace placeva {
 
 using namespace chart_texts;
+using namespace chart_parts;
 
 namespace {
-
-QString text(const char16_t *s)
-{
-    return QString::fromUtf16(s);
-}
-
-// Right-to-left mark: a line that starts with a Latin name still reads
-// right to left.
-const QChar kRlm(0x200F);
-
-constexpr int kMostTicks = 10;
-constexpr int kMostInToolTip = 5;
 
 // The plot reaches a little beyond the outermost points so that their
 // markers are not cut in half.
@@ -80,104 +70,7 @@ void hideFromLegend(QChart *chart, QLineSeries *series)
         m->setVisible(false);
 }
 
-ChartWindow::FileChooser &fileChooser()
-{
-    static ChartWindow::FileChooser chooser;
-    return chooser;
-}
-
-QString chooseWithDialog(QWidget *parent)
-{
-    QString caption = text(kSaveImage);
-    caption.remove(QStringLiteral("..."));
-    QFileDialog dialog(parent, caption);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setLayoutDirection(Qt::RightToLeft);
-    dialog.setNameFilters({QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
-        dialog.setDefaultSuffix(filter.contains(QLatin1String("svg")) ? QStringLiteral("svg")
-                                                                      : QStringLiteral("png"));
-    });
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
-    dialog.selectFile(text(kChartMenu) + QStringLiteral(".png"));
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles().value(0);
-}
-
-// Keeps the chart window of one main window: at most one, closed with it.
-class ChartMenu : public QObject
-{
-public:
-    ChartMenu(Workspace &workspace, tk::Form &mainWindow)
-        : QObject(&mainWindow), m_ws(workspace), m_mainWindow(mainWindow)
-    {
-        setObjectName(QStringLiteral("placevaChartMenu"));
-    }
-    ~ChartMenu() override { delete m_window.get(); }
-
-    ChartWindow *window() const { return m_window.get(); }
-    ChartWindow *open()
-    {
-        ChartWindow *w = m_window.ensure(m_ws, m_mainWindow);
-        if (w) {
-            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-            w->showModeless();
-        }
-        return w;
-    }
-
-private:
-    Workspace &m_ws;
-    tk::Form &m_mainWindow;
-    tk::FormSlot<ChartWindow> m_window;
-};
-
-ChartMenu *chartMenuOf(tk::Form &mainWindow)
-{
-    for (QObject *child : mainWindow.children())
-        if (auto *menu = dynamic_cast<ChartMenu *>(child))
-            return menu;
-    return nullptr;
-}
-
 } // namespace
-
-void installChartMenu(Workspace &workspace, tk::Form &mainWindow)
-{
-    auto *keeper = new ChartMenu(workspace, mainWindow);
-    tk::Form *window = &mainWindow;
-    QMenu *menu = window->menuBar()->addMenu(text(kChartMenu));
-    QAction *item = menu->addAction(text(kChartMenuItem));
-    QObject::connect(item, &QAction::triggered, keeper,
-                     [window] { tk::handle(window, [window] { openChartWindow(*window); }); });
-    // The chart shows the main window's pass; it goes when that window goes.
-    QObject::connect(window, &tk::Form::closed, keeper, [keeper] {
-        if (ChartWindow *w = keeper->window())
-            w->close();
-    });
-}
-
-ChartWindow *chartWindowOf(tk::Form &mainWindow)
-{
-    const ChartMenu *menu = chartMenuOf(mainWindow);
-    return menu ? menu->window() : nullptr;
-}
-
-ChartWindow *openChartWindow(tk::Form &mainWindow)
-{
-    ChartMenu *menu = chartMenuOf(mainWindow);
-    return menu ? menu->open() : nullptr;
-}
-
-ChartWindow::FileChooser ChartWindow::setFileChooser(FileChooser chooser)
-{
-    FileChooser old = std::move(fileChooser());
-    fileChooser() = std::move(chooser);
-    return old;
-}
 
 ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
     : m_ws(&workspace), m_mainWindow(&mainWindow)
@@ -421,12 +314,6 @@ void ChartWindow::followPass()
     Text1_Change(); // the target follows the pass too; lays the plot out
 }
 
-QString ChartWindow::title() const
-{
-    return text(kChartCaption) + QStringLiteral(" (") + text(kFactorCaption) + QStringLiteral(": ")
-        + (m_data.model ? m_data.model->changeFactor().number() : QString()) + u')';
-}
-
 void ChartWindow::Text1_Change()
 {
     m_target = m_data.model ? requiredAverage(*m_data.model, Text1->text()) : TargetAnswer{};
@@ -450,14 +337,6 @@ void ChartWindow::Check1_Click()
     replaceRankAxis();
     measureData();
     layoutPlot();
-}
-
-void ChartWindow::Command1_Click()
-{
-    const FileChooser &chooser = fileChooser();
-    const QString file = chooser ? chooser(this) : chooseWithDialog(this);
-    if (!file.isEmpty())
-        saveImage(file);
 }
 
 void ChartWindow::measureData()
@@ -550,288 +429,12 @@ void ChartWindow::layoutPlot()
     updateDescription();
 }
 
-void ChartWindow::drawLine()
-{
-    if (!m_data.model)
-        return;
-    QVector<QPointF> line = estimateLine(*m_data.model, m_xTicks.min, m_xTicks.max);
-    m_lineWidth = m_chart->plotArea().width();
-    const double step = (m_xTicks.max - m_xTicks.min) / std::max(100.0, m_lineWidth) * 3;
-
-    // The likely range changes along the line as other reference results
-    // come nearest: sampled every few pixels as well as at the line's bends.
-    BandOutline band = bandOutline(likelyBand(*m_data.model, line, step));
-    if (Check1->isChecked()) {
-        // Straight in ranks is curved on a log axis: points every few pixels.
-        line = clampBelow(densify(line, step), m_yTicks.min);
-        band.best = clampBelow(densify(band.best, step), m_yTicks.min);
-        band.worst = clampBelow(densify(band.worst, step), m_yTicks.min);
-    }
-    estimateSeries->replace(line);
-    likelySeries->upperSeries()->replace(band.best);
-    likelySeries->lowerSeries()->replace(band.worst);
-}
-
-PlotMapping ChartWindow::mapping() const
-{
-    PlotMapping m;
-    QSizeF size = m_chart->plotArea().size();
-    if (size.isEmpty()) // not laid out yet: the view's size is near enough
-        size = QSizeF(Chart1->size()) * 0.8;
-    m.size = size;
-    m.xMin = m_xTicks.min;
-    m.xMax = m_xTicks.max;
-    m.yMin = m_yTicks.min;
-    m.yMax = m_yTicks.max;
-    m.logY = Check1->isChecked();
-    return m;
-}
-
-void ChartWindow::thinMarkers()
-{
-    const PlotMapping m = mapping();
-    m_keptApplicants = onePerPixel(m_applicantPoints, m);
-    QList<QPointF> points;
-    points.reserve(m_keptApplicants.size());
-    for (qsizetype i : std::as_const(m_keptApplicants))
-        points.append(m_applicantPoints[i]);
-    applicantSeries->replace(points);
-
-    m_keptReferences = onePerPixel(m_data.references, m);
-    points.clear();
-    for (qsizetype i : std::as_const(m_keptReferences))
-        points.append(m_data.references[i]);
-    referenceSeries->replace(points);
-}
-
-void ChartWindow::placeTexts()
-{
-    const QRectF plot = m_chart->plotArea();
-    const bool logY = Check1->isChecked();
-    const auto rankToY = [&](double rank) {
-        if (logY) {
-            const double a = std::log10(m_yTicks.min), b = std::log10(m_yTicks.max);
-            return plot.top() + (std::log10(rank) - a) / (b - a) * plot.height();
-        }
-        return plot.top() + (rank - m_yTicks.min) / (m_yTicks.max - m_yTicks.min) * plot.height();
-    };
-
-    // Each band's text beside its stripe, right of the plot; a stripe too
-    // thin for its text gives way to the one above it.
-    const QVector<BandStripe> stripes = visibleStripes(m_yTicks.min, m_yTicks.max);
-    qreal widest = 0;
-    for (QGraphicsSimpleTextItem *t : std::as_const(m_bandTexts))
-        t->hide();
-    qreal lowestBottom = -HUGE_VAL;
-    for (qsizetype i = 0; i < stripes.size() && i < m_bandTexts.size(); ++i) {
-        QGraphicsSimpleTextItem *t = m_bandTexts[i];
-        t->setText(bandText(stripes[i].band));
-        const QRectF r = t->boundingRect();
-        widest = std::max(widest, r.width());
-        const double centre = (rankToY(stripes[i].from) + rankToY(stripes[i].to)) / 2;
-        const double top = centre - r.height() / 2;
-        if (top < lowestBottom || !std::isfinite(top))
-            continue;
-        t->setPos(plot.right() + 8, top);
-        t->setToolTip(t->text());
-        t->show();
-        lowestBottom = top + r.height();
-    }
-    // Room for the texts on the right, once it is known how wide they are.
-    QMargins margins = m_chart->margins();
-    const int right = int(std::ceil(widest)) + 16;
-    if (margins.right() != right) {
-        margins.setRight(right);
-        m_chart->setMargins(margins);
-    }
-
-    const bool noEstimate = m_data.status != RankModel::Status::Ready;
-    m_noEstimateText->setVisible(noEstimate);
-    if (noEstimate) {
-        const QRectF r = m_noEstimateText->boundingRect();
-        m_noEstimateText->setPos(plot.center() - r.center());
-    }
-}
-
-void ChartWindow::updateDescription()
-{
-    const QString factor = m_data.model ? m_data.model->changeFactor().number() : QString();
-    QStringList parts;
-    parts << QStringLiteral(u"محور افقي: ميانگين ضرب در %1 %2؛ محور عمودي: رتبه، رتبه بهتر در بالا.")
-                 .arg(text(kFactorCaption), factor);
-    if (m_data.status == RankModel::Status::Ready)
-        parts << QStringLiteral(u"%1 نتيجه مرجع به صورت نقطه و خط تخمين رتبه از ميان آنها.")
-                     .arg(m_data.references.size());
-    else
-        parts << QStringLiteral(u"%1 نتيجه مرجع؛ %2.").arg(m_data.references.size()).arg(text(kNoEstimate));
-    parts << QStringLiteral(u"%1 داوطلب از %2 داوطلب با رتبه تخميني.")
-                 .arg(m_data.applicants.size())
-                 .arg(m_data.applicantCount);
-    if (likelySeries->upperSeries()->count() > 0)
-        parts << QStringLiteral(u"%1 به صورت ناحيه سايه دار دور خط تخمين.").arg(text(kLikelyBand));
-    parts << QStringLiteral(u"خطوط افقي مرزهاي رتبه: %1.").arg(boundsText());
-    QStringList notes;
-    if (const QString leftOut = leftOutText(m_data.leftOut); !leftOut.isEmpty())
-        notes << leftOut;
-    if (m_data.model && m_data.model->typicalError())
-        notes << typicalErrorText(*m_data.model->typicalError());
-    if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
-        notes << QStringLiteral(
-                     u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
-                     .arg(m_applicantsLeftOut)
-                     .arg(m_referencesLeftOut);
-    }
-    const QString note = notes.join(u' ');
-    parts << notes;
-    if (m_target.kind != TargetAnswer::NotARank)
-        parts << QStringLiteral(u"رتبه هدف %1، %2 %3.")
-                     .arg(m_target.target)
-                     .arg(Label2->caption(), Label3->caption());
-    Chart1->setAccessibleDescription(parts.join(u' '));
-    Label4->setCaption(note);
-    Label4->setVisible(!note.isEmpty());
-}
-
-QVector<qsizetype> ChartWindow::drawnAt(QPointF value) const
-{
-    QVector<qsizetype> found;
-    const PlotMapping m = mapping();
-    const std::optional<QPoint> pixel = m.pixel(value);
-    if (!pixel)
-        return found;
-    for (qsizetype i = 0; i < m_applicantPoints.size(); ++i)
-        if (m.pixel(m_applicantPoints[i]) == pixel)
-            found.append(i);
-    return found;
-}
-
-QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
-{
-    QVector<qsizetype> found = drawnAt(value);
-    for (qsizetype &i : found)
-        i = m_data.applicants[i].index;
-    return found;
-}
-
-QVector<qsizetype> ChartWindow::referencesAt(QPointF value) const
-{
-    QVector<qsizetype> found;
-    const PlotMapping m = mapping();
-    const std::optional<QPoint> pixel = m.pixel(value);
-    if (!pixel)
-        return found;
-    for (qsizetype i = 0; i < m_data.references.size(); ++i)
-        if (m.pixel(m_data.references[i]) == pixel)
-            found.append(i);
-    return found;
-}
-
-QString ChartWindow::applicantsToolTip(QPointF value) const
-{
-    const QVector<qsizetype> at = drawnAt(value);
-    QStringList lines;
-    for (qsizetype i = 0; i < at.size() && i < kMostInToolTip; ++i) {
-        // Ranges only for the few shown: a pass does not wait for all of them.
-        const ChartApplicant &a = m_data.applicants[at[i]];
-        // The pass's own range: nothing is estimated again for a tooltip.
-        const ApplicantResult listed = m_listed.value(a.index);
-        const std::optional<LikelyRange> &range = listed.range;
-        const QString rank = range
-            ? text(kLikelyRank).arg(rankText(listed.rank)).arg(range->best).arg(range->worst)
-            : QStringLiteral(u"رتبه: ") + rankText(listed.rank);
-        lines << kRlm + listed.name + QStringLiteral(u" \u2014 ميانگين: ")
-                + averageText(m_rows.value(a.index)) + QStringLiteral(u" \u2014 ") + rank;
-    }
-    if (at.size() > kMostInToolTip)
-        lines << kRlm + QStringLiteral(u"و %1 نفر ديگر").arg(at.size() - kMostInToolTip);
-    return lines.join(u'\n');
-}
-
-QString ChartWindow::referencesToolTip(QPointF value) const
-{
-    const QVector<qsizetype> at = referencesAt(value);
-    QStringList lines;
-    for (qsizetype i = 0; i < at.size() && i < kMostInToolTip; ++i) {
-        const QPointF &p = m_data.references[at[i]];
-        lines << kRlm + QStringLiteral(u"نتيجه مرجع \u2014 ميانگين: ") + singleText(float(p.x()))
-                + QStringLiteral(u" \u2014 رتبه: ") + QString::number(qint64(p.y()));
-    }
-    if (at.size() > kMostInToolTip)
-        lines << kRlm + QStringLiteral(u"و %1 نتيجه ديگر").arg(at.size() - kMostInToolTip);
-    return lines.join(u'\n');
-}
-
 void ChartWindow::applicantClicked(QPointF value)
 {
     const QVector<qsizetype> at = applicantsAt(value);
     if (at.isEmpty() || !m_mainWindow)
         return;
     m_ws->pickApplicant(at.first());
-}
-
-bool ChartWindow::saveImage(const QString &file)
-{
-    const QString database = m_ws->databaseFile();
-    if (const DatabaseFile which = databaseFileNamed(file, database); which != DatabaseFile::None) {
-        tk::MsgBox::show(this, QStringLiteral(u"خطا"), databaseClashText(file, database, which, false),
-                         tk::MsgBox::Critical);
-        return false;
-    }
-    const QString error = writeImage(file);
-    if (error.isEmpty())
-        return true;
-    tk::MsgBox::show(this, QStringLiteral(u"خطا"),
-                     QStringLiteral(u"تصوير ذخيره نشد:\n%1\n%2").arg(common::isolatedPath(file), error),
-                     tk::MsgBox::Critical);
-    return false;
-}
-
-QString ChartWindow::writeImage(const QString &file) const
-{
-    // Drawn into memory first, then written whole, so that a failed save
-    // leaves no half-written picture behind and is never taken for success.
-    const QSize size = Chart1->size();
-    const QRect source = Chart1->viewport()->rect();
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(m_chart->title());
-        svg.setDescription(Chart1->accessibleDescription());
-        QPainter painter;
-        if (!painter.begin(&svg))
-            return QStringLiteral("SVG");
-        Chart1->render(&painter, QRectF(QPointF(0, 0), size), source);
-        painter.end();
-    } else {
-        // At the size shown, times the screen's whole pixel ratio.
-        const int scale = std::max(1, int(std::ceil(Chart1->devicePixelRatioF())));
-        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        Chart1->render(&painter, QRectF(QPointF(0, 0), size), source);
-        painter.end();
-        if (!image.save(&buffer, "PNG"))
-            return QStringLiteral("PNG");
-    }
-    buffer.close();
-
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return out.errorString();
-    if (out.write(buffer.data()) != buffer.data().size()) {
-        const QString e = out.errorString();
-        out.cancelWriting();
-        return e;
-    }
-    if (!out.commit())
-        return out.errorString();
-    return {};
 }
 
 } // namespace placeva

@@ -2,10 +2,12 @@
 
 #include "core/csvexport.h"
 #include "core/datalocation.h"
-#include "gui/csvpreview.h"
 #include "core/workspace.h"
-#include "gui/resultsexport.h"
+#include "gui/csvpreview.h"
+#include "gui/filework.h"
 #include "gui/report.h"
+#include "gui/reportpreview.h"
+#include "gui/resultsexport.h"
 #include "toolkit.h"
 
 #include <QAction>
@@ -128,49 +130,61 @@ private:
     std::unique_ptr<QProgressDialog> m_dialog;
 };
 
-const char16_t kImportTitle[] = u"ورود از CSV";
-const char16_t kExportTitle[] = u"خروجي CSV";
-const char16_t kReportTitle[] = u"گزارش";
-
-void tell(QWidget *parent, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
+tk::MsgBox::Icon iconFor(FileWork::Level level)
 {
-    tk::MsgBox::show(parent, QString::fromUtf16(title), text, icon);
+    switch (level) {
+    case FileWork::Level::Information: return tk::MsgBox::Information;
+    case FileWork::Level::Warning: return tk::MsgBox::Warning;
+    case FileWork::Level::Critical: break;
+    }
+    return tk::MsgBox::Critical;
 }
 
-QString shown(const QString &path)
+// The file work told in message boxes over the main window, its progress in
+// dialogs under a wait cursor.
+class MenuWork : public FileWork
 {
-    return shownFile(path);
-}
+public:
+    MenuWork(Workspace &workspace, QWidget *parent) : FileWork(workspace), m_parent(parent) { }
 
-// An output on the open database, or one that cannot be written, is refused
-// before any work is done for it.
-bool outputRefused(Workspace &ws, QWidget *parent, const char16_t *title, const QString &path)
-{
-    const QString database = ws.databaseFile();
-    QString text;
-    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None)
-        text = databaseClashText(path, database, which, false);
-    else if (const FileOutcome checked = checkOutput(path); !checked.ok())
-        text = outputRefusalText(path, checked);
-    if (text.isEmpty())
-        return false;
-    tell(parent, title, text, tk::MsgBox::Critical);
-    return true;
-}
+protected:
+    void tell(const QString &title, const QString &text, Level level) override
+    {
+        tk::MsgBox::show(m_parent, title, text, iconFor(level));
+    }
+    bool confirmImport(ImportPlan &plan, const QString &path) override
+    {
+        return placeva::confirmImport(m_parent, plan, path);
+    }
+    std::unique_ptr<Phase> phase(const QString &label, qsizetype steps) override
+    {
+        class Busy : public Phase
+        {
+        public:
+            Busy(QWidget *parent, const QString &label, qsizetype steps)
+            {
+                if (!label.isEmpty())
+                    m_progress = std::make_unique<Progress>(parent, label, int(steps));
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            }
+            ~Busy() override { QApplication::restoreOverrideCursor(); }
+            bool step(qsizetype done) override { return !m_progress || m_progress->step(done); }
 
-// A header that names another table's columns.
-QString wrongTableText(const QString &path, ImportTable table)
-{
-    const QString file = isolated(shown(path));
-    if (table == ImportTable::Applicants)
-        return QStringLiteral(u"سطر عنوان پرونده «%1» ستون نام داوطلب (%2) ندارد؛ اين پرونده داوطلبان نيست، "
-                              u"شايد نتايج مرجع است.")
-            .arg(file, isolated(kApplicants.field(FieldRole::Name).nameText()));
-    return QStringLiteral(u"سطر عنوان پرونده «%1» نه ستون %2 دارد نه %3؛ اين پرونده نتايج مرجع نيست، "
-                          u"شايد داوطلبان است.")
-        .arg(file, isolated(kReferences.field(FieldRole::Average).nameText()),
-             isolated(kReferences.field(FieldRole::Rank).nameText()));
-}
+        private:
+            std::unique_ptr<Progress> m_progress;
+        };
+        return std::make_unique<Busy>(m_parent, label, steps);
+    }
+    ReportProgress reportProgress(const QString &label) override
+    {
+        return progressShower()
+            ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+            : reportProgressDialog(m_parent, label);
+    }
+
+private:
+    QWidget *m_parent;
+};
 
 void chooseAndImport(Workspace &ws, QWidget *parent, ImportTable table, const QString &title)
 {
@@ -204,133 +218,24 @@ ProgressShower setProgressShower(ProgressShower shower)
     return std::exchange(progressShower(), std::move(shower));
 }
 
-bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
+bool importCsv(Workspace &workspace, QWidget *parent, ImportTable table, const QString &path)
 {
-    const QString database = ws.databaseFile();
-    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None) {
-        tell(parent, kImportTitle, databaseClashText(path, database, which, true), tk::MsgBox::Warning);
-        return false;
-    }
-    ImportReading reading;
-    {
-        Progress progress(parent, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(isolated(shown(path))),
-                          1000);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
-        QApplication::restoreOverrideCursor();
-    }
-    if (reading.cancelled)
-        return false; // the user stopped it: nothing was stored
-    if (!reading.plan) {
-        const QString why = reading.wrongTable ? wrongTableText(path, table)
-            : !reading.file.ok() ? QStringLiteral(u"پرونده «%1» خوانده نشد: %2.")
-                                       .arg(isolated(shown(path)), fileReason(reading.file))
-                                 : reading.error;
-        tell(parent, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
-        return false;
-    }
-    ImportPlan &plan = *reading.plan;
-    if (plan.rows.isEmpty() && plan.refusedRows == 0) {
-        tell(parent, kImportTitle, QStringLiteral(u"%1: «%2»").arg(noRowsText(), isolated(shown(path))),
-             tk::MsgBox::Warning);
-        return false;
-    }
-    markDuplicates(ws.location(), plan);
-    if (!confirmImport(parent, plan, path) || plan.rows.isEmpty())
-        return false;
-    const qsizetype storing = plan.rowsToStore();
-
-    MaybeError error;
-    bool cancelled = false;
-    {
-        Progress progress(
-            parent,
-            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(storing).arg(importTableName(table)),
-            int(storing));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        error = storeImport(
-            ws.location(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
-        QApplication::restoreOverrideCursor();
-    }
-    if (error) {
-        if (cancelled)
-            tell(parent, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
-                 tk::MsgBox::Information);
-        else
-            tell(parent, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
-                 tk::MsgBox::Critical);
-        return false;
-    }
-    if (const MaybeError reread = ws.reread())
-        tell(parent, kImportTitle, reread->message, tk::MsgBox::Critical);
-    tell(parent, kImportTitle,
-         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
-         tk::MsgBox::Information);
-    return true;
+    return MenuWork(workspace, parent).importCsv(table, path);
 }
 
-bool exportTableToCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
+bool exportTableToCsv(Workspace &workspace, QWidget *parent, ImportTable table, const QString &path)
 {
-    if (outputRefused(ws, parent, kExportTitle, path))
-        return false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CsvExport file = exportTableCsv(ws.location(), table);
-    const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
-    QApplication::restoreOverrideCursor();
-    if (!error.isEmpty()) {
-        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
-        return false;
-    }
-    tell(parent, kExportTitle,
-         QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
-             .arg(file.rows)
-             .arg(importTableName(table), isolated(shown(path))),
-         tk::MsgBox::Information);
-    return true;
+    return MenuWork(workspace, parent).exportTable(table, path);
 }
 
-bool exportResultsToCsv(Workspace &ws, QWidget *parent, const QString &path)
+bool exportResultsToCsv(Workspace &workspace, QWidget *parent, const QString &path)
 {
-    if (outputRefused(ws, parent, kExportTitle, path))
-        return false;
-    const CsvExport file = resultsCsv(ws.result(), ws.applicants());
-    const QString error = writeFileWhole(path, file.bytes);
-    if (!error.isEmpty()) {
-        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
-        return false;
-    }
-    tell(parent, kExportTitle,
-         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(isolated(shown(path))),
-         tk::MsgBox::Information);
-    return true;
+    return MenuWork(workspace, parent).exportResults(path);
 }
 
-bool saveReportToPdf(Workspace &ws, QWidget *parent, const QString &path)
+bool saveReportToPdf(Workspace &workspace, QWidget *parent, const QString &path)
 {
-    // Checked before the pages are drawn, which takes a while.
-    if (outputRefused(ws, parent, kReportTitle, path))
-        return false;
-    int pages = 0;
-    const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
-    QString error;
-    {
-        // The progress box closes here, before the result is told: left
-        // open, its modality would leave the message's button dead under it.
-        const ReportProgress progress = progressShower()
-            ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-            : reportProgressDialog(parent, label);
-        error = saveReportPdf(reportDataFor(ws), path, &pages, progress);
-    }
-    if (error.isEmpty() && pages == 0)
-        return false; // cancelled: nothing written, nothing to tell
-    if (!error.isEmpty()) {
-        tell(parent, kReportTitle, error, tk::MsgBox::Critical);
-        return false;
-    }
-    tell(parent, kReportTitle,
-         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(isolated(shown(path))),
-         tk::MsgBox::Information);
-    return true;
+    return MenuWork(workspace, parent).saveReport(path);
 }
 
 void installFileMenu(Workspace &ws, tk::Form &window)
@@ -384,9 +289,8 @@ void installFileMenu(Workspace &ws, tk::Form &window)
                     [link, parent](const QString &p) { return exportResultsToCsv(*link, parent, p); });
             };
         case 5:
-            return [link, parent] {
-                previewAndPrintReport(reportDataFor(*link), parent, link->databaseFile());
-            };
+            return
+                [link, parent] { previewAndPrintReport(reportDataFor(*link), parent, link->databaseFile()); };
         default:
             return [link, parent, caption] {
                 chooseAndExport(

@@ -25,12 +25,6 @@ QFont reportFont(double points, bool bold)
     return f;
 }
 
-QPageLayout reportPageLayout()
-{
-    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
-                       QPageLayout::Millimeter);
-}
-
 Shaper::Shaper(const QFont &font, QPaintDevice *device) : m_font(font), m_device(device), m_metrics(font, device)
 { }
 

@@ -1,12 +1,11 @@
 #pragma once
-// What the printed pages share: the Persian font at a size, the A4 page with
-// its margins, and texts shaped once for a device and drawn right to left
-// (Persian) or left to right (numbers) in a box.
+// What the printed pages share: the Persian font at a size and texts shaped
+// once for a device and drawn right to left (Persian) or left to right
+// (numbers) in a box. The page itself: reportPageLayout() in gui/report.h.
 
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QPageLayout>
 #include <QRectF>
 #include <QString>
 
@@ -19,7 +18,6 @@ class QTextLayout;
 namespace placeva {
 
 QFont reportFont(double points, bool bold = false);
-QPageLayout reportPageLayout();
 
 // Texts of one font shaped for the device, each on one line. Persian reads
 // right to left; a text without it left to right, so that "-100" is not

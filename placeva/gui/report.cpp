@@ -1,28 +1,28 @@
 #include "gui/report.h"
 
+#include "bidi.h"
 #include "core/workspace.h"
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
 #include "gui/resultsexport.h"
-#include "bidi.h"
 #include "numbers.h"
 #include "toolkit.h"
 
 #include <QBuffer>
 #include <QCalendar>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPointer>
 #include <QProgressDialog>
 #include <QTextLayout>
 #include <QVarLengthArray>
@@ -167,6 +167,12 @@ void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QStri
 
 } // namespace
 
+QPageLayout reportPageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
+                       QPageLayout::Millimeter);
+}
+
 QString persianDate(QDate date)
 {
     QCalendar calendar(QCalendar::System::Jalali);
@@ -248,10 +254,9 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             top = g.titleHeight + kTitleGap * g.scale;
             drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
             top += g.lineHeight;
-            const QString factor = data.typicalError.isEmpty()
-                ? data.factorText
-                : common::isolate(data.factorText) + QStringLiteral(u"   (") + data.typicalError
-                    + QLatin1Char(')');
+            const QString factor = data.typicalError.isEmpty() ? data.factorText
+                                                               : common::isolate(data.factorText)
+                    + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
@@ -323,58 +328,6 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages, c
     if (error.isEmpty() && pages)
         *pages = written;
     return error;
-}
-
-ReportProgress reportProgressDialog(QWidget *parent, const QString &label)
-{
-    // Deleted with the function, unless its parent went first.
-    auto dialog = std::shared_ptr<QPointer<QProgressDialog>>(
-        new QPointer<QProgressDialog>(new QProgressDialog(label, QStringLiteral(u"انصراف"), 0, 1, parent)),
-        [](QPointer<QProgressDialog> *p) {
-            delete p->data();
-            delete p;
-        });
-    QProgressDialog *d = *dialog;
-    d->setWindowTitle(QStringLiteral(u"گزارش"));
-    d->setLayoutDirection(Qt::RightToLeft);
-    d->setWindowModality(Qt::WindowModal);
-    d->setMinimumDuration(500);
-    d->setAutoReset(false);
-    d->setAutoClose(false);
-    d->setValue(0);
-    return [dialog](int done, int pages) {
-        QProgressDialog *d = *dialog;
-        if (!d)
-            return true;
-        if (d->maximum() != pages)
-            d->setMaximum(pages);
-        d->setValue(done);
-        return !d->wasCanceled();
-    };
-}
-
-void previewAndPrintReport(const ReportData &data, QWidget *parent, const QString &databaseFile)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(reportPageLayout());
-    printer.setDocName(data.title);
-    QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
-        // The printer opens its file only once painting begins.
-        const QString file = p->outputFileName();
-        if (!file.isEmpty()) {
-            if (const DatabaseFile which = databaseFileNamed(file, databaseFile);
-                which != DatabaseFile::None) {
-                tk::MsgBox::show(&preview, QStringLiteral(u"گزارش"),
-                                 databaseClashText(file, databaseFile, which, false), tk::MsgBox::Critical);
-                return;
-            }
-        }
-        paintReport(data, p,
-                    reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
-    });
-    preview.exec();
 }
 
 } // namespace placeva

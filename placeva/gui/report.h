@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QPageLayout>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -13,7 +14,6 @@
 #include <functional>
 
 class QPagedPaintDevice;
-class QWidget;
 
 namespace placeva {
 
@@ -32,6 +32,9 @@ struct ReportData
 
 // The applicant table's columns: name, average, estimated rank, likely range, band.
 QStringList reportHeaders();
+
+// A4 upright with the report's margins.
+QPageLayout reportPageLayout();
 
 // yyyy/MM/dd in the Solar Hijri calendar.
 QString persianDate(QDate date);
@@ -55,14 +58,5 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
 // *pages 0.
 QString saveReportPdf(const ReportData &data, const QString &path, int *pages = nullptr,
                       const ReportProgress &progress = {});
-
-// A progress dialog over `parent` that opens once the work takes a moment; its
-// cancel button makes the function return false. It lives as long as the
-// function.
-ReportProgress reportProgressDialog(QWidget *parent, const QString &label);
-
-// The print preview, from which the user prints; printing to a file that is
-// the open database (or one of SQLite's files beside it) is refused.
-void previewAndPrintReport(const ReportData &data, QWidget *parent, const QString &databaseFile = QString());
 
 } // namespace placeva

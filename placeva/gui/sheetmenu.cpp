@@ -5,7 +5,7 @@
 #include "core/workspace.h"
 #include "gui/filemenu.h"
 #include "gui/filetexts.h"
-#include "gui/pdfpaint.h"
+#include "gui/report.h"
 #include "gui/sheet.h"
 #include "toolkit.h"
 

@@ -1,13 +1,13 @@
 // Placeva's command line driven as a script would drive it, and where the
 // program keeps its data.
+#include "bidi.h"
 #include "core/datalocation.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
-#include "bidi.h"
 
-#include <QMenu>
 #include <QCryptographicHash>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -84,6 +84,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_db;
+    QString m_platform; // QT_QPA_PLATFORM for the program; empty: none
     QString m_out, m_err;
 };
 
@@ -111,6 +112,10 @@ int TestCli::placeva(QStringList args)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM"); // the program must not need it for a command
+    if (!m_platform.isEmpty()) {
+        env.insert("QT_QPA_PLATFORM", m_platform);
+        env.insert("QT_DEBUG_PLUGINS", "1"); // names every plugin folder looked into
+    }
     env.insert("XDG_DATA_HOME", m_dir->filePath("data"));
     env.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
     p.setProcessEnvironment(env);
@@ -154,8 +159,8 @@ void TestCli::commandLine_data()
         << QStringLiteral(u"none.db\u2069» پيدا نشد") /* the path isolated */ << "!a.csv" << 3;
     QTest::newRow("not a database") << QStringList{"--database", "{dir}/junk.db", "--export-results",
                                                    "{dir}/r.csv"}
-                                    << 1 << QStringLiteral(u"junk.db\u2069» يک پايگاه داده SQLite نيست") << "!r.csv"
-                                    << 3;
+                                    << 1 << QStringLiteral(u"junk.db\u2069» يک پايگاه داده SQLite نيست")
+                                    << "!r.csv" << 3;
     QTest::newRow("export applicants")
         << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv"} << 0
         << QStringLiteral(u"3 رديف جدول Davtalab") << "a.csv" << 3;
@@ -261,13 +266,26 @@ void TestCli::exportEqualsTheMenus_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("factor");
+    QTest::addColumn<QString>("platform"); // a window system the program must not load
     QTest::newRow("--export-results") << "--export-results"
+                                      << ""
                                       << "";
+    // Exports run without any window system: a platform that does not exist
+    // would end a program that tried to load one.
+    QTest::newRow("--export-results, no such platform") << "--export-results"
+                                                        << "1.3"
+                                                        << "no-such-platform";
+    QTest::newRow("--export-applicants, no such platform") << "--export-applicants"
+                                                           << ""
+                                                           << "no-such-platform";
     QTest::newRow("--export-results --factor 1.3") << "--export-results"
-                                                   << "1.3";
+                                                   << "1.3"
+                                                   << "";
     QTest::newRow("--export-applicants") << "--export-applicants"
+                                         << ""
                                          << "";
     QTest::newRow("--export-references") << "--export-references"
+                                         << ""
                                          << "";
 }
 
@@ -275,10 +293,16 @@ void TestCli::exportEqualsTheMenus()
 {
     QFETCH(QString, option);
     QFETCH(QString, factor);
+    QFETCH(QString, platform);
     QStringList args{"--database", "{db}", option, "{dir}/cli.csv"};
     if (!factor.isEmpty())
         args << "--factor" << factor;
-    QCOMPARE(placeva(args), 0);
+    m_platform = platform;
+    const int status = placeva(args);
+    m_platform.clear();
+    QCOMPARE(status, 0);
+    if (!platform.isEmpty())
+        QVERIFY2(!m_err.contains("/platforms"), "a platform plugin was looked for");
 
     tk::MsgBox::setResponder([](const tk::MsgBox::Request &) { return tk::MsgBox::AnswerOk; });
     tk::FormSlot<MainWindow> slot;
@@ -359,8 +383,8 @@ void TestCli::openAnotherDatabase()
     // The caption names the file; the file menu's tooltip gives its whole path.
     const auto names = [main](const QString &file) {
         const QMenu *menu = main->menuBar()->findChild<QMenu *>("fileMenu");
-        return main->windowTitle().endsWith(common::isolate(QFileInfo(file).fileName()))
-            && menu && menu->menuAction()->toolTip() == QDir::toNativeSeparators(file);
+        return main->windowTitle().endsWith(common::isolate(QFileInfo(file).fileName())) && menu
+            && menu->menuAction()->toolTip() == QDir::toNativeSeparators(file);
     };
     QVERIFY(names(m_db));
     QVERIFY(main->menuBar()->findChild<QAction *>("openDatabase"));

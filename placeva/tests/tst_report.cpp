@@ -1,13 +1,12 @@
+#include "bidi.h"
 #include "core/csvexport.h"
 #include "core/rankrange.h"
-#include "gui/passtexts.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
+#include "gui/passtexts.h"
 #include "gui/report.h"
-#include "bidi.h"
+#include "gui/reportpreview.h"
 #include "testsupport/testbank.h"
-
-#include <QtTest>
 
 #include <QAction>
 #include <QPrintPreviewDialog>
@@ -18,6 +17,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtTest>
 
 using namespace placeva;
 
@@ -391,7 +391,8 @@ void TestReport::pdfSaveClosesItsProgressBeforeTelling()
 {
     MainWindow *main = openWith(300);
     QVERIFY(main);
-    QCOMPARE(reportDataFor(main->workspace()).rows.value(1).value(1), QStringLiteral("20.00")); // two decimals
+    QCOMPARE(reportDataFor(main->workspace()).rows.value(1).value(1),
+             QStringLiteral("20.00")); // two decimals
     int progressBoxes = -1;
     tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {
         m_messages << r.text;

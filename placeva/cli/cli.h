@@ -57,6 +57,11 @@ std::optional<int> answerInfo(const QStringList &args);
 bool runsWithoutWindow(const QStringList &args);
 // The arguments without the program's name (and without Qt's own options).
 Parsed parse(const QStringList &args);
+// The arguments without Qt's own options ("-style fusion"), for a command
+// that makes no application object that would take them out.
+QStringList withoutQtOptions(const QStringList &args);
+// Whether the command paints (the report, the sheets): it needs an offscreen platform.
+bool paints(Command command);
 // Runs a command on the workspace's database, the statistics pass with the
 // given change factor (or the main window's first one); an application object
 // must exist.

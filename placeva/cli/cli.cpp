@@ -1,13 +1,13 @@
-#include "gui/cli.h"
+#include "cli/cli.h"
 
 #include "core/csvexport.h"
 #include "core/outputcheck.h"
 #include "core/workspace.h"
-#include "gui/filemenu.h"
+#include "gui/filetexts.h"
+#include "gui/filework.h"
 #include "gui/sheet.h"
 #include "bidi.h"
 #include "startup.h"
-#include "toolkit.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -144,6 +144,35 @@ bool runsWithoutWindow(const QStringList &args)
     return false;
 }
 
+QStringList withoutQtOptions(const QStringList &args)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        const bool ours = arg == QLatin1String("--database") || arg == QLatin1String("--factor")
+            || std::any_of(std::begin(kCommands), std::end(kCommands),
+                           [&](const CommandName &c) { return arg == QLatin1String(c.option); });
+        if (ours) {
+            kept << arg;
+            if (i + 1 < args.size())
+                kept << args.at(++i); // its value, even "-" (standard output)
+        } else if (arg.startsWith(QLatin1Char('-')) && !arg.startsWith(QLatin1String("--"))
+                   && arg.size() > 1) {
+            // Qt's own: its value, if any, is Qt's too.
+            if (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1Char('-')))
+                ++i;
+        } else {
+            kept << arg;
+        }
+    }
+    return kept;
+}
+
+bool paints(Command command)
+{
+    return command == Command::Report || command == Command::Sheet || command == Command::Sheets;
+}
+
 Parsed parse(const QStringList &args)
 {
     Parsed parsed;
@@ -228,18 +257,85 @@ Parsed parse(const QStringList &args)
     return parsed;
 }
 
+namespace {
+
+// The file menu's work told on standard error: its messages word for word,
+// progress on a terminal only, the import's preview as lines naming what it
+// would show.
+class CliWork : public FileWork
+{
+public:
+    CliWork(Workspace &workspace, const Options &options) : FileWork(workspace), m_options(options) { }
+    // An import stopped for refused rows (without --skip-refused).
+    bool refused() const { return m_refused; }
+
+protected:
+    void tell(const QString &, const QString &text, Level) override { tk::printError(text); }
+    bool confirmImport(ImportPlan &plan, const QString &) override
+    {
+        // What the preview would show, before anything is stored.
+        const QStringList unknown = plan.unknownHeaders();
+        if (!unknown.isEmpty()) {
+            QStringList names;
+            for (const QString &h : unknown)
+                names << QStringLiteral(u"«%1»").arg(cutForMessage(h));
+            tk::printError(QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): %1")
+                               .arg(names.join(QStringLiteral(u"، "))));
+        }
+        if (!plan.absentFields.isEmpty())
+            tk::printError(QStringLiteral(u"فيلدهاي بي ستون (خالي ذخيره مي شوند): %1")
+                               .arg(plan.absentFields.join(QStringLiteral(u"، "))));
+        for (const ImportRefusal &r : plan.refusals)
+            tk::printError(
+                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(cutForMessage(r.column), r.reason));
+        if (plan.refusedRows > 0 && !m_options.skipRefused) {
+            tk::printError(QStringLiteral(u"رديفهاي ردشده: %1\nهيچ رديفي افزوده نشد.").arg(plan.refusedRows));
+            m_refused = true;
+            return false;
+        }
+        if (plan.refusedRows > 0)
+            tk::printError(QStringLiteral(u"%1 رديف ردشده کنار گذاشته شد.").arg(plan.refusedRows));
+        if (!plan.duplicateRows.isEmpty()) {
+            plan.skipDuplicates = m_options.skipDuplicates;
+            tk::printError(duplicateRowsText(plan.duplicateRows.size())
+                           + (m_options.skipDuplicates ? QStringLiteral(u"؛ افزوده نمي شوند.")
+                                                       : QStringLiteral(u"؛ باز هم افزوده مي شوند.")));
+        }
+        return true;
+    }
+    std::unique_ptr<Phase> phase(const QString &label, qsizetype steps) override
+    {
+        class Line : public Phase
+        {
+        public:
+            Line(const QString &label, qsizetype steps) : m_label(label), m_steps(steps) { }
+            bool step(qsizetype done) override
+            {
+                return m_label.isEmpty() || !isatty(STDERR_FILENO) || showProgress(m_label, done, m_steps);
+            }
+
+        private:
+            QString m_label;
+            qsizetype m_steps;
+        };
+        return std::make_unique<Line>(label, steps);
+    }
+    ReportProgress reportProgress(const QString &label) override
+    {
+        if (!isatty(STDERR_FILENO))
+            return {};
+        return [label](int done, int pages) { return showProgress(label, done, pages); };
+    }
+
+private:
+    const Options &m_options;
+    bool m_refused = false;
+};
+
+} // namespace
+
 int run(const Options &options, Workspace &workspace)
 {
-    // The windows' messages go to standard error, word for word.
-    tk::MsgBox::setResponder([](const tk::MsgBox::Request &request) {
-        tk::printError(request.text);
-        return tk::MsgBox::AnswerOk;
-    });
-    tk::setEndHook([] {});
-    setProgressShower(isatty(STDERR_FILENO)
-                          ? ProgressShower(showProgress)
-                          : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
-
     // The output or input is checked before the database is read.
     const QString databaseFile = workspace.databaseFile();
     const bool imports =
@@ -276,55 +372,15 @@ int run(const Options &options, Workspace &workspace)
         }
     }
 
-    bool refused = false;
-    setImportConfirmer([&](QWidget *, ImportPlan &plan, const QString &) {
-        // What the preview would show, before anything is stored.
-        const QStringList unknown = plan.unknownHeaders();
-        if (!unknown.isEmpty()) {
-            QStringList names;
-            for (const QString &h : unknown)
-                names << QStringLiteral(u"«%1»").arg(cutForMessage(h));
-            tk::printError(QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): %1")
-                               .arg(names.join(QStringLiteral(u"، "))));
-        }
-        if (!plan.absentFields.isEmpty())
-            tk::printError(QStringLiteral(u"فيلدهاي بي ستون (خالي ذخيره مي شوند): %1")
-                               .arg(plan.absentFields.join(QStringLiteral(u"، "))));
-        for (const ImportRefusal &r : plan.refusals)
-            tk::printError(
-                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(cutForMessage(r.column), r.reason));
-        if (plan.refusedRows > 0 && !options.skipRefused) {
-            tk::printError(QStringLiteral(u"رديفهاي ردشده: %1\nهيچ رديفي افزوده نشد.").arg(plan.refusedRows));
-            refused = true;
-            return false;
-        }
-        if (plan.refusedRows > 0)
-            tk::printError(QStringLiteral(u"%1 رديف ردشده کنار گذاشته شد.").arg(plan.refusedRows));
-        if (!plan.duplicateRows.isEmpty()) {
-            plan.skipDuplicates = options.skipDuplicates;
-            tk::printError(duplicateRowsText(plan.duplicateRows.size())
-                           + (options.skipDuplicates ? QStringLiteral(u"؛ افزوده نمي شوند.")
-                                                     : QStringLiteral(u"؛ باز هم افزوده مي شوند.")));
-        }
-        return true;
-    });
-
     bool done = false;
+    CliWork work(workspace, options);
     switch (options.command) {
-    case Command::ExportResults: done = exportResultsToCsv(workspace, nullptr, options.file); break;
-    case Command::ExportApplicants:
-        done = exportTableToCsv(workspace, nullptr, ImportTable::Applicants, options.file);
-        break;
-    case Command::ExportReferences:
-        done = exportTableToCsv(workspace, nullptr, ImportTable::References, options.file);
-        break;
-    case Command::Report: done = saveReportToPdf(workspace, nullptr, options.file); break;
-    case Command::ImportApplicants:
-        done = importCsv(workspace, nullptr, ImportTable::Applicants, options.file);
-        break;
-    case Command::ImportReferences:
-        done = importCsv(workspace, nullptr, ImportTable::References, options.file);
-        break;
+    case Command::ExportResults: done = work.exportResults(options.file); break;
+    case Command::ExportApplicants: done = work.exportTable(ImportTable::Applicants, options.file); break;
+    case Command::ExportReferences: done = work.exportTable(ImportTable::References, options.file); break;
+    case Command::Report: done = work.saveReport(options.file); break;
+    case Command::ImportApplicants: done = work.importCsv(ImportTable::Applicants, options.file); break;
+    case Command::ImportReferences: done = work.importCsv(ImportTable::References, options.file); break;
     case Command::Sheet: {
         const std::optional<qsizetype> k = findApplicant(workspace.result(), *options.applicant);
         if (!k) {
@@ -365,8 +421,7 @@ int run(const Options &options, Workspace &workspace)
     }
     case Command::None: done = true; break;
     }
-    setImportConfirmer({});
-    return done && !refused ? kOk : kRefused;
+    return done && !work.refused() ? kOk : kRefused;
 }
 
 } // namespace placeva::cli

@@ -1,0 +1,450 @@
+#include "bidi.h"
+#include "core/datalocation.h"
+#include "core/outputcheck.h"
+#include "core/recordsetimpl.h"
+#include "numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace placeva {
+
+using namespace store_detail;
+
+MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableName,
+                                 const QList<ColumnRef> &columns, int busyTimeout)
+{
+    path = filePath;
+    table = tableName;
+    opened = FileIdentity::of(path);
+    const QString name = connectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        connection = name; // from here on the destructor removes it
+        if (!db.isValid())
+            return makeError(
+                StoreErrorKind::Failed,
+                QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+        if (auto error = openExisting(db, path, table, busyTimeout, false))
+            return error;
+        // Opening is lazy; the first read tells whether this is a database.
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("PRAGMA schema_version")) || !check.next())
+            return sqlError(check.lastError(), path, table, false);
+    }
+
+    QStringList tableColumns;
+    if (auto error = readTableColumns(db(), path, table, &tableColumns))
+        return error;
+
+    if (columns.isEmpty()) {
+        fields = tableColumns;
+    } else {
+        for (const ColumnRef &column : columns) {
+            if (column.position >= 0) {
+                if (column.position >= tableColumns.size())
+                    return makeError(StoreErrorKind::MissingColumn,
+                                     QStringLiteral("جدول «%2» در پرونده «%1» ستوني در جايگاه %3 ندارد.")
+                                         .arg(shown(path), table, QString::number(column.position)));
+                fields.append(tableColumns.at(column.position));
+                continue;
+            }
+            const std::optional<QString> found = findColumn(tableColumns, column.name);
+            if (!found)
+                return missingColumnError(path, table, column.name);
+            fields.append(*found);
+        }
+    }
+
+    // A table may have a column named rowid; SQLite then still knows the row
+    // identity under one of its other names.
+    for (const char *alias : {"rowid", "_rowid_", "oid"}) {
+        const QString candidate = QLatin1String(alias);
+        if (!tableColumns.contains(candidate, Qt::CaseInsensitive)) {
+            rowIdName = candidate;
+            break;
+        }
+    }
+    if (rowIdName.isEmpty())
+        return makeError(
+            StoreErrorKind::NoRowIds,
+            QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
+    {
+        // A table made WITHOUT ROWID has no rowid under any name.
+        QSqlQuery probe(db());
+        if (!probe.exec(QStringLiteral("SELECT %1 FROM %2 LIMIT 0").arg(rowIdName, quoted(table)))) {
+            if (probe.lastError().nativeErrorCode().toInt() == 1) // SQLITE_ERROR: no such column
+                return noRowIdsError(path, table);
+            return sqlError(probe.lastError(), path, table, false);
+        }
+    }
+
+    clearBuffer();
+    if (auto error = load())
+        return error;
+    pos = count() > 0 ? 0 : -1;
+    return std::nullopt;
+}
+
+MaybeError Recordset::Impl::load()
+{
+    const QSqlDatabase database = db();
+    // One read transaction: the bytes read after the rows are those rows' bytes.
+    struct ReadTransaction
+    {
+        QSqlDatabase db;
+        bool open = QSqlQuery(db).exec(QStringLiteral("BEGIN"));
+        ~ReadTransaction()
+        {
+            if (open)
+                QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        }
+    } reading{database};
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+
+    // Sizing the arrays up front keeps the read loop free of reallocations.
+    if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))) && query.next()) {
+        const qsizetype expected = query.value(0).toLongLong();
+        rowIds.reserve(expected);
+        values.reserve(expected * fields.size());
+    }
+    query.finish();
+
+    QStringList columnList;
+    columnList.reserve(fields.size());
+    for (const QString &field : fields)
+        columnList.append(quoted(field));
+    const QString sql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
+                            .arg(rowIdName, columnList.join(QLatin1String(", ")), quoted(table));
+    if (!query.exec(sql))
+        return sqlError(query.lastError(), path, table, false);
+    const int n = int(fields.size());
+    QList<int> undecodable; // rows to read the bytes of
+    while (query.next()) {
+        rowIds.append(query.value(0).toLongLong());
+        bool raw = false;
+        for (int i = 1; i <= n; ++i) {
+            values.append(query.value(i));
+            raw = raw || mayBeUndecodable(values.constLast());
+        }
+        if (raw)
+            undecodable.append(count() - 1);
+    }
+    if (query.lastError().isValid())
+        return sqlError(query.lastError(), path, table, false);
+    query.finish();
+    for (int row : std::as_const(undecodable)) {
+        RawCells cells;
+        if (auto error = readRawText(database, rowIds.at(row), &stored(row, 0), &cells, false))
+            return error;
+        rawText.insert(rowIds.at(row), cells);
+    }
+    return std::nullopt;
+}
+
+MaybeError Recordset::Impl::selectRow(const QSqlDatabase &database, qint64 id, QList<QVariant> *out,
+                                      bool writing) const
+{
+    QStringList columnList;
+    for (const QString &field : fields)
+        columnList.append(quoted(field));
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                      .arg(columnList.join(QLatin1String(", ")), quoted(table), rowIdName));
+    query.addBindValue(id);
+    if (!query.exec())
+        return sqlError(query.lastError(), path, table, writing);
+    if (!query.next()) {
+        if (query.lastError().isValid())
+            return sqlError(query.lastError(), path, table, writing);
+        return rowGoneError(path, table);
+    }
+    out->clear();
+    for (int i = 0; i < fields.size(); ++i)
+        out->append(query.value(i));
+    query.finish(); // a statement still running would block COMMIT
+    return std::nullopt;
+}
+
+MaybeError Recordset::Impl::readRawText(const QSqlDatabase &database, qint64 id, const QVariant *row,
+                                        RawCells *out, bool writing) const
+{
+    out->clear();
+    for (int i = 0; i < fields.size(); ++i) {
+        if (!mayBeUndecodable(row[i]))
+            continue;
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT CAST(%1 AS BLOB) FROM %2 WHERE %3 = ?")
+                          .arg(quoted(fields.at(i)), quoted(table), rowIdName));
+        query.addBindValue(id);
+        if (!query.exec() || !query.next())
+            return query.lastError().isValid() ? sqlError(query.lastError(), path, table, writing)
+                                               : rowGoneError(path, table);
+        out->insert(i, query.value(0).toByteArray());
+    }
+    return std::nullopt;
+}
+
+// The row must still hold what was read, compared as the file stores it, so
+// that a row another program changed, or whose rowid it reused, is never
+// overwritten or removed, while a row nobody touched always passes, whatever
+// its bytes or numbers look like as text.
+Recordset::Recordset() : d(std::make_unique<Impl>()) { }
+Recordset::~Recordset() = default;
+
+bool Recordset::isOpen() const
+{
+    return d->isOpen();
+}
+QString Recordset::filePath() const
+{
+    return d->path;
+}
+QString Recordset::tableName() const
+{
+    return d->table;
+}
+int Recordset::recordCount() const
+{
+    return d->count();
+}
+
+bool Recordset::isBOF() const
+{
+    if (!d->isOpen() || (d->count() == 0 && d->pending != Impl::Pending::New))
+        return true;
+    return d->pending != Impl::Pending::New && !d->gap && d->pos < 0;
+}
+
+bool Recordset::isEOF() const
+{
+    if (!d->isOpen() || (d->count() == 0 && d->pending != Impl::Pending::New))
+        return true;
+    return d->pending != Impl::Pending::New && !d->gap && d->pos >= d->count();
+}
+
+int Recordset::absolutePosition() const
+{
+    return d->hasCurrent() ? d->pos : -1;
+}
+qint64 Recordset::rowId() const
+{
+    return d->hasCurrent() ? d->rowIds.at(d->pos) : -1;
+}
+
+MaybeError Recordset::moveFirst()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (auto error = d->settle())
+        return error;
+    d->gap = false;
+    d->pos = d->count() > 0 ? 0 : -1;
+    return std::nullopt;
+}
+
+MaybeError Recordset::moveLast()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (auto error = d->settle())
+        return error;
+    d->gap = false;
+    d->pos = d->count() - 1;
+    return std::nullopt;
+}
+
+MaybeError Recordset::moveNext()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (auto error = d->settle())
+        return error;
+    if (d->gap) {
+        d->gap = false;
+        return std::nullopt;
+    }
+    if (d->count() == 0 || d->pos >= d->count())
+        return noCurrentError(d->path, d->table);
+    ++d->pos;
+    return std::nullopt;
+}
+
+MaybeError Recordset::movePrevious()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (auto error = d->settle())
+        return error;
+    if (d->gap) {
+        d->gap = false;
+        --d->pos;
+        return std::nullopt;
+    }
+    if (d->count() == 0 || d->pos < 0)
+        return noCurrentError(d->path, d->table);
+    --d->pos;
+    return std::nullopt;
+}
+
+int Recordset::fieldCount() const
+{
+    return int(d->fields.size());
+}
+
+QString Recordset::fieldName(int index) const
+{
+    return index >= 0 && index < d->fields.size() ? d->fields.at(index) : QString();
+}
+
+int Recordset::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < d->fields.size(); ++i) {
+        if (d->fields.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QVariant Recordset::value(int index) const
+{
+    if (index < 0 || index >= d->fields.size())
+        return QVariant();
+    if (d->pending != Impl::Pending::None && d->bufferSet.at(index))
+        return d->buffer.at(index);
+    return storedValue(index);
+}
+
+QVariant Recordset::value(const QString &field) const
+{
+    return value(fieldIndex(field));
+}
+
+QVariant Recordset::storedValue(int index) const
+{
+    if (index < 0 || index >= d->fields.size() || !d->hasCurrent())
+        return QVariant();
+    return d->stored(d->pos, index);
+}
+
+QVariant Recordset::storedValue(const QString &field) const
+{
+    return storedValue(fieldIndex(field));
+}
+
+bool Recordset::isPending() const
+{
+    return d->pending != Impl::Pending::None;
+}
+bool Recordset::isNew() const
+{
+    return d->pending == Impl::Pending::New;
+}
+bool Recordset::isDirty() const
+{
+    return d->pending != Impl::Pending::None && d->dirty();
+}
+
+MaybeError Recordset::setPendingValue(int index, const QVariant &value)
+{
+    if (!d->isOpen())
+        return closedError();
+    if (index < 0 || index >= d->fields.size())
+        return notReadError(d->path, d->table, QString::number(index));
+    if (d->pending == Impl::Pending::None) {
+        if (!d->hasCurrent())
+            return noCurrentError(d->path, d->table);
+        d->pending = Impl::Pending::Edit;
+    }
+    d->buffer[index] = value;
+    d->bufferSet[index] = true;
+    return std::nullopt;
+}
+
+MaybeError Recordset::setPendingValue(const QString &field, const QVariant &value)
+{
+    if (!d->isOpen())
+        return closedError();
+    const int index = fieldIndex(field);
+    if (index < 0)
+        return notReadError(d->path, d->table, field);
+    return setPendingValue(index, value);
+}
+
+MaybeError Recordset::setPendingText(const QString &field, const QString &text)
+{
+    if (!d->isOpen())
+        return closedError();
+    const int index = fieldIndex(field);
+    if (index < 0)
+        return notReadError(d->path, d->table, field);
+    Converted converted = valueFromText(d->fields.at(index), text);
+    if (converted.error)
+        return converted.error;
+    return setPendingValue(index, converted.value);
+}
+
+MaybeError Recordset::addNew()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (d->pending == Impl::Pending::New && !d->dirty())
+        return std::nullopt; // already on an empty new row
+    if (auto error = d->settle())
+        return error;
+    d->posBeforeNew = d->pos;
+    d->gapBeforeNew = d->gap;
+    d->clearBuffer();
+    d->pending = Impl::Pending::New;
+    return std::nullopt;
+}
+
+MaybeError Recordset::update()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (d->pending == Impl::Pending::None)
+        return d->hasCurrent() ? std::nullopt : MaybeError(noCurrentError(d->path, d->table));
+    return d->store();
+}
+
+MaybeError Recordset::deleteCurrent()
+{
+    if (!d->isOpen())
+        return closedError();
+    if (d->pending == Impl::Pending::New) {
+        cancel();
+        return std::nullopt;
+    }
+    if (!d->onStoredRow())
+        return noCurrentError(d->path, d->table);
+    return d->removeCurrent();
+}
+
+void Recordset::cancel()
+{
+    if (d->pending == Impl::Pending::New) {
+        d->pos = d->posBeforeNew;
+        d->gap = d->gapBeforeNew;
+    }
+    d->clearBuffer();
+}
+
+} // namespace placeva
