@@ -33,36 +33,38 @@ namespace {
 bool makeDatabase(const QString &file, int applicants)
 {
     const char16_t *const first[] = {u"زهرا", u"علي", u"محمد", u"نگار", u"حسين", u"مريم", u"امير", u"ژاله"};
-    const char16_t *const last[] = {u"کاظمي", u"نوري", u"حسيني", u"پژوهان", u"کريمي", u"عبدالحسين زاده خراساني"};
+    const char16_t *const last[] = {u"کاظمي",  u"نوري",  u"حسيني",
+                                    u"پژوهان", u"کريمي", u"عبدالحسين زاده خراساني"};
     QRandomGenerator g(20261208u);
     QStringList fields;
     for (const Field &f : kApplicants.subjects())
         fields << f.nameText();
     return testbank::createStandardTables(file) && testbank::run(file, [&](QSqlQuery &q) {
-        q.prepare(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)"));
-        for (int i = 0; i < 200; ++i) {
-            const double avg = 15 + i * 0.35 + g.bounded(100) / 100.0;
-            q.addBindValue(avg);
-            q.addBindValue(std::max(1, int((88 - avg) * (88 - avg) * 2.2) + int(g.bounded(200))));
-            if (!q.exec())
-                return false;
-        }
-        q.prepare(QStringLiteral("INSERT INTO Davtalab (Name, %1, Avg) VALUES (?%2, ?)")
-                      .arg(fields.join(','), QStringLiteral(", ?").repeated(10)));
-        for (int i = 0; i < applicants; ++i) {
-            q.addBindValue(QString::fromUtf16(first[g.bounded(8)]) + u' ' + QString::fromUtf16(last[g.bounded(6)]));
-            Percentages p{};
-            const double level = g.bounded(-100, 800) / 10.0;
-            for (double &v : p) {
-                v = std::clamp(std::round(level + g.bounded(-250, 250) / 10.0), -33.3, 100.0);
-                q.addBindValue(v);
-            }
-            q.addBindValue(entryAverage(p).value_or(0));
-            if (!q.exec())
-                return false;
-        }
-        return true;
-    });
+               q.prepare(QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES (?, ?)"));
+               for (int i = 0; i < 200; ++i) {
+                   const double avg = 15 + i * 0.35 + g.bounded(100) / 100.0;
+                   q.addBindValue(avg);
+                   q.addBindValue(std::max(1, int((88 - avg) * (88 - avg) * 2.2) + int(g.bounded(200))));
+                   if (!q.exec())
+                       return false;
+               }
+               q.prepare(QStringLiteral("INSERT INTO Davtalab (Name, %1, Avg) VALUES (?%2, ?)")
+                             .arg(fields.join(','), QStringLiteral(", ?").repeated(10)));
+               for (int i = 0; i < applicants; ++i) {
+                   q.addBindValue(QString::fromUtf16(first[g.bounded(8)]) + u' '
+                                  + QString::fromUtf16(last[g.bounded(6)]));
+                   Percentages p{};
+                   const double level = g.bounded(-100, 800) / 10.0;
+                   for (double &v : p) {
+                       v = std::clamp(std::round(level + g.bounded(-250, 250) / 10.0), -33.3, 100.0);
+                       q.addBindValue(v);
+                   }
+                   q.addBindValue(entryAverage(p).value_or(0));
+                   if (!q.exec())
+                       return false;
+               }
+               return true;
+           });
 }
 
 } // namespace
@@ -126,7 +128,8 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         QProcess p;
-        p.start(QStringLiteral(PLACEVA_EXE), {QStringLiteral("--database"), db, QStringLiteral("--sheets"), folder});
+        p.start(QStringLiteral(PLACEVA_EXE),
+                {QStringLiteral("--database"), db, QStringLiteral("--sheets"), folder});
         if (!p.waitForFinished(-1) || p.exitCode() != 0) {
             std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
             return 1;
@@ -136,8 +139,9 @@ int main(int argc, char **argv)
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-52s %10s\n", "step", "ms (median)");
-    std::printf("%-52s %10.0f\n",
-                qPrintable(QStringLiteral("placeva --sheets, %1 applicants (%2 files)").arg(applicants).arg(files)),
-                ms[1]);
+    std::printf(
+        "%-52s %10.0f\n",
+        qPrintable(QStringLiteral("placeva --sheets, %1 applicants (%2 files)").arg(applicants).arg(files)),
+        ms[1]);
     return 0;
 }

@@ -51,8 +51,7 @@ std::optional<double> entryAverage(const Percentages &percentages)
 {
     try {
         // Stored from the box's text, so read back from it.
-        const QString text =
-            weightedAverageText(kApplicants, [&](int i) { return percentages[size_t(i)]; });
+        const QString text = weightedAverageText(kApplicants, [&](int i) { return percentages[size_t(i)]; });
         return common::leadingNumber(text);
     } catch (const common::NumberError &) {
         return std::nullopt;
@@ -84,7 +83,8 @@ std::vector<SubjectGain> tenMorePoints(const RankModel &model, const Percentages
     return gains;
 }
 
-std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant, const std::optional<QStringList> &priorities)
+std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
+                                      const std::optional<QStringList> &priorities)
 {
     std::vector<SheetChoice> lines;
     if (priorities) {

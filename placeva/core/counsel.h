@@ -72,7 +72,8 @@ struct SheetChoice
 // The ten priorities given, each with its verdict; without priorities, the
 // choices of the choice table that are safe, likely or a reach, grouped in
 // that order, strictest (lowest limit) first within each group.
-std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant, const std::optional<QStringList> &priorities);
+std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
+                                      const std::optional<QStringList> &priorities);
 
 struct CounselSheet
 {

@@ -25,7 +25,8 @@ QFont reportFont(double points, bool bold)
     return f;
 }
 
-Shaper::Shaper(const QFont &font, QPaintDevice *device) : m_font(font), m_device(device), m_metrics(font, device)
+Shaper::Shaper(const QFont &font, QPaintDevice *device)
+    : m_font(font), m_device(device), m_metrics(font, device)
 { }
 
 double Shaper::lineHeight() const

@@ -86,7 +86,8 @@ QString signedNumber(qint64 n)
 
 // Words of a text in lines no wider than `width`; a word wider than a line
 // stands on a line of its own (and is cut short when drawn).
-QStringList wrapped(Shaper &shaper, const QString &text, double width, const QString &separator = QStringLiteral(" "))
+QStringList wrapped(Shaper &shaper, const QString &text, double width,
+                    const QString &separator = QStringLiteral(" "))
 {
     QStringList lines;
     QString line;
@@ -275,8 +276,8 @@ double drawChoices(Page &p, const CounselSheet &sheet, double left, double right
         for (const auto &[verdict, texts] : lines) {
             p.painter.save();
             p.painter.setPen(verdictColour(verdict));
-            p.bold.draw(p.painter, QRectF(right - captionWidth, y, captionWidth, p.lineHeight), verdictText(verdict),
-                        Qt::AlignRight);
+            p.bold.draw(p.painter, QRectF(right - captionWidth, y, captionWidth, p.lineHeight),
+                        verdictText(verdict), Qt::AlignRight);
             p.painter.restore();
             for (qsizetype i = 0; i < texts.size(); ++i) {
                 if (y + p.lineHeight > bottom)
@@ -342,9 +343,19 @@ bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate toda
     Shaper tiny(reportFont(kTinyPoints), device);
     const double scale = device->logicalDpiY() / 96.0;
     const double lineHeight = std::max(body.lineHeight(), bold.lineHeight());
-    Page p{painter,   scale,     double(device->width()), double(device->height()),
-           lineHeight, lineHeight + 2 * kPadding * scale + kBorder * scale,
-           kPadding * scale, kBorder * scale, title, body, bold, small, tiny};
+    Page p{painter,
+           scale,
+           double(device->width()),
+           double(device->height()),
+           lineHeight,
+           lineHeight + 2 * kPadding * scale + kBorder * scale,
+           kPadding * scale,
+           kBorder * scale,
+           title,
+           body,
+           bold,
+           small,
+           tiny};
     const double gap = kGap * scale;
     const double w = p.width;
 

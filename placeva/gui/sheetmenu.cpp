@@ -17,7 +17,8 @@
 
 namespace placeva {
 
-void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k, const std::optional<QStringList> &priorities)
+void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k,
+               const std::optional<QStringList> &priorities)
 {
     const QString title = sheetTitle();
     QString error;
@@ -87,17 +88,18 @@ void installSheetItems(const Workspace &workspace, tk::Form &window, const QList
     });
     for (tk::ListBox *list : lists) {
         list->setContextMenuPolicy(Qt::CustomContextMenu);
-        QObject::connect(list, &QWidget::customContextMenuRequested, parent, [parent, list, sheetForRow](QPoint at) {
-            const int row = list->indexAt(at).row();
-            if (row < 0)
-                return;
-            list->setListIndex(row); // the row the menu is for, selected in every list
-            QMenu menu(parent);
-            menu.setLayoutDirection(Qt::RightToLeft);
-            QAction *action = menu.addAction(sheetMenuCaption());
-            if (menu.exec(list->viewport()->mapToGlobal(at)) == action)
-                tk::handle(parent, [&] { sheetForRow(row); });
-        });
+        QObject::connect(list, &QWidget::customContextMenuRequested, parent,
+                         [parent, list, sheetForRow](QPoint at) {
+                             const int row = list->indexAt(at).row();
+                             if (row < 0)
+                                 return;
+                             list->setListIndex(row); // the row the menu is for, selected in every list
+                             QMenu menu(parent);
+                             menu.setLayoutDirection(Qt::RightToLeft);
+                             QAction *action = menu.addAction(sheetMenuCaption());
+                             if (menu.exec(list->viewport()->mapToGlobal(at)) == action)
+                                 tk::handle(parent, [&] { sheetForRow(row); });
+                         });
     }
 }
 

@@ -10,12 +10,11 @@
 #include "testsupport/pdftext.h"
 #include "testsupport/testbank.h"
 
-#include <QtTest>
-
 #include <QAction>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtTest>
 
 using namespace placeva;
 
@@ -25,8 +24,8 @@ constexpr double kWeights[] = {1, 1, 1, 3, 1, 2, 4, 5.0 / 3, 5.0 / 3, 5.0 / 3};
 
 // The gains worked out the long way: each raised average summed in its
 // 15-digit text, its rank from the literal pass of one applicant.
-std::vector<SubjectGain> plainGains(const Percentages &p, const QVector<ReferenceRow> &refs, const QString &factor,
-                                    std::optional<std::int32_t> current)
+std::vector<SubjectGain> plainGains(const Percentages &p, const QVector<ReferenceRow> &refs,
+                                    const QString &factor, std::optional<std::int32_t> current)
 {
     std::vector<SubjectGain> out;
     for (int i = 0; i < 10; ++i) {
@@ -37,7 +36,8 @@ std::vector<SubjectGain> plainGains(const Percentages &p, const QVector<Referenc
         for (int j = 0; j < 10; ++j)
             total = QString::number(kWeights[j] * raised[size_t(j)] + total, 'g', 15).toDouble();
         const double avg = QString::number(total / 18, 'g', 15).toDouble();
-        const QString rank = literal::statisticsPass({ApplicantRow{QStringLiteral("x"), avg}}, refs, factor).list4.value(0);
+        const QString rank =
+            literal::statisticsPass({ApplicantRow{QStringLiteral("x"), avg}}, refs, factor).list4.value(0);
         SubjectGain g{i, std::nullopt, std::nullopt};
         if (!rank.isEmpty())
             g.rank = rank.toInt();
@@ -219,11 +219,12 @@ void TestSheet::readBackFromThePdf_data()
     QTest::addColumn<QStringList>("percentages");
     const QStringList typical{"60", "55", "70", "48", "62", "51", "45", "40", "38", "52"};
     QTest::newRow("typical") << "Sara" << typical;
-    QTest::newRow("100-character name") << QStringLiteral("Seyed Abdolhossein ").repeated(6).left(100) << typical;
-    QTest::newRow("negative and huge") << "Reza" << QStringList{"-33.3", "1e6", "-33.3", "100", "0",
-                                                              "-5", "12.5", "100", "99.99", "-33.3"};
-    QTest::newRow("empty cells") << "Nima" << QStringList{"NULL", "NULL", "50", "NULL", "NULL",
-                                                          "NULL", "90", "NULL", "NULL", "NULL"};
+    QTest::newRow("100-character name")
+        << QStringLiteral("Seyed Abdolhossein ").repeated(6).left(100) << typical;
+    QTest::newRow("negative and huge")
+        << "Reza" << QStringList{"-33.3", "1e6", "-33.3", "100", "0", "-5", "12.5", "100", "99.99", "-33.3"};
+    QTest::newRow("empty cells") << "Nima" << QStringList{"NULL", "NULL", "50",   "NULL", "NULL",
+                                                          "NULL", "90",   "NULL", "NULL", "NULL"};
 }
 
 void TestSheet::readBackFromThePdf()
@@ -257,8 +258,9 @@ void TestSheet::readBackFromThePdf()
     for (const QString &n : percentages)
         numbers << (n == "NULL" ? QString() : textForBox(n.toDouble()));
     for (const QString &n : numbers)
-        QVERIFY2(text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
-                 qPrintable(n + " missing from:\n" + text));
+        QVERIFY2(
+            text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
+            qPrintable(n + " missing from:\n" + text));
     QVERIFY(text.contains(QString::fromUtf16(u"کارنامه مشاوره داوطلب")));
 }
 
@@ -297,18 +299,21 @@ void TestSheet::commandLine_data()
     QTest::newRow("one sheet") << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Ali"} << 0 << ""
                                << "s.pdf";
     QTest::newRow("with choices and factor")
-        << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Ali", "--choices",
-                       QString::fromUtf16(u"شيراز|بناب"), "--factor", "1.1"}
-        << 0 << "" << "s.pdf";
-    QTest::newRow("unknown applicant") << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Nobody"} << 2
-                                       << "Nobody"
-                                       << "!s.pdf";
+        << QStringList{"--sheet",  "{dir}/s.pdf", "--applicant",
+                       "Ali",      "--choices",   QString::fromUtf16(u"شيراز|بناب"),
+                       "--factor", "1.1"}
+        << 0 << ""
+        << "s.pdf";
+    QTest::newRow("unknown applicant")
+        << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Nobody"} << 2 << "Nobody"
+        << "!s.pdf";
     QTest::newRow("no applicant") << QStringList{"--sheet", "{dir}/s.pdf"} << 2 << "--applicant"
                                   << "!s.pdf";
-    QTest::newRow("applicant without sheet") << QStringList{"--report", "{dir}/s.pdf", "--applicant", "Ali"}
-                                             << 2 << "--applicant"
-                                             << "!s.pdf";
-    QTest::newRow("all sheets") << QStringList{"--sheets", "{dir}/out"} << 0 << "2" << "out/0002-Mina.pdf";
+    QTest::newRow("applicant without sheet")
+        << QStringList{"--report", "{dir}/s.pdf", "--applicant", "Ali"} << 2 << "--applicant"
+        << "!s.pdf";
+    QTest::newRow("all sheets") << QStringList{"--sheets", "{dir}/out"} << 0 << "2"
+                                << "out/0002-Mina.pdf";
 }
 
 void TestSheet::commandLine()

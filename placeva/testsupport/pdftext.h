@@ -22,7 +22,8 @@ inline QString pdfText(const QString &pdf)
         return QStringLiteral("pdftotext failed");
     // Shaped Persian comes out as presentation forms between direction marks.
     QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    text.remove(QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
+    text.remove(
+        QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
     return text;
 }
 
