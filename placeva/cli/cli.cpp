@@ -5,9 +5,12 @@
 #include "core/workspace.h"
 #include "gui/filetexts.h"
 #include "gui/filework.h"
+#include "gui/sheet.h"
+#include "bidi.h"
 #include "startup.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -24,6 +27,7 @@ const CommandName kCommands[] = {
     {"--export-results", Command::ExportResults},       {"--export-applicants", Command::ExportApplicants},
     {"--export-references", Command::ExportReferences}, {"--report", Command::Report},
     {"--import-applicants", Command::ImportApplicants}, {"--import-references", Command::ImportReferences},
+    {"--sheet", Command::Sheet},                        {"--sheets", Command::Sheets},
 };
 
 const tk::ProgramInfo &info()
@@ -43,6 +47,8 @@ const tk::ProgramInfo &info()
             u"  --report گزارش.pdf [--factor ميزان]           ذخيره گزارش به PDF\n"
             u"  --import-applicants ورودي.csv [--skip-refused] ورود داوطلبان\n"
             u"  --import-references ورودي.csv [--skip-refused] ورود نتايج مرجع\n"
+            u"  --sheet کارنامه.pdf --applicant نام [--choices \"C1|…\"] [--factor ميزان]  کارنامه مشاوره يک داوطلب\n"
+            u"  --sheets پوشه [--factor ميزان]                کارنامه مشاوره همه داوطلبان، هر يک در يک PDF\n"
             u"  [--skip-duplicates]                          همراه با ورود: بي رديفهاي همانند\n"
             u"ميزان عددي بزرگتر از 0 و حداکثر 1000 است.\n"
             u"ورود داده همه يا هيچ است: اگر رديفي رد شود هيچ رديفي افزوده نمي شود، مگر با --skip-refused.\n"
@@ -61,6 +67,9 @@ const tk::ProgramInfo &info()
                        "  --report OUT.pdf [--factor X]               the report as PDF\n"
                        "  --import-applicants IN.csv [--skip-refused] import applicants\n"
                        "  --import-references IN.csv [--skip-refused] import reference results\n"
+                       "  --sheet OUT.pdf --applicant NAME [--choices \"C1|...\"] [--factor X]\n"
+                       "                                              one applicant's counselling sheet\n"
+                       "  --sheets FOLDER [--factor X]                one sheet per applicant, one PDF each\n"
                        "  [--skip-duplicates]                        with an import: without identical rows\n"
                        "X is a number above 0 and at most 1000.\n"
                        "An import is all or nothing: when a row is refused nothing is stored,\n"
@@ -90,6 +99,17 @@ bool showProgress(const QString &label, qsizetype done, qsizetype all)
     if (done >= all)
         std::fputc('\n', stderr);
     std::fflush(stderr);
+    return true;
+}
+
+// The sheets' progress: on a terminal rewritten in place, otherwise a line
+// now and then, so that a script's log shows it moving.
+bool showSheetsProgress(const QString &label, qsizetype done, qsizetype all)
+{
+    if (isatty(STDERR_FILENO))
+        return showProgress(label, done, all);
+    if (done == all || done % 100 == 0)
+        tk::printError(QStringLiteral("%1 %2/%3").arg(label).arg(done).arg(all));
     return true;
 }
 
@@ -150,7 +170,7 @@ QStringList withoutQtOptions(const QStringList &args)
 
 bool paints(Command command)
 {
-    return command == Command::Report;
+    return command == Command::Report || command == Command::Sheet || command == Command::Sheets;
 }
 
 Parsed parse(const QStringList &args)
@@ -176,6 +196,7 @@ Parsed parse(const QStringList &args)
         }
         seen << arg;
         if (arg == QLatin1String("--database") || arg == QLatin1String("--factor")
+            || arg == QLatin1String("--applicant") || arg == QLatin1String("--choices")
             || command != std::end(kCommands)) {
             const std::optional<QString> v = value(i);
             if (!v) {
@@ -193,6 +214,10 @@ Parsed parse(const QStringList &args)
                     return parsed;
                 }
                 o.factor = *v;
+            } else if (arg == QLatin1String("--applicant")) {
+                o.applicant = *v;
+            } else if (arg == QLatin1String("--choices")) {
+                o.choices = *v;
             } else if (o.command != Command::None) {
                 parsed.exitNow =
                     usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(commandOption, arg));
@@ -211,11 +236,18 @@ Parsed parse(const QStringList &args)
             return parsed;
         }
     }
-    const bool exports = o.command == Command::ExportResults || o.command == Command::Report;
+    const bool sheets = o.command == Command::Sheet || o.command == Command::Sheets;
+    const bool exports = o.command == Command::ExportResults || o.command == Command::Report || sheets;
     const bool imports = o.command == Command::ImportApplicants || o.command == Command::ImportReferences;
     if (o.factor && !exports)
         parsed.exitNow = usage(
-            QStringLiteral(u"«--factor» تنها همراه با «--export-results» يا «--report» به کار مي رود."));
+            QStringLiteral(u"«--factor» تنها همراه با «--export-results»، «--report»، «--sheet» يا «--sheets» به کار مي رود."));
+    else if (o.command == Command::Sheet && !o.applicant)
+        parsed.exitNow = usage(QStringLiteral(u"«--sheet» نام داوطلب را با «--applicant» مي خواهد."));
+    else if (o.applicant && o.command != Command::Sheet)
+        parsed.exitNow = usage(QStringLiteral(u"«--applicant» تنها همراه با «--sheet» به کار مي رود."));
+    else if (o.choices && o.command != Command::Sheet)
+        parsed.exitNow = usage(QStringLiteral(u"«--choices» تنها همراه با «--sheet» به کار مي رود."));
     else if (o.skipRefused && !imports)
         parsed.exitNow = usage(QStringLiteral(
             u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
@@ -314,7 +346,10 @@ int run(const Options &options, Workspace &workspace)
             tk::printError(databaseClashText(options.file, databaseFile, which, imports));
             return kRefused;
         }
-        if (const FileOutcome checked = imports ? FileOutcome{} : checkOutput(options.file); !checked.ok()) {
+        // --sheets writes into a folder; each sheet's file is new there.
+        const bool folder = options.command == Command::Sheets;
+        if (const FileOutcome checked = imports || folder ? FileOutcome{} : checkOutput(options.file);
+            !checked.ok()) {
             tk::printError(outputRefusalText(options.file, checked));
             return kRefused;
         }
@@ -346,6 +381,44 @@ int run(const Options &options, Workspace &workspace)
     case Command::Report: done = work.saveReport(options.file); break;
     case Command::ImportApplicants: done = work.importCsv(ImportTable::Applicants, options.file); break;
     case Command::ImportReferences: done = work.importCsv(ImportTable::References, options.file); break;
+    case Command::Sheet: {
+        const std::optional<qsizetype> k = findApplicant(workspace.result(), *options.applicant);
+        if (!k) {
+            tk::printError(QStringLiteral(u"داوطلبي به نام «%1» در جدول Davtalab نيست.")
+                               .arg(common::isolate(*options.applicant)));
+            return kUsage;
+        }
+        std::optional<QStringList> priorities;
+        if (options.choices)
+            priorities = options.choices->split(QLatin1Char('|'));
+        if (priorities && priorities->size() > 10) {
+            tk::printError(QStringLiteral(u"فهرست انتخابها حداکثر ده اولويت دارد، نه %1.").arg(priorities->size()));
+            return kUsage;
+        }
+        QString error;
+        const std::optional<CounselSheet> sheet = sheetFor(workspace, *k, priorities, &error);
+        if (sheet)
+            error = saveSheetPdf(*sheet, options.file);
+        if (!error.isEmpty())
+            tk::printError(error);
+        done = error.isEmpty();
+        break;
+    }
+    case Command::Sheets: {
+        const QString label = sheetTitle();
+        qsizetype written = 0;
+        const QString error = saveAllSheets(
+            workspace, options.file,
+            [&](qsizetype d, qsizetype all) { return showSheetsProgress(label, d, all); }, &written);
+        if (!error.isEmpty())
+            tk::printError(error);
+        else
+            tk::printError(QStringLiteral(u"%1 کارنامه در پوشه «%2» نوشته شد.")
+                               .arg(written)
+                               .arg(common::isolatedPath(QFileInfo(options.file).absoluteFilePath())));
+        done = error.isEmpty();
+        break;
+    }
     case Command::None: done = true; break;
     }
     return done && !work.refused() ? kOk : kRefused;

@@ -27,7 +27,9 @@ enum class Command {
     ExportReferences,
     Report,
     ImportApplicants,
-    ImportReferences
+    ImportReferences,
+    Sheet,
+    Sheets
 };
 
 struct Options
@@ -38,6 +40,8 @@ struct Options
     std::optional<QString> factor;
     bool skipRefused = false;
     bool skipDuplicates = false;
+    std::optional<QString> applicant; // whose sheet
+    std::optional<QString> choices;   // the sheet's priorities, separated by "|"
 };
 
 struct Parsed
@@ -56,7 +60,7 @@ Parsed parse(const QStringList &args);
 // The arguments without Qt's own options ("-style fusion"), for a command
 // that makes no application object that would take them out.
 QStringList withoutQtOptions(const QStringList &args);
-// Whether the command paints (the report): it needs an offscreen platform.
+// Whether the command paints (the report, the sheets): it needs an offscreen platform.
 bool paints(Command command);
 // Runs a command on the workspace's database, the statistics pass with the
 // given change factor (or the main window's first one); an application object

@@ -3,6 +3,8 @@
 #include "core/choices.h"
 #include "core/workspace.h"
 #include "gui/passtexts.h"
+#include "gui/sheet.h"
+#include "gui/sheetmenu.h"
 
 namespace placeva {
 
@@ -132,6 +134,10 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
     Command2 = new tk::Button(this, QStringLiteral("Exit"));
     Command2->setFont(tk::font(kPoints));
     tk::place(Command2, 1200 + kShift, buttonTop, 1560, 450);
+    sheetButton = new tk::Button(this, sheetButtonCaption());
+    sheetButton->setObjectName(QStringLiteral("sheetButton"));
+    sheetButton->setFont(tk::font(kPoints));
+    tk::place(sheetButton, 360, buttonTop, 1200 + kShift - 480, 450);
 
     Label16 = new tk::Label(this, tk::webAddress());
     Label16->setFont(tk::font(kPoints, true));
@@ -144,6 +150,7 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { showVerdicts(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
     tk::on(Command2, &tk::Button::clicked, this, [this] { Command2_Click(); });
+    tk::on(sheetButton, &tk::Button::clicked, this, [this] { sheetButton_Click(); });
     setDefaultButton(Command1);
     setClosesOnEscape(true);
 }
@@ -208,6 +215,23 @@ void ChoiceList::showVerdicts()
         case Verdict::Likely: label->setForeColor(kLikelyColour); break;
         }
     }
+}
+
+void ChoiceList::sheetButton_Click()
+{
+    if (!m_pass)
+        return;
+    // The applicant the name list found, as "Mohasebe" reads them.
+    const std::optional<qsizetype> k = findApplicant(m_pass->result(), Combo1->text());
+    if (!k || Combo1->currentIndex() < 0) {
+        tk::MsgBox::show(this, sheetTitle(), QStringLiteral(u"ابتدا نام داوطلب را انتخاب کنيد."),
+                         tk::MsgBox::Information);
+        return;
+    }
+    QStringList priorities;
+    for (const tk::ComboBox *combo : Combo2)
+        priorities.append(combo->text());
+    makeSheet(*m_pass, this, *k, priorities);
 }
 
 void ChoiceList::Command2_Click()

@@ -31,6 +31,7 @@ public:
     tk::Label *lbl2;                         // the admitting choice
     tk::Button *Command1;                    // "Mohasebe"
     tk::Button *Command2;                    // "Exit"
+    tk::Button *sheetButton;                 // the counselling sheet of the picked applicant and list
     tk::Label *Label16;                      // the publisher's web address
     // Captions beside the controls.
     tk::Label *nameCaption, *rankCaption, *resultPriorityCaption, *resultPlaceCaption;
@@ -43,6 +44,7 @@ public:
     void Command1_Click();
     void Command2_Click();
     void showVerdicts();
+    void sheetButton_Click();
     static bool IsAdmitted(const QString &choice, std::int32_t rank);
 
 protected:

@@ -8,6 +8,7 @@
 #include "gui/filemenu.h"
 #include "gui/passtexts.h"
 #include "gui/referenceentry.h"
+#include "gui/sheetmenu.h"
 
 #include "bidi.h"
 
@@ -178,6 +179,7 @@ MainWindow::MainWindow(Workspace &workspace, QWidget *parent)
 
     // The counsellors' menus: files and reports, then the chart.
     installFileMenu(m_ws, *this);
+    installSheetItems(m_ws, *this, {List1, List2, List4, List5});
     installDatabaseItems(*this, [this](const QString &file) { return openDatabase(file); });
     installChartMenu(m_ws, *this);
     tk::giveMnemonics(menuBar());

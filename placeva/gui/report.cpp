@@ -4,6 +4,7 @@
 #include "core/workspace.h"
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
+#include "gui/pdfpaint.h"
 #include "gui/resultsexport.h"
 #include "numbers.h"
 #include "toolkit.h"
@@ -49,98 +50,10 @@ constexpr double kTableGap = 6;
 const std::vector<double> kFigureColumns = {0.70, 0.30};
 const std::vector<double> kApplicantColumns = {0.24, 0.11, 0.13, 0.17, 0.35};
 
-// Past this many texts the shapes kept for reuse are dropped; names are
-// mostly seen once, bands and ranks again and again.
-constexpr size_t kShapesKept = 4096;
-
-QFont reportFont(double points, bool bold = false)
-{
-    QFont f(QString::fromLatin1(tk::kPersianFamily));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
-
 QString pageFoot(int page, int pages)
 {
     return QStringLiteral(u"صفحه %1 از %2").arg(page).arg(pages);
 }
-
-// Texts of one font shaped for the device, each on one line. Persian reads
-// right to left; a text without it left to right, so that "-100" is not
-// shown as "100-". A text shaped once is drawn again from its shape.
-class Shaper
-{
-public:
-    Shaper(const QFont &font, QPaintDevice *device) : m_font(font), m_device(device), m_metrics(font, device)
-    { }
-
-    // Measured at a fixed resolution, so that the pages break at the same
-    // rows on a printer as in the PDF, whatever their resolutions.
-    double lineHeight() const
-    {
-        constexpr int kReferenceDpi = 1200;
-        QImage reference(1, 1, QImage::Format_Mono);
-        reference.setDotsPerMeterX(qRound(kReferenceDpi / 0.0254));
-        reference.setDotsPerMeterY(qRound(kReferenceDpi / 0.0254));
-        return QFontMetricsF(m_font, &reference).height() * m_device->logicalDpiY() / kReferenceDpi;
-    }
-    double width(const QString &text) { return shape(text)->lineAt(0).naturalTextWidth(); }
-
-    // Draws the text in `box` (padding already taken off), vertically centred,
-    // at its right or centre; a text too wide is cut short with an ellipsis.
-    void draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
-    {
-        if (text.isEmpty())
-            return;
-        std::shared_ptr<QTextLayout> layout = shape(text);
-        double w = layout->lineAt(0).naturalTextWidth();
-        if (w > box.width()) {
-            const QString elided = m_metrics.elidedText(text, Qt::ElideRight, box.width());
-            if (elided.isEmpty())
-                return;
-            layout = newShape(elided);
-            w = layout->lineAt(0).naturalTextWidth();
-        }
-        const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2 : box.right() - w;
-        layout->draw(&painter, QPointF(x, box.center().y() - layout->lineAt(0).height() / 2));
-    }
-
-private:
-    std::shared_ptr<QTextLayout> shape(const QString &text)
-    {
-        auto found = m_shapes.constFind(text);
-        if (found != m_shapes.cend())
-            return found.value();
-        if (size_t(m_shapes.size()) >= kShapesKept)
-            m_shapes.clear();
-        return *m_shapes.insert(text, newShape(text));
-    }
-
-    std::shared_ptr<QTextLayout> newShape(const QString &text) const
-    {
-        // A left-to-right mark first: without a strong character before it a
-        // leading minus sign is laid out on the digits' right.
-        const bool rtl = tk::hasArabicScript(text);
-        auto layout = std::make_shared<QTextLayout>(rtl ? text : QChar(0x200E) + text, m_font, m_device);
-        // Placed at the line's left whatever the direction; draw() aligns it.
-        QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
-        option.setWrapMode(QTextOption::NoWrap);
-        option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
-        layout->setTextOption(option);
-        layout->setCacheEnabled(true); // drawn without shaping it again
-        layout->beginLayout();
-        QTextLine line = layout->createLine();
-        line.setLineWidth(1e6);
-        layout->endLayout();
-        return layout;
-    }
-
-    QFont m_font;
-    QPaintDevice *m_device;
-    QFontMetricsF m_metrics;
-    QHash<QString, std::shared_ptr<QTextLayout>> m_shapes;
-};
 
 // Where everything goes, in the device's pixels. Every row of a table has the
 // same height, so that the rows on each page follow from their count.
