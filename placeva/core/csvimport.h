@@ -20,10 +20,11 @@ namespace placeva {
 
 enum class ImportTable {
     Applicants,
-    References
+    References,
+    Choices, // replaces the whole table, all or nothing
 };
 
-// "Davtalab" or "Formol".
+// "Davtalab", "Formol" or "Entekhab".
 QString importTableName(ImportTable table);
 // The table's fields, as subjects.h lists them.
 const TableFields &tableFields(ImportTable table);
@@ -64,6 +65,9 @@ struct ImportPlan
     bool fileHasAvg = false;
     QList<int> avgDiffersOnLines; // where the file's average is not the computed one
     int headerLine = 1;
+    // Choices: how many rows the import puts out of the table (the built-in
+    // choices where it has none); -1 until told.
+    int replacedRows = -1;
 
     QStringList unknownHeaders() const;
 };
@@ -85,7 +89,8 @@ inline constexpr qint64 kMaxImportBytes = qint64(256) * 1024 * 1024;
 ImportReading readImportFile(const QString &path, ImportTable table,
                              const std::function<bool(int permille)> &keepGoing = {});
 
-// Stores the plan's rows in Bank.db of `folder`, all or none.
+// Stores the plan's rows in Bank.db of `folder`, all or none; choices replace
+// the table's rows, and only from a plan without refused rows.
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype written)> &keepGoing = {},
                        bool *cancelled = nullptr);

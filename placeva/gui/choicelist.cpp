@@ -104,12 +104,9 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent)
     rankCaption = makeLabel(this, QStringLiteral(u"رتبه:"));
     captionBeside(rankCaption, Label2, 720);
 
-    const QStringList &choices = choiceNames();
     for (size_t i = 0; i < Combo2.size(); ++i) {
         const int top = kFirstPriorityTop + int(i) * kPriorityStep;
         Combo2[i] = makeCombo(this);
-        for (const QString &choice : choices)
-            Combo2[i]->addItem(choice);
         tk::place(Combo2[i], kBoxLeft, top, kBoxWidth, kRowHeight);
         priorityCaptions[i] = makeLabel(this, QString::fromUtf16(kPriorityCaptions[i]));
         captionBeside(priorityCaptions[i], Combo2[i], top);
@@ -166,6 +163,8 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent)
     Label16->setAlignment(Qt::AlignCenter);
     tk::place(Label16, 360, 7500 + kRowsAdded, kClientWidth - 2 * 360, kRowHeight);
 
+    offerChoices(m_choices);
+
     tk::on(Combo1, &tk::ComboBox::click, this, [this] { Combo1_Click(); });
     for (tk::ComboBox *combo : Combo2)
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { showVerdicts(); });
@@ -217,7 +216,7 @@ void ChoiceList::Command1_Click()
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    if (const std::optional<int> first = firstAdmitting(priorities, *rank)) {
+    if (const std::optional<int> first = firstAdmitting(priorities, *rank, m_choices)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
     }
@@ -229,7 +228,7 @@ void ChoiceList::showVerdicts()
     // line never disagree.
     const std::int32_t rank = rankFromText(Label2->caption()).value_or(0);
     for (size_t i = 0; i < Combo2.size(); ++i) {
-        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range);
+        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range, m_choices);
         tk::Label *label = verdicts[i];
         label->setCaption(verdict ? verdictText(*verdict) : QString());
         switch (verdict.value_or(Verdict::Likely)) {
@@ -248,7 +247,7 @@ void ChoiceList::showChances()
     QStringList captions;
     for (size_t i = 0; i < Combo2.size(); ++i) {
         const QString choice = Combo2[i]->text();
-        list.push_back({!choice.isEmpty(), admissionLimit(choice)});
+        list.push_back({!choice.isEmpty(), admissionLimit(choice, m_choices)});
         captions.append(priorityCaptions[i]->caption());
     }
     const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
@@ -268,9 +267,22 @@ void ChoiceList::Command2_Click()
     close();
 }
 
-bool ChoiceList::IsAdmitted(const QString &choice, std::int32_t rank)
+bool ChoiceList::IsAdmitted(const QString &choice, std::int32_t rank) const
 {
-    return isAdmitted(choice, rank);
+    return isAdmitted(choice, rank, m_choices);
+}
+
+void ChoiceList::offerChoices(const ChoiceTable &choices)
+{
+    m_choices = choices;
+    for (tk::ComboBox *combo : Combo2) {
+        const QSignalBlocker quiet(combo); // one refresh below, not one per entry
+        combo->clear();
+        for (const ChoiceRow &c : m_choices)
+            combo->addItem(c.name);
+        combo->setCurrentIndex(-1);
+    }
+    showVerdicts();
 }
 
 } // namespace placeva

@@ -3,6 +3,7 @@
 // estimated rank, fill in up to ten choices in order of priority, and learn
 // which priority, if any, admits that rank.
 
+#include "core/choices.h"
 #include "core/stats.h"
 #include "toolkit.h"
 
@@ -53,7 +54,11 @@ public:
     void Command2_Click();
     void showVerdicts();
     void showChances();
-    static bool IsAdmitted(const QString &choice, std::int32_t rank);
+    // Admission by the choices this window offers.
+    bool IsAdmitted(const QString &choice, std::int32_t rank) const;
+    // Offers these choices in every priority list, none chosen (this year's
+    // table of the database; the built-in choices until told).
+    void offerChoices(const ChoiceTable &choices);
 
 protected:
     void formLoad() override;
@@ -63,6 +68,7 @@ private:
     std::optional<LikelyRange> m_range; // the picked applicant's, as the pass found it
     std::optional<std::int32_t> m_rank; // the picked applicant's estimate
     std::vector<std::int64_t> m_errors; // what the likely range is taken from
+    ChoiceTable m_choices = builtInChoices();
 };
 
 } // namespace placeva

@@ -1,6 +1,8 @@
 #include "gui/filemenu.h"
 
+#include "core/choicetable.h"
 #include "core/csvexport.h"
+#include "core/datalocation.h"
 #include "gui/csvpreview.h"
 #include "core/lastpass.h"
 #include "gui/report.h"
@@ -186,8 +188,19 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
              tk::MsgBox::Warning);
         return false;
     }
-    const ImportPlan &plan = *reading.plan;
-    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty())
+    ImportPlan &plan = *reading.plan;
+    const bool replaces = table == ImportTable::Choices;
+    if (replaces) {
+        const ChoiceTableReading current = readChoiceTable(bankFilePath(main.folder()));
+        if (current.error) {
+            tell(main, kImportTitle, current.error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+                 tk::MsgBox::Critical);
+            return false;
+        }
+        plan.replacedRows = current.storedRows;
+    }
+    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty()
+        || (replaces && plan.refusedRows > 0))
         return false;
 
     MaybeError error;
@@ -212,9 +225,17 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
         return false;
     }
     main.reread();
-    tell(main, kImportTitle,
-         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
-         tk::MsgBox::Information);
+    if (replaces)
+        tell(main, kImportTitle,
+             QStringLiteral(u"جدول %1 جايگزين شد: %2 رديف رفت و %3 رديف آمد.")
+                 .arg(importTableName(table))
+                 .arg(plan.replacedRows)
+                 .arg(plan.rows.size()),
+             tk::MsgBox::Information);
+    else
+        tell(main, kImportTitle,
+             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
+             tk::MsgBox::Information);
     return true;
 }
 
@@ -286,6 +307,8 @@ void installFileMenu(MainWindowLink &main)
         {"exportResults", u"خروجي نتيجه محاسبه به CSV...", QKeyCombination(Qt::CTRL | Qt::Key_E)},
         {"printReport", u"چاپ گزارش...", QKeyCombination(Qt::CTRL | Qt::Key_P)},
         {"saveReportPdf", u"ذخيره گزارش به PDF...", QKeyCombination()},
+        {"importChoices", u"ورود جدول انتخاب ها از CSV...", QKeyCombination()},
+        {"exportChoices", u"خروجي جدول انتخاب ها به CSV...", QKeyCombination()},
     };
     QMenu *menu = main.window().menuBar()->addMenu(QStringLiteral(u"فايل"));
     menu->setObjectName(QStringLiteral("fileMenu"));
@@ -314,6 +337,13 @@ void installFileMenu(MainWindowLink &main)
                                 [link](const QString &p) { return exportResultsToCsv(*link, p); });
             };
         case 5: return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        case 7: return [link, caption] { chooseAndImport(*link, ImportTable::Choices, caption); };
+        case 8:
+            return [link, caption] {
+                chooseAndExport(*link, caption, QStringLiteral("Entekhab.csv"), [link](const QString &p) {
+                    return exportTableToCsv(*link, ImportTable::Choices, p);
+                });
+            };
         default:
             return [link, caption] {
                 chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),

@@ -5,6 +5,7 @@
 #include "gui/choicelist.h"
 #include "gui/chartwindow.h"
 #include "gui/filemenu.h"
+#include "core/choicetable.h"
 #include "core/datalocation.h"
 #include "gui/databasemenu.h"
 #include "core/figures.h"
@@ -325,7 +326,14 @@ void MainWindow::Command4_Click()
 
 void MainWindow::Command5_Click()
 {
+    // This year's choices as the file holds them now.
+    const ChoiceTableReading choices = readChoiceTable(bankFilePath(m_folder));
+    if (choices.error) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), choices.error->message, tk::MsgBox::Critical);
+        return;
+    }
     if (ChoiceList *form = m_form4.ensure(&m_pass)) {
+        form->offerChoices(choices.choices);
         form->centreOver(this);
         form->showModal(this);
     }
