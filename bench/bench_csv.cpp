@@ -9,6 +9,7 @@
 
 #include "core/csvexport.h"
 #include "core/csvimport.h"
+#include "core/outputcheck.h"
 #include "testsupport/testbank.h"
 
 #include <QCoreApplication>
@@ -152,9 +153,12 @@ int main(int argc, char **argv)
 
         t.restart();
         const CsvExport exported = exportTableCsv(folder, ImportTable::Applicants);
-        const QString error = exported.error
-            ? exported.error->message
-            : writeFileWhole(QDir(folder).filePath(QStringLiteral("out.csv")), exported.bytes);
+        const FileOutcome written = exported.error
+            ? FileOutcome{}
+            : writeOutput(QDir(folder).filePath(QStringLiteral("out.csv")), exported.bytes);
+        const QString error = exported.error ? exported.error->message
+            : written.ok()                   ? QString()
+                                             : QStringLiteral("write failed (%1)").arg(written.systemText);
         exportTotal.push_back(double(t.nsecsElapsed()) / 1e6);
         if (!error.isEmpty() || exported.rows != applicants) {
             std::fprintf(stderr, "export failed: %s\n", qPrintable(error));

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace placeva {
 
@@ -66,6 +65,19 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
     return result;
 }
 
+MaybeError checkTableFields(const QString &folder, ImportTable table)
+{
+    DataControl control;
+    control.setConnectionString(DataControl::connectionStringFor(folder));
+    control.setCommandType(DataControl::CommandTable);
+    control.setRecordSource(importTableName(table));
+    QList<ColumnRef> columns;
+    for (const QString &field : importFields(table))
+        columns.append(ColumnRef(field));
+    control.setColumns(columns);
+    return control.refresh();
+}
+
 QStringList resultHeaders()
 {
     return {QStringLiteral(u"نام داوطلب"),        QStringLiteral(u"ميانگين"),
@@ -94,30 +106,6 @@ CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
     }
     result.bytes = csvFileBytes(text);
     return result;
-}
-
-QString writeFileWhole(const QString &path, const QByteArray &bytes)
-{
-    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (QFileInfo(path).isDir())
-        return QStringLiteral(u"«%1» يک پوشه است، نه پرونده.").arg(shown);
-    QSaveFile file(path);
-    // Never write in place: a half-written file would replace a good one.
-    file.setDirectWriteFallback(false);
-    // Unbuffered, so that a write the disk took only in part shows in its
-    // count: a buffered flush would let a short file through as complete.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral(u"پرونده «%1» ساخته نشد: %2").arg(shown, file.errorString());
-    if (file.write(bytes) != bytes.size() || file.size() != bytes.size()) {
-        const QString why = file.error() != QFileDevice::NoError
-            ? file.errorString()
-            : QStringLiteral(u"جاي خالي ديسک کافي نيست.");
-        file.cancelWriting();
-        return QStringLiteral(u"نوشتن پرونده «%1» انجام نشد: %2").arg(shown, why);
-    }
-    if (!file.commit())
-        return QStringLiteral(u"نوشتن پرونده «%1» انجام نشد: %2").arg(shown, file.errorString());
-    return QString();
 }
 
 } // namespace placeva

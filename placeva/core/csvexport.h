@@ -22,6 +22,9 @@ struct CsvExport
 // Every column of the table, headed by its field name, every row in stored
 // order, numbers in the store's shortest form.
 CsvExport exportTableCsv(const QString &folder, ImportTable table);
+// Whether the table has every field an import of it fills; the store's
+// MissingColumn error otherwise.
+MaybeError checkTableFields(const QString &folder, ImportTable table);
 
 // The column headers of the computed results file.
 QStringList resultHeaders();
@@ -31,10 +34,5 @@ QString factorCaption();
 // One row per applicant of a statistics pass (name, average, estimated rank,
 // best and worst likely rank, band), with the change factor that was used on a line above the header.
 CsvExport resultsCsv(const PassResult &pass, const QString &factorText);
-
-// Writes the whole file or leaves what was there: the bytes go to a
-// temporary file beside it, which replaces it only once complete. Returns
-// the message for the user, empty on success.
-QString writeFileWhole(const QString &path, const QByteArray &bytes);
 
 } // namespace placeva

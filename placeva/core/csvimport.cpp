@@ -1,6 +1,7 @@
 #include "core/csvimport.h"
 
 #include "core/datalocation.h"
+#include "core/outputcheck.h"
 
 #include "numbers.h"
 
@@ -8,8 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace placeva {
@@ -115,6 +118,11 @@ QString fieldForHeader(ImportTable table, const QString &header)
     return HeaderMatcher(table).field(header);
 }
 
+qsizetype ImportPlan::rowsToStore() const
+{
+    return skipDuplicates ? rows.size() - duplicateRows.size() : rows.size();
+}
+
 QStringList ImportPlan::unknownHeaders() const
 {
     QStringList out;
@@ -139,7 +147,7 @@ QString twoColumnsText(const QString &file, const QString &first, const ImportCo
 {
     return QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
                           u"مي برند؛ معلوم نيست کدام را بايد خواند.")
-        .arg(file, first, second.header, second.field);
+        .arg(file, cutForMessage(first), cutForMessage(second.header), second.field);
 }
 
 // Reads a file's rows as they come: the first row that is not blank is
@@ -162,6 +170,7 @@ public:
     // Why the header row refuses the file; empty when it does not.
     const QString &headerError() const { return m_headerError; }
     bool stopped() const { return m_stopped; }
+    bool wrongTable() const { return m_wrongTable; }
     void setShareRead(int permille) { m_shareRead = permille; }
 
     // Header matching. False when the header refuses the file or `keepGoing`
@@ -234,6 +243,15 @@ private:
                          kApplicants.subjects()[0].nameText());
             return false;
         }
+        // A header without the name, or without both average and rank, is
+        // another table's: its rows would be stored as nonsense.
+        const int nameIndex = m_table.indexOf(FieldRole::Name);
+        if (nameIndex >= 0 && m_columnOf[nameIndex] < 0) {
+            m_wrongTable = true;
+            return false;
+        }
+        if (m_rankIndex >= 0 && m_columnOf[m_rankIndex] < 0 && m_columnOf[m_avgIndex] < 0)
+            m_wrongTable = true; // and without the rank, which is told too
         if (m_rankIndex >= 0 && m_columnOf[m_rankIndex] < 0) {
             m_headerError =
                 QStringLiteral(u"پرونده «%1» ستون رتبه (%3) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
@@ -317,7 +335,8 @@ private:
                     }
                 } catch (const common::NumberError &e) {
                     refuse(record.line, f,
-                           QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2").arg(m_cells.at(f), e.userName()));
+                           QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2")
+                               .arg(cutForMessage(m_cells.at(f)), e.userName()));
                     continue;
                 }
             }
@@ -383,6 +402,7 @@ private:
     QString m_headerError;
     int m_shareRead = 0;
     bool m_stopped = false;
+    bool m_wrongTable = false;
     // For the row being checked, kept to spare an allocation per row.
     QList<QString> m_cells;
     QList<double> m_numbers;
@@ -405,6 +425,7 @@ public:
     bool headerRead() const { return m_headerWidth >= 0; }
     const QString &headerError() const { return m_headerError; }
     bool stopped() const { return false; }
+    bool wrongTable() const { return false; } // a header without both columns is told as such
     void setShareRead(int) { }
 
     bool readHeader(const CsvRecord &header)
@@ -571,6 +592,11 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
                            u"نشده است؛ هيچ رديفي خوانده نشد.")
                 .arg(file)
                 .arg(csv.unclosedQuoteLine));
+    if (planner.wrongTable()) {
+        reading.wrongTable = true;
+        reading.error = planner.headerError();
+        return reading;
+    }
     if (!planner.headerError().isEmpty())
         return fail(planner.headerError());
     if (!planner.headerRead())
@@ -599,9 +625,14 @@ ImportReading readImportFile(const QString &path, ImportTable table,
     QFile f(path);
     if (!QFileInfo(path).isFile() && QFileInfo::exists(path)) {
         reading.error = QStringLiteral(u"«%1» يک پرونده معمولي نيست.").arg(file);
+        reading.file.problem = FileProblem::NotRegular;
         return reading;
     }
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
+        reading.file = outcomeOfErrno(errno);
+        if (reading.file.ok())
+            reading.file = FileOutcome{f.exists() ? FileProblem::Other : FileProblem::NotFound, QString()};
         reading.error = f.exists() ? QStringLiteral(u"پرونده «%1» باز نشد: %2").arg(file, f.errorString())
                                    : QStringLiteral(u"پرونده «%1» پيدا نشد.").arg(file);
         return reading;
@@ -612,12 +643,74 @@ ImportReading readImportFile(const QString &path, ImportTable table,
                             .arg(kMaxImportBytes / (1024 * 1024));
         return reading;
     }
+    errno = 0;
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
+        reading.file = outcomeOfErrno(errno);
+        if (reading.file.ok())
+            reading.file.problem = FileProblem::Other;
         reading.error = QStringLiteral(u"خواندن پرونده «%1» انجام نشد: %2").arg(file, f.errorString());
         return reading;
     }
     return planImport(bytes, table, QFileInfo(path).absoluteFilePath(), keepGoing);
+}
+
+namespace {
+
+// A row's values as compared for duplicates: numbers by their shortest
+// text, so that 50 stored as a whole number equals 50 read as one.
+QString rowKey(const QVariantList &values)
+{
+    QString key;
+    for (const QVariant &v : values) {
+        if (v.isNull())
+            key += QLatin1String("\x01");
+        else if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
+            key += QLatin1Char('s') + textForBox(v);
+        else
+            key += QLatin1Char('n') + common::shortestText(v.toDouble());
+        key += QChar(0x1F);
+    }
+    return key;
+}
+
+} // namespace
+
+void markDuplicates(const QString &folder, ImportPlan &plan)
+{
+    plan.duplicateRows.clear();
+    if (plan.rows.isEmpty() || plan.table == ImportTable::Choices) // the table is replaced whole
+        return;
+    DataControl control;
+    control.setConnectionString(DataControl::connectionStringFor(folder));
+    control.setCommandType(DataControl::CommandTable);
+    control.setRecordSource(importTableName(plan.table));
+    QList<ColumnRef> columns;
+    for (const QString &field : std::as_const(plan.fields))
+        columns.append(ColumnRef(field));
+    control.setColumns(columns);
+    if (control.refresh())
+        return;
+    Recordset *rs = control.recordset();
+    QSet<QString> stored;
+    stored.reserve(rs->recordCount());
+    if (rs->recordCount() > 0 && !rs->moveFirst()) {
+        QVariantList values;
+        while (!rs->isEOF()) {
+            values.clear();
+            for (int i = 0; i < plan.fields.size(); ++i)
+                values.append(rs->value(i));
+            stored.insert(rowKey(values));
+            if (rs->moveNext())
+                return;
+        }
+    }
+    if (stored.isEmpty())
+        return;
+    for (qsizetype r = 0; r < plan.rows.size(); ++r) {
+        if (stored.contains(rowKey(plan.rows.at(r))))
+            plan.duplicateRows.append(r);
+    }
 }
 
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
@@ -633,7 +726,19 @@ MaybeError storeImport(const QString &folder, const ImportPlan &plan,
         return replaceRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows,
                            kChoiceTable.createTableSql(), keepGoing, cancelled);
     }
-    return appendRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows, keepGoing,
+    if (!plan.skipDuplicates || plan.duplicateRows.isEmpty())
+        return appendRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows,
+                          keepGoing, cancelled);
+    QList<QVariantList> rows;
+    rows.reserve(plan.rowsToStore());
+    qsizetype next = 0; // into duplicateRows, which is in row order
+    for (qsizetype r = 0; r < plan.rows.size(); ++r) {
+        if (next < plan.duplicateRows.size() && plan.duplicateRows.at(next) == r)
+            ++next;
+        else
+            rows.append(plan.rows.at(r));
+    }
+    return appendRows(bankFilePath(folder), importTableName(plan.table), plan.fields, rows, keepGoing,
                       cancelled);
 }
 

@@ -6,6 +6,7 @@
 // transaction, or a message saying why the file cannot be read. No widgets.
 
 #include "core/csv.h"
+#include "core/outputcheck.h"
 #include "core/store.h"
 
 #include <QList>
@@ -68,8 +69,12 @@ struct ImportPlan
     // Choices: how many rows the import puts out of the table (the built-in
     // choices where it has none); -1 until told.
     int replacedRows = -1;
+    QList<qsizetype> duplicateRows; // indexes into rows: identical to rows already stored
+    bool skipDuplicates = false;    // store them or not
 
     QStringList unknownHeaders() const;
+    // What storeImport writes.
+    qsizetype rowsToStore() const;
 };
 
 struct ImportReading
@@ -77,6 +82,13 @@ struct ImportReading
     std::optional<ImportPlan> plan;
     QString error;          // for the user, when there is no plan
     bool cancelled = false; // `keepGoing` said stop
+    // The header names no applicant's name column (for applicants) or
+    // neither the average nor the rank (for reference results): the file
+    // is another table's. The caller words it; `error` then holds at most
+    // a narrower reason (no rank column).
+    bool wrongTable = false;
+    // Why the file itself could not be read, when that was the trouble.
+    FileOutcome file;
 };
 
 // Checks the bytes of a file as an import into `table`. `keepGoing` is asked
@@ -89,8 +101,14 @@ inline constexpr qint64 kMaxImportBytes = qint64(256) * 1024 * 1024;
 ImportReading readImportFile(const QString &path, ImportTable table,
                              const std::function<bool(int permille)> &keepGoing = {});
 
-// Stores the plan's rows in Bank.db of `folder`, all or none; choices replace
-// the table's rows, and only from a plan without refused rows.
+// Marks the plan's rows that are identical, in the fields the plan fills,
+// to rows the table in Bank.db of `folder` already holds. Nothing is marked
+// when the table cannot be read: storing then says why.
+void markDuplicates(const QString &folder, ImportPlan &plan);
+
+// Stores the plan's rows in Bank.db of `folder`, all or none, without the
+// duplicates when the plan says to skip them; choices replace the table's
+// rows, and only from a plan without refused rows.
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype written)> &keepGoing = {},
                        bool *cancelled = nullptr);

@@ -1,6 +1,7 @@
 #include "core/store.h"
 
 #include "core/datalocation.h"
+#include "core/outputcheck.h"
 
 #include "numbers.h"
 
@@ -332,7 +333,8 @@ Converted valueFromText(const QString &field, const QString &text)
     } catch (const common::NumberError &) {
         return {QVariant(),
                 makeError(StoreErrorKind::Refused,
-                          QStringLiteral("«%2» براي ستون «%1» عدد نيست.").arg(field, text))};
+                          QStringLiteral("«%2» براي ستون «%1» عدد نيست.")
+                              .arg(cutForMessage(field), cutForMessage(text)))};
     }
     if (isWholeInDoubleRange(number))
         return {QVariant(static_cast<qint64>(number)), std::nullopt};

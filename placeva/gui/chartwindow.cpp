@@ -1,7 +1,9 @@
 #include "gui/chartwindow.h"
 
 #include "core/charttexts.h"
+#include "core/datalocation.h"
 #include "core/lastpass.h"
+#include "gui/filetexts.h"
 #include "numbers.h"
 
 #include <QBuffer>
@@ -763,6 +765,12 @@ void ChartWindow::applicantClicked(QPointF value)
 
 bool ChartWindow::saveImage(const QString &file)
 {
+    const QString database = bankFilePath(m_main->folder());
+    if (const DatabaseFile which = databaseFileNamed(file, database); which != DatabaseFile::None) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), databaseClashText(file, database, which, false),
+                         tk::MsgBox::Critical);
+        return false;
+    }
     const QString error = writeImage(file);
     if (error.isEmpty())
         return true;

@@ -3,8 +3,10 @@
 #include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/lastpass.h"
+#include "core/outputcheck.h"
 #include "gui/chancetexts.h"
 #include "gui/filemenu.h"
+#include "gui/filetexts.h"
 #include "startup.h"
 #include "toolkit.h"
 
@@ -52,7 +54,11 @@ const tk::ProgramInfo &info()
             u"  --export-choices خروجي.csv                    خروجي جدول انتخاب ها\n"
             u"  --choice-list خروجي.csv --applicant نام --choices \"انتخاب1|انتخاب2|...\" [--factor ميزان]\n"
             u"                                                 شانس قبولي هر اولويت فهرست انتخاب\n"
+            u"  [--skip-duplicates]                          همراه با ورود: بي رديفهاي همانند\n"
+            u"ميزان عددي بزرگتر از 0 و حداکثر 1000 است.\n"
             u"ورود داده همه يا هيچ است: اگر رديفي رد شود هيچ رديفي افزوده نمي شود، مگر با --skip-refused.\n"
+            u"رديفهاي همانند رديفهاي موجود شمرده و افزوده مي شوند، مگر با --skip-duplicates.\n"
+            u"خروجي «-» يعني خروجي استاندارد.\n"
             u"وضعيت خروج: 0 انجام شد، 1 ورودي پذيرفته نشد، 2 استفاده نادرست.\n"),
         QStringLiteral("Placeva: the applicants' database, estimated ranks and placement bands.\n"
                        "Usage: placeva [--database FILE] [COMMAND]\n"
@@ -70,8 +76,12 @@ const tk::ProgramInfo &info()
                        "  --export-choices OUT.csv                    this year's choices\n"
                        "  --choice-list OUT.csv --applicant NAME --choices \"C1|C2|...\" [--factor X]\n"
                        "                                              a choice list's chance per priority\n"
+                       "  [--skip-duplicates]                        with an import: without identical rows\n"
+                       "X is a number above 0 and at most 1000.\n"
                        "An import is all or nothing: when a row is refused nothing is stored,\n"
                        "unless --skip-refused is given.\n"
+                       "Rows identical to stored ones are counted, and stored unless --skip-duplicates.\n"
+                       "An output of \"-\" is standard output.\n"
                        "Exit status: 0 done, 1 input refused, 2 usage error.\n")};
     return program;
 }
@@ -106,7 +116,7 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const L
     const auto found = std::find_if(applicants.cbegin(), applicants.cend(),
                                     [&](const ApplicantResult &a) { return a.name == *options.applicant; });
     if (found == applicants.cend())
-        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(*options.applicant));
+        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(cutForMessage(*options.applicant)));
     const ChoiceTableReading table = readChoiceTable(databaseFile);
     if (table.error) {
         tk::printError(table.error->message);
@@ -122,7 +132,7 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const L
         const bool known = std::any_of(table.choices.cbegin(), table.choices.cend(),
                                        [&](const ChoiceRow &c) { return c.name == choice; });
         if (!choice.isEmpty() && !known)
-            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(choice));
+            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(cutForMessage(choice)));
     }
     while (priorities.size() < kPriorities)
         priorities.append(QString());
@@ -171,6 +181,7 @@ Parsed parse(const QStringList &args)
     Parsed parsed;
     Options &o = parsed.options;
     QString commandOption;
+    QStringList seen;
     const auto value = [&](qsizetype &i) -> std::optional<QString> {
         if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
             return std::nullopt;
@@ -181,6 +192,12 @@ Parsed parse(const QStringList &args)
         const auto command =
             std::find_if(std::begin(kCommands), std::end(kCommands),
                          [&](const CommandName &c) { return arg == QLatin1String(c.option); });
+        // A second value would silently win over the first.
+        if (arg.startsWith(QLatin1String("--")) && seen.contains(arg)) {
+            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» دو بار آمده است؛ هر گزينه يک بار.").arg(arg));
+            return parsed;
+        }
+        seen << arg;
         if (arg == QLatin1String("--choices")) {
             // An empty list is a list of empty priorities.
             if (i + 1 >= args.size()) {
@@ -198,6 +215,13 @@ Parsed parse(const QStringList &args)
             if (arg == QLatin1String("--database")) {
                 o.database = *v;
             } else if (arg == QLatin1String("--factor")) {
+                if (checkFactor(*v) != FactorCheck::Ok) {
+                    parsed.exitNow =
+                        usage(QStringLiteral(u"ميزان «%1» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر %2 بدهيد.")
+                                  .arg(cutForMessage(*v))
+                                  .arg(kMaxFactor));
+                    return parsed;
+                }
                 o.factor = *v;
             } else if (arg == QLatin1String("--applicant")) {
                 o.applicant = *v;
@@ -212,6 +236,8 @@ Parsed parse(const QStringList &args)
             }
         } else if (arg == QLatin1String("--skip-refused")) {
             o.skipRefused = true;
+        } else if (arg == QLatin1String("--skip-duplicates")) {
+            o.skipDuplicates = true;
         } else {
             parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» شناخته نشد.").arg(arg));
             return parsed;
@@ -233,6 +259,9 @@ Parsed parse(const QStringList &args)
     else if (o.skipRefused && !imports)
         parsed.exitNow = usage(QStringLiteral(
             u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
+    else if (o.skipDuplicates && !imports)
+        parsed.exitNow = usage(QStringLiteral(u"«--skip-duplicates» تنها همراه با «--import-applicants» يا "
+                                              u"«--import-references» به کار مي رود."));
     return parsed;
 }
 
@@ -248,20 +277,67 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
                           ? ProgressShower(showProgress)
                           : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
+    // The output or input is checked before the database is read.
+    const bool imports = options.command == Command::ImportApplicants
+        || options.command == Command::ImportReferences || options.command == Command::ImportChoices;
+    if (options.command != Command::None) {
+        if (const DatabaseFile which = databaseFileNamed(options.file, databaseFile);
+            which != DatabaseFile::None) {
+            tk::printError(databaseClashText(options.file, databaseFile, which, imports));
+            return kRefused;
+        }
+        if (const FileOutcome checked = imports ? FileOutcome{} : checkOutput(options.file); !checked.ok()) {
+            tk::printError(outputRefusalText(options.file, checked));
+            return kRefused;
+        }
+    }
+
     const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
     if (!main)
         return kRefused;
     if (!main->reread())
         return kRefused;
 
+    // A table that lacks a field imports refuse is not exported as if whole.
+    for (const auto &[command, table] : {std::pair{Command::ExportApplicants, ImportTable::Applicants},
+                                         std::pair{Command::ExportReferences, ImportTable::References}}) {
+        if (options.command != command)
+            continue;
+        if (const MaybeError error = checkTableFields(main->folder(), table)) {
+            tk::printError(error->message);
+            return kRefused;
+        }
+    }
+
     bool refused = false;
-    setImportConfirmer([&](QWidget *, const ImportPlan &plan, const QString &) {
+    setImportConfirmer([&](QWidget *, ImportPlan &plan, const QString &) {
+        // What the preview would show, before anything is stored.
+        const QStringList unknown = plan.unknownHeaders();
+        if (!unknown.isEmpty()) {
+            QStringList names;
+            for (const QString &h : unknown)
+                names << QStringLiteral(u"«%1»").arg(cutForMessage(h));
+            tk::printError(QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): %1")
+                               .arg(names.join(QStringLiteral(u"، "))));
+        }
+        if (!plan.absentFields.isEmpty())
+            tk::printError(QStringLiteral(u"فيلدهاي بي ستون (خالي ذخيره مي شوند): %1")
+                               .arg(plan.absentFields.join(QStringLiteral(u"، "))));
         for (const ImportRefusal &r : plan.refusals)
-            tk::printError(QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(r.column, r.reason));
+            tk::printError(
+                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(cutForMessage(r.column), r.reason));
         if (plan.refusedRows > 0 && !options.skipRefused) {
             tk::printError(QStringLiteral(u"رديفهاي ردشده: %1\nهيچ رديفي افزوده نشد.").arg(plan.refusedRows));
             refused = true;
             return false;
+        }
+        if (plan.refusedRows > 0)
+            tk::printError(QStringLiteral(u"%1 رديف ردشده کنار گذاشته شد.").arg(plan.refusedRows));
+        if (!plan.duplicateRows.isEmpty()) {
+            plan.skipDuplicates = options.skipDuplicates;
+            tk::printError(duplicateRowsText(plan.duplicateRows.size())
+                           + (options.skipDuplicates ? QStringLiteral(u"؛ افزوده نمي شوند.")
+                                                     : QStringLiteral(u"؛ باز هم افزوده مي شوند.")));
         }
         return true;
     });

@@ -43,6 +43,7 @@ struct Options
     // --choice-list: the applicant's name and the priorities separated by "|".
     std::optional<QString> applicant;
     std::optional<QString> choices;
+    bool skipDuplicates = false;
 };
 
 struct Parsed

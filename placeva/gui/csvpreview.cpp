@@ -1,7 +1,9 @@
 #include "gui/csvpreview.h"
 
+#include "gui/filetexts.h"
 #include "toolkit.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFormLayout>
@@ -58,6 +60,15 @@ QString lineList(const QList<int> &lines)
     return text;
 }
 
+// Column headers as a message lists them, each cut to a readable length.
+QString quotedList(const QStringList &texts)
+{
+    QStringList out;
+    for (const QString &t : texts)
+        out << cutForMessage(t);
+    return out.join(QStringLiteral(u"، "));
+}
+
 } // namespace
 
 CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePath, QWidget *parent)
@@ -99,13 +110,20 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     layout->addLayout(form);
 
     QStringList notes;
-    if (!plan.absentFields.isEmpty())
-        notes << QStringLiteral(u"اين فيلدها در پرونده ستوني ندارند و خالي ذخيره مي شوند: %1")
-                     .arg(plan.absentFields.join(QStringLiteral(u"، ")));
+    // One warning line for both, so that a misspelt header shows as the
+    // column ignored beside the field left empty.
+    QStringList misfits;
     const QStringList unknown = plan.unknownHeaders();
     if (!unknown.isEmpty())
-        notes << QStringLiteral(u"اين ستونها شناخته نشدند و ناديده گرفته مي شوند: %1")
-                     .arg(unknown.join(QStringLiteral(u"، ")));
+        misfits
+            << QStringLiteral(u"اين ستونها شناخته نشدند و ناديده گرفته مي شوند: %1").arg(quotedList(unknown));
+    if (!plan.absentFields.isEmpty())
+        misfits << QStringLiteral(u"اين فيلدها در پرونده ستوني ندارند و خالي ذخيره مي شوند: %1")
+                       .arg(plan.absentFields.join(QStringLiteral(u"، ")));
+    if (!misfits.isEmpty())
+        notes << misfits.join(QStringLiteral(u"؛ "));
+    if (!plan.duplicateRows.isEmpty())
+        notes << duplicateRowsText(plan.duplicateRows.size()) + QLatin1Char('.');
     const QString avg = kApplicants.field(FieldRole::Average).nameText(); // Formol's has the same name
     if (replaces)
         notes << QStringLiteral(u"همه رديفهاي جدول %1 با رديفهاي اين پرونده جايگزين مي شود، و تنها اگر هيچ "
@@ -168,6 +186,11 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
         refusedBox->hide();
     layout->addWidget(refusedBox, 2);
 
+    if (!plan.duplicateRows.isEmpty()) {
+        m_skipDuplicates = new QCheckBox(QStringLiteral(u"رديفهاي همانند افزوده نشوند"), this);
+        layout->addWidget(m_skipDuplicates);
+    }
+
     auto *buttons = new QDialogButtonBox(this);
     m_confirm = buttons->addButton(QStringLiteral(u"تاييد"), QDialogButtonBox::AcceptRole);
     m_cancel = buttons->addButton(QStringLiteral(u"انصراف"), QDialogButtonBox::RejectRole);
@@ -181,6 +204,11 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     layout->addWidget(buttons);
 
     resize(760, plan.refusals.isEmpty() ? 620 : 780);
+}
+
+bool CsvPreviewDialog::skipDuplicates() const
+{
+    return m_skipDuplicates && m_skipDuplicates->isChecked();
 }
 
 QString CsvPreviewDialog::summaryText() const

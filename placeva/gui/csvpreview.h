@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -26,6 +27,9 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
     QTableWidget *columnTable() const { return m_columns; }
     QTableWidget *refusalTable() const { return m_refusals; }
+    // Shown only when some rows are identical to rows already stored.
+    QCheckBox *skipDuplicatesBox() const { return m_skipDuplicates; }
+    bool skipDuplicates() const;
     // The figures and notes above the tables, as shown.
     QString summaryText() const;
 
@@ -35,6 +39,7 @@ private:
     QTableWidget *m_refusals = nullptr;
     QPushButton *m_confirm = nullptr;
     QPushButton *m_cancel = nullptr;
+    QCheckBox *m_skipDuplicates = nullptr;
 };
 
 } // namespace placeva

@@ -80,12 +80,15 @@ QString chooseFile(QWidget *parent, const FileChoice &choice)
 
 namespace {
 
-bool confirmImport(QWidget *parent, const ImportPlan &plan, const QString &path)
+bool confirmImport(QWidget *parent, ImportPlan &plan, const QString &path)
 {
     if (importConfirmer())
         return importConfirmer()(parent, plan, path);
     CsvPreviewDialog dialog(plan, path, parent);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    plan.skipDuplicates = dialog.skipDuplicates();
+    return true;
 }
 
 ProgressShower &progressShower()
@@ -136,7 +139,37 @@ void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return shownFile(path);
+}
+
+// An output on the open database, or one that cannot be written, is refused
+// before any work is done for it.
+bool outputRefused(MainWindowLink &main, const char16_t *title, const QString &path)
+{
+    const QString database = bankFilePath(main.folder());
+    QString text;
+    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None)
+        text = databaseClashText(path, database, which, false);
+    else if (const FileOutcome checked = checkOutput(path); !checked.ok())
+        text = outputRefusalText(path, checked);
+    if (text.isEmpty())
+        return false;
+    tell(main, title, text, tk::MsgBox::Critical);
+    return true;
+}
+
+// A header that names another table's columns.
+QString wrongTableText(const QString &path, ImportTable table)
+{
+    const QString file = isolated(shown(path));
+    if (table == ImportTable::Applicants)
+        return QStringLiteral(u"سطر عنوان پرونده «%1» ستون نام داوطلب (%2) ندارد؛ اين پرونده داوطلبان نيست، "
+                              u"شايد نتايج مرجع است.")
+            .arg(file, isolated(kApplicants.field(FieldRole::Name).nameText()));
+    return QStringLiteral(u"سطر عنوان پرونده «%1» نه ستون %2 دارد نه %3؛ اين پرونده نتايج مرجع نيست، "
+                          u"شايد داوطلبان است.")
+        .arg(file, isolated(kReferences.field(FieldRole::Average).nameText()),
+             isolated(kReferences.field(FieldRole::Rank).nameText()));
 }
 
 void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
@@ -173,6 +206,11 @@ ProgressShower setProgressShower(ProgressShower shower)
 
 bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
 {
+    const QString database = bankFilePath(main.folder());
+    if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None) {
+        tell(main, kImportTitle, databaseClashText(path, database, which, true), tk::MsgBox::Warning);
+        return false;
+    }
     ImportReading reading;
     {
         Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)),
@@ -184,11 +222,19 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     if (reading.cancelled)
         return false; // the user stopped it: nothing was stored
     if (!reading.plan) {
-        tell(main, kImportTitle, reading.error + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
-             tk::MsgBox::Warning);
+        const QString why = reading.wrongTable ? wrongTableText(path, table)
+            : !reading.file.ok() ? QStringLiteral(u"پرونده «%1» خوانده نشد: %2.")
+                                       .arg(isolated(shown(path)), fileReason(reading.file))
+                                 : reading.error;
+        tell(main, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
         return false;
     }
     ImportPlan &plan = *reading.plan;
+    if (plan.rows.isEmpty() && plan.refusedRows == 0) {
+        tell(main, kImportTitle, QStringLiteral(u"%1: «%2»").arg(noRowsText(), isolated(shown(path))),
+             tk::MsgBox::Warning);
+        return false;
+    }
     const bool replaces = table == ImportTable::Choices;
     if (replaces) {
         const ChoiceTableReading current = readChoiceTable(bankFilePath(main.folder()));
@@ -199,17 +245,19 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
         }
         plan.replacedRows = current.storedRows;
     }
+    markDuplicates(main.folder(), plan);
     if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty()
         || (replaces && plan.refusedRows > 0))
         return false;
+    const qsizetype storing = plan.rowsToStore();
 
     MaybeError error;
     bool cancelled = false;
     {
         Progress progress(
             &main.window(),
-            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(plan.rows.size()).arg(importTableName(table)),
-            int(plan.rows.size()));
+            QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(storing).arg(importTableName(table)),
+            int(storing));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         error = storeImport(
             main.folder(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
@@ -234,13 +282,15 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
              tk::MsgBox::Information);
     else
         tell(main, kImportTitle,
-             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(plan.rows.size()).arg(importTableName(table)),
+             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
              tk::MsgBox::Information);
     return true;
 }
 
 bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path)
 {
+    if (outputRefused(main, kExportTitle, path))
+        return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const CsvExport file = exportTableCsv(main.folder(), table);
     const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
@@ -259,6 +309,8 @@ bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &pa
 
 bool exportResultsToCsv(MainWindowLink &main, const QString &path)
 {
+    if (outputRefused(main, kExportTitle, path))
+        return false;
     const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().factorText());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
@@ -273,6 +325,9 @@ bool exportResultsToCsv(MainWindowLink &main, const QString &path)
 
 bool saveReportToPdf(MainWindowLink &main, const QString &path)
 {
+    // Checked before the pages are drawn, which takes a while.
+    if (outputRefused(main, kReportTitle, path))
+        return false;
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
     const ReportProgress progress = progressShower()
@@ -336,7 +391,10 @@ void installFileMenu(MainWindowLink &main)
                 chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
                                 [link](const QString &p) { return exportResultsToCsv(*link, p); });
             };
-        case 5: return [link, window] { previewAndPrintReport(reportDataFor(*link), window); };
+        case 5:
+            return [link, window] {
+                previewAndPrintReport(reportDataFor(*link), window, bankFilePath(link->folder()));
+            };
         case 7: return [link, caption] { chooseAndImport(*link, ImportTable::Choices, caption); };
         case 8:
             return [link, caption] {

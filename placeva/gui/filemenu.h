@@ -4,6 +4,7 @@
 // printing or saving the report.
 
 #include "core/csvimport.h"
+#include "gui/filetexts.h"
 #include "gui/mainwindowlink.h"
 
 #include <QString>
@@ -38,7 +39,8 @@ FileChooser setFileChooser(FileChooser chooser);
 // The chooser or, without one, the dialog; empty when the user cancelled.
 // A suggested name ending in .db asks for a database file.
 QString chooseFile(QWidget *parent, const FileChoice &choice);
-using ImportConfirmer = std::function<bool(QWidget *parent, const ImportPlan &plan, const QString &path)>;
+// The confirmer may set the plan's skipDuplicates.
+using ImportConfirmer = std::function<bool(QWidget *parent, ImportPlan &plan, const QString &path)>;
 ImportConfirmer setImportConfirmer(ImportConfirmer confirmer);
 // Shown instead of the progress dialogs (the command line's progress); false
 // stops the work as the dialog's cancel does.

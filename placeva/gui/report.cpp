@@ -4,6 +4,7 @@
 #include "core/figures.h"
 #include "core/lastpass.h"
 #include "core/rankrange.h"
+#include "gui/filetexts.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -418,18 +419,27 @@ ReportProgress reportProgressDialog(QWidget *parent, const QString &label)
     };
 }
 
-void previewAndPrintReport(const ReportData &data, QWidget *parent)
+void previewAndPrintReport(const ReportData &data, QWidget *parent, const QString &databaseFile)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(reportPageLayout());
     printer.setDocName(data.title);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral(u"پيش نمايش چاپ گزارش"));
-    QObject::connect(
-        &preview, &QPrintPreviewDialog::paintRequested, &preview, [&data, &preview](QPrinter *p) {
-            paintReport(data, p,
-                        reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
-        });
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
+        // The printer opens its file only once painting begins.
+        const QString file = p->outputFileName();
+        if (!file.isEmpty()) {
+            if (const DatabaseFile which = databaseFileNamed(file, databaseFile);
+                which != DatabaseFile::None) {
+                tk::MsgBox::show(&preview, QStringLiteral(u"گزارش"),
+                                 databaseClashText(file, databaseFile, which, false), tk::MsgBox::Critical);
+                return;
+            }
+        }
+        paintReport(data, p,
+                    reportProgressDialog(&preview, QStringLiteral(u"صفحه هاي گزارش آماده مي شود...")));
+    });
     preview.exec();
 }
 

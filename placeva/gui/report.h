@@ -66,7 +66,8 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages = 
 // function.
 ReportProgress reportProgressDialog(QWidget *parent, const QString &label);
 
-// The print preview, from which the user prints.
-void previewAndPrintReport(const ReportData &data, QWidget *parent);
+// The print preview, from which the user prints; printing to a file that is
+// the open database (or one of SQLite's files beside it) is refused.
+void previewAndPrintReport(const ReportData &data, QWidget *parent, const QString &databaseFile = QString());
 
 } // namespace placeva

@@ -468,6 +468,7 @@ void TestChartWindow::saves_data()
     QTest::newRow("CHART.SVG") << "CHART.SVG" << QByteArray("SVG");
     QTest::newRow("no suffix") << "chart" << QByteArray("PNG");
     QTest::newRow("missing folder") << "no/such/folder/chart.png" << QByteArray();
+    QTest::newRow("the open database") << "{bank}" << QByteArray();
     QTest::newRow("cancelled") << "" << QByteArray();
 }
 
@@ -480,7 +481,12 @@ void TestChartWindow::saves()
     ChartWindow *w = openChart(main);
     QVERIFY(w);
     QTemporaryDir out;
-    const QString file = name.isEmpty() ? QString() : out.filePath(name);
+    const QString file = name.isEmpty() ? QString() : name == "{bank}" ? m_bank : out.filePath(name);
+    const auto contents = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray bank = contents(m_bank);
     int asked = 0;
     ChartWindow::setFileChooser([&](QWidget *) {
         ++asked;
@@ -494,6 +500,7 @@ void TestChartWindow::saves()
         QCOMPARE(m_messages.size(), name.isEmpty() ? 0 : 1); // a failure is told, a cancel is not
         if (!name.isEmpty())
             QVERIFY(m_messages.first().contains(QDir::toNativeSeparators(file)));
+        QCOMPARE(contents(m_bank), bank);
         return;
     }
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));

@@ -1,14 +1,18 @@
 // Placeva's command line driven as a script would drive it, and where the
 // program keeps its data.
+#include "core/choices.h"
 #include "core/datalocation.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
 
+#include <QCryptographicHash>
 #include <QMenuBar>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace placeva;
 
@@ -19,6 +23,11 @@ const char kApplicantsCsv[] = "Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barnam
 const char kRefusedCsv[] = "Name,Dini,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman\n"
                            "Sara,70,60,50,40,30,20,10,80,90,65\n"
                            "Reza,abc,60,50,40,30,20,10,80,90,65\n";
+
+// Header rows as users misspell or mix them up.
+const char kMisspeltCsv[] = "Name,Dyni,Adabiat,Zaban,Riazi,ZabanT,Madar,barname,system,zakhire,sakhteman\n"
+                            "Sara,70,60,50,40,30,20,10,80,90,65\n";
+const char kReferencesCsv[] = "Avg,Rotbeh\n70,100\n";
 
 QByteArray readAll(const QString &path)
 {
@@ -49,6 +58,12 @@ private slots:
     void whereTheDataIs_data();
     void whereTheDataIs();
     void openAnotherDatabase();
+    void outputOnTheDatabase_data();
+    void outputOnTheDatabase();
+    void menuOutputOnTheDatabase_data();
+    void menuOutputOnTheDatabase();
+    void duplicatesCounted();
+    void choiceListFile();
 
 private:
     // Runs placeva with {db}, {dir} in the arguments replaced; stdout and
@@ -80,6 +95,15 @@ void TestCli::init()
     write(m_dir->filePath("ok.csv"), kApplicantsCsv);
     write(m_dir->filePath("refused.csv"), kRefusedCsv);
     write(m_dir->filePath("junk.db"), "not a database at all\n");
+    write(m_dir->filePath("header.csv"), "Name,Dini\n\n");
+    QVERIFY(testbank::exec(m_dir->filePath("no-dini.db"),
+                           {"CREATE TABLE Davtalab (Name TEXT, Adabiat REAL, Avg REAL)",
+                            "CREATE TABLE Formol (Avg REAL, Rotbeh REAL)"}));
+    write(m_dir->filePath("misspelt.csv"), kMisspeltCsv);
+    write(m_dir->filePath("references.csv"), kReferencesCsv);
+    write(m_dir->filePath("long-cell.csv"), "Name,Dini\nSara," + QByteArray(100000, '9') + "x\n");
+    write(m_dir->filePath("choices.csv"), "Name,Hadd\nA,10\nB,\n");
+    write(m_dir->filePath("bad-choices.csv"), "Name,Hadd\nA,10\nB,x\n");
 }
 
 int TestCli::placeva(QStringList args)
@@ -92,6 +116,7 @@ int TestCli::placeva(QStringList args)
     env.insert("XDG_DATA_HOME", m_dir->filePath("data"));
     env.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
     p.setProcessEnvironment(env);
+    p.setWorkingDirectory(m_dir->path()); // for relative spellings
     p.start(PLACEVA_EXE, args);
     if (!p.waitForFinished(120000))
         return -1;
@@ -148,9 +173,112 @@ void TestCli::commandLine_data()
     QTest::newRow("refused row skipped")
         << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv", "--skip-refused"}
         << 0 << QStringLiteral(u"1 رديف به جدول Davtalab افزوده شد") << "" << 4;
+    QTest::newRow("skipped rows counted")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/refused.csv", "--skip-refused"}
+        << 0 << QStringLiteral(u"1 رديف ردشده کنار گذاشته شد") << "" << 4;
+    QTest::newRow("--database twice")
+        << QStringList{"--database",          "{db}",       "--database", "{dir}/junk.db",
+                       "--export-applicants", "{dir}/a.csv"}
+        << 2 << QStringLiteral(u"«--database» دو بار") << "!a.csv" << 3;
+    QTest::newRow("--factor not a number")
+        << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--factor", "0x10"} << 2
+        << QStringLiteral(u"«0x10» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر 1000") << "!r.csv" << 3;
+    QTest::newRow("--factor out of range")
+        << QStringList{"--database", "{db}", "--report", "{dir}/r.pdf", "--factor", "1e-400"} << 2
+        << QStringLiteral(u"«1e-400» پذيرفته نيست") << "!r.pdf" << 3;
+    QTest::newRow("--factor in Persian digits")
+        << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--factor", u"۱٫۵"_qs} << 0
+        << QStringLiteral(u"نتيجه محاسبه 3 داوطلب") << "r.csv" << 3;
+    QTest::newRow("--skip-duplicates with an export")
+        << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--skip-duplicates"} << 2
+        << QString("--skip-duplicates") << "!r.csv" << 3;
+    QTest::newRow("unknown column named")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/misspelt.csv"} << 0
+        << QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): «Dyni»") << "" << 4;
+    QTest::newRow("missing field named")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/misspelt.csv"} << 0
+        << QStringLiteral(u"فيلدهاي بي ستون (خالي ذخيره مي شوند): Dini") << "" << 4;
+    QTest::newRow("references as applicants")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/references.csv"} << 1
+        << QStringLiteral(u"اين پرونده داوطلبان نيست") << "" << 3;
+    QTest::newRow("applicants as references")
+        << QStringList{"--database", "{db}", "--import-references", "{dir}/header.csv"} << 1
+        << QStringLiteral(u"اين پرونده نتايج مرجع نيست") << "" << 3;
+    QTest::newRow("header without rows")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/header.csv"} << 1
+        << QStringLiteral(u"هيچ رديفي در پرونده نيست") << "" << 3;
+    QTest::newRow("a long cell cut") << QStringList{"--database", "{db}", "--import-applicants",
+                                                    "{dir}/long-cell.csv"}
+                                     << 1 << QString(59, '9') + QChar(0x2026) << "" << 3;
+    QTest::newRow("-") << QStringList{"--database", "{db}", "--export-applicants", "-"} << 0
+                       << QString("Mina,") << "!-" << 3;
+    QTest::newRow("/dev/stdout") << QStringList{"--database", "{db}", "--export-references", "/dev/stdout"}
+                                 << 0 << QString("5000") << "" << 3;
+    QTest::newRow("disk full") << QStringList{"--database", "{db}", "--export-results", "/dev/full"} << 1
+                               << QStringLiteral(u"جاي خالي ديسک کافي نيست") << "" << 3;
+    QTest::newRow("folder not there") << QStringList{"--database", "{db}", "--report", "{dir}/none/r.pdf"}
+                                      << 1 << QStringLiteral(u"چنين پرونده يا پوشه اي پيدا نشد") << "" << 3;
+    QTest::newRow("name too long") << QStringList{"--database", "{db}", "--export-applicants",
+                                                  "{dir}/" + QString(300, 'a')}
+                                   << 1 << QStringLiteral(u"نام آن بيش از اندازه بلند است") << "" << 3;
+    QTest::newRow("export of a table without a field")
+        << QStringList{"--database", "{dir}/no-dini.db", "--export-applicants", "{dir}/a.csv"} << 1
+        << QStringLiteral(u"ستون «Dini»") << "!a.csv" << 3;
+    QTest::newRow("import from a folder")
+        << QStringList{"--database", "{db}", "--import-references", "{dir}"} << 1
+        << QStringLiteral(u"خوانده نشد: يک پرونده معمولي نيست") << "" << 3;
+    QTest::newRow("import name too long")
+        << QStringList{"--database", "{db}", "--import-applicants", "{dir}/" + QString(300, 'b')} << 1
+        << QStringLiteral(u"خوانده نشد: نام آن بيش از اندازه بلند است") << "" << 3;
     QTest::newRow("missing import file")
         << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"} << 1
         << QString("none.csv") << "" << 3;
+    const QStringList choiceList{"--database", "{db}", "--choice-list", "{dir}/list.csv"};
+    QTest::newRow("choice list") << choiceList + QStringList{"--applicant", "Ali", "--choices", ""} << 0 << ""
+                                 << "list.csv" << 3;
+    QTest::newRow("choice list, unknown applicant")
+        << choiceList + QStringList{"--applicant", "Nobody", "--choices", ""} << 2 << QString("Nobody")
+        << "!list.csv" << 3;
+    QTest::newRow("choice list, unknown choice")
+        << choiceList + QStringList{"--applicant", "Ali", "--choices", "|X"} << 2 << QString("«X»") << "!list.csv"
+        << 3;
+    QTest::newRow("choice list, eleven priorities")
+        << choiceList + QStringList{"--applicant", "Ali", "--choices", QString(10, '|')} << 2 << QString("11")
+        << "!list.csv" << 3;
+    QTest::newRow("choice list without --choices")
+        << choiceList + QStringList{"--applicant", "Ali"} << 2 << QString("--choices") << "!list.csv" << 3;
+    QTest::newRow("--applicant without --choice-list")
+        << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--applicant", "Ali"} << 2
+        << QString("--applicant") << "!r.csv" << 3;
+    QTest::newRow("import choices")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/choices.csv"} << 0
+        << QStringLiteral(u"27 رديف رفت و 2 رديف آمد") << "" << 3;
+    QTest::newRow("import choices, a refused row")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/bad-choices.csv"} << 1
+        << QStringLiteral(u"سطر 3، ستون «Hadd»") << "" << 3;
+    QTest::newRow("--skip-refused with --import-choices")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/bad-choices.csv", "--skip-refused"} << 2
+        << QString("--skip-refused") << "" << 3;
+    QTest::newRow("export choices") << QStringList{"--database", "{db}", "--export-choices", "{dir}/e.csv"} << 0
+                                    << QStringLiteral(u"27 رديف جدول Entekhab") << "e.csv" << 3;
+}
+
+// Ali ranks 1325 and, with two reference results, has no likely range: the
+// estimate is the only possible rank.
+void TestCli::choiceListFile()
+{
+    const QString choices = choiceNames().at(18) + u"|"_qs + choiceNames().at(17) + u"||"_qs + choiceNames().at(26);
+    QCOMPARE(placeva({"--database", "{db}", "--choice-list", "{dir}/list.csv", "--applicant", "Ali", "--choices",
+                      choices}),
+             0);
+    const QString want = u"اولويت,انتخاب,حد قبولي,پيش بيني,شانس قبولي (درصد),توضيح\r\n"
+                         u"1,"_qs + choiceNames().at(18) + u",1600,قبولي محتمل,100,\r\n"
+                         u"2,"_qs + choiceNames().at(17) + u",800,قبول نمي شود,0,بي اثر\r\n"
+                         u"3,,,,,\r\n"
+                         u"4,"_qs + choiceNames().at(26) + u",13000,قبولي محتمل,0,\r\n"_qs
+        + u"5,,,,,\r\n6,,,,,\r\n7,,,,,\r\n8,,,,,\r\n9,,,,,\r\n10,,,,,\r\n"
+          u",عدم قبولي,,,0,\r\n"_qs;
+    QCOMPARE(readAll(m_dir->filePath("list.csv")), "\xEF\xBB\xBF" + want.toUtf8());
 }
 
 void TestCli::commandLine()
@@ -162,7 +290,8 @@ void TestCli::commandLine()
     QFETCH(int, applicants);
 
     QCOMPARE(placeva(args), status);
-    QVERIFY2((m_out + m_err).contains(says), qPrintable(m_out + m_err));
+    QVERIFY2((m_out + m_err).contains(says), qPrintable((m_out + m_err).left(2000)));
+    QVERIFY2(m_err.size() < 4000, "a message quotes a cell whole");
     if (status != 0)
         QVERIFY2(m_out.isEmpty(), "errors go to standard error");
     if (output.startsWith('!'))
@@ -294,6 +423,126 @@ void TestCli::openAnotherDatabase()
     QVERIFY(main->windowTitle().endsWith(QDir::toNativeSeparators(other)));
     QCOMPARE(recentDatabases().value(0), QFileInfo(other).absoluteFilePath());
     delete main;
+}
+
+namespace {
+
+QByteArray hashOf(const QString &path)
+{
+    return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha256);
+}
+
+// The database's other names in the scratch folder: a link to it, a hard
+// link, a folder to go through.
+void spellDatabase(const QDir &dir)
+{
+    QVERIFY(dir.mkpath("sub"));
+    QVERIFY(QFile::link(dir.filePath("Bank.db"), dir.filePath("link.db")));
+    QCOMPARE(::link(QFile::encodeName(dir.filePath("Bank.db")), QFile::encodeName(dir.filePath("hard.db"))),
+             0);
+}
+
+// Each spelling: the database option's value, then the output's.
+void spellingRows(const QStringList &commands)
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("output");
+    const std::pair<const char *, std::pair<const char *, const char *>> spellings[] = {
+        {"path", {"{db}", "{db}"}},
+        {"relative", {"{db}", "Bank.db"}},
+        {"..", {"{db}", "sub/../Bank.db"}},
+        {"link to it", {"{db}", "{dir}/link.db"}},
+        {"link as the database", {"{dir}/link.db", "{db}"}},
+        {"hard link", {"{db}", "hard.db"}},
+        {"-journal", {"{db}", "{db}-journal"}},
+        {"-wal", {"Bank.db", "sub/../Bank.db-wal"}},
+    };
+    for (const QString &command : commands) {
+        for (const auto &[name, spelling] : spellings)
+            QTest::addRow("%s %s", qPrintable(command), name)
+                << command << QString(spelling.first) << QString(spelling.second);
+    }
+}
+
+} // namespace
+
+void TestCli::outputOnTheDatabase_data()
+{
+    spellingRows({"--export-results", "--export-applicants", "--export-references", "--report",
+                  "--import-applicants"});
+}
+
+void TestCli::outputOnTheDatabase()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, database);
+    QFETCH(QString, output);
+    spellDatabase(QDir(m_dir->path()));
+    const QByteArray before = hashOf(m_db);
+    QCOMPARE(placeva({"--database", database, command, output}), 1);
+    QVERIFY2(m_err.contains(QStringLiteral(u"بانک اطلاعات باز")) && m_err.contains("Bank.db"),
+             qPrintable(m_err));
+    QCOMPARE(hashOf(m_db), before);
+    QVERIFY(!QFile::exists(m_db + "-wal"));
+    QVERIFY(QFileInfo(m_dir->filePath("link.db")).isSymLink());
+}
+
+void TestCli::menuOutputOnTheDatabase_data()
+{
+    spellingRows(
+        {"exportResults", "exportApplicants", "exportReferences", "saveReportPdf", "importApplicants"});
+}
+
+// The same through the file menu, the save dialog answered with the database.
+void TestCli::menuOutputOnTheDatabase()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, database);
+    QFETCH(QString, output);
+    spellDatabase(QDir(m_dir->path()));
+    const QByteArray before = hashOf(m_db);
+    QStringList messages;
+    tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {
+        messages << r.text;
+        return tk::MsgBox::AnswerOk;
+    });
+    const auto spelt = [&](QString s) { return s.replace("{db}", m_db).replace("{dir}", m_dir->path()); };
+    setFileChooser([&](QWidget *, const FileChoice &) { return spelt(output); });
+    const QString was = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    {
+        tk::FormSlot<MainWindow> slot;
+        MainWindow *main = slot.ensure(spelt(database));
+        QVERIFY(main);
+        main->reread();
+        messages.clear();
+        QAction *action = main->findChild<QAction *>(command);
+        QVERIFY(action);
+        action->trigger();
+        delete main;
+    }
+    QDir::setCurrent(was);
+    setFileChooser({});
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().contains(QStringLiteral(u"بانک اطلاعات باز")), qPrintable(messages.first()));
+    QCOMPARE(hashOf(m_db), before);
+}
+
+void TestCli::duplicatesCounted()
+{
+    const QStringList import{"--database", "{db}", "--import-applicants", "{dir}/ok.csv"};
+    QCOMPARE(placeva(import), 0);
+    QVERIFY(!m_err.contains(QStringLiteral(u"همانند")));
+    QCOMPARE(placeva(import), 0);
+    QVERIFY2(m_err.contains(QStringLiteral(u"1 رديف همانند رديف هاي موجود است")), qPrintable(m_err));
+    QCOMPARE(placeva(import + QStringList{"--skip-duplicates"}), 0);
+    QVERIFY2(m_err.contains(QStringLiteral(u"0 رديف به جدول Davtalab افزوده شد")), qPrintable(m_err));
+    int rows = -1;
+    testbank::run(m_db, [&](QSqlQuery &q) {
+        return q.exec("SELECT COUNT(*) FROM Davtalab") && q.next() && ((rows = q.value(0).toInt()), true);
+    });
+    QCOMPARE(rows, 5);
 }
 
 QTEST_MAIN(TestCli)
