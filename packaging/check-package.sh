@@ -48,7 +48,7 @@ build)
   dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
   dpkg-deb --contents "$deb" | awk '{print $6}'
   depends=$(dpkg-deb --field "$deb" Depends)
-  for d in libqt6sql6-sqlite libqt6gui6 fonts-noto-ui-core libqt6widgets6 libc6; do
+  for d in libqt6sql6-sqlite libqt6gui6 fonts-noto-ui-core qt6-translations-l10n libqt6widgets6 libc6; do
     [[ ",$depends" == *[\ ,]"$d"* ]] || { echo "Depends lacks $d: $depends"; exit 1; }
   done
   ;;

@@ -24,6 +24,7 @@ AboutWindow::AboutWindow(QWidget *parent) : tk::Form(parent)
     Command3->setGeometry(tk::px(360), tk::px(6240), tk::px(975), tk::px(735));
     Command3->setFocus();
     tk::on(Command3, &tk::Button::clicked, this, [this] { Command3_Click(); });
+    setClosesOnEscape(true);
 }
 
 void AboutWindow::Command3_Click()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks (only what is missing), then
-# configures and builds. Usage: scripts/setup.sh BUILD_DIR [cmake options...]
+# configures and builds. Usage: scripts/setup.sh BUILD_DIR [cmake options...] [--target TARGET...]
+# Without --target everything is built; with it only those targets and what they need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,5 +35,20 @@ fi
 
 build="$1"
 shift
-cmake -S . -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+options=()
+targets=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = "--target" ]; then
+    shift
+    targets=("$@")
+    break
+  fi
+  options+=("$1")
+  shift
+done
+cmake -S . -B "$build" -G Ninja "${options[@]}" >/dev/null
+if [ ${#targets[@]} -gt 0 ]; then
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+else
+  cmake --build "$build" -j "$(nproc)"
+fi

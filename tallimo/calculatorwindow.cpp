@@ -133,6 +133,7 @@ CalculatorWindow::CalculatorWindow(QWidget *parent) : tk::Form(parent)
     setTabOrder(Text3, Command1);
 
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
+    setDefaultButton(Command1);
 }
 
 void CalculatorWindow::Command1_Click()

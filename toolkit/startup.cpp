@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "bidi.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
@@ -45,7 +47,9 @@ std::optional<int> handleInfoOptions(const QStringList &args, const ProgramInfo 
     }
     for (const QString &arg : args) {
         if (arg.startsWith(QLatin1String("--"))) {
-            printError(QStringLiteral(u"گزينه «%1» شناخته نشد. براي راهنما: %2 --help").arg(arg, info.name));
+            // The option and the command in their own order inside the Persian sentence.
+            printError(QStringLiteral(u"گزينه «%1» شناخته نشد. براي راهنما: %2")
+                           .arg(common::isolate(arg), common::isolate(info.name + QStringLiteral(" --help"))));
             return 2;
         }
     }

@@ -1,19 +1,38 @@
 #include "toolkit.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFocusFrame>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSet>
+#include <QShortcut>
 #include <QStyleFactory>
+#include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+#include <QTranslator>
 #include <QValidator>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace tk {
 
@@ -33,12 +52,163 @@ QFont font(double points, bool bold)
     return f;
 }
 
+namespace {
+
+// Fusion, with the menu bar reachable by Alt and a focus frame that can be
+// seen: two pixels in the palette's highlight colour.
+class ProgramStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *ret) const override
+    {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        // Only the frame's own margins: other controls measure with them too.
+        if ((metric == PM_FocusFrameHMargin || metric == PM_FocusFrameVMargin) && option
+            && qobject_cast<const QFocusFrame *>(option->styleObject))
+            return 2;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+    // A painter starts with the program's direction, not its widget's: text
+    // in a left-to-right window is drawn as it was before the translation
+    // turned the program's direction.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override
+    {
+        const Qt::LayoutDirection before = painter->layoutDirection();
+        painter->setLayoutDirection(option->direction);
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        painter->setLayoutDirection(before);
+    }
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        const Qt::LayoutDirection before = painter->layoutDirection();
+        painter->setLayoutDirection(option->direction);
+        drawControlInDirection(element, option, painter, widget);
+        painter->setLayoutDirection(before);
+    }
+
+private:
+    void drawControlInDirection(ControlElement element, const QStyleOption *option, QPainter *painter,
+                                const QWidget *widget) const
+    {
+        if (element == CE_ComboBoxLabel) {
+            // A path or a Latin entry in a right-to-left drop-down reads in its own order.
+            if (const auto *combo = qstyleoption_cast<const QStyleOptionComboBox *>(option);
+                combo && !combo->currentText.isEmpty()) {
+                QStyleOptionComboBox isolated(*combo);
+                isolated.currentText = common::isolate(combo->currentText);
+                QProxyStyle::drawControl(element, &isolated, painter, widget);
+                return;
+            }
+        }
+        if (element != CE_FocusFrame) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        QPen pen(option->palette.color(QPalette::Active, QPalette::Highlight), 2);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option->rect).adjusted(1, 1, -1, -1));
+        painter->restore();
+    }
+};
+
+// Draws an item's text set off by isolates, so that a file name, a size or a
+// date inside a right-to-left view reads in its own order.
+class IsolatingDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!option->text.isEmpty())
+            option->text = common::isolate(option->text);
+    }
+};
+
+// Watches the program's dialogs and the focus: Qt's dialogs fit the screen
+// and show file names in their own order; the focused control is framed.
+class ApplicationWatcher : public QObject
+{
+public:
+    using QObject::QObject;
+
+    void focusChanged(QWidget *now)
+    {
+        if (!now || now->isWindow() || now->focusPolicy() == Qt::NoFocus) {
+            if (m_frame)
+                m_frame->setWidget(nullptr);
+            return;
+        }
+        if (!m_frame)
+            m_frame = new QFocusFrame(now);
+        m_frame->setWidget(now);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (auto *files = qobject_cast<QFileDialog *>(widget))
+                isolateFileNames(files);
+            if (widget->isWindow() && qobject_cast<QDialog *>(widget))
+                fitToScreen(widget);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void isolateFileNames(QFileDialog *dialog)
+    {
+        if (dialog->property("kt_isolated").toBool())
+            return;
+        dialog->setProperty("kt_isolated", true);
+        for (QAbstractItemView *view : dialog->findChildren<QAbstractItemView *>()) {
+            if (!qobject_cast<QComboBox *>(view->parentWidget()))
+                view->setItemDelegate(new IsolatingDelegate(view));
+        }
+        // Paths and names are typed and read left to right.
+        for (QLineEdit *edit : dialog->findChildren<QLineEdit *>())
+            edit->setLayoutDirection(Qt::LeftToRight);
+    }
+
+    QPointer<QFocusFrame> m_frame;
+};
+
+} // namespace
+
 void setupApplication(QApplication &app)
 {
     // Fusion honours the background colours the windows give their boxes.
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        app.setStyle(fusion);
+        app.setStyle(new ProgramStyle(fusion));
     app.setFont(font(9));
+    // Qt's own dialogs and buttons in Persian; this turns the default layout
+    // direction right to left, and every Form sets its own left to right.
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+    else
+        delete qt;
+    auto *watcher = new ApplicationWatcher(&app);
+    app.installEventFilter(watcher);
+    QObject::connect(&app, &QApplication::focusChanged, watcher,
+                     [watcher](QWidget *, QWidget *now) { watcher->focusChanged(now); });
 }
 
 QString webAddress()
@@ -62,6 +232,59 @@ bool hasArabicScript(const QString &text)
             return true;
     }
     return false;
+}
+
+// ---- the screen ------------------------------------------------------------
+
+namespace {
+std::optional<QRect> s_area;
+} // namespace
+
+QRect availableArea(const QWidget *window)
+{
+    if (s_area)
+        return *s_area;
+    const QScreen *screen = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void setAvailableArea(const std::optional<QRect> &area)
+{
+    s_area = area;
+}
+
+QMargins frameAllowance(const QWidget *window)
+{
+    const QWindow *handle = window ? window->windowHandle() : nullptr;
+    const QMargins known = handle && handle->isVisible() ? handle->frameMargins() : QMargins();
+    // A title bar as most desktops draw it, until the window manager tells.
+    return known.isNull() ? QMargins(2, 32, 2, 2) : known;
+}
+
+namespace {
+// Moves a window whose frame reaches outside the area back inside it.
+void keepInside(QWidget *window, const QRect &area, const QMargins &frame)
+{
+    const QRect outer(window->pos(), window->size().grownBy(frame));
+    if (area.contains(outer))
+        return;
+    const int x = std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width()));
+    const int y = std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height()));
+    window->move(x, y);
+}
+} // namespace
+
+void fitToScreen(QWidget *window)
+{
+    const QRect area = availableArea(window);
+    if (area.isEmpty())
+        return;
+    const QMargins frame = frameAllowance(window);
+    const QSize room = area.size().shrunkBy(frame);
+    window->setMinimumSize(window->minimumSize().boundedTo(room));
+    if (window->width() > room.width() || window->height() > room.height())
+        window->resize(window->size().boundedTo(room));
+    keepInside(window, area, frame);
 }
 
 // ---- controls --------------------------------------------------------------
@@ -202,9 +425,46 @@ void TextBox::setBackColor(std::uint32_t bgr)
 
 Button::Button(QWidget *parent, const QString &caption) : QPushButton(caption, parent) { }
 
+namespace {
+// A row longer than its list is cut with "…" at the list's edge rather than
+// widening the list under a horizontal scroll bar; each row is isolated so
+// that a signed number or a Latin name reads in its own order.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    explicit RowDelegate(QListView *view) : QStyledItemDelegate(view), m_view(view) { }
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize hint = QStyledItemDelegate::sizeHint(option, index);
+        hint.setWidth(std::min(hint.width(), m_view->viewport()->width()));
+        return hint;
+    }
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem cut(option);
+        cut.rect = option.rect.intersected(m_view->viewport()->rect());
+        QStyledItemDelegate::paint(painter, cut, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+        if (!option->text.isEmpty())
+            option->text = common::isolate(option->text);
+    }
+
+private:
+    QListView *m_view;
+};
+} // namespace
+
 ListBox::ListBox(QWidget *parent) : QListView(parent)
 {
     setModel(&m_model);
+    setItemDelegate(new RowDelegate(this));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -304,6 +564,41 @@ void ListBox::onCurrentChanged(const QModelIndex &current)
     emit click();
 }
 
+bool ListBox::viewportEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(e);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && !m_model.data(index, Qt::ToolTipRole).isValid()) {
+            const QString row = itemText(index.row());
+            const int room = viewport()->width() - 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) - 4;
+            if (viewport()->fontMetrics().horizontalAdvance(row) > room) {
+                QToolTip::showText(help->globalPos(), row, viewport(), visualRect(index));
+                return true;
+            }
+        }
+    }
+    return QListView::viewportEvent(e);
+}
+
+void ListBox::scrollTogether(const QList<ListBox *> &lists)
+{
+    // The first row they all show; a list laid out later (its rows are
+    // placed lazily) takes it up when its scroll range appears.
+    auto first = std::make_shared<int>(0);
+    for (ListBox *list : lists) {
+        // Whole rows per step, so that the same value is the same first row.
+        list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        QScrollBar *bar = list->verticalScrollBar();
+        QObject::connect(bar, &QScrollBar::valueChanged, list, [lists, first](int value) {
+            *first = value;
+            for (ListBox *other : lists)
+                other->verticalScrollBar()->setValue(value);
+        });
+        QObject::connect(bar, &QScrollBar::rangeChanged, list, [bar, first] { bar->setValue(*first); });
+    }
+}
+
 void ListBox::setRightToLeft(bool rtl)
 {
     setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
@@ -370,6 +665,8 @@ MsgBox::Answer MsgBox::show(QWidget *parent, const QString &title, const QString
     case Critical: box.setIcon(QMessageBox::Critical); break;
     }
     box.setStandardButtons(buttons == YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    if (buttons == YesNo)
+        box.setDefaultButton(QMessageBox::No); // an Enter changes nothing
     if (hasArabicScript(title + text))
         box.setLayoutDirection(Qt::RightToLeft);
     const int answer = box.exec();
@@ -503,12 +800,45 @@ void setEndHook(std::function<void()> hook)
     s_ended = false;
 }
 
+namespace {
+void giveMnemonics(const QList<QAction *> &actions)
+{
+    QSet<QChar> used;
+    for (QAction *a : actions)
+        if (const qsizetype at = a->text().indexOf(QLatin1Char('&')); at >= 0 && at + 1 < a->text().size())
+            used.insert(a->text().at(at + 1).toCaseFolded());
+    for (QAction *a : actions) {
+        if (a->menu())
+            giveMnemonics(a->menu()->actions());
+        QString text = a->text();
+        if (a->isSeparator() || text.contains(QLatin1Char('&')))
+            continue;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i).toCaseFolded();
+            if (text.at(i).isLetter() && !used.contains(c)) {
+                used.insert(c);
+                a->setText(text.insert(i, QLatin1Char('&')));
+                break;
+            }
+        }
+    }
+}
+} // namespace
+
+void giveMnemonics(QMenuBar *bar)
+{
+    giveMnemonics(bar->actions());
+}
+
 // ---- windows ---------------------------------------------------------------
 
 Form::Form(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
+    // The windows are laid out left to right by their positions, whatever
+    // direction Qt's Persian translation gives its own dialogs.
+    setLayoutDirection(Qt::LeftToRight);
 }
 
 Form::~Form()
@@ -565,6 +895,123 @@ void Form::closeEvent(QCloseEvent *e)
     emit closed();
 }
 
+void Form::setElastic(const QList<QWidget *> &controls)
+{
+    m_elastic.clear();
+    for (QWidget *w : controls)
+        m_elastic.append(w);
+}
+
+void Form::showEvent(QShowEvent *e)
+{
+    if (!e->spontaneous())
+        fitToArea();
+    QWidget::showEvent(e);
+}
+
+void Form::fitToArea()
+{
+    const QRect area = availableArea(this);
+    if (area.isEmpty())
+        return;
+    const QMargins frame = frameAllowance(this);
+    const QSize room = area.size().shrunkBy(frame);
+    if (m_designed.isEmpty() && minimumSize() == maximumSize())
+        m_designed = size();
+    if (m_designed.isEmpty()) {
+        fitToScreen(this); // laid out by Qt
+        return;
+    }
+    if (size() == m_designed) {
+        // Where every control stands at the designed size, for laying out a smaller one.
+        m_designedPlaces.clear();
+        for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (!w->isWindow() && !qobject_cast<QFocusFrame *>(w)) // the frame follows its control
+                m_designedPlaces.append({w, w->geometry()});
+    }
+    QRect band;
+    for (const auto &[w, place] : std::as_const(m_designedPlaces))
+        if (w && m_elastic.contains(w))
+            band |= place;
+    // The elastic controls keep a few rows at least.
+    constexpr int kLeast = 100;
+    const QSize least = m_designed - QSize(std::max(0, band.width() - kLeast), std::max(0, band.height() - kLeast));
+    const QSize target = m_designed.boundedTo(room).expandedTo(least);
+    if (target == m_designed) {
+        setFixedSize(m_designed);
+    } else {
+        setMinimumSize(least);
+        setMaximumSize(m_designed);
+        resize(target);
+    }
+    keepInside(this, area, frame);
+}
+
+void Form::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    // Only a window that is or was smaller than designed: at the designed size
+    // the controls stand where the window's own code put them.
+    if (!m_designed.isEmpty() && !m_designedPlaces.isEmpty() && (size() != m_designed || m_shrunk)) {
+        layOutElastic();
+        m_shrunk = size() != m_designed;
+    }
+}
+
+namespace {
+// A coordinate of the designed window in one `shrink` pixels smaller: what
+// lies before the band stays, what lies after it moves by the whole
+// difference, and the band itself is scaled.
+int shrunk(int p, int from, int to, int shrink)
+{
+    if (shrink <= 0 || p <= from)
+        return p;
+    if (p >= to)
+        return p - shrink;
+    return from + int(std::lround(double(p - from) * (to - from - shrink) / (to - from)));
+}
+} // namespace
+
+void Form::layOutElastic()
+{
+    QRect band;
+    for (const auto &[w, place] : std::as_const(m_designedPlaces))
+        if (w && m_elastic.contains(w))
+            band |= place;
+    if (band.isEmpty())
+        return;
+    const int dx = m_designed.width() - width(), dy = m_designed.height() - height();
+    for (const auto &[w, place] : std::as_const(m_designedPlaces)) {
+        if (!w)
+            continue;
+        const int left = shrunk(place.left(), band.left(), band.right() + 1, dx);
+        const int right = shrunk(place.right() + 1, band.left(), band.right() + 1, dx);
+        const int top = shrunk(place.top(), band.top(), band.bottom() + 1, dy);
+        const int bottom = shrunk(place.bottom() + 1, band.top(), band.bottom() + 1, dy);
+        w->setGeometry(left, top, right - left, bottom - top);
+    }
+}
+
+void Form::keyPressEvent(QKeyEvent *e)
+{
+    if (e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::KeypadModifier) {
+        if (e->key() == Qt::Key_Escape && m_closesOnEscape) {
+            close(); // as the close box: queryClose still asks
+            return;
+        }
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            QPushButton *button = qobject_cast<QPushButton *>(focusWidget());
+            if (!button)
+                button = m_defaultButton;
+            if (button && button->isEnabled() && button->isVisible()) {
+                button->click();
+                return;
+            }
+        }
+    }
+    QWidget::keyPressEvent(e);
+}
+
 void Form::showModeless()
 {
     show();
@@ -615,6 +1062,13 @@ QMenuBar *Form::menuBar()
         for (QWidget *w : controls)
             w->move(w->x(), w->y() + h);
         setFixedSize(width(), height() + h);
+        // F10 opens the first menu, as Alt does.
+        auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+        connect(f10, &QShortcut::activated, m_menuBar, [bar = m_menuBar] {
+            const QList<QAction *> menus = bar->actions();
+            if (!menus.isEmpty())
+                bar->setActiveAction(menus.first());
+        });
     }
     return m_menuBar;
 }

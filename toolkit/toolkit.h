@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QApplication;
 class QMenuBar;
@@ -50,6 +51,20 @@ QString webAddress();
 void place(QWidget *w, int left, int top, int width = -1, int height = -1);
 // True where the text holds Arabic-script letters (for reading order).
 bool hasArabicScript(const QString &text);
+
+// ---- the screen ------------------------------------------------------------
+
+// The part of the screen a window may take (the screen less its panels).
+QRect availableArea(const QWidget *window = nullptr);
+// Replaces the screen's available area (a test's or a picture's laptop
+// screen); nullopt gives the screen's own back.
+void setAvailableArea(const std::optional<QRect> &area);
+// What the title bar and borders add around a window, estimated while the
+// platform has not said.
+QMargins frameAllowance(const QWidget *window);
+// A window or dialog laid out by Qt: no larger than the available area, and
+// moved inside it.
+void fitToScreen(QWidget *window);
 
 // ---- controls --------------------------------------------------------------
 
@@ -138,12 +153,19 @@ public:
     // otherwise. A row outside the list clears the selection.
     void setListIndex(int row);
     void setRightToLeft(bool rtl);
+    // Lists that scroll as one: scrolling any of them (wheel, scroll bar,
+    // keys, a selection from code) brings the others to the same first row.
+    static void scrollTogether(const QList<ListBox *> &lists);
     // One tooltip per row, by position; rows beyond the list and empty texts
     // show none. Replacing or clearing the rows drops them.
     void setToolTips(const QStringList &tips);
 
 signals:
     void click();
+
+protected:
+    // A row cut at the list's edge shows whole in its tooltip.
+    bool viewportEvent(QEvent *e) override;
 
 private:
     // The rows with their tooltips, for the view and screen readers alike.
@@ -288,6 +310,10 @@ struct EndProgram
 struct LoadRefused
 { };
 
+// Gives every menu of the bar and every item a mnemonic (Alt and a letter):
+// the first letter of its caption that no sibling uses yet.
+void giveMnemonics(QMenuBar *bar);
+
 // ---- windows ---------------------------------------------------------------
 
 class Form : public QWidget
@@ -305,6 +331,16 @@ public:
 
     // Shows this window without blocking; activates it.
     void showModeless();
+    // Escape closes the window as its close box does (a secondary window).
+    void setClosesOnEscape(bool closes) { m_closesOnEscape = closes; }
+    // The button Enter presses while the focus is not on another button.
+    void setDefaultButton(QPushButton *button) { m_defaultButton = button; }
+    // The controls that take up the difference when the window is opened
+    // smaller than designed to fit the screen (lists, a chart); controls
+    // below and right of them move with their far edge.
+    void setElastic(const QList<QWidget *> &controls);
+    // The size the window was designed at (its fixed size).
+    QSize designedSize() const { return m_designed.isEmpty() ? size() : m_designed; }
     // Shows this window modal over `opener` and returns after it has closed;
     // then the opener's formActivate runs.
     void showModal(Form *opener);
@@ -325,6 +361,9 @@ protected:
     virtual bool queryClose() { return true; }
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 signals:
     void closed();
@@ -332,8 +371,16 @@ signals:
 private:
     friend class FormLoader;
     void becameActive();
+    void fitToArea();
+    void layOutElastic();
     bool m_loaded = false;
     QMenuBar *m_menuBar = nullptr;
+    bool m_closesOnEscape = false;
+    QPointer<QPushButton> m_defaultButton;
+    QList<QPointer<QWidget>> m_elastic;
+    QSize m_designed;
+    bool m_shrunk = false;
+    QList<QPair<QPointer<QWidget>, QRect>> m_designedPlaces;
 };
 
 // Creates a window on first show (running its formLoad) and forgets it when

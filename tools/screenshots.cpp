@@ -12,9 +12,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cmath>
@@ -96,6 +100,75 @@ void placevaShots(const QString &dir)
     f->List2->setListIndex(4);
     save(f, dir, "placeva.png");
     delete f;
+}
+
+// The pictures show the windows at their designed size, whatever screen
+// Xvfb was given; the laptop's picture sets its own.
+const QRect kDesktop(0, 0, 1920, 1080);
+
+// A laptop's screen, 1366 × 768 with a 40-pixel panel at its foot, and the
+// main window opened on it: smaller than designed, its lists giving up rows.
+void laptopShot(const QString &dir)
+{
+    const QRect screen(0, 0, 1366, 768);
+    const QRect area(0, 0, 1366, 728);
+    tk::setAvailableArea(area);
+    QTemporaryDir bank;
+    fillSampleBank(bank.filePath("Bank.db"));
+    tk::FormSlot<placeva::MainWindow> slot;
+    placeva::MainWindow *f = slot.ensure(bank.path());
+    f->move(283, 0);
+    f->showModeless();
+    f->List2->setListIndex(4);
+    QApplication::processEvents();
+    const QImage window = f->grab().toImage();
+    const QMargins frame = tk::frameAllowance(f);
+
+    QImage shot(screen.size(), QImage::Format_RGB32);
+    shot.fill(QColor(58, 110, 165));
+    QPainter p(&shot);
+    p.fillRect(QRect(0, area.bottom() + 1, screen.width(), screen.height() - area.height()), QColor(40, 40, 40));
+    const QRect outer(f->pos(), f->size().grownBy(frame));
+    p.fillRect(outer, QColor(210, 210, 210));
+    p.setPen(Qt::black);
+    p.setFont(tk::font(9, true));
+    p.drawText(QRect(outer.left() + 8, outer.top(), outer.width() - 16, frame.top()),
+               Qt::AlignVCenter | Qt::AlignRight, f->windowTitle());
+    p.drawImage(outer.topLeft() + QPoint(frame.left(), frame.top()), window);
+    p.end();
+    shot.save(QDir(dir).filePath("placeva-laptop.png"));
+    delete f;
+    tk::setAvailableArea(kDesktop);
+}
+
+// Qt's file dialog as the report's "save as PDF" opens it: Persian captions,
+// file names, sizes and dates in their own order.
+void fileDialogShot(const QString &dir)
+{
+    QTemporaryDir folder;
+    const char *files[] = {"01-main-start.png", "Bank.db", "class-a-results.csv", "Gozaresh.pdf"};
+    for (const char *name : files) {
+        QFile f(folder.filePath(QString::fromLatin1(name)));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(1500, 'x'));
+    }
+    QFile persian(folder.filePath(QStringLiteral(u"گزارش کلاس.pdf")));
+    if (persian.open(QIODevice::WriteOnly))
+        persian.write(QByteArray(52000, 'x'));
+    QFileDialog dialog(nullptr, QStringLiteral(u"ذخيره گزارش به PDF"), folder.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("PDF (*.pdf)"), QStringLiteral(u"همه پرونده ها (*)")});
+    dialog.selectNameFilter(QStringLiteral(u"همه پرونده ها (*)"));
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.selectFile(QStringLiteral("Gozaresh.pdf"));
+    dialog.resize(860, 440);
+    dialog.show();
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    dialog.grab().save(QDir(dir).filePath("placeva-file-dialog.png"));
 }
 
 // Invented applicants and reference results: ranks falling steeply as the
@@ -202,10 +275,13 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     tk::setupApplication(app);
+    tk::setAvailableArea(kDesktop);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     ranqorShots(dir);
     tallimoShots(dir);
     placevaShots(dir);
+    laptopShot(dir);
+    fileDialogShot(dir);
     chartShots(dir);
     choiceListShots(dir);
     return 0;

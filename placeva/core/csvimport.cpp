@@ -3,6 +3,7 @@
 #include "core/datalocation.h"
 #include "core/outputcheck.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QDir>
@@ -47,7 +48,7 @@ QString headerKey(const QString &text)
 
 QString shownPath(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return common::isolatedPath(path); // in its own order inside Persian text
 }
 
 } // namespace

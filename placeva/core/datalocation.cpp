@@ -1,5 +1,6 @@
 #include "core/datalocation.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 
 #include <QDir>
@@ -33,11 +34,11 @@ DataChoice chooseDatabase(const QString &commandLineFile, const QString &program
     } else if (QFileInfo::exists(beside) || !QFileInfo(packaged).isFile() || userDataFolder.isEmpty()) {
         choice.file = beside;
     } else {
-        choice.file = QDir(userDataFolder).absoluteFilePath(QLatin1String(kBankFileName));
+        choice.file = QDir::cleanPath(QDir(userDataFolder).absoluteFilePath(QLatin1String(kBankFileName)));
         // Only on the first start: a Bank.db the user removed later is then
         // reported missing rather than silently replaced by an empty one.
         if (!QFileInfo::exists(userDataFolder)) {
-            const QString shown = QDir::toNativeSeparators(choice.file);
+            const QString shown = common::isolatedPath(choice.file);
             if (!QDir().mkpath(userDataFolder) || !QFile::copy(packaged, choice.file)) {
                 choice.error = QStringLiteral(u"پرونده «%1» ساخته نشد.").arg(shown);
             } else {

@@ -2,6 +2,7 @@
 
 #include "core/rankrange.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <algorithm>
@@ -339,7 +340,8 @@ QString rangeText(const std::optional<LikelyRange> &range)
         return QString();
     // Each number isolated left to right, so that a minus sign stays on its
     // left within right-to-left text.
-    return QStringLiteral(u"\u2066%1\u2069 تا \u2066%2\u2069").arg(range->best).arg(range->worst);
+    return QStringLiteral(u"%1 تا %2")
+        .arg(common::isolate(QString::number(range->best)), common::isolate(QString::number(range->worst)));
 }
 
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,

@@ -3,6 +3,7 @@
 #include "core/datalocation.h"
 #include "core/outputcheck.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QHash>
@@ -40,7 +41,7 @@ enum SqliteCode {
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return common::isolatedPath(path); // in its own order inside Persian text
 }
 
 StoreError makeError(StoreErrorKind kind, const QString &message, const QString &detail = {})

@@ -3,6 +3,7 @@
 #include "core/charttexts.h"
 #include "core/datalocation.h"
 #include "core/lastpass.h"
+#include "bidi.h"
 #include "gui/filetexts.h"
 #include "numbers.h"
 
@@ -240,6 +241,7 @@ ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&ma
             [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
+    setClosesOnEscape(true);
     followPass();
 }
 
@@ -775,7 +777,7 @@ bool ChartWindow::saveImage(const QString &file)
     if (error.isEmpty())
         return true;
     tk::MsgBox::show(this, QStringLiteral(u"خطا"),
-                     QStringLiteral(u"تصوير ذخيره نشد:\n%1\n%2").arg(QDir::toNativeSeparators(file), error),
+                     QStringLiteral(u"تصوير ذخيره نشد:\n%1\n%2").arg(common::isolatedPath(file), error),
                      tk::MsgBox::Critical);
     return false;
 }

@@ -170,6 +170,8 @@ ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent)
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { showVerdicts(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
     tk::on(Command2, &tk::Button::clicked, this, [this] { Command2_Click(); });
+    setDefaultButton(Command1);
+    setClosesOnEscape(true);
 }
 
 void ChoiceList::formLoad()

@@ -1,5 +1,6 @@
 #include "gui/csvpreview.h"
 
+#include "bidi.h"
 #include "gui/filetexts.h"
 #include "toolkit.h"
 
@@ -92,7 +93,7 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
         form->addRow(c, l);
         m_summary << l;
     };
-    add(QStringLiteral(u"پرونده:"), QDir::toNativeSeparators(filePath));
+    add(QStringLiteral(u"پرونده:"), common::isolatedPath(filePath));
     add(QStringLiteral(u"جدول:"), importTableName(plan.table));
     add(QStringLiteral(u"کدگذاري:"), encodingName(plan.encoding));
     add(QStringLiteral(u"جداکننده:"), separatorName(plan.separator));

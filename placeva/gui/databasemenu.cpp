@@ -2,6 +2,7 @@
 
 #include "core/datalocation.h"
 #include "gui/filemenu.h"
+#include "bidi.h"
 #include "toolkit.h"
 
 #include <QAction>
@@ -42,7 +43,9 @@ void installDatabaseItems(MainWindowLink &main)
         recent->clear();
         const QStringList files = recentDatabases();
         for (const QString &file : files) {
-            QAction *item = recent->addAction(QDir::toNativeSeparators(file));
+            // The whole path in its own order; an ampersand in it is no mnemonic.
+            QAction *item = recent->addAction(
+                common::isolate(QDir::toNativeSeparators(file)).replace(QLatin1Char('&'), QStringLiteral("&&")));
             QObject::connect(item, &QAction::triggered, window, [link, window, file] {
                 tk::handle(window, [link, file] { link->openDatabase(file); });
             });

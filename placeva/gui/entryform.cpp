@@ -1,5 +1,6 @@
 #include "gui/entryform.h"
 
+#include "bidi.h"
 #include "numbers.h"
 
 #include <utility>
@@ -91,7 +92,7 @@ MaybeError BoundBoxes::write(Recordset &records)
                 StoreErrorKind::Refused,
                 QStringLiteral(
                     u"«%1» در کادر «%2» (ستون %3) عدد نيست؛ يک عدد بنويسيد يا کادر را خالي بگذاريد.")
-                    .arg(text, b.caption, b.field),
+                    .arg(common::isolate(text), b.caption, common::isolate(b.field)),
                 converted.error->message};
         }
         values.emplace_back(&b, converted.value);
@@ -129,6 +130,9 @@ void EntryForm::makeButtons(const std::array<QString, 9> &captions)
     }
     // The design state; loading then enters one of the two states.
     Command2->setEnabled(false);
+    // Enter stores, Escape closes through the close box's questions.
+    setDefaultButton(Command3);
+    setClosesOnEscape(true);
 }
 
 tk::Label *EntryForm::addressLabel(const char *name, int left, int top, int width)

@@ -213,7 +213,7 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     }
     ImportReading reading;
     {
-        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(shown(path)),
+        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(isolated(shown(path))),
                           1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
@@ -302,7 +302,7 @@ bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &pa
     tell(main, kExportTitle,
          QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
              .arg(file.rows)
-             .arg(importTableName(table), shown(path)),
+             .arg(importTableName(table), isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
@@ -318,7 +318,7 @@ bool exportResultsToCsv(MainWindowLink &main, const QString &path)
         return false;
     }
     tell(main, kExportTitle,
-         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(shown(path)),
+         QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
@@ -330,10 +330,15 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
         return false;
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
-    const ReportProgress progress = progressShower()
-        ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-        : reportProgressDialog(&main.window(), label);
-    const QString error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+    QString error;
+    {
+        // The progress box closes here, before the result is told: left
+        // open, its modality would leave the message's button dead under it.
+        const ReportProgress progress = progressShower()
+            ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
+            : reportProgressDialog(&main.window(), label);
+        error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+    }
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {
@@ -341,7 +346,7 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
         return false;
     }
     tell(main, kReportTitle,
-         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(shown(path)),
+         QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }

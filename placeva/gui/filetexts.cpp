@@ -1,5 +1,7 @@
 #include "gui/filetexts.h"
 
+#include "bidi.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -7,7 +9,7 @@ namespace placeva {
 
 QString isolated(const QString &text)
 {
-    return QChar(0x2068) + text + QChar(0x2069);
+    return common::isolate(text); // one rule for every isolated run
 }
 
 QString shownFile(const QString &path)

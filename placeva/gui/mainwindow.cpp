@@ -10,8 +10,11 @@
 #include "gui/databasemenu.h"
 #include "core/figures.h"
 
+#include "bidi.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
 
 #include <QFontMetrics>
 
@@ -20,6 +23,9 @@ namespace placeva {
 namespace {
 
 constexpr std::uint32_t kGrey = tk::rgb(224, 224, 224);
+
+const char16_t kNoReferenceHint[] =
+    u"براي تخمين رتبه، نتايج مرجع را با «⁨takmike Formool⁩» يا «ورود نتايج مرجع از ⁨CSV⁩...» وارد کنيد";
 
 tk::Label *header(QWidget *parent, const char *name, const char *caption, int left)
 {
@@ -67,6 +73,7 @@ MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent
     tk::on(List2, &tk::ListBox::click, this, [this] { List2_Click(); });
     tk::on(List4, &tk::ListBox::click, this, [this] { List4_Click(); });
     tk::on(List5, &tk::ListBox::click, this, [this] { List5_Click(); });
+    tk::ListBox::scrollTogether({List1, List2, List4, List5});
 
     // In the gap between the lists and the frame; hidden while every
     // reference row takes part.
@@ -165,16 +172,25 @@ MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent
     installFileMenu(*this);
     installDatabaseItems(*this);
     installChartMenu(*this);
+    tk::giveMnemonics(menuBar());
+    showFileInTitle();
+
+    // On a screen too small for the designed window the lists give up rows.
+    setElastic({List1, List2, List4, List5});
+    List1->setFocus(); // the keyboard starts at the names
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::showFileInTitle()
 {
+    // The caption names the file; its whole path is in the file menu's tooltip.
+    const QFileInfo file(bankFilePath(m_folder));
     setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
                    + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress()
-                   + QStringLiteral(" - ")
-                   + QDir::toNativeSeparators(QFileInfo(bankFilePath(m_folder)).absoluteFilePath()));
+                   + QStringLiteral(" - ") + common::isolate(file.fileName()));
+    if (QMenu *menu = findChild<QMenu *>(QStringLiteral("fileMenu")))
+        menu->menuAction()->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
 }
 
 bool MainWindow::openDatabase(const QString &location)
@@ -298,9 +314,13 @@ void MainWindow::showPass()
     const std::array<QString, kFigureCount> figures = figureTexts(r);
     for (size_t i = 0; i < lbl.size(); ++i)
         lbl[i]->setCaption(figures[i]);
-    Label17->setCaption(r.referenceNote);
-    Label17->setAccessibleName(r.referenceNote);
-    Label17->setVisible(!r.referenceNote.isEmpty());
+    // Without a readable reference result no rank can be estimated: the line
+    // says what to do instead.
+    const bool noReference = m_pass.references().size() <= r.leftOut.total();
+    const QString line = noReference ? QString::fromUtf16(kNoReferenceHint) : r.referenceNote;
+    Label17->setCaption(line);
+    Label17->setAccessibleName(line);
+    Label17->setVisible(!line.isEmpty());
 }
 
 void MainWindow::Command2_Click()

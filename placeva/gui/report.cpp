@@ -4,6 +4,8 @@
 #include "core/figures.h"
 #include "core/lastpass.h"
 #include "core/rankrange.h"
+#include "bidi.h"
+#include "numbers.h"
 #include "gui/filetexts.h"
 #include "toolkit.h"
 
@@ -124,11 +126,14 @@ private:
 
     std::shared_ptr<QTextLayout> newShape(const QString &text) const
     {
-        auto layout = std::make_shared<QTextLayout>(text, m_font, m_device);
+        // A left-to-right mark first: without a strong character before it a
+        // leading minus sign is laid out on the digits' right.
+        const bool rtl = tk::hasArabicScript(text);
+        auto layout = std::make_shared<QTextLayout>(rtl ? text : QChar(0x200E) + text, m_font, m_device);
         // Placed at the line's left whatever the direction; draw() aligns it.
         QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
         option.setWrapMode(QTextOption::NoWrap);
-        option.setTextDirection(tk::hasArabicScript(text) ? Qt::RightToLeft : Qt::LeftToRight);
+        option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
         layout->setTextOption(option);
         layout->setCacheEnabled(true); // drawn without shaping it again
         layout->beginLayout();
@@ -240,14 +245,18 @@ void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList
     }
 }
 
-// A caption in bold with its value after it, both at the right.
+// A caption in bold with its value after it, both at the right: the
+// caption's colon on its left, as Persian puts it, then a space.
 void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption,
                    const QString &value, Shaper &bold, Shaper &body)
 {
-    const double captionWidth = std::min(bold.width(caption), g.width);
-    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), caption,
+    const QString words = caption.trimmed();
+    const double captionWidth = std::min(bold.width(words), g.width);
+    const double gap = g.lineHeight / 3;
+    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), words,
               Qt::AlignRight);
-    body.draw(painter, QRectF(0, top, g.width - captionWidth, g.lineHeight), value, Qt::AlignRight);
+    body.draw(painter, QRectF(0, top, std::max(0.0, g.width - captionWidth - gap), g.lineHeight), value,
+              Qt::AlignRight);
 }
 
 } // namespace
@@ -270,6 +279,21 @@ QStringList reportHeaders()
     return {results.at(0), results.at(1), results.at(2), QStringLiteral(u"بازه رتبه محتمل"), results.last()};
 }
 
+namespace {
+// The report shows averages with two decimals (the exports keep every digit);
+// a text that is no number stays as it is.
+QString reportAverage(const QString &average)
+{
+    if (average.trimmed().isEmpty())
+        return average;
+    try {
+        return common::fixed2Text(common::leadingNumber(average));
+    } catch (const std::exception &) {
+        return average;
+    }
+}
+} // namespace
+
 ReportData reportDataFor(const LastPass &pass, QDate today)
 {
     ReportData data;
@@ -287,7 +311,7 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
     data.headers = reportHeaders();
     data.rows.reserve(result.applicants.size());
     for (const ApplicantResult &a : result.applicants)
-        data.rows.append({a.name, a.average, rankText(a.rank), rangeText(a.range), a.band});
+        data.rows.append({a.name, reportAverage(a.average), rankText(a.rank), rangeText(a.range), a.band});
     return data;
 }
 
@@ -317,7 +341,8 @@ int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportP
             top += g.lineHeight;
             const QString factor = data.typicalError.isEmpty()
                 ? data.factorText
-                : data.factorText + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+                : common::isolate(data.factorText) + QStringLiteral(u"   (") + data.typicalError
+                    + QLatin1Char(')');
             drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
@@ -384,7 +409,7 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages, c
         return QString();
     if (written == 0)
         return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
-            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+            .arg(common::isolatedPath(QFileInfo(path).absoluteFilePath()));
     const QString error = writeFileWhole(path, buffer.data());
     if (error.isEmpty() && pages)
         *pages = written;

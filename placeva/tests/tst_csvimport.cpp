@@ -736,10 +736,12 @@ void TestCsvImport::menuItems()
     QMenu *menu = main->findChild<QMenu *>(QStringLiteral("fileMenu"));
     QVERIFY(menu);
     QCOMPARE(main->menuBar()->actions().value(0), menu->menuAction());
-    QCOMPARE(menu->title(), QString::fromUtf16(u"فايل"));
+    QCOMPARE(menu->title().remove(u'&'), QString::fromUtf16(u"فايل")); // with its mnemonic
+    QVERIFY(menu->title().contains(u'&'));
     QStringList captions, keys;
     for (QAction *a : menu->actions()) {
-        captions << a->text();
+        QVERIFY(a->isSeparator() || a->text().contains(u'&'));
+        captions << a->text().remove(u'&');
         keys << a->shortcut().toString(QKeySequence::PortableText);
     }
     QCOMPARE(

@@ -3,6 +3,7 @@
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "gui/report.h"
+#include "bidi.h"
 #include "testsupport/testbank.h"
 
 #include <QtTest>
@@ -93,6 +94,7 @@ private slots:
     void cancelledSave_data();
     void cancelledSave();
     void progressDialog();
+    void pdfSaveClosesItsProgressBeforeTelling();
     void namesUnreadableReferences();
     void likelyRanges();
     void printPreviewFromTheMenu();
@@ -380,6 +382,27 @@ void TestReport::progressDialog()
         QVERIFY(!progress(3, 100));
     }
     QVERIFY(parent.findChildren<QProgressDialog *>().isEmpty());
+}
+
+// The whole save through the real progress box: gone before the result is
+// told, so that the message's button is not dead under it.
+void TestReport::pdfSaveClosesItsProgressBeforeTelling()
+{
+    MainWindow *main = openWith(300);
+    QVERIFY(main);
+    QCOMPARE(reportDataFor(*main).rows.value(1).value(1), QStringLiteral("20.00")); // two decimals
+    int progressBoxes = -1;
+    tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {
+        m_messages << r.text;
+        progressBoxes = int(main->findChildren<QProgressDialog *>().size());
+        return tk::MsgBox::AnswerOk;
+    });
+    const QString path = m_dir->filePath(QStringLiteral("saved.pdf"));
+    QVERIFY(saveReportToPdf(*main, path));
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(progressBoxes, 0);
+    QVERIFY(m_messages.at(0).contains(common::isolatedPath(path)));
+    QCOMPARE(pdfPageObjects(path), 9);
 }
 
 // "Print" opens the print preview with the report's pages; the printer gets

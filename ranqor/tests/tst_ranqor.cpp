@@ -244,6 +244,18 @@ private slots:
         delete m_form->aboutWindow();
     }
 
+    // Escape closes the help window as its close box does; the main window stays.
+    void escapeClosesTheAboutWindow()
+    {
+        QTest::mouseClick(m_form->Command1, Qt::LeftButton);
+        QPointer<ranqor::AboutWindow> about = m_form->aboutWindow();
+        QVERIFY(about);
+        QTest::keyClick(about->Command3, Qt::Key_Escape);
+        QTRY_VERIFY(about.isNull());
+        QTest::keyClick(m_form->Text[0], Qt::Key_Escape);
+        QVERIFY(m_form->isVisible());
+    }
+
     void exitEndsAtOnceWithTheAboutWindow()
     {
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);

@@ -20,6 +20,7 @@ private slots:
     void cannotCompute();
     void typingAndClicking();
     void captionsFitBesideTheirBoxes();
+    void enterComputes();
 
 private:
     void compute(const QString &correct, const QString &wrong, const QString &questions);
@@ -206,6 +207,17 @@ void TestTallimo::captionsFitBesideTheirBoxes()
     const QFontMetrics bold(form->Label5->font());
     QVERIFY(bold.horizontalAdvance(form->Label5->caption()) <= form->Label5->width());
     QVERIFY(form->rect().contains(form->Label5->geometry()));
+}
+
+// Enter in any box presses "محاسبه".
+void TestTallimo::enterComputes()
+{
+    form->Text1->setText("20");
+    form->Text2->setText("5");
+    form->Text3->setText("25");
+    form->Text3->setFocus();
+    QTest::keyClick(form->Text3, Qt::Key_Return);
+    QCOMPARE(form->Label4->caption(), QStringLiteral("%  73"));
 }
 
 QTEST_MAIN(TestTallimo)

@@ -1,9 +1,13 @@
+#include "bidi.h"
 #include "numbers.h"
 #include "spoken.h"
 #include "toolkit.h"
 
 #include <QClipboard>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
@@ -334,6 +338,223 @@ private slots:
         valueLabel.setCaption(value); // kept current on every change
         QCOMPARE(spokenName(&valueLabel), spoken);
         QCOMPARE(spokenName(&captionLabel), caption); // the caption keeps its own name
+    }
+
+    // A window designed 200 × 300 (a list in the middle, a button under
+    // it) on areas of several sizes: it fits, or keeps its designed size.
+    void windowFitsTheArea_data()
+    {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("large screen") << QRect(0, 0, 1920, 1080) << QSize(200, 300);
+        QTest::newRow("laptop, panel at the top") << QRect(0, 40, 1366, 268) << QSize(200, 234);
+        QTest::newRow("too small for the list's least") << QRect(0, 0, 800, 150) << QSize(200, 200);
+    }
+    void windowFitsTheArea()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QSize, size);
+        tk::setAvailableArea(area);
+        tk::Form f;
+        f.setClientSize(3000, 4500);
+        auto *list = new tk::ListBox(&f);
+        tk::place(list, 150, 300, 2700, 3000);
+        auto *button = new tk::Button(&f, QStringLiteral("OK"));
+        tk::place(button, 150, 3750, 1200, 450);
+        f.setElastic({list});
+        f.show();
+        tk::setAvailableArea(std::nullopt);
+        QCOMPARE(f.size(), size);
+        const int shrink = 300 - size.height();
+        QCOMPARE(list->geometry(), QRect(10, 20, 180, 200 - shrink));
+        QCOMPARE(button->geometry(), QRect(10, 250 - shrink, 80, 30));
+        const QRect outer(f.pos(), f.size().grownBy(tk::frameAllowance(&f)));
+        if (outer.height() <= area.height())
+            QVERIFY(area.contains(outer));
+        QCOMPARE(f.minimumSize() == f.maximumSize(), shrink == 0); // resizable only when smaller
+        // Made larger again, every control is back where it was designed.
+        if (shrink > 0) {
+            f.resize(200, 300);
+            QCOMPARE(button->geometry(), QRect(10, 250, 80, 30));
+        }
+    }
+
+    // Enter presses the focused button or else the default one; Escape closes
+    // a secondary window through its close box's question.
+    void enterAndEscape_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("onButton");
+        QTest::addColumn<bool>("secondary");
+        QTest::addColumn<bool>("keepOpen"); // the close box's answer
+        QTest::addColumn<QString>("pressed");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("Enter in a box") << int(Qt::Key_Return) << false << true << false << "default" << false;
+        QTest::newRow("keypad Enter in a box") << int(Qt::Key_Enter) << false << false << false << "default" << false;
+        QTest::newRow("Enter on a button") << int(Qt::Key_Return) << true << true << false << "other" << false;
+        QTest::newRow("Escape, secondary") << int(Qt::Key_Escape) << false << true << false << "" << true;
+        QTest::newRow("Escape, kept open") << int(Qt::Key_Escape) << false << true << true << "" << false;
+        QTest::newRow("Escape, main window") << int(Qt::Key_Escape) << false << false << false << "" << false;
+    }
+    void enterAndEscape()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, onButton);
+        QFETCH(bool, secondary);
+        QFETCH(bool, keepOpen);
+        QFETCH(QString, pressed);
+        QFETCH(bool, closed);
+        struct Window : tk::Form
+        {
+            bool keep = false;
+            int asked = 0;
+            bool queryClose() override
+            {
+                ++asked;
+                return !keep;
+            }
+        };
+        auto *f = new Window;
+        f->keep = keepOpen;
+        QPointer<Window> guard(f);
+        auto *box = new tk::TextBox(f);
+        auto *other = new tk::Button(f, QStringLiteral("other"));
+        auto *byDefault = new tk::Button(f, QStringLiteral("default"));
+        QString seen;
+        for (tk::Button *b : {other, byDefault})
+            connect(b, &tk::Button::clicked, f, [&seen, b] { seen = b->text(); });
+        f->setDefaultButton(byDefault);
+        f->setClosesOnEscape(secondary);
+        f->show();
+        QWidget *focus = onButton ? static_cast<QWidget *>(other) : box;
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(seen, pressed);
+        QCOMPARE(guard.isNull() || !f->isVisible(), closed);
+        if (guard) {
+            QCOMPARE(f->asked, key == Qt::Key_Escape && secondary ? 1 : 0);
+            f->keep = false;
+            delete f;
+        }
+    }
+
+    // The menu bar opens with F10; every menu and item gets a mnemonic.
+    void menuBarByKeyboard()
+    {
+        tk::Form f;
+        f.setClientSize(3000, 1500);
+        auto *box = new tk::TextBox(&f);
+        QMenu *file = f.menuBar()->addMenu(QStringLiteral(u"فايل"));
+        file->addAction(QStringLiteral(u"خروجي اول"));
+        file->addAction(QStringLiteral(u"خروجي دوم"));
+        file->addSeparator();
+        f.menuBar()->addMenu(QStringLiteral(u"فهرست"));
+        tk::giveMnemonics(f.menuBar());
+        QStringList texts;
+        for (QAction *a : f.menuBar()->actions() + file->actions())
+            texts << a->text();
+        QCOMPARE(texts, (QStringList{u"&فايل"_qs, u"ف&هرست"_qs, u"&خروجي اول"_qs, u"خ&روجي دوم"_qs, QString()}));
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_F10);
+        QCOMPARE(f.menuBar()->activeAction(), file->menuAction());
+        file->close();
+    }
+
+    // Yes/No questions answer No to a careless Enter.
+    void questionDefaultsToNo()
+    {
+        const tk::MsgBox::Responder before = tk::MsgBox::setResponder({});
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QTimer::singleShot(0, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                defaultButton = box->standardButton(box->defaultButton());
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        const tk::MsgBox::Answer answer = tk::MsgBox::show(nullptr, QStringLiteral(u"حذف"),
+                                                           QStringLiteral(u"مطمئن هستيد؟"),
+                                                           tk::MsgBox::Question, tk::MsgBox::YesNo);
+        tk::MsgBox::setResponder(before);
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QCOMPARE(answer, tk::MsgBox::No);
+    }
+
+    // Scrolling one list in any way brings the others to the same first row;
+    // no row widens a list under a horizontal scroll bar.
+    void listsScrollTogether_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("scroll bar") << "bar";
+        QTest::newRow("keyboard") << "keys";
+        QTest::newRow("wheel") << "wheel";
+        QTest::newRow("selection from code") << "code";
+    }
+    void listsScrollTogether()
+    {
+        QFETCH(QString, how);
+        QWidget w;
+        QList<tk::ListBox *> lists;
+        QStringList rows;
+        for (int i = 0; i < 100; ++i)
+            rows << QStringLiteral("row %1 ").arg(i) + (i == 3 ? QString(200, u'w') : QString());
+        for (int i = 0; i < 3; ++i) {
+            auto *l = new tk::ListBox(&w);
+            l->setGeometry(i * 110, 0, 100, 150 + 3 * i);
+            l->setItems(rows);
+            lists << l;
+        }
+        tk::ListBox::scrollTogether(lists);
+        w.resize(400, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        tk::ListBox *moved = lists.at(1);
+        if (how == "bar") {
+            moved->verticalScrollBar()->setValue(40);
+        } else if (how == "keys") {
+            moved->setFocus();
+            moved->setListIndex(0);
+            QTest::keyClick(moved, Qt::Key_PageDown);
+            QTest::keyClick(moved, Qt::Key_PageDown);
+        } else if (how == "wheel") {
+            const QPoint at = moved->viewport()->rect().center();
+            QWheelEvent wheel(at, moved->viewport()->mapToGlobal(at), {}, QPoint(0, -120 * 5), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(moved->viewport(), &wheel);
+        } else {
+            moved->setListIndex(80);
+        }
+        const int first = moved->verticalScrollBar()->value();
+        QVERIFY(first > 0);
+        for (tk::ListBox *l : lists) {
+            QCOMPARE(l->verticalScrollBar()->value(), first);
+            QCOMPARE(l->indexAt(QPoint(5, 2)).row(), moved->indexAt(QPoint(5, 2)).row());
+            QVERIFY(!l->horizontalScrollBar()->isVisible());
+        }
+        // The long row is cut at the list's edge; its text stays whole for a screen reader.
+        QVERIFY(lists.at(0)->visualRect(lists.at(0)->model()->index(3, 0)).width() <= 100);
+        QCOMPARE(lists.at(0)->model()->index(3, 0).data().toString(), rows.at(3));
+    }
+
+    // Qt's own buttons speak Persian after the start-up code, and a window
+    // still lays itself out left to right. Last: it changes the application.
+    void qtSpeaksPersian()
+    {
+        tk::setupApplication(*qApp);
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::No);
+        for (QMessageBox::StandardButton b : {QMessageBox::Ok, QMessageBox::No}) {
+            const QString text = box.button(b)->text().remove(u'&');
+            QVERIFY2(tk::hasArabicScript(text), qPrintable(text));
+        }
+        QCOMPARE(QApplication::layoutDirection(), Qt::RightToLeft);
+        tk::Form f;
+        QCOMPARE(f.layoutDirection(), Qt::LeftToRight);
+        // A left-to-right run gets a mark inside its isolate; a Persian one none.
+        QCOMPARE(common::isolate("-1001"), u"\u2068\u200E-1001\u2069"_qs);
+        QCOMPARE(common::isolate(u"گزارش.pdf"_qs), u"\u2068گزارش.pdf\u2069"_qs);
     }
 
 private:
