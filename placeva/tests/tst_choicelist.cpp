@@ -53,6 +53,7 @@ private slots:
     void verdicts();
     void chances_data();
     void chances();
+    void tableChoices();
 
 private:
     ChoiceList *open(const QStringList &names, const QStringList &ranks = {});
@@ -407,6 +408,27 @@ void TestForm4::chances()
     QVERIFY(form);
     QCOMPARE(form->notAdmittedChance->caption(), QString());
     QCOMPARE(form->noSafetyNet->caption(), QString());
+}
+
+// This year's table in place of the built-in choices: its names offered,
+// its limits deciding, a choice without a limit dead.
+void TestForm4::tableChoices()
+{
+    ChoiceList *form = open(withSeparators({kName1}), withSeparators({"10"}));
+    QVERIFY(form);
+    form->offerChoices({{u"A"_qs, 10}, {u"B"_qs, std::nullopt}, {u"C"_qs, 9}});
+    QCOMPARE(form->Combo2[9]->count(), 3);
+    QCOMPARE(form->Combo2[9]->text(), QString());
+    form->Combo1->setCurrentIndex(0);
+    emit form->Combo1->activated(0);
+    for (int i = 0; i < 3; ++i)
+        form->Combo2[size_t(i)]->setCurrentIndex(2 - i); // C, B, A
+    form->Command1->click();
+    QCOMPARE(form->lbl1->caption(), u"3"_qs);
+    QCOMPARE(form->lbl2->caption(), u"A"_qs);
+    QVERIFY(form->IsAdmitted(u"A"_qs, 10) && !form->IsAdmitted(choice(27), 10));
+    QCOMPARE(form->chances[2]->caption(), placeva::chanceText(100));
+    QCOMPARE(form->deadMarks[1]->caption(), placeva::deadText());
 }
 
 QTEST_MAIN(TestForm4)
