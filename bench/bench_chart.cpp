@@ -113,8 +113,8 @@ int main(int argc, char **argv)
 
     std::printf("%-52s %10s\n", "step", "ms (median)");
     std::printf("%-52s %10.1f\n", "pass alone (statistics, no window)", medianMs(5, [&] {
-                    statisticsPass(main->lastPass().applicants(), main->lastPass().references(),
-                                   main->lastPass().factorText());
+                    statisticsPass(main->workspace().applicants(), main->workspace().references(),
+                                   main->workspace().factorText());
                 }));
     std::printf("%-52s %10.1f\n", "chart rebuild and paint after a pass", medianMs(5, [&] {
                     chart->followPass();
@@ -124,12 +124,10 @@ int main(int argc, char **argv)
     // the same rebuild with the band not drawn (alternating, so that both
     // see the same load).
     {
-        const RankEstimator estimator(main->lastPass().references(), main->lastPass().factorText());
+        const RankModel &estimator = *main->workspace().result().model;
         const QVector<QPointF> line = estimateLine(estimator, 0, 80);
         std::printf("%-52s %10.2f\n", "  of which the likely band (samples, ranges, outline)",
-                    medianMs(9, [&] {
-                        bandOutline(likelyBand(estimator, *chart->data().likely, line, 80.0 / 800 * 3));
-                    }));
+                    medianMs(9, [&] { bandOutline(likelyBand(estimator, line, 80.0 / 800 * 3)); }));
         std::vector<double> with, without;
         for (int i = 0; i < 7; ++i) {
             for (bool shown : {true, false}) {
@@ -174,12 +172,12 @@ int main(int argc, char **argv)
 
     // The search alone, on its slowest inputs: a target no average reaches,
     // and a factor that makes every estimate but one overflow.
-    const RankEstimator estimator(main->lastPass().references(), QStringLiteral("1.00"));
+    const RankModel estimator(main->workspace().references(), QStringLiteral("1.00"));
     std::printf("%-52s %10.2f\n", "search: target reached at once (2147483647)",
                 medianMs(9, [&] { requiredAverage(estimator, 2147483647); }));
     std::printf("%-52s %10.2f\n", "search: unreachable (every hundredth tried)",
                 medianMs(9, [&] { requiredAverage(estimator, std::numeric_limits<std::int32_t>::min()); }));
-    const RankEstimator overflowing(main->lastPass().references(), QStringLiteral("1e40"));
+    const RankModel overflowing(main->workspace().references(), QStringLiteral("1e40"));
     std::printf("%-52s %10.2f\n", "search: factor 1e40 (every estimate but one fails)",
                 medianMs(9, [&] { requiredAverage(overflowing, std::numeric_limits<std::int32_t>::min()); }));
 

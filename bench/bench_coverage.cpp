@@ -11,7 +11,6 @@
 // Deterministic: the same seeds give the same figures. Prints a table.
 
 #include "core/chances.h"
-#include "core/lastpass.h"
 #include "core/stats.h"
 #include "core/subjects.h"
 
@@ -114,9 +113,8 @@ void measure(const std::vector<Candidate> &year, int references, QRandomGenerato
         applicants.append({QStringLiteral("A%1").arg(i), year[picks[i]].average});
         truth.push_back(year[picks[i]].rank);
     }
-    LastPass pass;
-    pass.run(applicants, refs, QStringLiteral("1"));
-    const QVector<ApplicantResult> &results = pass.result().applicants;
+    const PassResult pass = statisticsPass(applicants, refs, QStringLiteral("1"));
+    const QVector<ApplicantResult> &results = pass.applicants;
     for (qsizetype i = 0; i < results.size(); ++i) {
         const ApplicantResult &a = results[i];
         if (!a.rank)

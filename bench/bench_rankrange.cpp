@@ -54,7 +54,7 @@ int main()
     const int references = 10000;
     QRandomGenerator g(20240614u);
     const QVector<ReferenceRow> rows = makeReferences(references, g);
-    const RankEstimator estimator(rows, QStringLiteral("1.00"));
+    const RankModel estimator(rows, QStringLiteral("1.00"));
 
     // The looked-up averages and ranks the pass has already computed.
     struct Lookup
@@ -66,7 +66,7 @@ int main()
     lookups.reserve(applicants);
     for (int i = 0; i < applicants; ++i) {
         const double avg = g.bounded(-1000, 8000) / 100.0;
-        const std::optional<float> a = lookedUpAverage(avg, estimator.factor());
+        const std::optional<float> a = estimator.scaled(avg);
         const std::optional<std::int32_t> r = estimator.estimate(avg);
         if (a && r)
             lookups.push_back({*a, *r});

@@ -7,6 +7,7 @@
 //   bench_report --sample out.pdf [applicants]   writes one (48: the picture)
 
 #include "core/rankrange.h"
+#include "gui/passtexts.h"
 #include "gui/report.h"
 #include "toolkit.h"
 

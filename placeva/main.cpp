@@ -32,21 +32,17 @@ int main(int argc, char *argv[])
     if (parsed.options.command != placeva::cli::Command::None) {
         if (!data.error.isEmpty() || !data.notice.isEmpty())
             tk::printError(data.error + data.notice);
-        return placeva::cli::run(parsed.options, data.file,
-                                 [](const QString &file, const std::optional<QString> &factor)
-                                     -> std::unique_ptr<placeva::MainWindowLink> {
-                                     tk::FormSlot<placeva::MainWindow> slot;
-                                     placeva::MainWindow *main = slot.ensure(file);
-                                     if (main && factor)
-                                         main->Text1->setText(*factor);
-                                     return std::unique_ptr<placeva::MainWindowLink>(main);
-                                 });
+        placeva::Workspace workspace(data.file);
+        workspace.setOrigin(data);
+        return placeva::cli::run(parsed.options, workspace);
     }
     if (!data.error.isEmpty())
         tk::MsgBox::show(nullptr, QStringLiteral(u"خطا"), data.error, tk::MsgBox::Critical);
 
+    placeva::Workspace workspace(data.file);
+    workspace.setOrigin(data);
     tk::FormSlot<placeva::MainWindow> main;
-    placeva::MainWindow *form = main.ensure(data.file);
+    placeva::MainWindow *form = main.ensure(workspace);
     if (!form)
         return 1;
     placeva::rememberDatabase(data.file);

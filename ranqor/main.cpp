@@ -1,8 +1,6 @@
 #include "estimatorwindow.h"
 #include "startup.h"
 
-#include <QApplication>
-
 int main(int argc, char *argv[])
 {
     const tk::ProgramInfo info{
@@ -15,13 +13,5 @@ int main(int argc, char *argv[])
                        "Usage: ranqor [--help] [--version]\n"
                        "  --help     this help\n"
                        "  --version  the program's name and version\n")};
-    if (const auto status = tk::handleInfoOptions(tk::commandLineArguments(argc, argv), info))
-        return *status;
-    QApplication app(argc, argv);
-    tk::setupApplication(app);
-    tk::quitAfterFirstWindowIfAsked(app);
-    tk::FormSlot<ranqor::EstimatorWindow> main;
-    if (ranqor::EstimatorWindow *form = main.ensure())
-        form->showModeless();
-    return tk::programEnded() ? 0 : app.exec();
+    return tk::runSingleWindowProgram<ranqor::EstimatorWindow>(argc, argv, info);
 }

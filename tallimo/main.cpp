@@ -1,8 +1,6 @@
 #include "calculatorwindow.h"
 #include "startup.h"
 
-#include <QApplication>
-
 int main(int argc, char *argv[])
 {
     const tk::ProgramInfo info{
@@ -16,16 +14,5 @@ int main(int argc, char *argv[])
             "Usage: tallimo [--help] [--version]\n"
             "  --help     this help\n"
             "  --version  the program's name and version\n")};
-    if (const auto status = tk::handleInfoOptions(tk::commandLineArguments(argc, argv), info))
-        return *status;
-    QApplication app(argc, argv);
-    tk::setupApplication(app);
-    tk::quitAfterFirstWindowIfAsked(app);
-
-    tk::FormSlot<tallimo::CalculatorWindow> form1;
-    tallimo::CalculatorWindow *form = form1.ensure();
-    if (!form)
-        return 1;
-    form->showModeless();
-    return tk::programEnded() ? 0 : app.exec();
+    return tk::runSingleWindowProgram<tallimo::CalculatorWindow>(argc, argv, info);
 }

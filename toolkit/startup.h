@@ -2,6 +2,9 @@
 // What every program does with its command line before a window opens, and
 // the switch that lets a script start a program and see its first window.
 
+#include "toolkit.h"
+
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 
@@ -37,5 +40,24 @@ void printOut(const QString &text);
 // status 0 as soon as its first window has been drawn on the screen: the
 // package's smoke test starts each program this way.
 void quitAfterFirstWindowIfAsked(QCoreApplication &app);
+
+// The whole start of a program with one main window: --help and --version
+// answered, the application set up, the window of type W loaded and shown,
+// the event loop run. Returns the exit status: 1 when the window could not
+// load, 0 when it ended the program while loading.
+template <class W> int runSingleWindowProgram(int argc, char **argv, const ProgramInfo &info)
+{
+    if (const std::optional<int> status = handleInfoOptions(commandLineArguments(argc, argv), info))
+        return *status;
+    QApplication app(argc, argv);
+    setupApplication(app);
+    quitAfterFirstWindowIfAsked(app);
+    FormSlot<W> first;
+    W *form = first.ensure();
+    if (!form)
+        return programEnded() ? 0 : 1;
+    form->showModeless();
+    return programEnded() ? 0 : app.exec();
+}
 
 } // namespace tk

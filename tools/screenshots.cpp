@@ -3,7 +3,7 @@
 #include "estimatorwindow.h"
 #include "aboutwindow.h"
 #include "calculatorwindow.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/chartwindow.h"
 #include "gui/choicelist.h"
 #include "gui/mainwindow.h"
@@ -246,7 +246,7 @@ void choiceListShots(const QString &dir)
     tk::FormSlot<placeva::MainWindow> slot;
     placeva::MainWindow *main = slot.ensure(bank.path());
     main->showModeless();
-    const auto &applicants = main->lastPass().result().applicants;
+    const auto &applicants = main->workspace().result().applicants;
     int pick = 0;
     for (int i = 0; i < applicants.size(); ++i) {
         const auto &a = applicants[i];
@@ -255,8 +255,8 @@ void choiceListShots(const QString &dir)
             break;
         }
     }
-    tk::FormSlot<placeva::ChoiceList> form4;
-    placeva::ChoiceList *f = form4.ensure(&main->lastPass());
+    tk::FormSlot<placeva::ChoiceList> choices;
+    placeva::ChoiceList *f = choices.ensure(&main->workspace());
     f->show();
     f->Combo1->setCurrentIndex(pick);
     emit f->Combo1->activated(pick);

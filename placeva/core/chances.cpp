@@ -1,7 +1,7 @@
 #include "core/chances.h"
 
-#include "core/lastpass.h"
-#include "core/rankrange.h"
+#include "core/rankmodel.h"
+#include "core/stats.h"
 
 #include <algorithm>
 
@@ -91,18 +91,14 @@ std::optional<ListChances> listChances(const std::vector<PriorityLimit> &priorit
     return c;
 }
 
-std::vector<std::int64_t> nearestErrorsOf(const LastPass &pass, qsizetype applicant)
+std::vector<std::int64_t> nearestErrorsOf(const PassResult &pass, qsizetype applicant)
 {
-    const PassResult &result = pass.result();
-    if (applicant < 0 || applicant >= result.applicants.size() || !result.applicants[applicant].rank
-        || applicant >= pass.applicants().size())
+    if (applicant < 0 || applicant >= pass.applicants.size() || !pass.model)
         return {};
-    // Built again as the pass built them: only the one applicant is asked.
-    const RankEstimator estimator(pass.references(), pass.factorText());
-    const LikelyRanks likely(estimator.points());
-    const std::optional<double> avg = cellNumber(pass.applicants()[applicant].avg);
-    const std::optional<float> lookedUp = avg ? lookedUpAverage(*avg, estimator.factor()) : std::nullopt;
-    return lookedUp ? likely.nearestErrors(*lookedUp) : std::vector<std::int64_t>{};
+    const ApplicantResult &a = pass.applicants[applicant];
+    // Looked up as the pass looked the range up.
+    const std::optional<float> scaled = a.rank && a.average ? pass.model->scaled(*a.average) : std::nullopt;
+    return scaled ? pass.model->likely().nearestErrors(*scaled) : std::vector<std::int64_t>{};
 }
 
 int wholePercent(std::int64_t part, std::int64_t whole)

@@ -14,7 +14,7 @@
 
 namespace placeva {
 
-class LastPass;
+struct PassResult;
 
 // One priority as the rule sees it: empty, or a choice with its admission
 // limit (nothing: a choice that admits no rank).
@@ -50,9 +50,9 @@ std::optional<ListChances> listChances(const std::vector<PriorityLimit> &priorit
                                        std::optional<std::int32_t> estimate,
                                        const std::vector<std::int64_t> &nearestErrors);
 
-// The errors the likely range of the last pass's applicant at this index is
-// taken from; none without a rank or a range.
-std::vector<std::int64_t> nearestErrorsOf(const LastPass &pass, qsizetype applicant);
+// The errors the likely range of a pass's applicant at this index is taken
+// from; none without a rank or a range.
+std::vector<std::int64_t> nearestErrorsOf(const PassResult &pass, qsizetype applicant);
 
 // 100 * part / whole rounded to a whole number, halves to the even neighbour.
 int wholePercent(std::int64_t part, std::int64_t whole);

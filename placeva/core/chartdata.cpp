@@ -11,66 +11,33 @@
 
 namespace placeva {
 
-std::optional<float> scaledAverage(double average, double factor)
-{
-    try {
-        const float single = common::toSingle(average);
-        return common::toSingle(common::checkedMul(double(single), factor));
-    } catch (const common::NumberError &) {
-        return std::nullopt;
-    }
-}
-
-ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> &applicants)
+ChartData chartData(const PassResult &pass)
 {
     ChartData d;
-    d.status = estimator.status();
-    d.factor = estimator.factor();
-    d.applicantCount = applicants.size();
-    d.referenceNote = leftOutText(estimator.leftOut());
-    d.likely = std::make_shared<const LikelyRanks>(estimator.points());
-    d.references.reserve(estimator.points().size());
-    for (const RankEstimator::Point &p : estimator.points())
+    const RankModel &model = *pass.model;
+    d.model = pass.model;
+    d.status = model.status();
+    d.factor = model.factor();
+    d.applicantCount = pass.applicants.size();
+    d.leftOut = pass.leftOut;
+    d.references.reserve(model.points().size());
+    for (const RankPoint &p : model.points())
         d.references.append(QPointF(p.avg, p.rotbeh));
-    if (d.status != RankEstimator::Status::Ready)
+    if (d.status != RankModel::Status::Ready)
         return d;
 
-    d.applicants.reserve(applicants.size());
-    for (qsizetype i = 0; i < applicants.size(); ++i) {
-        const std::optional<double> avg = cellNumber(applicants[i].avg);
-        if (!avg)
+    d.applicants.reserve(pass.applicants.size());
+    for (qsizetype i = 0; i < pass.applicants.size(); ++i) {
+        const ApplicantResult &a = pass.applicants[i];
+        if (!a.rank)
             continue;
-        const std::optional<std::int32_t> rank = estimator.estimate(*avg);
-        if (!rank)
-            continue;
-        // An estimate means the scaling went through.
-        d.applicants.append({i, double(*scaledAverage(*avg, d.factor)), *rank});
+        // A rank means the scaling went through.
+        d.applicants.append({i, double(*model.scaled(*a.average)), *a.rank});
     }
     return d;
 }
 
-std::optional<LikelyRange> likelyRange(const ChartData &data, const ChartApplicant &applicant)
-{
-    if (!data.likely)
-        return std::nullopt;
-    return data.likely->range(float(applicant.x), applicant.rank);
-}
-
-std::optional<std::int32_t> rankAtScaled(const RankEstimator &estimator, float scaled)
-{
-    const QVector<RankEstimator::Point> &p = estimator.points();
-    if (estimator.status() != RankEstimator::Status::Ready || p.size() < 2)
-        return std::nullopt;
-    // The segment starts before the first point from the second on whose
-    // average is at least the scaled one; at the last segment at the latest.
-    const auto first = std::lower_bound(p.begin() + 1, p.end() - 1, scaled,
-                                        [](const RankEstimator::Point &q, float s) { return q.avg < s; });
-    const qsizetype j = (first - p.begin()) - 1;
-    return segmentRank(p[j], p[j + 1], scaled);
-}
-
-QVector<BandRun> likelyBand(const RankEstimator &estimator, const LikelyRanks &likely,
-                            const QVector<QPointF> &line, double maxStep)
+QVector<BandRun> likelyBand(const RankModel &model, const QVector<QPointF> &line, double maxStep)
 {
     QVector<BandRun> runs;
     BandRun run;
@@ -85,8 +52,8 @@ QVector<BandRun> likelyBand(const RankEstimator &estimator, const LikelyRanks &l
             return;
         last = scaled;
         std::optional<LikelyRange> range;
-        if (const std::optional<std::int32_t> rank = rankAtScaled(estimator, scaled))
-            range = likely.range(scaled, *rank);
+        if (const std::optional<std::int32_t> rank = model.rankAtScaled(scaled))
+            range = model.likelyRange(scaled, *rank);
         if (range) {
             run.append({double(scaled), *range});
         } else if (!run.isEmpty()) {
@@ -120,10 +87,10 @@ BandOutline bandOutline(const QVector<BandRun> &runs)
     return o;
 }
 
-QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, double xTo)
+QVector<QPointF> estimateLine(const RankModel &model, double xFrom, double xTo)
 {
-    const QVector<RankEstimator::Point> &p = estimator.points();
-    if (estimator.status() != RankEstimator::Status::Ready || p.size() < 2)
+    const QVector<RankPoint> &p = model.points();
+    if (model.status() != RankModel::Status::Ready || p.size() < 2)
         return {};
     const auto slope = [&p](qsizetype i) -> std::optional<double> {
         if (p[i + 1].avg == p[i].avg)
@@ -136,7 +103,7 @@ QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, doub
     const qsizetype n = p.size();
     if (const std::optional<double> s = slope(0); s && xFrom < p[0].avg)
         line.append(QPointF(xFrom, p[0].rotbeh + (xFrom - double(p[0].avg)) * *s));
-    for (const RankEstimator::Point &q : p)
+    for (const RankPoint &q : p)
         line.append(QPointF(q.avg, q.rotbeh));
     if (const std::optional<double> s = slope(n - 2); s && xTo > p[n - 1].avg)
         line.append(QPointF(xTo, p[n - 2].rotbeh + (xTo - double(p[n - 2].avg)) * *s));
@@ -234,7 +201,12 @@ AxisTicks logTicks(double lo, double hi)
 
 const QVector<std::int32_t> &bandBounds()
 {
-    static const QVector<std::int32_t> bounds{40, 100, 350, 600, 800, 2000, 5000, 11000};
+    static const QVector<std::int32_t> bounds = [] {
+        QVector<std::int32_t> b;
+        for (const BandBound &bound : bandTable())
+            b.append(bound.upTo);
+        return b;
+    }();
     return bounds;
 }
 
@@ -251,9 +223,8 @@ QVector<BandStripe> visibleStripes(double yMin, double yMax)
             continue;
         // Any rank of the stripe names its band: the bound below it belongs
         // to the band below.
-        std::uint8_t code = 0;
         const std::int32_t rank = i == bounds.size() ? bounds.last() + 1 : bounds[i];
-        stripes.append({a, b, placementBand(rank, code)});
+        stripes.append({a, b, bandOf(rank)});
     }
     return stripes;
 }

@@ -8,13 +8,11 @@
 // Plot coordinates: x is the scaled average (the average times the change
 // factor, in single precision, as the estimate looks it up), y the rank.
 
-#include "core/rankrange.h"
 #include "core/stats.h"
 
 #include <QPoint>
 #include <QPointF>
 #include <QSizeF>
-#include <QString>
 #include <QVector>
 
 #include <cstdint>
@@ -32,23 +30,18 @@ struct ChartApplicant
 
 struct ChartData
 {
-    RankEstimator::Status status = RankEstimator::Status::NoReference;
+    RankModel::Status status = RankModel::Status::NoReference;
     double factor = 0;
     QVector<QPointF> references;        // (average, rank), in the estimate's sorted order
     QVector<ChartApplicant> applicants; // those with an estimate, in list order
     qsizetype applicantCount = 0;       // with or without an estimate
-    QString referenceNote;              // the reference rows left out and why
-    // Built once per pass from the estimate's points (never null once built).
-    // Shared so that copies of the data stay cheap.
-    std::shared_ptr<const LikelyRanks> likely;
+    RankModel::LeftOut leftOut;         // the reference rows left out, by why
+    // The pass's rank model (never null once built).
+    std::shared_ptr<const RankModel> model;
 };
 
-// The applicant's likely range; nothing where the reference results give none.
-std::optional<LikelyRange> likelyRange(const ChartData &data, const ChartApplicant &applicant);
-
-// The estimate at an average already looked up (scaled), on the segment the
-// estimate itself would choose; nothing where it cannot be computed.
-std::optional<std::int32_t> rankAtScaled(const RankEstimator &estimator, float scaled);
+// The applicants the pass ranked, placed at their scaled averages.
+ChartData chartData(const PassResult &pass);
 
 // The band of likely ranks along the estimate's line: at each sampled
 // average, the likely range around the line's rank there. Runs of
@@ -62,8 +55,7 @@ struct BandSample
 using BandRun = QVector<BandSample>;
 // The samples are the averages of the line, in order, and enough between
 // them that no two are more than maxStep apart.
-QVector<BandRun> likelyBand(const RankEstimator &estimator, const LikelyRanks &likely,
-                            const QVector<QPointF> &line, double maxStep);
+QVector<BandRun> likelyBand(const RankModel &model, const QVector<QPointF> &line, double maxStep);
 
 // The band as one filled area: the best ranks along one edge, the worst along
 // the other. Between two runs both edges take the same path, so that the gap
@@ -74,17 +66,11 @@ struct BandOutline
 };
 BandOutline bandOutline(const QVector<BandRun> &runs);
 
-// The average as the estimate looks it up: single precision, times the
-// factor, single precision again. Nothing where that overflows.
-std::optional<float> scaledAverage(double average, double factor);
-
-ChartData chartData(const RankEstimator &estimator, const QVector<ApplicantRow> &applicants);
-
 // The estimate's line from xFrom to xTo: the sorted reference points, and
 // beyond them the first and the last segment extended, as the estimate
 // extrapolates (not where that segment joins two equal averages: there is no
 // estimate there). Empty while no rank can be estimated.
-QVector<QPointF> estimateLine(const RankEstimator &estimator, double xFrom, double xTo);
+QVector<QPointF> estimateLine(const RankModel &model, double xFrom, double xTo);
 
 // The line with points added so that no segment is wider than maxStep.
 QVector<QPointF> densify(const QVector<QPointF> &line, double maxStep);
@@ -110,7 +96,7 @@ AxisTicks logTicks(double lo, double hi);
 struct BandStripe
 {
     double from, to; // rank range shown, from < to
-    QString text;
+    Band band;
 };
 const QVector<std::int32_t> &bandBounds();
 QVector<BandStripe> visibleStripes(double yMin, double yMax);

@@ -78,34 +78,4 @@ MaybeError checkTableFields(const QString &folder, ImportTable table)
     return control.refresh();
 }
 
-QStringList resultHeaders()
-{
-    return {QStringLiteral(u"نام داوطلب"),        QStringLiteral(u"ميانگين"),
-            QStringLiteral(u"رتبه تخميني"),       QStringLiteral(u"بهترين رتبه محتمل"),
-            QStringLiteral(u"بدترين رتبه محتمل"), QStringLiteral(u"وضعيت قبولي")};
-}
-
-QString factorCaption()
-{
-    return QString::fromUtf16(kFactorCaption);
-}
-
-CsvExport resultsCsv(const PassResult &pass, const QString &factorText)
-{
-    CsvExport result;
-    QString text;
-    appendCsvRecord(text, {factorCaption(), spreadsheetSafeText(factorText)});
-    QStringList headers = resultHeaders();
-    appendCsvRecord(text, headers);
-    for (const ApplicantResult &a : pass.applicants) {
-        appendCsvRecord(text,
-                        {spreadsheetSafeText(a.name), spreadsheetSafeText(a.average),
-                         spreadsheetSafeText(rankText(a.rank)), bestRankText(a.range), worstRankText(a.range),
-                         spreadsheetSafeText(a.band)});
-        ++result.rows;
-    }
-    result.bytes = csvFileBytes(text);
-    return result;
-}
-
 } // namespace placeva

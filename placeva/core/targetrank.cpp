@@ -1,6 +1,5 @@
 #include "core/targetrank.h"
 
-#include "core/charttexts.h"
 #include "numbers.h"
 
 namespace placeva {
@@ -24,11 +23,11 @@ std::optional<std::int32_t> parseTargetRank(QStringView text)
     return std::int32_t(value);
 }
 
-TargetAnswer requiredAverage(const RankEstimator &estimator, std::int32_t target)
+TargetAnswer requiredAverage(const RankModel &model, std::int32_t target)
 {
     TargetAnswer answer;
     answer.target = target;
-    if (estimator.status() != RankEstimator::Status::Ready) {
+    if (model.status() != RankModel::Status::Ready) {
         answer.kind = TargetAnswer::NoEstimate;
         return answer;
     }
@@ -37,7 +36,7 @@ TargetAnswer requiredAverage(const RankEstimator &estimator, std::int32_t target
     // turn. Each estimate is a binary search: all 13,334 take half a
     // millisecond, some 20 ms where nearly every one overflows.
     for (int h = kLowestHundredth; h <= kHighestHundredth; ++h) {
-        const std::optional<std::int32_t> rank = estimator.estimate(hundredthsAverage(h));
+        const std::optional<std::int32_t> rank = model.estimate(hundredthsAverage(h));
         if (rank && *rank <= target) {
             answer.kind = TargetAnswer::Found;
             answer.hundredths = h;
@@ -49,23 +48,12 @@ TargetAnswer requiredAverage(const RankEstimator &estimator, std::int32_t target
     return answer;
 }
 
-TargetAnswer requiredAverage(const RankEstimator &estimator, QStringView targetText)
+TargetAnswer requiredAverage(const RankModel &model, QStringView targetText)
 {
     const std::optional<std::int32_t> target = parseTargetRank(targetText);
     if (!target)
         return {};
-    return requiredAverage(estimator, *target);
-}
-
-QString requiredAverageText(const TargetAnswer &answer)
-{
-    switch (answer.kind) {
-    case TargetAnswer::NotARank: return {};
-    case TargetAnswer::NoEstimate: return QString::fromUtf16(chart_texts::kNoEstimate);
-    case TargetAnswer::Unreachable: return QString::fromUtf16(chart_texts::kUnreachable);
-    case TargetAnswer::Found: break;
-    }
-    return common::fixed2Text(answer.average());
+    return requiredAverage(model, *target);
 }
 
 } // namespace placeva

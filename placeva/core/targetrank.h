@@ -5,7 +5,6 @@
 
 #include "core/stats.h"
 
-#include <QString>
 #include <QStringView>
 
 #include <cstdint>
@@ -45,13 +44,9 @@ struct TargetAnswer
 
 // The smallest qualifying hundredth; a hundredth without an estimate (on a
 // segment of two equal averages, or past the arithmetic's range) is passed over.
-TargetAnswer requiredAverage(const RankEstimator &estimator, std::int32_t target);
+TargetAnswer requiredAverage(const RankModel &model, std::int32_t target);
 // Parses the text first: a text that is not a rank gives NotARank whatever
 // the estimator holds.
-TargetAnswer requiredAverage(const RankEstimator &estimator, QStringView targetText);
-
-// What the value label shows for an answer: empty, the two fixed messages, or
-// the average with two decimals.
-QString requiredAverageText(const TargetAnswer &answer);
+TargetAnswer requiredAverage(const RankModel &model, QStringView targetText);
 
 } // namespace placeva

@@ -12,6 +12,10 @@ class ApplicantEntry : public EntryForm
 public:
     // `folder` holds Bank.db.
     explicit ApplicantEntry(const QString &folder, QWidget *parent = nullptr);
+    // On the workspace's open database.
+    explicit ApplicantEntry(const Workspace &workspace, QWidget *parent = nullptr)
+        : ApplicantEntry(workspace.location(), parent)
+    { }
     ~ApplicantEntry() override;
 
     // The captions beside Text1, Text(0) .. Text(9) and txtAvg.

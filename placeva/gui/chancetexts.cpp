@@ -1,7 +1,8 @@
 #include "gui/chancetexts.h"
 
 #include "core/csv.h"
-#include "core/lastpass.h"
+#include "core/stats.h"
+#include "gui/passtexts.h"
 
 namespace placeva {
 
@@ -32,10 +33,10 @@ QStringList choiceListHeaders()
     return QStringLiteral(u"اولويت,انتخاب,حد قبولي,پيش بيني,شانس قبولي (درصد),توضيح").split(QLatin1Char(','));
 }
 
-QByteArray choiceListCsv(const LastPass &pass, qsizetype applicant, const QStringList &priorities,
+QByteArray choiceListCsv(const PassResult &pass, qsizetype applicant, const QStringList &priorities,
                          const ChoiceTable &table)
 {
-    const ApplicantResult &a = pass.result().applicants.at(applicant);
+    const ApplicantResult &a = pass.applicants.at(applicant);
     std::vector<PriorityLimit> list;
     for (const QString &choice : priorities)
         list.push_back({!choice.isEmpty(), admissionLimit(choice, table)});

@@ -19,15 +19,15 @@ QString deadReason(const DeadPriority &dead, const QStringList &priorityCaptions
 // When no priority admits the worst likely rank.
 QString noSafetyNetText();
 
-class LastPass;
+struct PassResult;
 
 // The header of a choice list's spreadsheet.
 QStringList choiceListHeaders();
 
-// A choice list as a spreadsheet for the last pass's applicant at this index:
+// A choice list as a spreadsheet for a pass's applicant at this index:
 // one row per priority (an empty one keeps its number), then the chance of
 // no admission with the warning where it applies. UTF-8 with a byte-order mark.
-QByteArray choiceListCsv(const LastPass &pass, qsizetype applicant, const QStringList &priorities,
+QByteArray choiceListCsv(const PassResult &pass, qsizetype applicant, const QStringList &priorities,
                          const ChoiceTable &table);
 
 } // namespace placeva

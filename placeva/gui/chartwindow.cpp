@@ -1,10 +1,11 @@
 #include "gui/chartwindow.h"
 
-#include "core/charttexts.h"
 #include "core/datalocation.h"
-#include "core/lastpass.h"
-#include "bidi.h"
+#include "core/workspace.h"
+#include "gui/charttexts.h"
 #include "gui/filetexts.h"
+#include "gui/passtexts.h"
+#include "bidi.h"
 #include "numbers.h"
 
 #include <QBuffer>
@@ -110,7 +111,8 @@ QString chooseWithDialog(QWidget *parent)
 class ChartMenu : public QObject
 {
 public:
-    explicit ChartMenu(MainWindowLink &main) : QObject(&main.window()), m_main(main)
+    ChartMenu(Workspace &workspace, tk::Form &mainWindow)
+        : QObject(&mainWindow), m_ws(workspace), m_mainWindow(mainWindow)
     {
         setObjectName(QStringLiteral("placevaChartMenu"));
     }
@@ -119,7 +121,7 @@ public:
     ChartWindow *window() const { return m_window.get(); }
     ChartWindow *open()
     {
-        ChartWindow *w = m_window.ensure(m_main);
+        ChartWindow *w = m_window.ensure(m_ws, m_mainWindow);
         if (w) {
             w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
             w->showModeless();
@@ -128,13 +130,14 @@ public:
     }
 
 private:
-    MainWindowLink &m_main;
+    Workspace &m_ws;
+    tk::Form &m_mainWindow;
     tk::FormSlot<ChartWindow> m_window;
 };
 
-ChartMenu *chartMenuOf(MainWindowLink &main)
+ChartMenu *chartMenuOf(tk::Form &mainWindow)
 {
-    for (QObject *child : main.window().children())
+    for (QObject *child : mainWindow.children())
         if (auto *menu = dynamic_cast<ChartMenu *>(child))
             return menu;
     return nullptr;
@@ -142,14 +145,14 @@ ChartMenu *chartMenuOf(MainWindowLink &main)
 
 } // namespace
 
-void installChartMenu(MainWindowLink &main)
+void installChartMenu(Workspace &workspace, tk::Form &mainWindow)
 {
-    auto *keeper = new ChartMenu(main);
-    tk::Form *window = &main.window();
+    auto *keeper = new ChartMenu(workspace, mainWindow);
+    tk::Form *window = &mainWindow;
     QMenu *menu = window->menuBar()->addMenu(text(kChartMenu));
     QAction *item = menu->addAction(text(kChartMenuItem));
     QObject::connect(item, &QAction::triggered, keeper,
-                     [&main, window] { tk::handle(window, [&main] { openChartWindow(main); }); });
+                     [window] { tk::handle(window, [window] { openChartWindow(*window); }); });
     // The chart shows the main window's pass; it goes when that window goes.
     QObject::connect(window, &tk::Form::closed, keeper, [keeper] {
         if (ChartWindow *w = keeper->window())
@@ -157,15 +160,15 @@ void installChartMenu(MainWindowLink &main)
     });
 }
 
-ChartWindow *chartWindowOf(MainWindowLink &main)
+ChartWindow *chartWindowOf(tk::Form &mainWindow)
 {
-    const ChartMenu *menu = chartMenuOf(main);
+    const ChartMenu *menu = chartMenuOf(mainWindow);
     return menu ? menu->window() : nullptr;
 }
 
-ChartWindow *openChartWindow(MainWindowLink &main)
+ChartWindow *openChartWindow(tk::Form &mainWindow)
 {
-    ChartMenu *menu = chartMenuOf(main);
+    ChartMenu *menu = chartMenuOf(mainWindow);
     return menu ? menu->open() : nullptr;
 }
 
@@ -176,7 +179,8 @@ ChartWindow::FileChooser ChartWindow::setFileChooser(FileChooser chooser)
     return old;
 }
 
-ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&main.window())
+ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
+    : m_ws(&workspace), m_mainWindow(&mainWindow)
 {
     setWindowTitle(text(kChartCaption));
     setLayoutDirection(Qt::RightToLeft);
@@ -237,8 +241,7 @@ ChartWindow::ChartWindow(MainWindowLink &main) : m_main(&main), m_mainWindow(&ma
     tk::on(Text1, &tk::TextBox::change, this, [this] { Text1_Change(); });
     tk::on(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     tk::on(Command1, &tk::Button::clicked, this, [this] { Command1_Click(); });
-    connect(&main.lastPass(), &LastPass::changed, this,
-            [this] { tk::handle(this, [this] { followPass(); }); });
+    connect(m_ws, &Workspace::passChanged, this, [this] { tk::handle(this, [this] { followPass(); }); });
 
     Text1->setFocus(); // the one thing to type here
     setClosesOnEscape(true);
@@ -403,10 +406,10 @@ void ChartWindow::followPass()
 {
     if (!m_mainWindow)
         return;
-    const LastPass &pass = m_main->lastPass();
-    m_estimator = std::make_unique<RankEstimator>(pass.references(), pass.factorText());
-    m_data = chartData(*m_estimator, pass.applicants());
+    const Workspace &pass = *m_ws;
+    m_data = chartData(pass.result());
     m_listed = pass.result().applicants;
+    m_rows = pass.applicants();
     m_applicantPoints.resize(m_data.applicants.size());
     for (qsizetype i = 0; i < m_data.applicants.size(); ++i)
         m_applicantPoints[i] = QPointF(m_data.applicants[i].x, m_data.applicants[i].rank);
@@ -421,16 +424,16 @@ void ChartWindow::followPass()
 QString ChartWindow::title() const
 {
     return text(kChartCaption) + QStringLiteral(" (") + text(kFactorCaption) + QStringLiteral(": ")
-        + common::shortestText(m_data.factor) + u')';
+        + (m_data.model ? m_data.model->changeFactor().number() : QString()) + u')';
 }
 
 void ChartWindow::Text1_Change()
 {
-    m_target = m_estimator ? requiredAverage(*m_estimator, Text1->text()) : TargetAnswer{};
+    m_target = m_data.model ? requiredAverage(*m_data.model, Text1->text()) : TargetAnswer{};
     Label3->setCaption(requiredAverageText(m_target));
     m_targetPoint.reset();
     if (m_target.kind == TargetAnswer::Found) {
-        if (const std::optional<float> x = scaledAverage(m_target.average(), m_data.factor))
+        if (const std::optional<float> x = m_data.model->scaled(m_target.average()))
             m_targetPoint = QPointF(*x, m_target.rank);
     }
     layoutPlot();
@@ -549,15 +552,15 @@ void ChartWindow::layoutPlot()
 
 void ChartWindow::drawLine()
 {
-    QVector<QPointF> line = estimateLine(*m_estimator, m_xTicks.min, m_xTicks.max);
+    if (!m_data.model)
+        return;
+    QVector<QPointF> line = estimateLine(*m_data.model, m_xTicks.min, m_xTicks.max);
     m_lineWidth = m_chart->plotArea().width();
     const double step = (m_xTicks.max - m_xTicks.min) / std::max(100.0, m_lineWidth) * 3;
 
     // The likely range changes along the line as other reference results
     // come nearest: sampled every few pixels as well as at the line's bends.
-    BandOutline band;
-    if (m_data.likely)
-        band = bandOutline(likelyBand(*m_estimator, *m_data.likely, line, step));
+    BandOutline band = bandOutline(likelyBand(*m_data.model, line, step));
     if (Check1->isChecked()) {
         // Straight in ranks is curved on a log axis: points every few pixels.
         line = clampBelow(densify(line, step), m_yTicks.min);
@@ -622,7 +625,7 @@ void ChartWindow::placeTexts()
     qreal lowestBottom = -HUGE_VAL;
     for (qsizetype i = 0; i < stripes.size() && i < m_bandTexts.size(); ++i) {
         QGraphicsSimpleTextItem *t = m_bandTexts[i];
-        t->setText(stripes[i].text);
+        t->setText(bandText(stripes[i].band));
         const QRectF r = t->boundingRect();
         widest = std::max(widest, r.width());
         const double centre = (rankToY(stripes[i].from) + rankToY(stripes[i].to)) / 2;
@@ -630,7 +633,7 @@ void ChartWindow::placeTexts()
         if (top < lowestBottom || !std::isfinite(top))
             continue;
         t->setPos(plot.right() + 8, top);
-        t->setToolTip(stripes[i].text);
+        t->setToolTip(t->text());
         t->show();
         lowestBottom = top + r.height();
     }
@@ -642,7 +645,7 @@ void ChartWindow::placeTexts()
         m_chart->setMargins(margins);
     }
 
-    const bool noEstimate = m_data.status != RankEstimator::Status::Ready;
+    const bool noEstimate = m_data.status != RankModel::Status::Ready;
     m_noEstimateText->setVisible(noEstimate);
     if (noEstimate) {
         const QRectF r = m_noEstimateText->boundingRect();
@@ -652,11 +655,11 @@ void ChartWindow::placeTexts()
 
 void ChartWindow::updateDescription()
 {
-    const QString factor = common::shortestText(m_data.factor);
+    const QString factor = m_data.model ? m_data.model->changeFactor().number() : QString();
     QStringList parts;
     parts << QStringLiteral(u"محور افقي: ميانگين ضرب در %1 %2؛ محور عمودي: رتبه، رتبه بهتر در بالا.")
                  .arg(text(kFactorCaption), factor);
-    if (m_data.status == RankEstimator::Status::Ready)
+    if (m_data.status == RankModel::Status::Ready)
         parts << QStringLiteral(u"%1 نتيجه مرجع به صورت نقطه و خط تخمين رتبه از ميان آنها.")
                      .arg(m_data.references.size());
     else
@@ -666,12 +669,12 @@ void ChartWindow::updateDescription()
                  .arg(m_data.applicantCount);
     if (likelySeries->upperSeries()->count() > 0)
         parts << QStringLiteral(u"%1 به صورت ناحيه سايه دار دور خط تخمين.").arg(text(kLikelyBand));
-    parts << QStringLiteral(u"خطوط افقي مرزهاي رتبه: 40، 100، 350، 600، 800، 2000، 5000 و 11000.");
+    parts << QStringLiteral(u"خطوط افقي مرزهاي رتبه: %1.").arg(boundsText());
     QStringList notes;
-    if (!m_data.referenceNote.isEmpty())
-        notes << m_data.referenceNote;
-    if (m_data.likely && m_data.likely->typicalError())
-        notes << typicalErrorText(*m_data.likely->typicalError());
+    if (const QString leftOut = leftOutText(m_data.leftOut); !leftOut.isEmpty())
+        notes << leftOut;
+    if (m_data.model && m_data.model->typicalError())
+        notes << typicalErrorText(*m_data.model->typicalError());
     if (Check1->isChecked() && (m_applicantsLeftOut > 0 || m_referencesLeftOut > 0)) {
         notes << QStringLiteral(
                      u"در مقياس لگاريتمي %1 داوطلب و %2 نتيجه مرجع با رتبه صفر يا کمتر نشان داده نشده است.")
@@ -730,13 +733,14 @@ QString ChartWindow::applicantsToolTip(QPointF value) const
     for (qsizetype i = 0; i < at.size() && i < kMostInToolTip; ++i) {
         // Ranges only for the few shown: a pass does not wait for all of them.
         const ChartApplicant &a = m_data.applicants[at[i]];
+        // The pass's own range: nothing is estimated again for a tooltip.
         const ApplicantResult listed = m_listed.value(a.index);
-        const std::optional<LikelyRange> range = likelyRange(m_data, a);
+        const std::optional<LikelyRange> &range = listed.range;
         const QString rank = range
             ? text(kLikelyRank).arg(rankText(listed.rank)).arg(range->best).arg(range->worst)
             : QStringLiteral(u"رتبه: ") + rankText(listed.rank);
-        lines << kRlm + listed.name + QStringLiteral(u" \u2014 ميانگين: ") + listed.average
-                + QStringLiteral(u" \u2014 ") + rank;
+        lines << kRlm + listed.name + QStringLiteral(u" \u2014 ميانگين: ")
+                + averageText(m_rows.value(a.index)) + QStringLiteral(u" \u2014 ") + rank;
     }
     if (at.size() > kMostInToolTip)
         lines << kRlm + QStringLiteral(u"و %1 نفر ديگر").arg(at.size() - kMostInToolTip);
@@ -762,12 +766,12 @@ void ChartWindow::applicantClicked(QPointF value)
     const QVector<qsizetype> at = applicantsAt(value);
     if (at.isEmpty() || !m_mainWindow)
         return;
-    m_main->selectApplicant(at.first());
+    m_ws->pickApplicant(at.first());
 }
 
 bool ChartWindow::saveImage(const QString &file)
 {
-    const QString database = bankFilePath(m_main->folder());
+    const QString database = m_ws->databaseFile();
     if (const DatabaseFile which = databaseFileNamed(file, database); which != DatabaseFile::None) {
         tk::MsgBox::show(this, QStringLiteral(u"خطا"), databaseClashText(file, database, which, false),
                          tk::MsgBox::Critical);

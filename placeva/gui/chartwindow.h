@@ -6,7 +6,6 @@
 // window.
 
 #include "core/chartdata.h"
-#include "gui/mainwindowlink.h"
 #include "core/targetrank.h"
 #include "toolkit.h"
 
@@ -28,21 +27,24 @@ class QScatterSeries;
 
 namespace placeva {
 
-// Adds the menu with the item that opens the chart window.
-void installChartMenu(MainWindowLink &main);
+class Workspace;
+
+// Adds the menu with the item that opens the chart window to the main window.
+void installChartMenu(Workspace &workspace, tk::Form &mainWindow);
 
 class ChartWindow;
 // The main window's open chart window, if any.
-ChartWindow *chartWindowOf(MainWindowLink &main);
+ChartWindow *chartWindowOf(tk::Form &mainWindow);
 // What the menu item does: opens the chart window, or brings the open one to
 // the front. Nothing if the menu was not installed.
-ChartWindow *openChartWindow(MainWindowLink &main);
+ChartWindow *openChartWindow(tk::Form &mainWindow);
 
 class ChartWindow : public tk::Form
 {
     Q_OBJECT
 public:
-    explicit ChartWindow(MainWindowLink &main);
+    // Shows the workspace's passes; closes with the main window.
+    ChartWindow(Workspace &workspace, tk::Form &mainWindow);
     ~ChartWindow() override;
 
     // Asks for the file to save the picture into; empty for none. Qt's own
@@ -50,7 +52,7 @@ public:
     using FileChooser = std::function<QString(QWidget *parent)>;
     static FileChooser setFileChooser(FileChooser chooser);
 
-    // Redraws from what the main window's last pass read.
+    // Redraws from what the workspace's last pass read.
     void followPass();
     // Saves the chart as shown: SVG where the name ends in ".svg", PNG
     // otherwise. False, after telling the user, when it could not be written.
@@ -107,11 +109,11 @@ private:
     QString title() const;
     QString writeImage(const QString &file) const; // error text, empty on success
 
-    MainWindowLink *m_main;
+    Workspace *m_ws;
     QPointer<tk::Form> m_mainWindow; // gone with the main window
-    std::unique_ptr<RankEstimator> m_estimator;
     ChartData m_data;
-    QVector<ApplicantResult> m_listed;  // the pass's applicants as the lists show them
+    QVector<ApplicantResult> m_listed;  // the pass's applicants
+    QVector<ApplicantRow> m_rows;       // and their rows, for the averages as listed
     QVector<QPointF> m_applicantPoints; // (x, rank) of m_data.applicants
     TargetAnswer m_target;
     std::optional<QPointF> m_targetPoint;

@@ -2,8 +2,9 @@
 
 #include "core/chances.h"
 #include "core/choices.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/chancetexts.h"
+#include "gui/passtexts.h"
 
 namespace placeva {
 
@@ -87,7 +88,7 @@ void captionBeside(tk::Label *caption, QWidget *box, int top)
 
 } // namespace
 
-ChoiceList::ChoiceList(const LastPass *pass, QWidget *parent) : tk::Form(parent), m_pass(pass)
+ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(parent), m_pass(workspace)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
     setClientSize(kClientWidth, 8070 + kRowsAdded);
@@ -201,7 +202,7 @@ void ChoiceList::Combo1_Click()
             Label2->setCaption(rankText(a.rank));
             m_range = a.range;
             m_rank = a.rank;
-            m_errors = nearestErrorsOf(*m_pass, i);
+            m_errors = nearestErrorsOf(m_pass->result(), i);
             showVerdicts();
             return;
         }

@@ -16,15 +16,15 @@
 
 namespace placeva {
 
-class LastPass;
+class Workspace;
 
 class ChoiceList : public tk::Form
 {
     Q_OBJECT
 public:
-    // The main window's last pass: the names and ranks as its lists show
-    // them. Read at load and when a name is picked.
-    explicit ChoiceList(const LastPass *pass, QWidget *parent = nullptr);
+    // The workspace's last pass: the names and ranks as the main window's
+    // lists show them. Read at load and when a name is picked.
+    explicit ChoiceList(const Workspace *workspace, QWidget *parent = nullptr);
 
     tk::ComboBox *Combo1;                    // applicant names
     tk::Label *Label2;                       // the picked applicant's rank
@@ -64,7 +64,7 @@ protected:
     void formLoad() override;
 
 private:
-    QPointer<const LastPass> m_pass;
+    QPointer<const Workspace> m_pass;
     std::optional<LikelyRange> m_range; // the picked applicant's, as the pass found it
     std::optional<std::int32_t> m_rank; // the picked applicant's estimate
     std::vector<std::int64_t> m_errors; // what the likely range is taken from

@@ -2,8 +2,8 @@
 
 #include "core/choicetable.h"
 #include "core/csvexport.h"
-#include "core/lastpass.h"
 #include "core/outputcheck.h"
+#include "core/workspace.h"
 #include "gui/chancetexts.h"
 #include "gui/filemenu.h"
 #include "gui/filetexts.h"
@@ -110,9 +110,9 @@ bool showProgress(const QString &label, qsizetype done, qsizetype all)
 
 // The choice list of one applicant as a spreadsheet; an unknown applicant or
 // choice is a usage error naming it.
-int writeChoiceList(const Options &options, const QString &databaseFile, const LastPass &pass)
+int writeChoiceList(const Options &options, const QString &databaseFile, const PassResult &pass)
 {
-    const QVector<ApplicantResult> &applicants = pass.result().applicants;
+    const QVector<ApplicantResult> &applicants = pass.applicants;
     const auto found = std::find_if(applicants.cbegin(), applicants.cend(),
                                     [&](const ApplicantResult &a) { return a.name == *options.applicant; });
     if (found == applicants.cend())
@@ -265,7 +265,7 @@ Parsed parse(const QStringList &args)
     return parsed;
 }
 
-int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain)
+int run(const Options &options, Workspace &workspace)
 {
     // The windows' messages go to standard error, word for word.
     tk::MsgBox::setResponder([](const tk::MsgBox::Request &request) {
@@ -278,6 +278,7 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
                           : ProgressShower([](const QString &, qsizetype, qsizetype) { return true; }));
 
     // The output or input is checked before the database is read.
+    const QString databaseFile = workspace.databaseFile();
     const bool imports = options.command == Command::ImportApplicants
         || options.command == Command::ImportReferences || options.command == Command::ImportChoices;
     if (options.command != Command::None) {
@@ -292,18 +293,18 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
         }
     }
 
-    const std::unique_ptr<MainWindowLink> main = makeMain(databaseFile, options.factor);
-    if (!main)
+    if (const MaybeError error = workspace.load()) {
+        tk::printError(error->message);
         return kRefused;
-    if (!main->reread())
-        return kRefused;
+    }
+    workspace.run(options.factor.value_or(QString::fromUtf16(kDefaultFactor)));
 
     // A table that lacks a field imports refuse is not exported as if whole.
     for (const auto &[command, table] : {std::pair{Command::ExportApplicants, ImportTable::Applicants},
                                          std::pair{Command::ExportReferences, ImportTable::References}}) {
         if (options.command != command)
             continue;
-        if (const MaybeError error = checkTableFields(main->folder(), table)) {
+        if (const MaybeError error = checkTableFields(workspace.location(), table)) {
             tk::printError(error->message);
             return kRefused;
         }
@@ -343,22 +344,28 @@ int run(const Options &options, const QString &databaseFile, const MainWindowMak
     });
 
     if (options.command == Command::ChoiceList)
-        return writeChoiceList(options, databaseFile, main->lastPass());
+        return writeChoiceList(options, databaseFile, workspace.result());
 
     bool done = false;
     switch (options.command) {
-    case Command::ExportResults: done = exportResultsToCsv(*main, options.file); break;
+    case Command::ExportResults: done = exportResultsToCsv(workspace, nullptr, options.file); break;
     case Command::ExportApplicants:
-        done = exportTableToCsv(*main, ImportTable::Applicants, options.file);
+        done = exportTableToCsv(workspace, nullptr, ImportTable::Applicants, options.file);
         break;
     case Command::ExportReferences:
-        done = exportTableToCsv(*main, ImportTable::References, options.file);
+        done = exportTableToCsv(workspace, nullptr, ImportTable::References, options.file);
         break;
-    case Command::Report: done = saveReportToPdf(*main, options.file); break;
-    case Command::ImportApplicants: done = importCsv(*main, ImportTable::Applicants, options.file); break;
-    case Command::ImportReferences: done = importCsv(*main, ImportTable::References, options.file); break;
-    case Command::ImportChoices: done = importCsv(*main, ImportTable::Choices, options.file); break;
-    case Command::ExportChoices: done = exportTableToCsv(*main, ImportTable::Choices, options.file); break;
+    case Command::Report: done = saveReportToPdf(workspace, nullptr, options.file); break;
+    case Command::ImportApplicants:
+        done = importCsv(workspace, nullptr, ImportTable::Applicants, options.file);
+        break;
+    case Command::ImportReferences:
+        done = importCsv(workspace, nullptr, ImportTable::References, options.file);
+        break;
+    case Command::ImportChoices: done = importCsv(workspace, nullptr, ImportTable::Choices, options.file); break;
+    case Command::ExportChoices:
+        done = exportTableToCsv(workspace, nullptr, ImportTable::Choices, options.file);
+        break;
     case Command::ChoiceList:
     case Command::None: done = true; break;
     }

@@ -5,14 +5,14 @@
 // a usage error; messages in Persian on standard error, worded as the
 // windows word them.
 
-#include "gui/mainwindowlink.h"
-
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
 #include <optional>
+
+namespace placeva {
+class Workspace;
+}
 
 namespace placeva::cli {
 
@@ -59,11 +59,9 @@ std::optional<int> answerInfo(const QStringList &args);
 bool runsWithoutWindow(const QStringList &args);
 // The arguments without the program's name (and without Qt's own options).
 Parsed parse(const QStringList &args);
-// Makes the main window on the database file, loaded but not shown, with the
-// change factor in its box when one is given; nullptr when it could not load.
-using MainWindowMaker = std::function<std::unique_ptr<MainWindowLink>(const QString &databaseFile,
-                                                                      const std::optional<QString> &factor)>;
-// Runs a command on the database file; an application object must exist.
-int run(const Options &options, const QString &databaseFile, const MainWindowMaker &makeMain);
+// Runs a command on the workspace's database, the statistics pass with the
+// given change factor (or the main window's first one); an application object
+// must exist.
+int run(const Options &options, Workspace &workspace);
 
 } // namespace placeva::cli

@@ -10,16 +10,19 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <memory>
+#include <utility>
+
 namespace placeva {
 
-void installDatabaseItems(MainWindowLink &main)
+void installDatabaseItems(tk::Form &mainWindow, std::function<bool(const QString &)> openFile)
 {
-    auto *menu = main.window().menuBar()->findChild<QMenu *>(QStringLiteral("fileMenu"));
+    auto *menu = mainWindow.menuBar()->findChild<QMenu *>(QStringLiteral("fileMenu"));
     if (!menu)
         return;
     QAction *first = menu->actions().value(0);
-    MainWindowLink *link = &main;
-    tk::Form *window = &main.window();
+    const auto link = std::make_shared<std::function<bool(const QString &)>>(std::move(openFile));
+    tk::Form *window = &mainWindow;
 
     const QString caption = QStringLiteral(u"باز کردن بانک اطلاعات...");
     auto *open = new QAction(caption, menu);
@@ -30,7 +33,7 @@ void installDatabaseItems(MainWindowLink &main)
             const QString path =
                 chooseFile(window, FileChoice{false, caption.chopped(3), QStringLiteral("Bank.db")});
             if (!path.isEmpty())
-                link->openDatabase(path);
+                (*link)(path);
         });
     });
     menu->insertAction(first, open);
@@ -47,7 +50,7 @@ void installDatabaseItems(MainWindowLink &main)
             QAction *item = recent->addAction(
                 common::isolate(QDir::toNativeSeparators(file)).replace(QLatin1Char('&'), QStringLiteral("&&")));
             QObject::connect(item, &QAction::triggered, window, [link, window, file] {
-                tk::handle(window, [link, file] { link->openDatabase(file); });
+                tk::handle(window, [link, file] { (*link)(file); });
             });
         }
         recent->setEnabled(!files.isEmpty());

@@ -6,6 +6,7 @@
 // their average and one check before storing.
 
 #include "core/store.h"
+#include "core/workspace.h"
 #include "toolkit.h"
 
 #include <array>

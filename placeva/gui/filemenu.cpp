@@ -4,7 +4,8 @@
 #include "core/csvexport.h"
 #include "core/datalocation.h"
 #include "gui/csvpreview.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
+#include "gui/resultsexport.h"
 #include "gui/report.h"
 #include "toolkit.h"
 
@@ -132,9 +133,9 @@ const char16_t kImportTitle[] = u"ورود از CSV";
 const char16_t kExportTitle[] = u"خروجي CSV";
 const char16_t kReportTitle[] = u"گزارش";
 
-void tell(MainWindowLink &main, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
+void tell(QWidget *parent, const char16_t *title, const QString &text, tk::MsgBox::Icon icon)
 {
-    tk::MsgBox::show(&main.window(), QString::fromUtf16(title), text, icon);
+    tk::MsgBox::show(parent, QString::fromUtf16(title), text, icon);
 }
 
 QString shown(const QString &path)
@@ -144,9 +145,9 @@ QString shown(const QString &path)
 
 // An output on the open database, or one that cannot be written, is refused
 // before any work is done for it.
-bool outputRefused(MainWindowLink &main, const char16_t *title, const QString &path)
+bool outputRefused(Workspace &ws, QWidget *parent, const char16_t *title, const QString &path)
 {
-    const QString database = bankFilePath(main.folder());
+    const QString database = ws.databaseFile();
     QString text;
     if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None)
         text = databaseClashText(path, database, which, false);
@@ -154,7 +155,7 @@ bool outputRefused(MainWindowLink &main, const char16_t *title, const QString &p
         text = outputRefusalText(path, checked);
     if (text.isEmpty())
         return false;
-    tell(main, title, text, tk::MsgBox::Critical);
+    tell(parent, title, text, tk::MsgBox::Critical);
     return true;
 }
 
@@ -172,17 +173,17 @@ QString wrongTableText(const QString &path, ImportTable table)
              isolated(kReferences.field(FieldRole::Rank).nameText()));
 }
 
-void chooseAndImport(MainWindowLink &main, ImportTable table, const QString &title)
+void chooseAndImport(Workspace &ws, QWidget *parent, ImportTable table, const QString &title)
 {
-    const QString path = chooseFile(&main.window(), FileChoice{false, title, QString()});
+    const QString path = chooseFile(parent, FileChoice{false, title, QString()});
     if (!path.isEmpty())
-        importCsv(main, table, path);
+        importCsv(ws, parent, table, path);
 }
 
-void chooseAndExport(MainWindowLink &main, const QString &title, const QString &suggested,
+void chooseAndExport(QWidget *parent, const QString &title, const QString &suggested,
                      const std::function<bool(const QString &)> &write)
 {
-    const QString path = chooseFile(&main.window(), FileChoice{true, title, suggested});
+    const QString path = chooseFile(parent, FileChoice{true, title, suggested});
     if (!path.isEmpty())
         write(path);
 }
@@ -204,16 +205,16 @@ ProgressShower setProgressShower(ProgressShower shower)
     return std::exchange(progressShower(), std::move(shower));
 }
 
-bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
+bool importCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
-    const QString database = bankFilePath(main.folder());
+    const QString database = ws.databaseFile();
     if (const DatabaseFile which = databaseFileNamed(path, database); which != DatabaseFile::None) {
-        tell(main, kImportTitle, databaseClashText(path, database, which, true), tk::MsgBox::Warning);
+        tell(parent, kImportTitle, databaseClashText(path, database, which, true), tk::MsgBox::Warning);
         return false;
     }
     ImportReading reading;
     {
-        Progress progress(&main.window(), QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(isolated(shown(path))),
+        Progress progress(parent, QStringLiteral(u"خواندن و وارسي پرونده «%1»...").arg(isolated(shown(path))),
                           1000);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         reading = readImportFile(path, table, [&](int permille) { return progress.step(permille); });
@@ -226,28 +227,27 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
             : !reading.file.ok() ? QStringLiteral(u"پرونده «%1» خوانده نشد: %2.")
                                        .arg(isolated(shown(path)), fileReason(reading.file))
                                  : reading.error;
-        tell(main, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
+        tell(parent, kImportTitle, why + QStringLiteral(u"\nهيچ رديفي افزوده نشد."), tk::MsgBox::Warning);
         return false;
     }
     ImportPlan &plan = *reading.plan;
     if (plan.rows.isEmpty() && plan.refusedRows == 0) {
-        tell(main, kImportTitle, QStringLiteral(u"%1: «%2»").arg(noRowsText(), isolated(shown(path))),
+        tell(parent, kImportTitle, QStringLiteral(u"%1: «%2»").arg(noRowsText(), isolated(shown(path))),
              tk::MsgBox::Warning);
         return false;
     }
     const bool replaces = table == ImportTable::Choices;
     if (replaces) {
-        const ChoiceTableReading current = readChoiceTable(bankFilePath(main.folder()));
+        const ChoiceTableReading current = readChoiceTable(ws.databaseFile());
         if (current.error) {
-            tell(main, kImportTitle, current.error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+            tell(parent, kImportTitle, current.error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
                  tk::MsgBox::Critical);
             return false;
         }
         plan.replacedRows = current.storedRows;
     }
-    markDuplicates(main.folder(), plan);
-    if (!confirmImport(&main.window(), plan, path) || plan.rows.isEmpty()
-        || (replaces && plan.refusedRows > 0))
+    markDuplicates(ws.location(), plan);
+    if (!confirmImport(parent, plan, path) || plan.rows.isEmpty() || (replaces && plan.refusedRows > 0))
         return false;
     const qsizetype storing = plan.rowsToStore();
 
@@ -255,51 +255,52 @@ bool importCsv(MainWindowLink &main, ImportTable table, const QString &path)
     bool cancelled = false;
     {
         Progress progress(
-            &main.window(),
+            parent,
             QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(storing).arg(importTableName(table)),
             int(storing));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         error = storeImport(
-            main.folder(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
+            ws.location(), plan, [&](qsizetype written) { return progress.step(written); }, &cancelled);
         QApplication::restoreOverrideCursor();
     }
     if (error) {
         if (cancelled)
-            tell(main, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
+            tell(parent, kImportTitle, QStringLiteral(u"ورود داده لغو شد؛ هيچ رديفي افزوده نشد."),
                  tk::MsgBox::Information);
         else
-            tell(main, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+            tell(parent, kImportTitle, error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
                  tk::MsgBox::Critical);
         return false;
     }
-    main.reread();
+    if (const MaybeError reread = ws.reread())
+        tell(parent, kImportTitle, reread->message, tk::MsgBox::Critical);
     if (replaces)
-        tell(main, kImportTitle,
+        tell(parent, kImportTitle,
              QStringLiteral(u"جدول %1 جايگزين شد: %2 رديف رفت و %3 رديف آمد.")
                  .arg(importTableName(table))
                  .arg(plan.replacedRows)
                  .arg(plan.rows.size()),
              tk::MsgBox::Information);
     else
-        tell(main, kImportTitle,
+        tell(parent, kImportTitle,
              QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
              tk::MsgBox::Information);
     return true;
 }
 
-bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path)
+bool exportTableToCsv(Workspace &ws, QWidget *parent, ImportTable table, const QString &path)
 {
-    if (outputRefused(main, kExportTitle, path))
+    if (outputRefused(ws, parent, kExportTitle, path))
         return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CsvExport file = exportTableCsv(main.folder(), table);
+    const CsvExport file = exportTableCsv(ws.location(), table);
     const QString error = file.error ? file.error->message : writeFileWhole(path, file.bytes);
     QApplication::restoreOverrideCursor();
     if (!error.isEmpty()) {
-        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kExportTitle,
+    tell(parent, kExportTitle,
          QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
              .arg(file.rows)
              .arg(importTableName(table), isolated(shown(path))),
@@ -307,26 +308,26 @@ bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &pa
     return true;
 }
 
-bool exportResultsToCsv(MainWindowLink &main, const QString &path)
+bool exportResultsToCsv(Workspace &ws, QWidget *parent, const QString &path)
 {
-    if (outputRefused(main, kExportTitle, path))
+    if (outputRefused(ws, parent, kExportTitle, path))
         return false;
-    const CsvExport file = resultsCsv(main.lastPass().result(), main.lastPass().factorText());
+    const CsvExport file = resultsCsv(ws.result(), ws.applicants());
     const QString error = writeFileWhole(path, file.bytes);
     if (!error.isEmpty()) {
-        tell(main, kExportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kExportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kExportTitle,
+    tell(parent, kExportTitle,
          QStringLiteral(u"نتيجه محاسبه %1 داوطلب در پرونده «%2» نوشته شد.").arg(file.rows).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
 
-bool saveReportToPdf(MainWindowLink &main, const QString &path)
+bool saveReportToPdf(Workspace &ws, QWidget *parent, const QString &path)
 {
     // Checked before the pages are drawn, which takes a while.
-    if (outputRefused(main, kReportTitle, path))
+    if (outputRefused(ws, parent, kReportTitle, path))
         return false;
     int pages = 0;
     const QString label = QStringLiteral(u"گزارش ذخيره مي شود...");
@@ -336,22 +337,22 @@ bool saveReportToPdf(MainWindowLink &main, const QString &path)
         // open, its modality would leave the message's button dead under it.
         const ReportProgress progress = progressShower()
             ? ReportProgress([label](int done, int all) { return progressShower()(label, done, all); })
-            : reportProgressDialog(&main.window(), label);
-        error = saveReportPdf(reportDataFor(main), path, &pages, progress);
+            : reportProgressDialog(parent, label);
+        error = saveReportPdf(reportDataFor(ws), path, &pages, progress);
     }
     if (error.isEmpty() && pages == 0)
         return false; // cancelled: nothing written, nothing to tell
     if (!error.isEmpty()) {
-        tell(main, kReportTitle, error, tk::MsgBox::Critical);
+        tell(parent, kReportTitle, error, tk::MsgBox::Critical);
         return false;
     }
-    tell(main, kReportTitle,
+    tell(parent, kReportTitle,
          QStringLiteral(u"گزارش در %1 صفحه در پرونده «%2» ذخيره شد.").arg(pages).arg(isolated(shown(path))),
          tk::MsgBox::Information);
     return true;
 }
 
-void installFileMenu(MainWindowLink &main)
+void installFileMenu(Workspace &ws, tk::Form &window)
 {
     struct Item
     {
@@ -370,47 +371,57 @@ void installFileMenu(MainWindowLink &main)
         {"importChoices", u"ورود جدول انتخاب ها از CSV...", QKeyCombination()},
         {"exportChoices", u"خروجي جدول انتخاب ها به CSV...", QKeyCombination()},
     };
-    QMenu *menu = main.window().menuBar()->addMenu(QStringLiteral(u"فايل"));
+    QMenu *menu = window.menuBar()->addMenu(QStringLiteral(u"فايل"));
     menu->setObjectName(QStringLiteral("fileMenu"));
     menu->setLayoutDirection(Qt::RightToLeft);
-    MainWindowLink *link = &main;
-    tk::Form *window = &main.window();
-    const auto handler = [link, window](int index, const QString &caption) -> std::function<void()> {
+    Workspace *link = &ws;
+    tk::Form *parent = &window;
+    const auto handler = [link, parent](int index, const QString &caption) -> std::function<void()> {
         switch (index) {
-        case 0: return [link, caption] { chooseAndImport(*link, ImportTable::Applicants, caption); };
-        case 1: return [link, caption] { chooseAndImport(*link, ImportTable::References, caption); };
+        case 0:
+            return
+                [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::Applicants, caption); };
+        case 1:
+            return
+                [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::References, caption); };
         case 2:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Davtalab.csv"), [link](const QString &p) {
-                    return exportTableToCsv(*link, ImportTable::Applicants, p);
-                });
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Davtalab.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::Applicants, p);
+                                });
             };
         case 3:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Formol.csv"), [link](const QString &p) {
-                    return exportTableToCsv(*link, ImportTable::References, p);
-                });
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Formol.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::References, p);
+                                });
             };
         case 4:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Natayej.csv"),
-                                [link](const QString &p) { return exportResultsToCsv(*link, p); });
+            return [link, parent, caption] {
+                chooseAndExport(
+                    parent, caption, QStringLiteral("Natayej.csv"),
+                    [link, parent](const QString &p) { return exportResultsToCsv(*link, parent, p); });
             };
         case 5:
-            return [link, window] {
-                previewAndPrintReport(reportDataFor(*link), window, bankFilePath(link->folder()));
+            return [link, parent] {
+                previewAndPrintReport(reportDataFor(*link), parent, link->databaseFile());
             };
-        case 7: return [link, caption] { chooseAndImport(*link, ImportTable::Choices, caption); };
+        case 7:
+            return [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::Choices, caption); };
         case 8:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Entekhab.csv"), [link](const QString &p) {
-                    return exportTableToCsv(*link, ImportTable::Choices, p);
-                });
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Entekhab.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::Choices, p);
+                                });
             };
         default:
-            return [link, caption] {
-                chooseAndExport(*link, caption, QStringLiteral("Gozaresh.pdf"),
-                                [link](const QString &p) { return saveReportToPdf(*link, p); });
+            return [link, parent, caption] {
+                chooseAndExport(
+                    parent, caption, QStringLiteral("Gozaresh.pdf"),
+                    [link, parent](const QString &p) { return saveReportToPdf(*link, parent, p); });
             };
         }
     };
@@ -423,7 +434,7 @@ void installFileMenu(MainWindowLink &main)
         // The dialogs' titles are the captions without the dots.
         const QString title = caption.endsWith(QLatin1String("...")) ? caption.chopped(3) : caption;
         const std::function<void()> run = handler(i, title);
-        QObject::connect(action, &QAction::triggered, window, [window, run] { tk::handle(window, run); });
+        QObject::connect(action, &QAction::triggered, parent, [parent, run] { tk::handle(parent, run); });
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include "core/csvimport.h"
 #include "gui/filetexts.h"
-#include "gui/mainwindowlink.h"
 
 #include <QString>
 
@@ -13,17 +12,24 @@
 
 class QWidget;
 
+namespace tk {
+class Form;
+}
+
 namespace placeva {
 
+class Workspace;
+
 // Adds the menu to the main window's menu bar (after whatever is there).
-void installFileMenu(MainWindowLink &main);
+void installFileMenu(Workspace &workspace, tk::Form &window);
 
 // What the items do once a file is chosen. Each tells the user how it went;
-// true when it was done. A successful import re-reads and recomputes.
-bool importCsv(MainWindowLink &main, ImportTable table, const QString &path);
-bool exportTableToCsv(MainWindowLink &main, ImportTable table, const QString &path);
-bool exportResultsToCsv(MainWindowLink &main, const QString &path);
-bool saveReportToPdf(MainWindowLink &main, const QString &path);
+// true when it was done. A successful import re-reads and recomputes. Messages
+// go over `parent`.
+bool importCsv(Workspace &workspace, QWidget *parent, ImportTable table, const QString &path);
+bool exportTableToCsv(Workspace &workspace, QWidget *parent, ImportTable table, const QString &path);
+bool exportResultsToCsv(Workspace &workspace, QWidget *parent, const QString &path);
+bool saveReportToPdf(Workspace &workspace, QWidget *parent, const QString &path);
 
 // The file dialogs and the import preview, replaceable so that a test can
 // drive the menu without a dialog. Each setter returns the previous one; an

@@ -8,7 +8,7 @@
 #include "core/choicetable.h"
 #include "core/datalocation.h"
 #include "gui/databasemenu.h"
-#include "core/figures.h"
+#include "gui/passtexts.h"
 
 #include "bidi.h"
 
@@ -47,10 +47,18 @@ tk::ListBox *list(QWidget *parent, const char *name, int left, int width, int he
 
 } // namespace
 
-MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent), m_folder(folder)
+MainWindow::MainWindow(const QString &folder, QWidget *parent) : MainWindow(*new Workspace(folder), parent)
+{
+    m_ownWorkspace.reset(&m_ws);
+}
+
+MainWindow::MainWindow(Workspace &workspace, QWidget *parent)
+    : tk::Form(parent), Ado1(workspace.applicantTable()), Ado2(workspace.referenceTable()), m_ws(workspace)
 {
     // Connected first: the lists are filled before any other reader hears of the pass.
-    connect(&m_pass, &LastPass::changed, this, &MainWindow::showPass);
+    connect(&m_ws, &Workspace::passChanged, this, &MainWindow::showPass);
+    connect(&m_ws, &Workspace::locationChanged, this, &MainWindow::showFileInTitle);
+    connect(&m_ws, &Workspace::applicantPicked, this, &MainWindow::selectApplicant);
     showFileInTitle();
     setClientSize(11775, 10860);
     setBackColor(kGrey);
@@ -142,7 +150,7 @@ MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent
     tk::place(Label5, 1560, 9360, 1380, 405);
     Text1 = new tk::TextBox(this);
     Text1->setObjectName("Text1");
-    Text1->setText(QStringLiteral("1.00"));
+    Text1->setText(QString::fromUtf16(kDefaultFactor));
     tk::place(Text1, 3000, 9360, 4575, 405);
     tk::setCaptionFor(Label5, Text1);
 
@@ -169,9 +177,9 @@ MainWindow::MainWindow(const QString &folder, QWidget *parent) : tk::Form(parent
     tk::on(Command5, &tk::Button::clicked, this, [this] { Command5_Click(); });
 
     // The counsellors' menus: files and reports, then the chart.
-    installFileMenu(*this);
-    installDatabaseItems(*this);
-    installChartMenu(*this);
+    installFileMenu(m_ws, *this);
+    installDatabaseItems(*this, [this](const QString &file) { return openDatabase(file); });
+    installChartMenu(m_ws, *this);
     tk::giveMnemonics(menuBar());
     showFileInTitle();
 
@@ -185,7 +193,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::showFileInTitle()
 {
     // The caption names the file; its whole path is in the file menu's tooltip.
-    const QFileInfo file(bankFilePath(m_folder));
+    const QFileInfo file(m_ws.databaseFile());
     setWindowTitle(QStringLiteral(u"نرم افزار تخمين رتبه آزمون کارداني به کارشناسي سال 88 - ")
                    + QStringLiteral(u"وب سايت") + QStringLiteral(" Kardani Tools ") + tk::webAddress()
                    + QStringLiteral(" - ") + common::isolate(file.fileName()));
@@ -195,30 +203,24 @@ void MainWindow::showFileInTitle()
 
 bool MainWindow::openDatabase(const QString &location)
 {
-    if (const MaybeError error = checkDatabase(bankFilePath(location))) {
+    if (const MaybeError error = m_ws.open(location)) {
         tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
         return false;
     }
-    m_folder = location;
-    const QString connection = DataControl::connectionStringFor(m_folder);
-    Ado1.setConnectionString(connection);
-    Ado2.setConnectionString(connection);
-    showFileInTitle();
-    rememberDatabase(bankFilePath(m_folder));
     return reread();
 }
 
-ApplicantEntry *MainWindow::form2() const
+ApplicantEntry *MainWindow::applicantEntry() const
 {
-    return m_form2.get();
+    return m_applicantEntry.get();
 }
-ReferenceEntry *MainWindow::form3() const
+ReferenceEntry *MainWindow::referenceEntry() const
 {
-    return m_form3.get();
+    return m_referenceEntry.get();
 }
-ChoiceList *MainWindow::form4() const
+ChoiceList *MainWindow::choiceList() const
 {
-    return m_form4.get();
+    return m_choiceList.get();
 }
 
 void MainWindow::refreshOrEnd(DataControl &control)
@@ -231,17 +233,7 @@ void MainWindow::refreshOrEnd(DataControl &control)
 
 void MainWindow::formLoad()
 {
-    const QString connection = DataControl::connectionStringFor(m_folder);
-    Ado1.setConnectionString(connection);
-    Ado2.setConnectionString(connection);
-    Ado1.setCommandType(DataControl::CommandTable);
-    Ado1.setRecordSource(QString::fromLatin1(kDavtalab));
-    Ado2.setCommandType(DataControl::CommandTable);
-    Ado2.setRecordSource(QString::fromLatin1(kFormol));
-    // Only what the statistics read: the first column, whatever it is called.
-    Ado1.setColumns({ColumnRef(0), ColumnRef(kApplicants.field(FieldRole::Average).nameText())});
-    Ado2.setColumns({ColumnRef(kReferences.field(FieldRole::Average).nameText()),
-                     ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
+    m_ws.setUp();
     refreshOrEnd(Ado1);
     refreshOrEnd(Ado2);
 }
@@ -255,55 +247,35 @@ bool MainWindow::reread()
 {
     // Re-read both tables so that what another window stored shows at once.
     // A failure now is reported; the window keeps what it showed.
-    for (DataControl *control : {&Ado1, &Ado2}) {
-        if (const MaybeError error = control->refresh()) {
-            tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
-            return false;
-        }
+    if (const MaybeError error = m_ws.refresh()) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), error->message, tk::MsgBox::Critical);
+        return false;
     }
     Command1_Click();
     return true;
 }
 
-namespace {
-
-// The rows of an open table, walked to its end as the pass does.
-template <class Row> QVector<Row> readRows(Recordset *rs)
-{
-    QVector<Row> rows;
-    rows.reserve(rs->recordCount());
-    if (rs->recordCount() != 0)
-        rs->moveFirst();
-    while (!rs->isEOF()) {
-        rows.append(Row{rs->value(0), rs->value(1)});
-        if (rs->moveNext())
-            break;
-    }
-    return rows;
-}
-
-} // namespace
-
 void MainWindow::Command1_Click()
 {
-    m_pass.run(readRows<ApplicantRow>(Ado1.recordset()), readRows<ReferenceRow>(Ado2.recordset()),
-               Text1->text());
+    m_ws.run(Text1->text());
 }
 
 void MainWindow::showPass()
 {
     // Each list holds the applicant at row 2k and a separator at 2k+1.
-    const PassResult &r = m_pass.result();
+    const PassResult &r = m_ws.result();
     const QString separator = listSeparator();
     const QString wideSeparator = bandSeparator();
     QStringList names, averages, ranks, bands, rangeTips;
     for (QStringList *l : {&names, &averages, &ranks, &bands, &rangeTips})
         l->reserve(2 * r.applicants.size());
-    for (const ApplicantResult &a : r.applicants) {
+    const QVector<ApplicantRow> &rows = m_ws.applicants();
+    for (qsizetype i = 0; i < r.applicants.size(); ++i) {
+        const ApplicantResult &a = r.applicants[i];
         names << a.name << separator;
-        averages << a.average << separator;
+        averages << averageText(rows.value(i)) << separator;
         ranks << rankText(a.rank) << separator;
-        bands << a.band << wideSeparator;
+        bands << bandText(a.band) << wideSeparator;
         rangeTips << (a.range ? QStringLiteral(u"بازه محتمل ") + rangeText(a.range) : QString()) << QString();
     }
     List1->setItems(names);
@@ -316,8 +288,8 @@ void MainWindow::showPass()
         lbl[i]->setCaption(figures[i]);
     // Without a readable reference result no rank can be estimated: the line
     // says what to do instead.
-    const bool noReference = m_pass.references().size() <= r.leftOut.total();
-    const QString line = noReference ? QString::fromUtf16(kNoReferenceHint) : r.referenceNote;
+    const bool noReference = m_ws.references().size() <= r.leftOut.total();
+    const QString line = noReference ? QString::fromUtf16(kNoReferenceHint) : leftOutText(r.leftOut);
     Label17->setCaption(line);
     Label17->setAccessibleName(line);
     Label17->setVisible(!line.isEmpty());
@@ -330,7 +302,7 @@ void MainWindow::Command2_Click()
 
 void MainWindow::Command3_Click()
 {
-    if (ReferenceEntry *form = m_form3.ensure(m_folder)) {
+    if (ReferenceEntry *form = m_referenceEntry.ensure(m_ws)) {
         form->centreOver(nullptr);
         form->showModal(this);
     }
@@ -338,7 +310,7 @@ void MainWindow::Command3_Click()
 
 void MainWindow::Command4_Click()
 {
-    if (ApplicantEntry *form = m_form2.ensure(m_folder)) {
+    if (ApplicantEntry *form = m_applicantEntry.ensure(m_ws)) {
         form->centreOver(this);
         form->showModal(this);
     }
@@ -347,12 +319,12 @@ void MainWindow::Command4_Click()
 void MainWindow::Command5_Click()
 {
     // This year's choices as the file holds them now.
-    const ChoiceTableReading choices = readChoiceTable(bankFilePath(m_folder));
+    const ChoiceTableReading choices = readChoiceTable(m_ws.databaseFile());
     if (choices.error) {
         tk::MsgBox::show(this, QStringLiteral(u"خطا"), choices.error->message, tk::MsgBox::Critical);
         return;
     }
-    if (ChoiceList *form = m_form4.ensure(&m_pass)) {
+    if (ChoiceList *form = m_choiceList.ensure(&m_ws)) {
         form->offerChoices(choices.choices);
         form->centreOver(this);
         form->showModal(this);

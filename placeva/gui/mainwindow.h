@@ -3,12 +3,12 @@
 // placement band in four lists that move together, the summary figures, the
 // change factor, and the buttons to the other windows.
 
-#include "core/lastpass.h"
-#include "gui/mainwindowlink.h"
 #include "core/store.h"
+#include "core/workspace.h"
 #include "toolkit.h"
 
 #include <array>
+#include <memory>
 
 namespace placeva {
 
@@ -16,28 +16,28 @@ class ApplicantEntry;
 class ReferenceEntry;
 class ChoiceList;
 
-class MainWindow : public tk::Form, public MainWindowLink
+class MainWindow : public tk::Form
 {
     Q_OBJECT
 public:
-    // `folder` holds Bank.db (the program's own folder, or a test's), or is
-    // the database file itself.
+    // Over the workspace given, which outlives the window.
+    explicit MainWindow(Workspace &workspace, QWidget *parent = nullptr);
+    // Over a workspace of its own: `folder` holds Bank.db (the program's own
+    // folder, or a test's), or is the database file itself.
     explicit MainWindow(const QString &folder, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    tk::Form &window() override { return *this; }
-    QString folder() const override { return m_folder; }
+    Workspace &workspace() const { return m_ws; }
     // Opens another database file, checked as at start. A file that fails is
     // refused with the start's message and the open one stays; true when opened.
-    bool openDatabase(const QString &location) override;
-    // What the last statistics pass read and computed (the chart, the
-    // exports, the report and ChoiceList use it).
-    const LastPass &lastPass() const override { return m_pass; }
+    bool openDatabase(const QString &location);
 
     // Re-reads both tables and runs the statistics pass, as on activation.
     // False (after telling the user) when a table could not be read.
-    bool reread() override;
-    void selectApplicant(qsizetype k) override;
+    bool reread();
+    // Brings the window forward and highlights applicant k (in the order of
+    // the last pass) in all its lists.
+    void selectApplicant(qsizetype k);
 
     tk::Label *Label1, *Label2, *Label4, *Label14;
     tk::ListBox *List1, *List2, *List4, *List5;
@@ -48,7 +48,7 @@ public:
     tk::Label *Label5, *Label3;
     tk::TextBox *Text1;
     tk::Button *Command1, *Command2, *Command3, *Command4, *Command5;
-    DataControl Ado1, Ado2;
+    DataControl &Ado1, &Ado2; // the workspace's record sets
 
     void Command1_Click();
     void Command2_Click();
@@ -60,9 +60,9 @@ public:
     void List4_Click();
     void List5_Click();
 
-    ApplicantEntry *form2() const;
-    ReferenceEntry *form3() const;
-    ChoiceList *form4() const;
+    ApplicantEntry *applicantEntry() const;
+    ReferenceEntry *referenceEntry() const;
+    ChoiceList *choiceList() const;
 
 protected:
     void formLoad() override;
@@ -76,11 +76,11 @@ private:
     // Fills the lists and figures from the pass just run.
     void showPass();
 
-    QString m_folder;
-    LastPass m_pass;
-    tk::FormSlot<ApplicantEntry> m_form2;
-    tk::FormSlot<ReferenceEntry> m_form3;
-    tk::FormSlot<ChoiceList> m_form4;
+    std::unique_ptr<Workspace> m_ownWorkspace;
+    Workspace &m_ws;
+    tk::FormSlot<ApplicantEntry> m_applicantEntry;
+    tk::FormSlot<ReferenceEntry> m_referenceEntry;
+    tk::FormSlot<ChoiceList> m_choiceList;
 };
 
 } // namespace placeva

@@ -13,6 +13,10 @@ class ReferenceEntry : public EntryForm
 public:
     // `folder` holds Bank.db.
     explicit ReferenceEntry(const QString &folder, QWidget *parent = nullptr);
+    // On the workspace's open database.
+    explicit ReferenceEntry(const Workspace &workspace, QWidget *parent = nullptr)
+        : ReferenceEntry(workspace.location(), parent)
+    { }
     ~ReferenceEntry() override;
 
     tk::Label *Label1 = nullptr; // the notice across the top

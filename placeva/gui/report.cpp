@@ -1,12 +1,11 @@
 #include "gui/report.h"
 
-#include "core/csvexport.h"
-#include "core/figures.h"
-#include "core/lastpass.h"
-#include "core/rankrange.h"
+#include "core/workspace.h"
+#include "gui/filetexts.h"
+#include "gui/passtexts.h"
+#include "gui/resultsexport.h"
 #include "bidi.h"
 #include "numbers.h"
-#include "gui/filetexts.h"
 #include "toolkit.h"
 
 #include <QBuffer>
@@ -294,15 +293,15 @@ QString reportAverage(const QString &average)
 }
 } // namespace
 
-ReportData reportDataFor(const LastPass &pass, QDate today)
+ReportData reportDataFor(const Workspace &pass, QDate today)
 {
     ReportData data;
     data.title = QStringLiteral(u"گزارش داوطلبان");
     data.date = persianDate(today);
     data.factorCaption = factorCaption();
-    data.factorText = pass.factorText();
     const PassResult &result = pass.result();
-    data.note = result.referenceNote;
+    data.factorText = result.model ? result.model->changeFactor().shown() : pass.factorText();
+    data.note = leftOutText(result.leftOut);
     const std::array<QString, kFigureCount> values = figureTexts(result);
     for (size_t i = 0; i < kFigureCount; ++i)
         data.figures.append({figureCaptions()[i], values[i]});
@@ -310,8 +309,11 @@ ReportData reportDataFor(const LastPass &pass, QDate today)
         data.typicalError = typicalErrorText(*result.summary.typicalError);
     data.headers = reportHeaders();
     data.rows.reserve(result.applicants.size());
-    for (const ApplicantResult &a : result.applicants)
-        data.rows.append({a.name, reportAverage(a.average), rankText(a.rank), rangeText(a.range), a.band});
+    for (qsizetype i = 0; i < result.applicants.size(); ++i) {
+        const ApplicantResult &a = result.applicants[i];
+        data.rows.append({a.name, reportAverage(averageText(pass.applicants().value(i))), rankText(a.rank),
+                          rangeText(a.range), bandText(a.band)});
+    }
     return data;
 }
 

@@ -4,8 +4,6 @@
 // left on as many pages as it needs, the table's header on every page and a
 // page number at the foot. Printed through a print preview or saved as PDF.
 
-#include "gui/mainwindowlink.h"
-
 #include <QDate>
 #include <QList>
 #include <QPair>
@@ -38,13 +36,10 @@ QStringList reportHeaders();
 // yyyy/MM/dd in the Solar Hijri calendar.
 QString persianDate(QDate date);
 
-// What a statistics pass found, with the change factor it used.
-ReportData reportDataFor(const LastPass &pass, QDate today = QDate::currentDate());
-// The main window's last pass.
-inline ReportData reportDataFor(const MainWindowLink &main, QDate today = QDate::currentDate())
-{
-    return reportDataFor(main.lastPass(), today);
-}
+class Workspace;
+
+// What the workspace's last statistics pass found, with the change factor it used.
+ReportData reportDataFor(const Workspace &workspace, QDate today = QDate::currentDate());
 
 // Told after each page with the pages painted and the whole count; returning
 // false stops the work.

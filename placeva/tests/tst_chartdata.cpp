@@ -115,8 +115,8 @@ void TstChartData::applicantsAsThePassRanksThem()
         const QByteArray where = "seed " + QByteArray::number(seed);
 
         const PassResult pass = statisticsPass(people, refs, factor);
-        const RankEstimator estimator(refs, factor);
-        const ChartData d = chartData(estimator, people);
+        const RankModel &estimator = *pass.model;
+        const ChartData d = chartData(pass);
 
         QCOMPARE(d.applicantCount, qsizetype(n));
         // Exactly the applicants the pass lists a rank for, with that rank.
@@ -129,7 +129,7 @@ void TstChartData::applicantsAsThePassRanksThem()
             }
             QVERIFY2(next < d.applicants.size() && d.applicants[next].index == k, where);
             QVERIFY2(QString::number(d.applicants[next].rank) == listed, where);
-            const std::optional<float> x = scaledAverage(*cellNumber(people[k].avg), estimator.factor());
+            const std::optional<float> x = estimator.scaled(*cellNumber(people[k].avg));
             QVERIFY2(x && d.applicants[next].x == double(*x), where);
             ++next;
         }
@@ -141,7 +141,7 @@ void TstChartData::applicantsAsThePassRanksThem()
             return !cellNumber(r.avg) || !cellNumber(r.rotbeh);
         });
         QVERIFY2(d.references.size() == refs.size() - unreadable, where);
-        QVERIFY2(d.referenceNote.isEmpty() == (unreadable == 0), where);
+        QVERIFY2((d.leftOut.total() == 0) == (unreadable == 0), where);
         for (qsizetype i = 1; i < d.references.size(); ++i)
             QVERIFY2(d.references[i - 1].x() <= d.references[i].x(), where);
     }
@@ -154,9 +154,9 @@ void TstChartData::lineWhereTheEstimateRuns()
     for (quint32 seed = 1; seed <= 300; ++seed) {
         QRandomGenerator g(seed);
         const QVector<ReferenceRow> refs = randomReferences(g);
-        const RankEstimator estimator(refs, QStringLiteral("1"));
+        const RankModel estimator(refs, QStringLiteral("1"));
         const QVector<QPointF> line = estimateLine(estimator, -60, 160);
-        if (estimator.status() != RankEstimator::Status::Ready) {
+        if (estimator.status() != RankModel::Status::Ready) {
             QVERIFY(line.isEmpty());
             continue;
         }
@@ -198,7 +198,7 @@ void TstChartData::lineEnds()
 {
     QFETCH(QString, refs);
     QFETCH(QVector<QPointF>, line);
-    QCOMPARE(estimateLine(RankEstimator(parseReferences(refs), QStringLiteral("1")), 0, 100), line);
+    QCOMPARE(estimateLine(RankModel(parseReferences(refs), QStringLiteral("1")), 0, 100), line);
 }
 
 void TstChartData::likelyBand_data()
@@ -222,12 +222,11 @@ void TstChartData::likelyBand()
     QFETCH(int, mostRuns);
     for (quint32 seed = 0; seed <= quint32(seeds); ++seed) {
         QRandomGenerator g(seed);
-        const RankEstimator estimator(seeds ? randomReferences(g) : parseReferences(refs),
-                                      QStringLiteral("1"));
-        const LikelyRanks likely(estimator.points());
+        const RankModel estimator(seeds ? randomReferences(g) : parseReferences(refs), QStringLiteral("1"));
+        const LikelyRanks &likely = estimator.likely();
         const QVector<QPointF> line = estimateLine(estimator, -60, 160);
         const double step = 0.7;
-        const QVector<BandRun> runs = placeva::likelyBand(estimator, likely, line, step);
+        const QVector<BandRun> runs = placeva::likelyBand(estimator, line, step);
         const QByteArray where = "seed " + QByteArray::number(seed);
         if (!seeds)
             QVERIFY2(runs.size() >= fewestRuns && runs.size() <= mostRuns, QByteArray::number(runs.size()));
@@ -315,11 +314,10 @@ void TstChartData::stripes()
         QCOMPARE(s[i].from, edges[2 * i]);
         QCOMPARE(s[i].to, edges[2 * i + 1]);
         // Every whole rank inside the stripe is banded with its text.
-        std::uint8_t code = 0;
         const double lo = std::max(std::floor(s[i].from) + 1, -1e6);
         const double hi = std::min(std::ceil(s[i].to), 1e6);
         for (const double r : {lo, std::floor((lo + hi) / 2), hi})
-            QCOMPARE(placementBand(std::int32_t(r), code), s[i].text);
+            QCOMPARE(bandOf(std::int32_t(r)), s[i].band);
     }
 }
 

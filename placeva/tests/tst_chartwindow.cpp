@@ -1,24 +1,23 @@
 // The chart window beside the main window: opened once from the menu,
 // following every pass, selecting list rows, saving pictures.
 
+#include "gui/charttexts.h"
 #include "gui/chartwindow.h"
-#include "core/charttexts.h"
 #include "gui/mainwindow.h"
-#include "spoken.h"
+#include "testsupport/spoken.h"
 #include "testsupport/testbank.h"
-
-#include <QtTest>
 
 #include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QAreaSeries>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
+#include <QtTest>
 
 using namespace placeva;
 

@@ -1,9 +1,9 @@
-#include "gui/choicelist.h"
-
 #include "core/choices.h"
-#include "core/lastpass.h"
+#include "core/workspace.h"
 #include "gui/chancetexts.h"
-#include "spoken.h"
+#include "gui/choicelist.h"
+#include "gui/passtexts.h"
+#include "testsupport/spoken.h"
 
 #include <QFontMetrics>
 #include <QtTest>
@@ -61,7 +61,7 @@ private:
     // The main window's last pass, made to list the names and ranks given.
     void pass(const QStringList &list1Rows, const QStringList &list4Rows);
 
-    std::unique_ptr<placeva::LastPass> lastPass;
+    std::unique_ptr<placeva::Workspace> workspace;
     tk::FormSlot<ChoiceList> slot;
     int messages = 0;
 };
@@ -74,7 +74,7 @@ void TestForm4::init()
         ++messages;
         return tk::MsgBox::AnswerOk;
     });
-    lastPass = std::make_unique<placeva::LastPass>();
+    workspace = std::make_unique<placeva::Workspace>();
 }
 
 void TestForm4::cleanup()
@@ -93,13 +93,13 @@ void TestForm4::pass(const QStringList &list1Rows, const QStringList &list4Rows)
         const QString rank = list4Rows.value(i);
         applicants.append({list1Rows[i], rank.isEmpty() ? QVariant() : QVariant(rank.toDouble())});
     }
-    lastPass->run(applicants, {{0.0, 0}, {1.0, 1}}, QStringLiteral("1"));
+    workspace->run(applicants, {{0.0, 0}, {1.0, 1}}, QStringLiteral("1"));
 }
 
 ChoiceList *TestForm4::open(const QStringList &list1Rows, const QStringList &list4Rows)
 {
     pass(list1Rows, list4Rows);
-    ChoiceList *form = slot.ensure(lastPass.get());
+    ChoiceList *form = slot.ensure(workspace.get());
     if (form)
         form->show();
     return form;
@@ -249,7 +249,7 @@ void TestForm4::exitClosesOnlyThisWindow()
 
     // The next opening starts afresh and copies the names as they are now.
     pass(withSeparators({kName1, kName2}), {});
-    form = slot.ensure(lastPass.get());
+    form = slot.ensure(workspace.get());
     QVERIFY(form);
     QCOMPARE(form->Combo1->count(), 2);
     QCOMPARE(form->Label2->caption(), QString());
@@ -313,10 +313,10 @@ void TestForm4::verdicts()
     QFETCH(QString, verdict);
     QFETCH(QColor, colour);
 
-    lastPass->run({{u"P"_qs, average}},
-                  {{10.0, 180}, {20.0, 170}, {30.0, 140}, {40.0, 120}, {50.0, 90}, {60.0, 80}, {70.0, 60}},
-                  u"1"_qs);
-    ChoiceList *form = slot.ensure(lastPass.get());
+    workspace->run({{u"P"_qs, average}},
+                   {{10.0, 180}, {20.0, 170}, {30.0, 140}, {40.0, 120}, {50.0, 90}, {60.0, 80}, {70.0, 60}},
+                   u"1"_qs);
+    ChoiceList *form = slot.ensure(workspace.get());
     QVERIFY(form);
     form->show();
     tk::Label *label = form->verdicts[size_t(priority)];
@@ -368,10 +368,10 @@ void TestForm4::chances()
     QFETCH(QString, nowhere);
     QFETCH(bool, noNet);
 
-    lastPass->run({{u"P"_qs, average}},
+    workspace->run({{u"P"_qs, average}},
                   {{10.0, 180}, {20.0, 170}, {30.0, 140}, {40.0, 120}, {50.0, 90}, {60.0, 80}, {70.0, 60}},
                   u"1"_qs);
-    ChoiceList *form = slot.ensure(lastPass.get());
+    ChoiceList *form = slot.ensure(workspace.get());
     QVERIFY(form);
     form->show();
     form->Combo1->setCurrentIndex(0);
@@ -404,7 +404,7 @@ void TestForm4::chances()
     // A fresh opening shows nothing of this applicant.
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form = slot.ensure(lastPass.get());
+    form = slot.ensure(workspace.get());
     QVERIFY(form);
     QCOMPARE(form->notAdmittedChance->caption(), QString());
     QCOMPARE(form->noSafetyNet->caption(), QString());

@@ -339,11 +339,11 @@ void TestCli::exportEqualsTheMenus()
     main->reread();
     const QString menu = m_dir->filePath("menu.csv");
     if (option == "--export-results")
-        QVERIFY(exportResultsToCsv(*main, menu));
+        QVERIFY(exportResultsToCsv(main->workspace(), main, menu));
     else
         QVERIFY(exportTableToCsv(
-            *main, option == "--export-applicants" ? ImportTable::Applicants : ImportTable::References,
-            menu));
+            main->workspace(), main,
+            option == "--export-applicants" ? ImportTable::Applicants : ImportTable::References, menu));
     delete main;
     QCOMPARE(readAll(m_dir->filePath("cli.csv")), readAll(menu));
 }

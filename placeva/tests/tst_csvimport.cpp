@@ -6,10 +6,11 @@
 #include "gui/csvpreview.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
-#include "spoken.h"
+#include "gui/passtexts.h"
+#include "gui/resultsexport.h"
+#include "testsupport/rawdb.h"
+#include "testsupport/spoken.h"
 #include "testsupport/testbank.h"
-
-#include <QtTest>
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include <QSqlRecord>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -56,63 +58,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// A connection of the test's own: sets files up, reads what reached the
-// disk, and plays another program holding the file.
-class RawDb
-{
-public:
-    explicit RawDb(const QString &path) : m_name(QStringLiteral("raw-%1").arg(++s_count))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~RawDb()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool exec(const QString &sql)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        const bool ok = q.exec(sql);
-        if (!ok)
-            qWarning() << sql << q.lastError().text();
-        return ok;
-    }
-    // Every row as "value:type" cells joined by "|", rows by "\n".
-    QString dump(const QString &table)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        QStringList rows;
-        if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table)))
-            return q.lastError().text();
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i) {
-                const QVariant v = q.value(i);
-                cells << (v.isNull() ? QStringLiteral("NULL")
-                                     : v.toString() + QLatin1Char(':') + v.typeName());
-            }
-            rows << cells.join(QLatin1Char('|'));
-        }
-        return rows.join(QLatin1Char('\n'));
-    }
-    int count(const QString &table)
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM %1").arg(table)) || !q.next())
-            return -1;
-        return q.value(0).toInt();
-    }
-
-private:
-    static inline int s_count = 0;
-    QString m_name;
-};
+using testbank::RawDb;
 
 void makeBank(const QString &path)
 {
@@ -672,17 +618,20 @@ void TestCsvImport::resultsExport()
     main->Text1->setText(QStringLiteral("1.10"));
     main->Command1_Click();
     const QString path = m_dir->filePath(QStringLiteral("results.csv"));
-    QVERIFY(exportResultsToCsv(*main, path));
+    QVERIFY(exportResultsToCsv(main->workspace(), main, path));
     const DecodedText text = decodeText(fileBytes(path));
     QCOMPARE(text.encoding, TextEncoding::Utf8WithBom);
     const QStringList got = text.text.split(QStringLiteral("\r\n"));
     QCOMPARE(got.value(0), QString::fromUtf16(u"ميزان تغييرات,1.10"));
     QCOMPARE(got.value(1), resultHeaders().join(QLatin1Char(',')));
     QCOMPARE(got.value(2),
-             QStringLiteral("'=A,35,615,605,625,") + main->lastPass().result().applicants.at(0).band);
+             QStringLiteral("'=A,35,615,605,625,")
+                 + bandText(main->workspace().result().applicants.at(0).band));
     QCOMPARE(got.value(3),
-             QStringLiteral("B,100,-100,-110,-90,") + main->lastPass().result().applicants.at(1).band);
-    QCOMPARE(got.value(4), QStringLiteral("C,,,,,") + main->lastPass().result().applicants.at(2).band);
+             QStringLiteral("B,100,-100,-110,-90,")
+                 + bandText(main->workspace().result().applicants.at(1).band));
+    QCOMPARE(got.value(4),
+             QStringLiteral("C,,,,,") + bandText(main->workspace().result().applicants.at(2).band));
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
 }
@@ -711,15 +660,15 @@ void TestCsvImport::exportFailures()
     bool ok = true;
     if (where == QLatin1String("missing")) {
         path = m_dir->filePath(QStringLiteral("no/such/folder/out.csv"));
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
         QVERIFY(!QFile::exists(path));
     } else if (where == QLatin1String("folder")) {
         path = m_dir->path();
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
     } else {
         FileSizeLimit limit(100);
         QVERIFY(limit.ok());
-        ok = exportTableToCsv(*main, ImportTable::Applicants, path);
+        ok = exportTableToCsv(main->workspace(), main, ImportTable::Applicants, path);
     }
     QVERIFY(!ok);
     QCOMPARE(m_messages.size(), 1);
@@ -804,8 +753,8 @@ void TestCsvImport::importFromTheMenu()
     QCOMPARE(db.count(QStringLiteral("Davtalab")), applicants);
     QCOMPARE(db.count(QStringLiteral("Formol")), references);
     // The window re-read and recomputed after storing.
-    QCOMPARE(main->lastPass().applicants().size(), applicants);
-    QCOMPARE(main->lastPass().references().size(), references);
+    QCOMPARE(main->workspace().applicants().size(), applicants);
+    QCOMPARE(main->workspace().references().size(), references);
     QCOMPARE(main->List1->count(), 2 * applicants);
     const bool stored = applicants + references > 0;
     const bool told = stored || previews == 0;
@@ -869,7 +818,8 @@ void TestCsvImport::previewConfirmsAndCancels()
         seen = true;
         (confirm ? dialog->confirmButton() : dialog->cancelButton())->click();
     });
-    QCOMPARE(importCsv(*main, ImportTable::Applicants, dataFile("applicants-1256-tab.csv")), confirm);
+    QCOMPARE(importCsv(main->workspace(), main, ImportTable::Applicants, dataFile("applicants-1256-tab.csv")),
+             confirm);
     QVERIFY(seen);
     QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), confirm ? 2 : 0);
     QCOMPARE(main->List1->count(), confirm ? 4 : 0);
@@ -898,7 +848,7 @@ void TestCsvImport::previewWarnsOfMisfitsAndDuplicates()
         dialog->skipDuplicatesBox()->setChecked(true);
         dialog->confirmButton()->click();
     });
-    QVERIFY(importCsv(*main, ImportTable::Applicants, file));
+    QVERIFY(importCsv(main->workspace(), main, ImportTable::Applicants, file));
     const QStringList lines = summary.split('\n');
     QVERIFY2(std::any_of(lines.begin(), lines.end(),
                          [](const QString &l) { return l.contains("Dyni") && l.contains("Dini"); }),
@@ -957,7 +907,7 @@ void TestCsvImport::choiceImport()
     });
     // Twice: first the built-in choices go, then the rows the first import stored.
     for (int round = 0; round < 2; ++round) {
-        QCOMPARE(importCsv(*main, ImportTable::Choices, file), refused.isEmpty());
+        QCOMPARE(importCsv(main->workspace(), main, ImportTable::Choices, file), refused.isEmpty());
         QCOMPARE(goes, round == 0 || !refused.isEmpty() ? 27 : int(stored.size()));
         QCOMPARE(storable, refused.isEmpty());
         const ChoiceTableReading reading = readChoiceTable(bank());
@@ -973,7 +923,7 @@ void TestCsvImport::choiceImport()
 
     // The export writes the table back as it was read.
     const QString out = m_dir->filePath(QStringLiteral("out.csv"));
-    QVERIFY(exportTableToCsv(*main, ImportTable::Choices, out));
+    QVERIFY(exportTableToCsv(main->workspace(), main, ImportTable::Choices, out));
     QFile f(out);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"));
@@ -983,7 +933,7 @@ void TestCsvImport::choiceImport()
     // The choice list offers them in table order.
     bool offered = false;
     QTimer::singleShot(0, this, [&] {
-        ChoiceList *form = main->form4();
+        ChoiceList *form = main->choiceList();
         if (!form)
             return;
         offered = form->Combo2[0]->count() == (stored.isEmpty() ? 27 : stored.size())

@@ -107,7 +107,7 @@ void TestLaptop::windowsFitTheScreen()
     else if (window == "references")
         other.reset(new ReferenceEntry(m_dir->path()));
     else if (window == "choices")
-        other.reset(new ChoiceList(&main->lastPass()));
+        other.reset(new ChoiceList(&main->workspace()));
     else if (window == "chart")
         shown = openChartWindow(*main);
     if (window == "import preview") {
@@ -216,7 +216,7 @@ void TestLaptop::keyboard()
     else if (window == "references")
         form = new ReferenceEntry(m_dir->path());
     else if (window == "choices")
-        form = new ChoiceList(&main->lastPass());
+        form = new ChoiceList(&main->workspace());
     else if (window == "chart")
         form = openChartWindow(*main);
     QVERIFY(form);

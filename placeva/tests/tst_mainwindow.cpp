@@ -1,12 +1,12 @@
 #include "gui/mainwindow.h"
-#include "spoken.h"
+#include "gui/passtexts.h"
+#include "testsupport/spoken.h"
 #include "testsupport/testbank.h"
 
 #include <QAccessible>
 #include <QMenuBar>
-#include <QtTest>
-
 #include <QTemporaryDir>
+#include <QtTest>
 
 using placeva::MainWindow;
 

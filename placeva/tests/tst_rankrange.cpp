@@ -259,7 +259,7 @@ private slots:
                 rows.append({double(avg), qlonglong(randomRank(g, avg))});
             }
 
-            const RankEstimator estimator(rows, QStringLiteral("1"));
+            const RankModel estimator(rows, QStringLiteral("1"));
             const LikelyRanks ranks(estimator.points());
             const PlainTable plain(rows);
 
@@ -296,7 +296,7 @@ private slots:
                 const float avg = randomAverage(g, 4);
                 rows.append({double(avg), qlonglong(randomRank(g, avg))});
             }
-            const RankEstimator estimator(rows, QStringLiteral("1"));
+            const RankModel estimator(rows, QStringLiteral("1"));
             const LikelyRanks ranks(estimator.points());
             const PlainTable plain(rows);
             for (int q = 0; q < 20; ++q) {

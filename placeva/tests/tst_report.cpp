@@ -1,5 +1,6 @@
 #include "core/csvexport.h"
 #include "core/rankrange.h"
+#include "gui/passtexts.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
 #include "gui/report.h"
@@ -184,7 +185,7 @@ void TestReport::pdfPages()
     MainWindow *main = openWith(applicants);
     QVERIFY(main);
     const QString pdf = m_dir->filePath(QStringLiteral("report.pdf"));
-    QVERIFY(saveReportToPdf(*main, pdf));
+    QVERIFY(saveReportToPdf(main->workspace(), main, pdf));
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(pdfPageObjects(pdf), pages);
 
@@ -223,7 +224,7 @@ void TestReport::pdfFailures()
     MainWindow *main = openWith(5);
     QVERIFY(main);
     const QString path = m_dir->filePath(QStringLiteral("no/such/r.pdf"));
-    QVERIFY(!saveReportToPdf(*main, path));
+    QVERIFY(!saveReportToPdf(main->workspace(), main, path));
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.at(0).contains(QDir::toNativeSeparators(path)));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"Bank.db"});
@@ -319,11 +320,11 @@ void TestReport::namesUnreadableReferences()
 {
     MainWindow *main = openWith(2);
     QVERIFY(main);
-    QVERIFY(reportDataFor(*main).note.isEmpty());
+    QVERIFY(reportDataFor(main->workspace()).note.isEmpty());
     exec(m_dir->filePath(QStringLiteral("Bank.db")),
          {QStringLiteral("INSERT INTO Formol (Avg, Rotbeh) VALUES ('x', 1)")});
     QVERIFY(main->reread());
-    const ReportData data = reportDataFor(*main);
+    const ReportData data = reportDataFor(main->workspace());
     QVERIFY(!data.note.isEmpty());
     QCOMPARE(data.note, main->Label17->caption());
     const QString pdf = m_dir->filePath(QStringLiteral("note.pdf"));
@@ -348,7 +349,7 @@ void TestReport::likelyRanges()
     MainWindow *main = m_main.ensure(m_dir->path());
     QVERIFY(main);
     main->showModeless();
-    const ReportData data = reportDataFor(*main);
+    const ReportData data = reportDataFor(main->workspace());
     QCOMPARE(data.typicalError, typicalErrorText(5));
     QCOMPARE(data.rows.value(0).value(2), QStringLiteral("650"));
     QCOMPARE(data.rows.value(0).value(3), rangeText(LikelyRange{640, 660}));
@@ -390,7 +391,7 @@ void TestReport::pdfSaveClosesItsProgressBeforeTelling()
 {
     MainWindow *main = openWith(300);
     QVERIFY(main);
-    QCOMPARE(reportDataFor(*main).rows.value(1).value(1), QStringLiteral("20.00")); // two decimals
+    QCOMPARE(reportDataFor(main->workspace()).rows.value(1).value(1), QStringLiteral("20.00")); // two decimals
     int progressBoxes = -1;
     tk::MsgBox::setResponder([&](const tk::MsgBox::Request &r) {
         m_messages << r.text;
@@ -398,7 +399,7 @@ void TestReport::pdfSaveClosesItsProgressBeforeTelling()
         return tk::MsgBox::AnswerOk;
     });
     const QString path = m_dir->filePath(QStringLiteral("saved.pdf"));
-    QVERIFY(saveReportToPdf(*main, path));
+    QVERIFY(saveReportToPdf(main->workspace(), main, path));
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(progressBoxes, 0);
     QVERIFY(m_messages.at(0).contains(common::isolatedPath(path)));
@@ -430,7 +431,7 @@ void TestReport::printPreviewFromTheMenu()
     printer.setOutputFileName(m_dir->filePath(QStringLiteral("printed.pdf")));
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-    QCOMPARE(paintReport(reportDataFor(*main), &printer), 9);
+    QCOMPARE(paintReport(reportDataFor(main->workspace()), &printer), 9);
     QCOMPARE(pdfPageObjects(printer.outputFileName()), 9);
 }
 

@@ -50,7 +50,7 @@ void TestRoad::applicantFromEntryToAdmission()
     // What the window shows is recorded and checked after it has closed, so
     // that a failed check cannot leave a modal window open.
     QTimer::singleShot(0, main, [&] {
-        ApplicantEntry *entry = main->form2();
+        ApplicantEntry *entry = main->applicantEntry();
         if (!entry)
             return;
         startedEmpty = entry->Text1->text().isEmpty();
@@ -78,7 +78,7 @@ void TestRoad::applicantFromEntryToAdmission()
     // 5. "Entekhab Shahr": the applicant picked, two choices, "Mohasebe".
     QString priority, place, rank;
     QTimer::singleShot(0, main, [&] {
-        ChoiceList *choices = main->form4();
+        ChoiceList *choices = main->choiceList();
         if (!choices)
             return;
         choices->Combo1->setCurrentIndex(0);

@@ -1,5 +1,6 @@
 #include "testsupport/literal_pass.h"
 #include "core/stats.h"
+#include "gui/passtexts.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -57,7 +58,7 @@ QStringList captions(const literal::PassTexts &r)
 literal::PassTexts pass(const QVector<ApplicantRow> &people, const QVector<ReferenceRow> &refs,
                         const QString &factor)
 {
-    return literal::texts(statisticsPass(people, refs, factor));
+    return literal::texts(statisticsPass(people, refs, factor), people);
 }
 
 } // namespace
@@ -69,6 +70,8 @@ class TstStats : public QObject
 private slots:
     void placementBand_data();
     void placementBand();
+    void factorShown_data();
+    void factorShown();
     void estimate_data();
     void estimate();
     void noEstimate_data();
@@ -125,14 +128,40 @@ void TstStats::placementBand_data()
     QTest::newRow("2147483647") << INT32_MAX << b[8] << 0;
 }
 
+// The report and the results export show the factor as typed only where the
+// whole text is the number the estimate scaled by.
+void TstStats::factorShown_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<double>("value");
+    QTest::newRow("1.10") << "1.10"
+                          << "1.10" << 1.1;
+    QTest::newRow("2x") << "2x"
+                        << "2" << 2.0;
+    QTest::newRow("abc") << "abc"
+                         << "0" << 0.0;
+    QTest::newRow("1e400") << "1e400"
+                           << "1e400" << 0.0;
+}
+
+void TstStats::factorShown()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(double, value);
+    const PassResult r = statisticsPass({}, {}, typed);
+    QCOMPARE(r.model->changeFactor().shown(), shown);
+    QCOMPARE(r.model->factor(), value);
+}
+
 void TstStats::placementBand()
 {
     QFETCH(int, rank);
     QFETCH(QString, text);
     QFETCH(int, code);
-    std::uint8_t got = 99;
-    QCOMPARE(placeva::placementBand(rank, got), text);
-    QCOMPARE(int(got), code);
+    QCOMPARE(bandText(bandOf(rank)), text);
+    QCOMPARE(int(admissionCode(bandOf(rank))), code);
 }
 
 void TstStats::estimate_data()
@@ -189,8 +218,8 @@ void TstStats::estimate()
     QFETCH(QString, factor);
     QFETCH(double, avg);
     QFETCH(int, rank);
-    const RankEstimator e(references(refs), factor);
-    QCOMPARE(e.status(), RankEstimator::Status::Ready);
+    const RankModel e(references(refs), factor);
+    QCOMPARE(e.status(), RankModel::Status::Ready);
     const std::optional<std::int32_t> got = e.estimate(avg);
     QVERIFY(got.has_value());
     QCOMPARE(*got, rank);
@@ -231,7 +260,7 @@ void TstStats::noEstimate()
     QFETCH(QString, refs);
     QFETCH(QString, factor);
     QFETCH(double, avg);
-    QCOMPARE(RankEstimator(references(refs), factor).estimate(avg), std::nullopt);
+    QCOMPARE(RankModel(references(refs), factor).estimate(avg), std::nullopt);
     // The pass lists no rank, no band and counts nothing for it.
     const literal::PassTexts r = pass({{QStringLiteral("A"), avg}}, references(refs), factor);
     QCOMPARE(r.list4, QStringList({QString(), Sep}));
@@ -241,10 +270,10 @@ void TstStats::noEstimate()
 
 void TstStats::pointsKeepReadingOrder()
 {
-    const RankEstimator e(references("40:100 30:500 35:1 30:450"), "1.5");
+    const RankModel e(references("40:100 30:500 35:1 30:450"), "1.5");
     QCOMPARE(e.factor(), 1.5);
     QStringList got;
-    for (const RankEstimator::Point &p : e.points())
+    for (const RankModel::Point &p : e.points())
         got << QString::number(p.avg) + u':' + QString::number(p.rotbeh);
     QCOMPARE(got, QStringList({"30:500", "30:450", "35:1", "40:100"}));
 }
@@ -269,12 +298,12 @@ void TstStats::leftOutRows()
     QFETCH(QString, refs);
     QFETCH(int, points);
     QFETCH(QVector<qsizetype>, leftOut);
-    const RankEstimator e(references(refs), QStringLiteral("1"));
+    const RankModel e(references(refs), QStringLiteral("1"));
     QCOMPARE(e.points().size(), points);
-    const RankEstimator::LeftOut &got = e.leftOut();
+    const RankModel::LeftOut &got = e.leftOut();
     QCOMPARE(QVector<qsizetype>({got.empty, got.notANumber, got.outOfRange}), leftOut);
     // The pass names them; each reason only when it applies.
-    const QString note = statisticsPass({}, references(refs), QStringLiteral("1")).referenceNote;
+    const QString note = leftOutText(statisticsPass({}, references(refs), QStringLiteral("1")).leftOut);
     QCOMPARE(note.isEmpty(), got.total() == 0);
     QCOMPARE(note.startsWith(QString::number(got.total()) + QLatin1Char(' ')), got.total() > 0);
     const auto reasons = std::count_if(leftOut.begin(), leftOut.end(), [](qsizetype n) { return n > 0; });
@@ -288,10 +317,9 @@ void TstStats::listLayout()
     QCOMPARE(r.list1, QStringList({"Ali", Sep, "Reza", Sep, "Sara", Sep}));
     QCOMPARE(r.list2, QStringList({"35", Sep, "45", Sep, "10.25", Sep}));
     QCOMPARE(r.list4, QStringList({"300", Sep, "-100", Sep, "1290", Sep}));
-    std::uint8_t code;
     QCOMPARE(r.list5,
-             QStringList({placeva::placementBand(300, code), WideSep, placeva::placementBand(1, code),
-                          WideSep, placeva::placementBand(1290, code), WideSep}));
+             QStringList({bandText(bandOf(300)), WideSep, bandText(bandOf(1)), WideSep,
+                          bandText(bandOf(1290)), WideSep}));
     QCOMPARE(captions(r), QStringList({"3", "Reza", "Sara", "30.08", "496", "2", "0", "1", "0"}));
 }
 

@@ -1,4 +1,5 @@
 #include "core/store.h"
+#include "testsupport/rawdb.h"
 #include "testsupport/testbank.h"
 
 #include <QCryptographicHash>
@@ -21,55 +22,7 @@ Q_DECLARE_METATYPE(placeva::StoreErrorKind)
 
 namespace {
 
-// A connection of the test's own, beside the store's: sets files up, checks
-// what reached the disk, and plays "another program".
-class RawDb
-{
-public:
-    explicit RawDb(const QString &path) : m_name(QStringLiteral("raw-%1").arg(++s_count))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~RawDb()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool exec(const QString &sql, const QVariantList &binds = {})
-    {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        q.prepare(sql);
-        for (const QVariant &v : binds)
-            q.addBindValue(v);
-        const bool ok = q.exec();
-        if (!ok)
-            qWarning() << sql << q.lastError().text();
-        return ok;
-    }
-    QList<QVariantList> rows(const QString &sql)
-    {
-        QList<QVariantList> out;
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        if (!q.exec(sql))
-            qWarning() << sql << q.lastError().text();
-        while (q.next()) {
-            QVariantList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row.append(q.value(i));
-            out.append(row);
-        }
-        return out;
-    }
-
-private:
-    static inline int s_count = 0;
-    QString m_name;
-};
+using testbank::RawDb;
 
 QByteArray fileHash(const QString &path)
 {

@@ -2,11 +2,12 @@
 // hundredth from -33.33 to 100 listed as an applicant, the smallest one whose
 // listed rank is the target or better.
 
-#include "core/charttexts.h"
 #include "testsupport/literal_pass.h"
 #include "numbers.h"
 #include "core/stats.h"
 #include "core/targetrank.h"
+#include "gui/charttexts.h"
+#include "gui/passtexts.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -208,7 +209,7 @@ void TstTargetRank::answer()
     QFETCH(QString, factor);
     QFETCH(QString, target);
     QFETCH(QString, shown);
-    const RankEstimator estimator(references(refs), factor);
+    const RankModel estimator(references(refs), factor);
     const TargetAnswer a = requiredAverage(estimator, target);
     QCOMPARE(requiredAverageText(a), shown);
     if (a.kind == TargetAnswer::Found) {
@@ -237,8 +238,9 @@ void TstTargetRank::againstThePass()
         const QVector<ReferenceRow> refs = randomReferences(g);
         const QString &factor = factors[g.bounded(int(std::size(factors)))];
         const bool asText = g.bounded(2) == 0;
-        const literal::PassTexts pass = literal::texts(statisticsPass(everyHundredth(asText), refs, factor));
-        const RankEstimator estimator(refs, factor);
+        const QVector<ApplicantRow> hundredths = everyHundredth(asText);
+        const literal::PassTexts pass = literal::texts(statisticsPass(hundredths, refs, factor), hundredths);
+        const RankModel estimator(refs, factor);
 
         QVector<qint64> targets{1, 2147483647};
         for (int i = 0; i < 6; ++i) {
@@ -268,7 +270,7 @@ void TstTargetRank::againstTheLiteralMethod()
         for (int i = 0; i < n; ++i)
             refs.append({g.bounded(-10, 30) * 2.5, g.bounded(-100, 12000)});
         const QString factor = seed % 2 ? QStringLiteral("1.00") : QStringLiteral("1.05");
-        const RankEstimator estimator(refs, factor);
+        const RankModel estimator(refs, factor);
         const QVector<ApplicantRow> hundredths = everyHundredth(true);
         literal::PassTexts pass;
         for (const ApplicantRow &one : hundredths) {

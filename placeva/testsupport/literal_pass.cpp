@@ -1,6 +1,6 @@
 #include "testsupport/literal_pass.h"
 
-#include "core/figures.h"
+#include "gui/passtexts.h"
 #include "numbers.h"
 
 #include <algorithm>
@@ -117,18 +117,19 @@ std::int32_t formolRank(float average, const QString &text1, const QVector<Refer
 
 } // namespace
 
-PassTexts texts(const PassResult &result)
+PassTexts texts(const PassResult &result, const QVector<ApplicantRow> &applicants)
 {
     PassTexts t;
-    for (const ApplicantResult &a : result.applicants) {
+    for (qsizetype i = 0; i < result.applicants.size(); ++i) {
+        const ApplicantResult &a = result.applicants[i];
         t.list1 << a.name << QString(28, u'-');
-        t.list2 << a.average << QString(28, u'-');
+        t.list2 << averageText(applicants.value(i)) << QString(28, u'-');
         t.list4 << rankText(a.rank) << QString(28, u'-');
-        t.list5 << a.band << QString(43, u'-');
+        t.list5 << bandText(a.band) << QString(43, u'-');
     }
     const std::array<QString, kFigureCount> figures = figureTexts(result);
     std::copy(figures.begin(), figures.end(), std::begin(t.lbl));
-    t.referenceNote = result.referenceNote;
+    t.referenceNote = leftOutText(result.leftOut);
     return t;
 }
 
@@ -172,8 +173,9 @@ PassTexts statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<
             rankTotal = rank + rankTotal;
             ++ranked;
             r.list4.append(QString::number(rank));
-            std::uint8_t code = 255;
-            r.list5.append(placementBand(rank, code));
+            const Band band = bandOf(rank);
+            const std::uint8_t code = admissionCode(band);
+            r.list5.append(bandText(band));
             if (code == 123)
                 ++counter123;
             else if (code == 23)
@@ -244,7 +246,7 @@ PassTexts statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<
     r.lbl[8] = QString::number(counter0);
 
     // The rows the estimate left out, each by its first reason found.
-    RankEstimator::LeftOut leftOut;
+    RankModel::LeftOut leftOut;
     const auto blank = [](const QVariant &v) {
         return v.isNull() || (!isNumeric(v) && v.toString().trimmed().isEmpty());
     };

@@ -18,8 +18,8 @@ struct PassTexts
     QString referenceNote;
 };
 
-// The typed result written out as those texts.
-PassTexts texts(const PassResult &result);
+// The typed result over these applicant rows written out as those texts.
+PassTexts texts(const PassResult &result, const QVector<ApplicantRow> &applicants);
 
 PassTexts statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                          const QString &factorText);

@@ -1,6 +1,6 @@
-#include "estimatorwindow.h"
 #include "aboutwindow.h"
-#include "spoken.h"
+#include "estimatorwindow.h"
+#include "testsupport/spoken.h"
 
 #include <QtTest>
 

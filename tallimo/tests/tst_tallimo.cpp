@@ -1,5 +1,5 @@
 #include "calculatorwindow.h"
-#include "spoken.h"
+#include "testsupport/spoken.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 #include "bidi.h"
 #include "numbers.h"
-#include "spoken.h"
+#include "testsupport/spoken.h"
 #include "toolkit.h"
 
 #include <QClipboard>
