@@ -27,7 +27,10 @@ enum class Command {
     ExportReferences,
     Report,
     ImportApplicants,
-    ImportReferences
+    ImportReferences,
+    ImportChoices,
+    ExportChoices,
+    ChoiceList,
 };
 
 struct Options
@@ -37,6 +40,9 @@ struct Options
     QString file; // the command's output or input
     std::optional<QString> factor;
     bool skipRefused = false;
+    // --choice-list: the applicant's name and the priorities separated by "|".
+    std::optional<QString> applicant;
+    std::optional<QString> choices;
     bool skipDuplicates = false;
 };
 

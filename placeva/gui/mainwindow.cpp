@@ -5,6 +5,7 @@
 #include "gui/choicelist.h"
 #include "gui/chartwindow.h"
 #include "gui/filemenu.h"
+#include "core/choicetable.h"
 #include "core/datalocation.h"
 #include "gui/databasemenu.h"
 #include "gui/passtexts.h"
@@ -317,7 +318,14 @@ void MainWindow::Command4_Click()
 
 void MainWindow::Command5_Click()
 {
+    // This year's choices as the file holds them now.
+    const ChoiceTableReading choices = readChoiceTable(m_ws.databaseFile());
+    if (choices.error) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), choices.error->message, tk::MsgBox::Critical);
+        return;
+    }
     if (ChoiceList *form = m_choiceList.ensure(&m_ws)) {
+        form->offerChoices(choices.choices);
         form->centreOver(this);
         form->showModal(this);
     }
