@@ -71,5 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     asked = -1;
     checkPlan(
         placeva::planImport(bytes, placeva::ImportTable::References, QStringLiteral("fuzz.csv"), keepGoing));
+    asked = -1;
+    checkPlan(placeva::planImport(bytes, placeva::ImportTable::Choices, QStringLiteral("fuzz.csv"), keepGoing));
     return 0;
 }

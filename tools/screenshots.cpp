@@ -235,8 +235,10 @@ void chartShots(const QString &dir)
     delete main;
 }
 
-// The choice list with a verdict beside every filled priority, for an
-// applicant whose range spans several limits.
+// The choice list with a verdict and a chance beside every filled priority,
+// for an applicant whose range spans several limits; two priorities can never
+// count (one after a looser choice, one without a limit), and none admits
+// the worst likely rank.
 void choiceListShots(const QString &dir)
 {
     QTemporaryDir bank;
@@ -258,7 +260,7 @@ void choiceListShots(const QString &dir)
     f->show();
     f->Combo1->setCurrentIndex(pick);
     emit f->Combo1->activated(pick);
-    const int chosen[] = {17, 20, 19, 22, 23, 0, 27}; // positions in the offer, 0 for none
+    const int chosen[] = {17, 20, 19, 18, 22, 0, 0, 24}; // positions in the offer, 0 for none
     for (size_t i = 0; i < std::size(chosen); ++i)
         f->Combo2[i]->setCurrentIndex(chosen[i] - 1);
     f->Command1_Click();

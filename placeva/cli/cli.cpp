@@ -1,8 +1,10 @@
 #include "cli/cli.h"
 
+#include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/outputcheck.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/filetexts.h"
 #include "gui/filework.h"
 #include "gui/sheet.h"
@@ -18,6 +20,8 @@ namespace placeva::cli {
 
 namespace {
 
+constexpr int kPriorities = 10; // as the choice list has them
+
 struct CommandName
 {
     const char *option;
@@ -27,6 +31,8 @@ const CommandName kCommands[] = {
     {"--export-results", Command::ExportResults},       {"--export-applicants", Command::ExportApplicants},
     {"--export-references", Command::ExportReferences}, {"--report", Command::Report},
     {"--import-applicants", Command::ImportApplicants}, {"--import-references", Command::ImportReferences},
+    {"--import-choices", Command::ImportChoices},       {"--export-choices", Command::ExportChoices},
+    {"--choice-list", Command::ChoiceList},
     {"--sheet", Command::Sheet},                        {"--sheets", Command::Sheets},
 };
 
@@ -47,6 +53,10 @@ const tk::ProgramInfo &info()
             u"  --report گزارش.pdf [--factor ميزان]           ذخيره گزارش به PDF\n"
             u"  --import-applicants ورودي.csv [--skip-refused] ورود داوطلبان\n"
             u"  --import-references ورودي.csv [--skip-refused] ورود نتايج مرجع\n"
+            u"  --import-choices ورودي.csv                    جايگزيني جدول انتخاب ها (Name,Hadd)\n"
+            u"  --export-choices خروجي.csv                    خروجي جدول انتخاب ها\n"
+            u"  --choice-list خروجي.csv --applicant نام --choices \"انتخاب1|انتخاب2|...\" [--factor ميزان]\n"
+            u"                                                 شانس قبولي هر اولويت فهرست انتخاب\n"
             u"  --sheet کارنامه.pdf --applicant نام [--choices \"C1|…\"] [--factor ميزان]  کارنامه مشاوره يک داوطلب\n"
             u"  --sheets پوشه [--factor ميزان]                کارنامه مشاوره همه داوطلبان، هر يک در يک PDF\n"
             u"  [--skip-duplicates]                          همراه با ورود: بي رديفهاي همانند\n"
@@ -67,6 +77,10 @@ const tk::ProgramInfo &info()
                        "  --report OUT.pdf [--factor X]               the report as PDF\n"
                        "  --import-applicants IN.csv [--skip-refused] import applicants\n"
                        "  --import-references IN.csv [--skip-refused] import reference results\n"
+                       "  --import-choices IN.csv                     replace this year's choices (Entekhab)\n"
+                       "  --export-choices OUT.csv                    this year's choices\n"
+                       "  --choice-list OUT.csv --applicant NAME --choices \"C1|C2|...\" [--factor X]\n"
+                       "                                              a choice list's chance per priority\n"
                        "  --sheet OUT.pdf --applicant NAME [--choices \"C1|...\"] [--factor X]\n"
                        "                                              one applicant's counselling sheet\n"
                        "  --sheets FOLDER [--factor X]                one sheet per applicant, one PDF each\n"
@@ -111,6 +125,43 @@ bool showSheetsProgress(const QString &label, qsizetype done, qsizetype all)
     if (done == all || done % 100 == 0)
         tk::printError(QStringLiteral("%1 %2/%3").arg(label).arg(done).arg(all));
     return true;
+}
+
+// The choice list of one applicant as a spreadsheet; an unknown applicant or
+// choice is a usage error naming it.
+int writeChoiceList(const Options &options, const QString &databaseFile, const PassResult &pass)
+{
+    const QVector<ApplicantResult> &applicants = pass.applicants;
+    const auto found = std::find_if(applicants.cbegin(), applicants.cend(),
+                                    [&](const ApplicantResult &a) { return a.name == *options.applicant; });
+    if (found == applicants.cend())
+        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(cutForMessage(*options.applicant)));
+    const ChoiceTableReading table = readChoiceTable(databaseFile);
+    if (table.error) {
+        tk::printError(table.error->message);
+        return kRefused;
+    }
+    QStringList priorities = options.choices->split(QLatin1Char('|'));
+    if (priorities.size() > kPriorities)
+        return usage(QStringLiteral(u"فهرست انتخاب حداکثر %1 اولويت دارد، نه %2.")
+                         .arg(kPriorities)
+                         .arg(priorities.size()));
+    for (QString &choice : priorities) {
+        choice = choice.trimmed();
+        const bool known = std::any_of(table.choices.cbegin(), table.choices.cend(),
+                                       [&](const ChoiceRow &c) { return c.name == choice; });
+        if (!choice.isEmpty() && !known)
+            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(cutForMessage(choice)));
+    }
+    while (priorities.size() < kPriorities)
+        priorities.append(QString());
+    const QByteArray bytes = choiceListCsv(pass, found - applicants.cbegin(), priorities, table.choices);
+    const QString error = writeFileWhole(options.file, bytes);
+    if (!error.isEmpty()) {
+        tk::printError(error);
+        return kRefused;
+    }
+    return kOk;
 }
 
 } // namespace
@@ -195,9 +246,15 @@ Parsed parse(const QStringList &args)
             return parsed;
         }
         seen << arg;
-        if (arg == QLatin1String("--database") || arg == QLatin1String("--factor")
-            || arg == QLatin1String("--applicant") || arg == QLatin1String("--choices")
-            || command != std::end(kCommands)) {
+        if (arg == QLatin1String("--choices")) {
+            // An empty list is a list of empty priorities.
+            if (i + 1 >= args.size()) {
+                parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(arg));
+                return parsed;
+            }
+            o.choices = args.at(++i);
+        } else if (arg == QLatin1String("--database") || arg == QLatin1String("--factor")
+                   || arg == QLatin1String("--applicant") || command != std::end(kCommands)) {
             const std::optional<QString> v = value(i);
             if (!v) {
                 parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(arg));
@@ -216,8 +273,6 @@ Parsed parse(const QStringList &args)
                 o.factor = *v;
             } else if (arg == QLatin1String("--applicant")) {
                 o.applicant = *v;
-            } else if (arg == QLatin1String("--choices")) {
-                o.choices = *v;
             } else if (o.command != Command::None) {
                 parsed.exitNow =
                     usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(commandOption, arg));
@@ -237,17 +292,20 @@ Parsed parse(const QStringList &args)
         }
     }
     const bool sheets = o.command == Command::Sheet || o.command == Command::Sheets;
-    const bool exports = o.command == Command::ExportResults || o.command == Command::Report || sheets;
+    const bool exports = o.command == Command::ExportResults || o.command == Command::Report
+        || o.command == Command::ChoiceList || sheets;
     const bool imports = o.command == Command::ImportApplicants || o.command == Command::ImportReferences;
+    const bool choiceList = o.command == Command::ChoiceList;
     if (o.factor && !exports)
-        parsed.exitNow = usage(
-            QStringLiteral(u"«--factor» تنها همراه با «--export-results»، «--report»، «--sheet» يا «--sheets» به کار مي رود."));
+        parsed.exitNow = usage(QStringLiteral(u"«--factor» تنها همراه با «--export-results»، «--report»، «--choice-list»، «--sheet» يا «--sheets» به کار مي رود."));
+    else if ((o.applicant || o.choices) && !choiceList && o.command != Command::Sheet)
+        parsed.exitNow = usage(QStringLiteral(
+            u"«--applicant» و «--choices» تنها همراه با «--choice-list» يا «--sheet» به کار مي روند."));
+    else if (choiceList && (!o.applicant || !o.choices))
+        parsed.exitNow =
+            usage(QStringLiteral(u"«--choice-list» نام داوطلب («--applicant») و انتخابها («--choices») را مي خواهد."));
     else if (o.command == Command::Sheet && !o.applicant)
         parsed.exitNow = usage(QStringLiteral(u"«--sheet» نام داوطلب را با «--applicant» مي خواهد."));
-    else if (o.applicant && o.command != Command::Sheet)
-        parsed.exitNow = usage(QStringLiteral(u"«--applicant» تنها همراه با «--sheet» به کار مي رود."));
-    else if (o.choices && o.command != Command::Sheet)
-        parsed.exitNow = usage(QStringLiteral(u"«--choices» تنها همراه با «--sheet» به کار مي رود."));
     else if (o.skipRefused && !imports)
         parsed.exitNow = usage(QStringLiteral(
             u"«--skip-refused» تنها همراه با «--import-applicants» يا «--import-references» به کار مي رود."));
@@ -338,8 +396,8 @@ int run(const Options &options, Workspace &workspace)
 {
     // The output or input is checked before the database is read.
     const QString databaseFile = workspace.databaseFile();
-    const bool imports =
-        options.command == Command::ImportApplicants || options.command == Command::ImportReferences;
+    const bool imports = options.command == Command::ImportApplicants
+        || options.command == Command::ImportReferences || options.command == Command::ImportChoices;
     if (options.command != Command::None) {
         if (const DatabaseFile which = databaseFileNamed(options.file, databaseFile);
             which != DatabaseFile::None) {
@@ -371,6 +429,9 @@ int run(const Options &options, Workspace &workspace)
             return kRefused;
         }
     }
+
+    if (options.command == Command::ChoiceList)
+        return writeChoiceList(options, databaseFile, workspace.result());
 
     bool done = false;
     CliWork work(workspace, options);
@@ -419,6 +480,9 @@ int run(const Options &options, Workspace &workspace)
         done = error.isEmpty();
         break;
     }
+    case Command::ImportChoices: done = work.importCsv(ImportTable::Choices, options.file); break;
+    case Command::ExportChoices: done = work.exportTable(ImportTable::Choices, options.file); break;
+    case Command::ChoiceList:
     case Command::None: done = true; break;
     }
     return done && !work.refused() ? kOk : kRefused;

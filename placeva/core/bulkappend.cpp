@@ -55,9 +55,12 @@ private:
 
 } // namespace
 
-MaybeError appendRows(const QString &filePath, const QString &table, const QStringList &fields,
-                      const QList<QVariantList> &rows, const std::function<bool(qsizetype)> &keepGoing,
-                      bool *cancelled)
+namespace {
+
+// appendRows, or with `replace` replaceRows (its create statement).
+MaybeError writeRows(const QString &filePath, const QString &table, const QStringList &fields,
+                     const QList<QVariantList> &rows, const std::function<bool(qsizetype)> &keepGoing,
+                     bool *cancelled, const std::optional<QString> &replace)
 {
     if (cancelled)
         *cancelled = false;
@@ -96,8 +99,13 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
     // The table and every named column must be there; the names as the table
     // spells them.
     QStringList tableColumns;
-    if (auto error = readTableColumns(db, path, table, &tableColumns))
-        return error;
+    bool create = false;
+    if (auto error = readTableColumns(db, path, table, &tableColumns)) {
+        if (!replace || error->kind != StoreErrorKind::MissingTable)
+            return error;
+        create = true; // as its create statement spells the columns
+        tableColumns = fields;
+    }
     QStringList names;
     for (const QString &field : fields) {
         const std::optional<QString> found = findColumn(tableColumns, field);
@@ -110,6 +118,11 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
     QSqlError error;
     if (!transaction.begin(&error))
         return sqlError(error, path, table, true);
+    if (replace) {
+        QSqlQuery clear(db);
+        if (!clear.exec(create ? *replace : QStringLiteral("DELETE FROM %1").arg(quoted(table))))
+            return sqlError(clear.lastError(), path, table, true);
+    }
     QSqlQuery insert(db);
     const QStringList marks(names.size(), QStringLiteral("?"));
     if (!insert.prepare(
@@ -141,6 +154,22 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
     if (!transaction.commit(&error))
         return sqlError(error, path, table, true);
     return std::nullopt;
+}
+
+} // namespace
+
+MaybeError appendRows(const QString &filePath, const QString &table, const QStringList &fields,
+                      const QList<QVariantList> &rows, const std::function<bool(qsizetype)> &keepGoing,
+                      bool *cancelled)
+{
+    return writeRows(filePath, table, fields, rows, keepGoing, cancelled, std::nullopt);
+}
+
+MaybeError replaceRows(const QString &filePath, const QString &table, const QStringList &fields,
+                       const QList<QVariantList> &rows, const QString &createSql,
+                       const std::function<bool(qsizetype)> &keepGoing, bool *cancelled)
+{
+    return writeRows(filePath, table, fields, rows, keepGoing, cancelled, createSql);
 }
 
 } // namespace placeva

@@ -50,50 +50,60 @@ constexpr std::array<Choice, 27> kChoices{{
 
 } // namespace
 
+const ChoiceTable &builtInChoices()
+{
+    static const ChoiceTable table = [] {
+        ChoiceTable rows;
+        for (const Choice &c : kChoices)
+            rows.append({QString::fromUtf16(c.name.data(), qsizetype(c.name.size())), c.limit});
+        return rows;
+    }();
+    return table;
+}
+
 const QStringList &choiceNames()
 {
     static const QStringList names = [] {
         QStringList list;
-        for (const Choice &c : kChoices)
-            list.append(QString::fromUtf16(c.name.data(), qsizetype(c.name.size())));
+        for (const ChoiceRow &c : builtInChoices())
+            list.append(c.name);
         return list;
     }();
     return names;
 }
 
-std::optional<std::int32_t> admissionLimit(const QString &choice)
+std::optional<std::int32_t> admissionLimit(const QString &choice, const ChoiceTable &table)
 {
-    const std::u16string_view text(reinterpret_cast<const char16_t *>(choice.utf16()), size_t(choice.size()));
-    for (const Choice &c : kChoices) {
-        if (c.name == text)
+    for (const ChoiceRow &c : table) {
+        if (c.name == choice)
             return c.limit;
     }
     return std::nullopt;
 }
 
-bool isAdmitted(const QString &choice, std::int32_t rank)
+bool isAdmitted(const QString &choice, std::int32_t rank, const ChoiceTable &table)
 {
     if (rank < 1)
         return false;
-    const std::optional<std::int32_t> limit = admissionLimit(choice);
+    const std::optional<std::int32_t> limit = admissionLimit(choice, table);
     return limit && rank <= *limit;
 }
 
-std::optional<int> firstAdmitting(const QStringList &priorities, std::int32_t rank)
+std::optional<int> firstAdmitting(const QStringList &priorities, std::int32_t rank, const ChoiceTable &table)
 {
     for (int i = 0; i < priorities.size(); ++i) {
-        if (isAdmitted(priorities.at(i), rank))
+        if (isAdmitted(priorities.at(i), rank, table))
             return i;
     }
     return std::nullopt;
 }
 
 std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
-                                     const std::optional<LikelyRange> &range)
+                                     const std::optional<LikelyRange> &range, const ChoiceTable &table)
 {
     if (choice.isEmpty())
         return std::nullopt;
-    return admissionVerdict(admissionLimit(choice), rank, range);
+    return admissionVerdict(admissionLimit(choice, table), rank, range);
 }
 
 std::optional<std::int32_t> rankFromText(const QString &text)

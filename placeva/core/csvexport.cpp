@@ -1,5 +1,6 @@
 #include "core/csvexport.h"
 
+#include "core/choicetable.h"
 #include "core/csv.h"
 
 #include <QDir>
@@ -23,6 +24,8 @@ QString cellFor(const QVariant &value)
 
 CsvExport exportTableCsv(const QString &folder, ImportTable table)
 {
+    if (table == ImportTable::Choices) // the built-in choices where the file has none
+        return exportChoiceTableCsv(folder);
     CsvExport result;
     DataControl control;
     control.setConnectionString(DataControl::connectionStringFor(folder));

@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 namespace placeva {
 
@@ -53,7 +55,12 @@ QString shownPath(const QString &path)
 
 const TableFields &tableFields(ImportTable table)
 {
-    return table == ImportTable::Applicants ? kApplicants : kReferences;
+    switch (table) {
+    case ImportTable::Applicants: return kApplicants;
+    case ImportTable::References: break;
+    case ImportTable::Choices: return kChoiceTable;
+    }
+    return kReferences;
 }
 
 QString importTableName(ImportTable table)
@@ -129,6 +136,21 @@ QStringList ImportPlan::unknownHeaders() const
 
 namespace {
 
+QString overfullText(const CsvRecord &record, int headerWidth)
+{
+    return QStringLiteral(u"اين سطر %1 خانه دارد ولي سطر عنوان %2 ستون؛ شايد جداکننده اي بيرون از علامت "
+                          u"نقل قول آمده است.")
+        .arg(record.fields.size())
+        .arg(headerWidth);
+}
+
+QString twoColumnsText(const QString &file, const QString &first, const ImportColumn &second)
+{
+    return QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
+                          u"مي برند؛ معلوم نيست کدام را بايد خواند.")
+        .arg(file, cutForMessage(first), cutForMessage(second.header), second.field);
+}
+
 // Reads a file's rows as they come: the first row that is not blank is
 // matched to the table's fields, every row after it is checked as the
 // data-entry window would store it and goes into the plan or is refused.
@@ -198,11 +220,7 @@ private:
             if (!column.field.isEmpty()) {
                 const int f = int(m_fields.indexOf(column.field));
                 if (m_columnOf[f] >= 0) {
-                    m_headerError =
-                        QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
-                                       u"مي برند؛ معلوم نيست کدام را بايد خواند.")
-                            .arg(m_file, cutForMessage(m_plan.columns.at(m_columnOf[f]).header),
-                                 cutForMessage(column.header), column.field);
+                    m_headerError = twoColumnsText(m_file, m_plan.columns.at(m_columnOf[f]).header, column);
                     return false;
                 }
                 m_columnOf[f] = k;
@@ -280,14 +298,8 @@ private:
             if (!record.fields.at(k).trimmed().isEmpty())
                 overfull = true;
         }
-        if (overfull) {
-            m_plan.refusals.append(ImportRefusal{
-                record.line, QString(),
-                QStringLiteral(u"اين سطر %1 خانه دارد ولي سطر عنوان %2 ستون؛ شايد جداکننده اي بيرون از علامت "
-                               u"نقل قول آمده است.")
-                    .arg(record.fields.size())
-                    .arg(m_headerWidth)});
-        }
+        if (overfull)
+            m_plan.refusals.append(ImportRefusal{record.line, QString(), overfullText(record, m_headerWidth)});
         return overfull;
     }
 
@@ -398,10 +410,130 @@ private:
     QVariantList m_values;
 };
 
+// A choice table's rows: a name, non-empty and unique, and a limit, empty or
+// a whole number from 1 to the largest 32-bit rank. The table is replaced
+// whole, so the plan is stored only when no row is refused.
+class ChoicePlanner
+{
+public:
+    ChoicePlanner(ImportTable table, const QString &file, const std::function<bool(int)> &)
+        : m_file(file), m_fields(kChoiceTable.fieldNames())
+    {
+        m_plan.table = table;
+    }
+
+    ImportPlan &plan() { return m_plan; }
+    bool headerRead() const { return m_headerWidth >= 0; }
+    const QString &headerError() const { return m_headerError; }
+    bool stopped() const { return false; }
+    bool wrongTable() const { return false; } // a header without both columns is told as such
+    void setShareRead(int) { }
+
+    bool readHeader(const CsvRecord &header)
+    {
+        m_plan.headerLine = header.line;
+        m_headerWidth = int(header.fields.size());
+        for (int k = 0; k < header.fields.size(); ++k) {
+            const QString key = headerKey(header.fields.at(k));
+            ImportColumn column{header.fields.at(k).trimmed(), QString()};
+            int f = -1;
+            for (int i = 0; i < 2 && f < 0 && !key.isEmpty(); ++i) {
+                if (key == headerKey(kChoiceFields[i].nameText()) || key == headerKey(kChoiceFields[i].captionText()))
+                    f = i;
+            }
+            if (f >= 0) {
+                column.field = m_fields.at(f);
+                if (m_columnOf[f] >= 0) {
+                    m_headerError = twoColumnsText(m_file, m_plan.columns.at(m_columnOf[f]).header, column);
+                    return false;
+                }
+                m_columnOf[f] = k;
+            }
+            m_plan.columns.append(column);
+        }
+        for (int f = 0; f < 2; ++f) {
+            if (m_columnOf[f] < 0) {
+                m_headerError = QStringLiteral(u"پرونده «%1» ستون %2 (يا «%3») ندارد؛ جدول %4 با ستونهاي %5 و %6 "
+                                               u"خوانده مي شود.")
+                                    .arg(m_file, m_fields.at(f), kChoiceFields[f].captionText(),
+                                         kChoiceTable.tableName(), m_fields.at(0), m_fields.at(1));
+                return false;
+            }
+        }
+        m_plan.fields = m_fields;
+        return true;
+    }
+
+    void checkRow(const CsvRecord &record)
+    {
+        if (isBlankRecord(record.fields)) {
+            ++m_plan.blankRows;
+            return;
+        }
+        const qsizetype before = m_plan.refusals.size();
+        if (record.fields.size() > m_headerWidth) {
+            for (qsizetype k = m_headerWidth; k < record.fields.size(); ++k) {
+                if (!record.fields.at(k).trimmed().isEmpty()) {
+                    m_plan.refusals.append(ImportRefusal{record.line, QString(), overfullText(record, m_headerWidth)});
+                    break;
+                }
+            }
+        }
+        const auto cell = [&](int f) { return record.fields.value(m_columnOf[f]); };
+        const auto refuse = [&](int f, const QString &reason) {
+            m_plan.refusals.append(ImportRefusal{record.line, m_plan.columns.at(m_columnOf[f]).header, reason});
+        };
+
+        // Blanks around a name would make a second choice that looks the same.
+        const QString name = fromSpreadsheetSafeText(cell(0)).trimmed();
+        if (name.isEmpty()) {
+            refuse(0, QStringLiteral(u"نام انتخاب خالي است."));
+        } else if (const auto seen = m_lineOf.constFind(name); seen != m_lineOf.cend()) {
+            refuse(0, QStringLiteral(u"انتخاب «%1» در سطر %2 هم آمده است؛ نام هر انتخاب بايد يکتا باشد.")
+                          .arg(name)
+                          .arg(*seen));
+        } else {
+            m_lineOf.insert(name, record.line);
+        }
+
+        QVariant limit;
+        const QString text = cell(1).trimmed();
+        if (!text.isEmpty()) {
+            double value = 0;
+            bool number = true;
+            try {
+                value = common::strictNumber(text);
+            } catch (const common::NumberError &) {
+                number = false;
+            }
+            if (number && value >= 1 && value <= 2147483647.0 && value == std::floor(value))
+                limit = qlonglong(value);
+            else
+                refuse(1, QStringLiteral(u"حد قبولي «%1» بايد خالي يا عدد صحيحي از 1 تا 2147483647 باشد.")
+                              .arg(text));
+        }
+        if (m_plan.refusals.size() != before) {
+            ++m_plan.refusedRows;
+            return;
+        }
+        m_plan.rows.append(QVariantList{name, limit});
+    }
+
+private:
+    const QString m_file;
+    const QStringList m_fields;
+    ImportPlan m_plan;
+    int m_columnOf[2] = {-1, -1};
+    int m_headerWidth = -1;
+    QString m_headerError;
+    QHash<QString, int> m_lineOf; // each accepted name's line
+};
+
 } // namespace
 
-ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString &fileName,
-                         const std::function<bool(int)> &keepGoing)
+template <class Planner>
+static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QString &fileName,
+                              const std::function<bool(int)> &keepGoing)
 {
     ImportReading reading;
     const QString file = shownPath(fileName);
@@ -425,7 +557,7 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     case TextProblem::None: break;
     }
 
-    ImportPlanner planner(table, file, keepGoing);
+    Planner planner(table, file, keepGoing);
     ImportPlan &plan = planner.plan();
     plan.encoding = decoded.encoding;
     plan.separator = detectSeparator(decoded.text);
@@ -476,6 +608,14 @@ ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString 
     }
     reading.plan = std::move(plan);
     return reading;
+}
+
+ImportReading planImport(QByteArrayView bytes, ImportTable table, const QString &fileName,
+                         const std::function<bool(int)> &keepGoing)
+{
+    if (table == ImportTable::Choices)
+        return planWith<ChoicePlanner>(bytes, table, fileName, keepGoing);
+    return planWith<ImportPlanner>(bytes, table, fileName, keepGoing);
 }
 
 ImportReading readImportFile(const QString &path, ImportTable table,
@@ -540,7 +680,7 @@ QString rowKey(const QVariantList &values)
 void markDuplicates(const QString &folder, ImportPlan &plan)
 {
     plan.duplicateRows.clear();
-    if (plan.rows.isEmpty())
+    if (plan.rows.isEmpty() || plan.table == ImportTable::Choices) // the table is replaced whole
         return;
     DataControl control;
     control.setConnectionString(DataControl::connectionStringFor(folder));
@@ -577,6 +717,16 @@ void markDuplicates(const QString &folder, ImportPlan &plan)
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype)> &keepGoing, bool *cancelled)
 {
+    if (plan.table == ImportTable::Choices) {
+        if (plan.refusedRows > 0) // a table with rows missing would offer wrong choices
+            return StoreError{StoreErrorKind::Refused,
+                              QStringLiteral(u"%1 رديف پرونده رد شده است و جدول %2 تنها يکجا جايگزين مي شود.")
+                                  .arg(plan.refusedRows)
+                                  .arg(importTableName(plan.table)),
+                              QString()};
+        return replaceRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows,
+                           kChoiceTable.createTableSql(), keepGoing, cancelled);
+    }
     if (!plan.skipDuplicates || plan.duplicateRows.isEmpty())
         return appendRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows,
                           keepGoing, cancelled);

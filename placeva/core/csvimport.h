@@ -21,10 +21,11 @@ namespace placeva {
 
 enum class ImportTable {
     Applicants,
-    References
+    References,
+    Choices, // replaces the whole table, all or nothing
 };
 
-// "Davtalab" or "Formol".
+// "Davtalab", "Formol" or "Entekhab".
 QString importTableName(ImportTable table);
 // The table's fields, as subjects.h lists them.
 const TableFields &tableFields(ImportTable table);
@@ -65,6 +66,9 @@ struct ImportPlan
     bool fileHasAvg = false;
     QList<int> avgDiffersOnLines; // where the file's average is not the computed one
     int headerLine = 1;
+    // Choices: how many rows the import puts out of the table (the built-in
+    // choices where it has none); -1 until told.
+    int replacedRows = -1;
     QList<qsizetype> duplicateRows; // indexes into rows: identical to rows already stored
     bool skipDuplicates = false;    // store them or not
 
@@ -103,7 +107,8 @@ ImportReading readImportFile(const QString &path, ImportTable table,
 void markDuplicates(const QString &folder, ImportPlan &plan);
 
 // Stores the plan's rows in Bank.db of `folder`, all or none, without the
-// duplicates when the plan says to skip them.
+// duplicates when the plan says to skip them; choices replace the table's
+// rows, and only from a plan without refused rows.
 MaybeError storeImport(const QString &folder, const ImportPlan &plan,
                        const std::function<bool(qsizetype written)> &keepGoing = {},
                        bool *cancelled = nullptr);

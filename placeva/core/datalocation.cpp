@@ -1,6 +1,7 @@
 #include "core/datalocation.h"
 
 #include "bidi.h"
+#include "core/choicetable.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +67,9 @@ MaybeError checkDatabase(const QString &file)
                            ColumnRef(kReferences.field(FieldRole::Rank).nameText())});
     if (MaybeError error = applicants.refresh())
         return error;
-    return references.refresh();
+    if (MaybeError error = references.refresh())
+        return error;
+    return checkChoiceTable(file);
 }
 
 namespace {

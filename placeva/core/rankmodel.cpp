@@ -267,11 +267,9 @@ LikelyRanks::LikelyRanks(const QVector<RankPoint> &sorted)
     }
 }
 
-std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank) const
+LikelyRanks::Nearest LikelyRanks::nearest(float lookedUp) const
 {
     const std::ptrdiff_t m = std::ptrdiff_t(m_points.size());
-    if (m < kFewestErrors)
-        return std::nullopt;
     const int k = int(std::min<std::ptrdiff_t>(kNearestErrors, m));
 
     // The first point at or above the average: a lower bound without
@@ -303,7 +301,27 @@ std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank)
         else
             hi = c - 1;
     }
-    const std::size_t fromBelow = lo;
+    return {down, lo, up, kk};
+}
+
+std::vector<std::int64_t> LikelyRanks::nearestErrors(float lookedUp) const
+{
+    if (std::ptrdiff_t(m_points.size()) < kFewestErrors)
+        return {};
+    const Nearest n = nearest(lookedUp);
+    std::vector<std::int64_t> errors(m_downErrors.begin() + std::ptrdiff_t(n.down),
+                                     m_downErrors.begin() + std::ptrdiff_t(n.down + n.fromBelow));
+    errors.insert(errors.end(), m_upErrors.begin() + std::ptrdiff_t(n.up),
+                  m_upErrors.begin() + std::ptrdiff_t(n.up + n.k - n.fromBelow));
+    return errors;
+}
+
+std::optional<LikelyRange> LikelyRanks::range(float lookedUp, std::int32_t rank) const
+{
+    if (std::ptrdiff_t(m_points.size()) < kFewestErrors)
+        return std::nullopt;
+    const auto [down, fromBelow, up, kk] = nearest(lookedUp);
+    const int k = int(kk);
 
     // Only e at ceil(0.1 k) and ceil(0.9 k) (counted from 1) are wanted: with
     // k at most 20 the first is among the two smallest errors taken and the

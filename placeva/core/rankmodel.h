@@ -86,6 +86,10 @@ public:
     // falls outside 32 bits.
     std::optional<LikelyRange> range(float lookedUp, std::int32_t rank) const;
 
+    // The errors the range at this looked-up average is taken from, in no
+    // particular order; none with fewer than kFewestErrors error points.
+    std::vector<std::int64_t> nearestErrors(float lookedUp) const;
+
     // The median of the errors' magnitudes (the lower middle one for an even
     // count); nothing without error points.
     std::optional<std::int64_t> typicalError() const { return m_typical; }
@@ -95,6 +99,14 @@ public:
     const std::vector<ErrorPoint> &errorPoints() const { return m_points; }
 
 private:
+    // The nearest errors as two runs: `fromBelow` from m_downErrors at
+    // `down`, the rest of `k` from m_upErrors at `up`.
+    struct Nearest
+    {
+        std::size_t down, fromBelow, up, k;
+    };
+    Nearest nearest(float lookedUp) const;
+
     std::vector<ErrorPoint> m_points;
     // The error points upwards and downwards (see the constructor), compact
     // for the search and the merge; the averages end in one infinitely far.

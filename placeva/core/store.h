@@ -229,4 +229,13 @@ MaybeError appendRows(const QString &filePath, const QString &table, const QStri
                       const std::function<bool(qsizetype written)> &keepGoing = {},
                       bool *cancelled = nullptr);
 
+// Puts these rows in place of every row the table holds, in one transaction
+// and as appendRows writes them: all of them, or on any failure none. A
+// missing table is made with `createSql` in the same transaction; the file is
+// never created.
+MaybeError replaceRows(const QString &filePath, const QString &table, const QStringList &fields,
+                       const QList<QVariantList> &rows, const QString &createSql,
+                       const std::function<bool(qsizetype written)> &keepGoing = {},
+                       bool *cancelled = nullptr);
+
 } // namespace placeva

@@ -16,6 +16,7 @@ namespace placeva {
 
 inline constexpr char kDavtalab[] = "Davtalab";
 inline constexpr char kFormol[] = "Formol";
+inline constexpr char kEntekhab[] = "Entekhab";
 
 // The main window's caption of the change factor in its box Text1.
 inline constexpr char16_t kFactorCaption[] = u"ميزان تغييرات";
@@ -64,6 +65,14 @@ inline constexpr Field kReferenceFields[] = {
     {"ZabanT", u"زبان تخصصي:", FieldRole::Subject, 1},   {"Madar", u"مدار منطقي:", FieldRole::Subject, 2},
     {"barname", u"برنامه سازي:", FieldRole::Subject, 4}, {"takh", u"دروس تخصصي:", FieldRole::Subject, 5},
     {"Avg", u"ميانگين دروس:", FieldRole::Average},       {"Rotbeh", u"رتبه داوطلب:", FieldRole::Rank},
+};
+
+// Entekhab, this year's choices in the order the choice list offers them:
+// each choice's name and the highest rank it admits (empty: none). Optional:
+// without it the built-in choices stand.
+inline constexpr Field kChoiceFields[] = {
+    {"Name", u"انتخاب", FieldRole::Name},
+    {"Hadd", u"حد قبولي", FieldRole::Rank},
 };
 
 // One table's fields in column order. The subjects stand together, in the
@@ -118,6 +127,7 @@ private:
 
 inline constexpr TableFields kApplicants{kDavtalab, kApplicantFields};
 inline constexpr TableFields kReferences{kFormol, kReferenceFields};
+inline constexpr TableFields kChoiceTable{kEntekhab, kChoiceFields};
 
 inline constexpr int kApplicantSubjectCount = kApplicants.subjectCount();
 inline constexpr int kReferenceSubjectCount = kReferences.subjectCount();

@@ -1,7 +1,9 @@
 #include "gui/choicelist.h"
 
+#include "core/chances.h"
 #include "core/choices.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/passtexts.h"
 #include "gui/sheet.h"
 #include "gui/sheetmenu.h"
@@ -19,11 +21,15 @@ constexpr std::uint32_t kLikelyColour = tk::rgb(0, 0, 0);
 constexpr std::uint32_t kReachColour = tk::rgb(176, 96, 0);
 constexpr std::uint32_t kOutColour = tk::rgb(192, 0, 0);
 
-// Three columns in twips: the verdicts on the left, then the boxes, their
-// captions right of them, sharing one right edge so that the right-aligned
-// Persian captions line up. The verdict column widens the window; the rest
-// keeps its arrangement, shifted right by that column.
-constexpr int kVerdictLeft = 240;
+// Columns in twips: the dead marks, the chances and the verdicts on the left,
+// then the boxes, their captions right of them, sharing one right edge so that
+// the right-aligned Persian captions line up. The left columns widen the
+// window; the rest keeps its arrangement, shifted right by them.
+constexpr int kDeadLeft = 240;
+constexpr int kDeadWidth = 720;
+constexpr int kChanceLeft = kDeadLeft + kDeadWidth + 60;
+constexpr int kChanceWidth = 1200;
+constexpr int kVerdictLeft = kChanceLeft + kChanceWidth + 60;
 constexpr int kVerdictWidth = 1380;
 constexpr int kShift = kVerdictLeft + kVerdictWidth - 240;
 constexpr int kClientWidth = 6180 + kShift;
@@ -34,6 +40,10 @@ constexpr int kCaptionRight = 5880 + kShift;
 constexpr int kRowHeight = 330;
 constexpr int kFirstPriorityTop = 1260;
 constexpr int kPriorityStep = 450;
+// The line of landing nowhere and the warning under the priorities.
+constexpr int kNotAdmittedTop = kFirstPriorityTop + 10 * kPriorityStep;
+constexpr int kWarningTop = kNotAdmittedTop + kPriorityStep;
+constexpr int kRowsAdded = 2 * kPriorityStep;
 
 const char16_t *const kPriorityCaptions[10] = {
     u"اولويت اول", u"اولويت دوم",  u"اولويت سوم",  u"اولويت چهارم", u"اولويت پنجم",
@@ -83,7 +93,7 @@ void captionBeside(tk::Label *caption, QWidget *box, int top)
 ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(parent), m_pass(workspace)
 {
     setWindowTitle(QStringLiteral(u"انتخاب رشته مجازي"));
-    setClientSize(kClientWidth, 8070);
+    setClientSize(kClientWidth, 8070 + kRowsAdded);
     setBackColor(kBackColour);
 
     // Created in tab order: the name, the ten priorities, then the buttons.
@@ -97,12 +107,9 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
     rankCaption = makeLabel(this, QStringLiteral(u"رتبه:"));
     captionBeside(rankCaption, Label2, 720);
 
-    const QStringList &choices = choiceNames();
     for (size_t i = 0; i < Combo2.size(); ++i) {
         const int top = kFirstPriorityTop + int(i) * kPriorityStep;
         Combo2[i] = makeCombo(this);
-        for (const QString &choice : choices)
-            Combo2[i]->addItem(choice);
         tk::place(Combo2[i], kBoxLeft, top, kBoxWidth, kRowHeight);
         priorityCaptions[i] = makeLabel(this, QString::fromUtf16(kPriorityCaptions[i]));
         captionBeside(priorityCaptions[i], Combo2[i], top);
@@ -112,10 +119,28 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
         verdicts[i]->setObjectName(QStringLiteral("verdict%1").arg(i));
         tk::place(verdicts[i], kVerdictLeft, top, kVerdictWidth, kRowHeight);
         verdicts[i]->setValueCaption(priorityCaptions[i]);
+        chances[i] = makeLabel(this, QString());
+        chances[i]->setObjectName(QStringLiteral("chance%1").arg(i));
+        tk::place(chances[i], kChanceLeft, top, kChanceWidth, kRowHeight);
+        chances[i]->setValueCaption(priorityCaptions[i]);
+        deadMarks[i] = makeLabel(this, QString());
+        deadMarks[i]->setForeColor(kOutColour);
+        deadMarks[i]->setObjectName(QStringLiteral("dead%1").arg(i));
+        tk::place(deadMarks[i], kDeadLeft, top, kDeadWidth, kRowHeight);
+        deadMarks[i]->setValueCaption(priorityCaptions[i]);
     }
+    notAdmittedCaption = makeLabel(this, notAdmittedText());
+    tk::place(notAdmittedCaption, kCaptionLeft, kNotAdmittedTop, kCaptionRight - kCaptionLeft, kRowHeight);
+    notAdmittedChance = makeLabel(this, QString());
+    tk::place(notAdmittedChance, kChanceLeft, kNotAdmittedTop, kChanceWidth, kRowHeight);
+    notAdmittedChance->setValueCaption(notAdmittedCaption);
+    noSafetyNet = makeLabel(this, QString());
+    noSafetyNet->setFont(tk::font(kPoints, true));
+    noSafetyNet->setForeColor(kOutColour);
+    tk::place(noSafetyNet, kDeadLeft, kWarningTop, kCaptionRight - kDeadLeft, kRowHeight);
 
     // The result line reads from the right: priority, then the place.
-    const int resultTop = kFirstPriorityTop + 10 * kPriorityStep + 120;
+    const int resultTop = kFirstPriorityTop + 10 * kPriorityStep + 120 + kRowsAdded;
     resultPriorityCaption = makeLabel(this, QStringLiteral(u"اولويت:"));
     tk::place(resultPriorityCaption, 5040 + kShift, resultTop, kCaptionRight - 5040 - kShift, kRowHeight);
     lbl1 = makeValue(this, Qt::AlignHCenter);
@@ -143,7 +168,9 @@ ChoiceList::ChoiceList(const Workspace *workspace, QWidget *parent) : tk::Form(p
     Label16->setFont(tk::font(kPoints, true));
     Label16->setForeColor(kAddressColour);
     Label16->setAlignment(Qt::AlignCenter);
-    tk::place(Label16, 360, 7500, kClientWidth - 2 * 360, kRowHeight);
+    tk::place(Label16, 360, 7500 + kRowsAdded, kClientWidth - 2 * 360, kRowHeight);
+
+    offerChoices(m_choices);
 
     tk::on(Combo1, &tk::ComboBox::click, this, [this] { Combo1_Click(); });
     for (tk::ComboBox *combo : Combo2)
@@ -159,6 +186,8 @@ void ChoiceList::formLoad()
 {
     Label2->setCaption(QString());
     m_range.reset();
+    m_rank.reset();
+    m_errors.clear();
     showVerdicts();
     Combo1->clear();
     if (!m_pass)
@@ -173,10 +202,14 @@ void ChoiceList::Combo1_Click()
         return;
     const QString name = Combo1->text();
     // Two applicants of one name cannot be told apart here: the first decides.
-    for (const ApplicantResult &a : m_pass->result().applicants) {
+    const QVector<ApplicantResult> &applicants = m_pass->result().applicants;
+    for (qsizetype i = 0; i < applicants.size(); ++i) {
+        const ApplicantResult &a = applicants[i];
         if (a.name == name) {
             Label2->setCaption(rankText(a.rank));
             m_range = a.range;
+            m_rank = a.rank;
+            m_errors = nearestErrorsOf(m_pass->result(), i);
             showVerdicts();
             return;
         }
@@ -193,7 +226,7 @@ void ChoiceList::Command1_Click()
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    if (const std::optional<int> first = firstAdmitting(priorities, *rank)) {
+    if (const std::optional<int> first = firstAdmitting(priorities, *rank, m_choices)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
     }
@@ -205,7 +238,7 @@ void ChoiceList::showVerdicts()
     // line never disagree.
     const std::int32_t rank = rankFromText(Label2->caption()).value_or(0);
     for (size_t i = 0; i < Combo2.size(); ++i) {
-        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range);
+        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range, m_choices);
         tk::Label *label = verdicts[i];
         label->setCaption(verdict ? verdictText(*verdict) : QString());
         switch (verdict.value_or(Verdict::Likely)) {
@@ -215,6 +248,28 @@ void ChoiceList::showVerdicts()
         case Verdict::Likely: label->setForeColor(kLikelyColour); break;
         }
     }
+    showChances();
+}
+
+void ChoiceList::showChances()
+{
+    std::vector<PriorityLimit> list;
+    QStringList captions;
+    for (size_t i = 0; i < Combo2.size(); ++i) {
+        const QString choice = Combo2[i]->text();
+        list.push_back({!choice.isEmpty(), admissionLimit(choice, m_choices)});
+        captions.append(priorityCaptions[i]->caption());
+    }
+    const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
+    const std::optional<ListChances> outcome = listChances(list, m_rank, m_errors);
+    for (size_t i = 0; i < Combo2.size(); ++i) {
+        const std::optional<int> percent = outcome ? outcome->percent[i] : std::nullopt;
+        chances[i]->setCaption(percent ? chanceText(*percent) : QString());
+        deadMarks[i]->setCaption(dead[i] ? deadText() : QString());
+        deadMarks[i]->setToolTip(dead[i] ? deadReason(*dead[i], captions) : QString());
+    }
+    notAdmittedChance->setCaption(outcome ? chanceText(outcome->notAdmitted) : QString());
+    noSafetyNet->setCaption(outcome && outcome->noSafetyNet ? noSafetyNetText() : QString());
 }
 
 void ChoiceList::sheetButton_Click()
@@ -239,9 +294,22 @@ void ChoiceList::Command2_Click()
     close();
 }
 
-bool ChoiceList::IsAdmitted(const QString &choice, std::int32_t rank)
+bool ChoiceList::IsAdmitted(const QString &choice, std::int32_t rank) const
 {
-    return isAdmitted(choice, rank);
+    return isAdmitted(choice, rank, m_choices);
+}
+
+void ChoiceList::offerChoices(const ChoiceTable &choices)
+{
+    m_choices = choices;
+    for (tk::ComboBox *combo : Combo2) {
+        const QSignalBlocker quiet(combo); // one refresh below, not one per entry
+        combo->clear();
+        for (const ChoiceRow &c : m_choices)
+            combo->addItem(c.name);
+        combo->setCurrentIndex(-1);
+    }
+    showVerdicts();
 }
 
 } // namespace placeva

@@ -3,6 +3,7 @@
 // estimated rank, fill in up to ten choices in order of priority, and learn
 // which priority, if any, admits that rank.
 
+#include "core/choices.h"
 #include "core/stats.h"
 #include "toolkit.h"
 
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace placeva {
 
@@ -39,13 +41,26 @@ public:
     // Beside each priority, what its choice says for the picked applicant:
     // empty for an empty priority.
     std::array<tk::Label *, 10> verdicts{};
+    // Beside each verdict, the chance that the list lands at that priority;
+    // beside that, "dead" marks a priority that can never be the admitting
+    // one, its tooltip telling why. Empty without an applicant's rank.
+    std::array<tk::Label *, 10> chances{};
+    std::array<tk::Label *, 10> deadMarks{};
+    // The chance of landing nowhere, and the warning that not even the worst
+    // likely rank is admitted anywhere.
+    tk::Label *notAdmittedCaption, *notAdmittedChance, *noSafetyNet;
 
     void Combo1_Click();
     void Command1_Click();
     void Command2_Click();
     void showVerdicts();
     void sheetButton_Click();
-    static bool IsAdmitted(const QString &choice, std::int32_t rank);
+    void showChances();
+    // Admission by the choices this window offers.
+    bool IsAdmitted(const QString &choice, std::int32_t rank) const;
+    // Offers these choices in every priority list, none chosen (this year's
+    // table of the database; the built-in choices until told).
+    void offerChoices(const ChoiceTable &choices);
 
 protected:
     void formLoad() override;
@@ -53,6 +68,9 @@ protected:
 private:
     QPointer<const Workspace> m_pass;
     std::optional<LikelyRange> m_range; // the picked applicant's, as the pass found it
+    std::optional<std::int32_t> m_rank; // the picked applicant's estimate
+    std::vector<std::int64_t> m_errors; // what the likely range is taken from
+    ChoiceTable m_choices = builtInChoices();
 };
 
 } // namespace placeva

@@ -76,7 +76,9 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     : QDialog(parent)
 {
     setLayoutDirection(Qt::RightToLeft);
+    const bool replaces = plan.table == ImportTable::Choices;
     setWindowTitle(plan.table == ImportTable::Applicants ? QStringLiteral(u"پيش نمايش ورود داوطلبان")
+                       : replaces                        ? QStringLiteral(u"پيش نمايش ورود جدول انتخاب ها")
                                                          : QStringLiteral(u"پيش نمايش ورود نتايج مرجع"));
     auto *layout = new QVBoxLayout(this);
 
@@ -95,7 +97,14 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     add(QStringLiteral(u"جدول:"), importTableName(plan.table));
     add(QStringLiteral(u"کدگذاري:"), encodingName(plan.encoding));
     add(QStringLiteral(u"جداکننده:"), separatorName(plan.separator));
-    add(QStringLiteral(u"رديفهايي که افزوده مي شوند:"), QString::number(plan.rows.size()));
+    if (replaces) {
+        // The whole table goes; what comes is the file's rows.
+        add(QStringLiteral(u"رديفهايي که مي روند:"),
+            plan.replacedRows >= 0 ? QString::number(plan.replacedRows) : QString());
+        add(QStringLiteral(u"رديفهايي که مي آيند:"), QString::number(plan.rows.size()));
+    } else {
+        add(QStringLiteral(u"رديفهايي که افزوده مي شوند:"), QString::number(plan.rows.size()));
+    }
     add(QStringLiteral(u"رديفهاي ردشده:"), QString::number(plan.refusedRows));
     if (plan.blankRows > 0)
         add(QStringLiteral(u"سطرهاي خالي (ناديده):"), QString::number(plan.blankRows));
@@ -117,7 +126,12 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     if (!plan.duplicateRows.isEmpty())
         notes << duplicateRowsText(plan.duplicateRows.size()) + QLatin1Char('.');
     const QString avg = kApplicants.field(FieldRole::Average).nameText(); // Formol's has the same name
-    notes << QStringLiteral(u"ميانگين (%1) هر رديف همان گونه که پنجره ورود اطلاعات حساب مي کند از درصدها "
+    if (replaces)
+        notes << QStringLiteral(u"همه رديفهاي جدول %1 با رديفهاي اين پرونده جايگزين مي شود، و تنها اگر هيچ "
+                                u"رديفي رد نشده باشد.")
+                     .arg(importTableName(plan.table));
+    else
+        notes << QStringLiteral(u"ميانگين (%1) هر رديف همان گونه که پنجره ورود اطلاعات حساب مي کند از درصدها "
                             u"محاسبه و ذخيره مي شود.")
                  .arg(avg);
     if (!plan.avgDiffersOnLines.isEmpty())
@@ -181,9 +195,11 @@ CsvPreviewDialog::CsvPreviewDialog(const ImportPlan &plan, const QString &filePa
     auto *buttons = new QDialogButtonBox(this);
     m_confirm = buttons->addButton(QStringLiteral(u"تاييد"), QDialogButtonBox::AcceptRole);
     m_cancel = buttons->addButton(QStringLiteral(u"انصراف"), QDialogButtonBox::RejectRole);
-    m_confirm->setEnabled(!plan.rows.isEmpty());
-    m_cancel->setDefault(plan.rows.isEmpty());
-    m_confirm->setDefault(!plan.rows.isEmpty());
+    // A table of choices is replaced whole or not at all.
+    const bool storable = !plan.rows.isEmpty() && !(replaces && plan.refusedRows > 0);
+    m_confirm->setEnabled(storable);
+    m_cancel->setDefault(!storable);
+    m_confirm->setDefault(storable);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

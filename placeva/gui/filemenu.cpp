@@ -254,6 +254,8 @@ void installFileMenu(Workspace &ws, tk::Form &window)
         {"exportResults", u"خروجي نتيجه محاسبه به CSV...", QKeyCombination(Qt::CTRL | Qt::Key_E)},
         {"printReport", u"چاپ گزارش...", QKeyCombination(Qt::CTRL | Qt::Key_P)},
         {"saveReportPdf", u"ذخيره گزارش به PDF...", QKeyCombination()},
+        {"importChoices", u"ورود جدول انتخاب ها از CSV...", QKeyCombination()},
+        {"exportChoices", u"خروجي جدول انتخاب ها به CSV...", QKeyCombination()},
     };
     QMenu *menu = window.menuBar()->addMenu(QStringLiteral(u"فايل"));
     menu->setObjectName(QStringLiteral("fileMenu"));
@@ -291,6 +293,15 @@ void installFileMenu(Workspace &ws, tk::Form &window)
         case 5:
             return
                 [link, parent] { previewAndPrintReport(reportDataFor(*link), parent, link->databaseFile()); };
+        case 7:
+            return [link, parent, caption] { chooseAndImport(*link, parent, ImportTable::Choices, caption); };
+        case 8:
+            return [link, parent, caption] {
+                chooseAndExport(parent, caption, QStringLiteral("Entekhab.csv"),
+                                [link, parent](const QString &p) {
+                                    return exportTableToCsv(*link, parent, ImportTable::Choices, p);
+                                });
+            };
         default:
             return [link, parent, caption] {
                 chooseAndExport(

@@ -1,5 +1,6 @@
 #include "gui/filework.h"
 
+#include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/datalocation.h"
 #include "core/subjects.h"
@@ -92,8 +93,18 @@ bool FileWork::importCsv(ImportTable table, const QString &path)
              Level::Warning);
         return false;
     }
+    const bool replaces = table == ImportTable::Choices;
+    if (replaces) {
+        const ChoiceTableReading current = readChoiceTable(m_ws.databaseFile());
+        if (current.error) {
+            tell(kImportTitle, current.error->message + QStringLiteral(u"\nهيچ رديفي افزوده نشد."),
+                 Level::Critical);
+            return false;
+        }
+        plan.replacedRows = current.storedRows;
+    }
     markDuplicates(m_ws.location(), plan);
-    if (!confirmImport(plan, path) || plan.rows.isEmpty())
+    if (!confirmImport(plan, path) || plan.rows.isEmpty() || (replaces && plan.refusedRows > 0))
         return false;
     const qsizetype storing = plan.rowsToStore();
 
@@ -116,9 +127,17 @@ bool FileWork::importCsv(ImportTable table, const QString &path)
     }
     if (const MaybeError reread = m_ws.reread())
         tell(kImportTitle, reread->message, Level::Critical);
-    tell(kImportTitle,
-         QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
-         Level::Information);
+    if (replaces)
+        tell(kImportTitle,
+             QStringLiteral(u"جدول %1 جايگزين شد: %2 رديف رفت و %3 رديف آمد.")
+                 .arg(importTableName(table))
+                 .arg(plan.replacedRows)
+                 .arg(plan.rows.size()),
+             Level::Information);
+    else
+        tell(kImportTitle,
+             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
+             Level::Information);
     return true;
 }
 

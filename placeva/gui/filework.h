@@ -1,7 +1,7 @@
 #pragma once
 // The file menu's work without its windows: importing applicants or reference
-// results from a spreadsheet file, exporting both tables and the computed
-// results, saving the report as PDF. How the user is told, asked and shown
+// results from a spreadsheet file (or replacing this year's choice table),
+// exporting the tables and the computed results, saving the report as PDF. How the user is told, asked and shown
 // progress is left to a subclass: the menu's message boxes, preview and
 // progress dialogs, or the command line's standard error. No widgets.
 

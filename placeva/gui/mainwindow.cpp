@@ -1,5 +1,6 @@
 #include "gui/mainwindow.h"
 
+#include "core/choicetable.h"
 #include "core/datalocation.h"
 #include "gui/applicantentry.h"
 #include "gui/chartwindow.h"
@@ -335,7 +336,14 @@ void MainWindow::Command4_Click()
 
 void MainWindow::Command5_Click()
 {
+    // This year's choices as the file holds them now.
+    const ChoiceTableReading choices = readChoiceTable(m_ws.databaseFile());
+    if (choices.error) {
+        tk::MsgBox::show(this, QStringLiteral(u"خطا"), choices.error->message, tk::MsgBox::Critical);
+        return;
+    }
     if (ChoiceList *form = m_choiceList.ensure(&m_ws)) {
+        form->offerChoices(choices.choices);
         form->centreOver(this);
         form->showModal(this);
     }

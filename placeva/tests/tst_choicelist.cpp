@@ -1,5 +1,6 @@
 #include "core/choices.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/choicelist.h"
 #include "gui/passtexts.h"
 #include "testsupport/spoken.h"
@@ -50,6 +51,9 @@ private slots:
     void everythingFits();
     void verdicts_data();
     void verdicts();
+    void chances_data();
+    void chances();
+    void tableChoices();
 
 private:
     ChoiceList *open(const QStringList &names, const QStringList &ranks = {});
@@ -329,6 +333,102 @@ void TestForm4::verdicts()
     form->Combo2[size_t(priority)]->setCurrentIndex(-1);
     QCOMPARE(label->caption(), QString());
     QCOMPARE(spokenName(label), words);
+}
+
+// The same reference table: average 47 ranks 99, its possible ranks are 89,
+// 94, 104, 104 and 109, a fifth of the chance each; average 45 ranks 105,
+// possibly 95, 100, 110, 110 or 115.
+void TestForm4::chances_data()
+{
+    QTest::addColumn<QVariant>("average"); // invalid: no rank
+    QTest::addColumn<QList<int>>("chosen"); // positions in the offer, 0 for none
+    QTest::addColumn<QStringList>("shown"); // per priority: chance, then "x" where dead
+    QTest::addColumn<QString>("nowhere");
+    QTest::addColumn<bool>("noNet");
+
+    const QVariant r99(47.0);
+    QTest::newRow("99 کرمان") << r99 << QList<int>{4} << QStringList{"40"} << "60" << true;
+    QTest::newRow("99 کرمان بناب") << r99 << QList<int>{4, 6} << QStringList{"40", "60"} << "0" << false;
+    QTest::newRow("99 بناب کرمان: second dead")
+        << r99 << QList<int>{6, 4} << QStringList{"100", "0x"} << "0" << false;
+    QTest::newRow("99 empty then زنجان") << r99 << QList<int>{0, 3} << QStringList{"", "0"} << "100" << true;
+    QTest::newRow("99 شمال آمل: no limit") << r99 << QList<int>{24} << QStringList{"0x"} << "100" << true;
+    QTest::newRow("99 every priority empty") << r99 << QList<int>{} << QStringList{} << "100" << true;
+    QTest::newRow("105 کرمان: 100 at the limit admitted")
+        << QVariant(45.0) << QList<int>{4} << QStringList{"40"} << "60" << true;
+    QTest::newRow("no rank: dead marks only")
+        << QVariant() << QList<int>{6, 4} << QStringList{"", "x"} << "" << false;
+}
+
+void TestForm4::chances()
+{
+    QFETCH(QVariant, average);
+    QFETCH(QList<int>, chosen);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, nowhere);
+    QFETCH(bool, noNet);
+
+    workspace->run({{u"P"_qs, average}},
+                  {{10.0, 180}, {20.0, 170}, {30.0, 140}, {40.0, 120}, {50.0, 90}, {60.0, 80}, {70.0, 60}},
+                  u"1"_qs);
+    ChoiceList *form = slot.ensure(workspace.get());
+    QVERIFY(form);
+    form->show();
+    form->Combo1->setCurrentIndex(0);
+    emit form->Combo1->activated(0);
+    // Chosen after the pick: every priority's change is followed.
+    for (int i = 0; i < chosen.size(); ++i)
+        form->Combo2[size_t(i)]->setCurrentIndex(chosen.at(i) - 1);
+
+    const auto spoken = [](const QString &words, const QString &value) {
+        return value.isEmpty() ? words : words + u": "_qs + value;
+    };
+    for (size_t i = 0; i < 10; ++i) {
+        QString want = shown.value(qsizetype(i));
+        const bool dead = want.endsWith(QLatin1Char('x'));
+        want.chop(dead ? 1 : 0);
+        const QString chance = want.isEmpty() ? QString() : placeva::chanceText(want.toInt());
+        const QString words = form->priorityCaptions[i]->caption();
+        QCOMPARE(form->chances[i]->caption(), chance);
+        QCOMPARE(spokenName(form->chances[i]), spoken(words, chance));
+        QCOMPARE(spokenName(form->deadMarks[i]), spoken(words, dead ? placeva::deadText() : QString()));
+        QCOMPARE(form->deadMarks[i]->toolTip().isEmpty(), !dead);
+    }
+    if (shown.value(1) == u"0x"_qs) // made dead by the first
+        QVERIFY(form->deadMarks[1]->toolTip().contains(form->priorityCaptions[0]->caption()));
+    const QString nowhereText = nowhere.isEmpty() ? QString() : placeva::chanceText(nowhere.toInt());
+    QCOMPARE(spokenName(form->notAdmittedChance), spoken(kNotAdmitted, nowhereText));
+    QCOMPARE(form->noSafetyNet->caption(), noNet ? placeva::noSafetyNetText() : QString());
+    QCOMPARE(spokenName(form->noSafetyNet), form->noSafetyNet->caption());
+
+    // A fresh opening shows nothing of this applicant.
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form = slot.ensure(workspace.get());
+    QVERIFY(form);
+    QCOMPARE(form->notAdmittedChance->caption(), QString());
+    QCOMPARE(form->noSafetyNet->caption(), QString());
+}
+
+// This year's table in place of the built-in choices: its names offered,
+// its limits deciding, a choice without a limit dead.
+void TestForm4::tableChoices()
+{
+    ChoiceList *form = open(withSeparators({kName1}), withSeparators({"10"}));
+    QVERIFY(form);
+    form->offerChoices({{u"A"_qs, 10}, {u"B"_qs, std::nullopt}, {u"C"_qs, 9}});
+    QCOMPARE(form->Combo2[9]->count(), 3);
+    QCOMPARE(form->Combo2[9]->text(), QString());
+    form->Combo1->setCurrentIndex(0);
+    emit form->Combo1->activated(0);
+    for (int i = 0; i < 3; ++i)
+        form->Combo2[size_t(i)]->setCurrentIndex(2 - i); // C, B, A
+    form->Command1->click();
+    QCOMPARE(form->lbl1->caption(), u"3"_qs);
+    QCOMPARE(form->lbl2->caption(), u"A"_qs);
+    QVERIFY(form->IsAdmitted(u"A"_qs, 10) && !form->IsAdmitted(choice(27), 10));
+    QCOMPARE(form->chances[2]->caption(), placeva::chanceText(100));
+    QCOMPARE(form->deadMarks[1]->caption(), placeva::deadText());
 }
 
 QTEST_MAIN(TestForm4)

@@ -1,6 +1,7 @@
 // Placeva's command line driven as a script would drive it, and where the
 // program keeps its data.
 #include "bidi.h"
+#include "core/choices.h"
 #include "core/datalocation.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
@@ -64,6 +65,7 @@ private slots:
     void menuOutputOnTheDatabase_data();
     void menuOutputOnTheDatabase();
     void duplicatesCounted();
+    void choiceListFile();
 
 private:
     // Runs placeva with {db}, {dir} in the arguments replaced; stdout and
@@ -103,6 +105,8 @@ void TestCli::init()
     write(m_dir->filePath("misspelt.csv"), kMisspeltCsv);
     write(m_dir->filePath("references.csv"), kReferencesCsv);
     write(m_dir->filePath("long-cell.csv"), "Name,Dini\nSara," + QByteArray(100000, '9') + "x\n");
+    write(m_dir->filePath("choices.csv"), "Name,Hadd\nA,10\nB,\n");
+    write(m_dir->filePath("bad-choices.csv"), "Name,Hadd\nA,10\nB,x\n");
 }
 
 int TestCli::placeva(QStringList args)
@@ -236,6 +240,52 @@ void TestCli::commandLine_data()
     QTest::newRow("missing import file")
         << QStringList{"--database", "{db}", "--import-references", "{dir}/none.csv"} << 1
         << QString("none.csv") << "" << 3;
+    const QStringList choiceList{"--database", "{db}", "--choice-list", "{dir}/list.csv"};
+    QTest::newRow("choice list") << choiceList + QStringList{"--applicant", "Ali", "--choices", ""} << 0 << ""
+                                 << "list.csv" << 3;
+    QTest::newRow("choice list, unknown applicant")
+        << choiceList + QStringList{"--applicant", "Nobody", "--choices", ""} << 2 << QString("Nobody")
+        << "!list.csv" << 3;
+    QTest::newRow("choice list, unknown choice")
+        << choiceList + QStringList{"--applicant", "Ali", "--choices", "|X"} << 2 << QString("«X»") << "!list.csv"
+        << 3;
+    QTest::newRow("choice list, eleven priorities")
+        << choiceList + QStringList{"--applicant", "Ali", "--choices", QString(10, '|')} << 2 << QString("11")
+        << "!list.csv" << 3;
+    QTest::newRow("choice list without --choices")
+        << choiceList + QStringList{"--applicant", "Ali"} << 2 << QString("--choices") << "!list.csv" << 3;
+    QTest::newRow("--applicant without --choice-list")
+        << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--applicant", "Ali"} << 2
+        << QString("--applicant") << "!r.csv" << 3;
+    QTest::newRow("import choices")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/choices.csv"} << 0
+        << QStringLiteral(u"27 رديف رفت و 2 رديف آمد") << "" << 3;
+    QTest::newRow("import choices, a refused row")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/bad-choices.csv"} << 1
+        << QStringLiteral(u"سطر 3، ستون «Hadd»") << "" << 3;
+    QTest::newRow("--skip-refused with --import-choices")
+        << QStringList{"--database", "{db}", "--import-choices", "{dir}/bad-choices.csv", "--skip-refused"} << 2
+        << QString("--skip-refused") << "" << 3;
+    QTest::newRow("export choices") << QStringList{"--database", "{db}", "--export-choices", "{dir}/e.csv"} << 0
+                                    << QStringLiteral(u"27 رديف جدول Entekhab") << "e.csv" << 3;
+}
+
+// Ali ranks 1325 and, with two reference results, has no likely range: the
+// estimate is the only possible rank.
+void TestCli::choiceListFile()
+{
+    const QString choices = choiceNames().at(18) + u"|"_qs + choiceNames().at(17) + u"||"_qs + choiceNames().at(26);
+    QCOMPARE(placeva({"--database", "{db}", "--choice-list", "{dir}/list.csv", "--applicant", "Ali", "--choices",
+                      choices}),
+             0);
+    const QString want = u"اولويت,انتخاب,حد قبولي,پيش بيني,شانس قبولي (درصد),توضيح\r\n"
+                         u"1,"_qs + choiceNames().at(18) + u",1600,قبولي محتمل,100,\r\n"
+                         u"2,"_qs + choiceNames().at(17) + u",800,قبول نمي شود,0,بي اثر\r\n"
+                         u"3,,,,,\r\n"
+                         u"4,"_qs + choiceNames().at(26) + u",13000,قبولي محتمل,0,\r\n"_qs
+        + u"5,,,,,\r\n6,,,,,\r\n7,,,,,\r\n8,,,,,\r\n9,,,,,\r\n10,,,,,\r\n"
+          u",عدم قبولي,,,0,\r\n"_qs;
+    QCOMPARE(readAll(m_dir->filePath("list.csv")), "\xEF\xBB\xBF" + want.toUtf8());
 }
 
 void TestCli::commandLine()

@@ -1,5 +1,8 @@
+#include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/csvimport.h"
+#include "core/datalocation.h"
+#include "gui/choicelist.h"
 #include "gui/csvpreview.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
@@ -135,6 +138,10 @@ private slots:
     void previewConfirmsAndCancels_data();
     void previewConfirmsAndCancels();
     void previewWarnsOfMisfitsAndDuplicates();
+    void choiceImport_data();
+    void choiceImport();
+    void choiceTableChecks_data();
+    void choiceTableChecks();
 
 private:
     MainWindow *openMain();
@@ -694,9 +701,10 @@ void TestCsvImport::menuItems()
                      QString::fromUtf16(u"خروجي داوطلبان به CSV..."),
                      QString::fromUtf16(u"خروجي نتايج مرجع به CSV..."),
                      QString::fromUtf16(u"خروجي نتيجه محاسبه به CSV..."), QString::fromUtf16(u"چاپ گزارش..."),
-                     QString::fromUtf16(u"ذخيره گزارش به PDF..."), QString(),
+                     QString::fromUtf16(u"ذخيره گزارش به PDF..."), QString::fromUtf16(u"ورود جدول انتخاب ها از CSV..."),
+                     QString::fromUtf16(u"خروجي جدول انتخاب ها به CSV..."), QString(),
                      QString::fromUtf16(u"کارنامه مشاوره داوطلب...")}));
-    QCOMPARE(keys, (QStringList{"Ctrl+O", "", "", "Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", "", "", ""}));
+    QCOMPARE(keys, (QStringList{"Ctrl+O", "", "", "Ctrl+I", "", "", "", "Ctrl+E", "Ctrl+P", "", "", "", "", ""}));
 }
 
 // The items, with the file dialogs and the preview replaced.
@@ -848,6 +856,118 @@ void TestCsvImport::previewWarnsOfMisfitsAndDuplicates()
              qPrintable(summary));
     QVERIFY2(summary.contains(QStringLiteral(u"1 رديف همانند رديف هاي موجود است")), qPrintable(summary));
     QCOMPARE(RawDb(bank()).count(QStringLiteral("Davtalab")), 2);
+}
+
+// This year's choices: every row checked, the table replaced whole or not at
+// all, the preview told how many rows go and come, the choice list offering
+// the stored rows.
+void TestCsvImport::choiceImport_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QStringList>("refused"); // "line column"
+    QTest::addColumn<QStringList>("stored");  // "name=limit" afterwards; empty: the built-in choices stand
+
+    QTest::newRow("names, an empty and the largest limit")
+        << QByteArray("Name,Hadd\nA,100\n B ,\nC,2147483647\n") << QStringList()
+        << QStringList{"A=100", "B=", "C=2147483647"};
+    QTest::newRow("captions as headers, semicolons, Persian digits")
+        << (kChoiceFields[0].captionText() + u";"_qs + kChoiceFields[1].captionText() + u"\nA;"_qs
+            + QChar(0x06F1) + QChar(0x06F2) + u"\n"_qs)
+               .toUtf8()
+        << QStringList() << QStringList{"A=12"};
+    QTest::newRow("every refusal, nothing stored")
+        << QByteArray("Name,Hadd\nA,100\nA,5\n ,7\nD,0\nE,2147483648\nF,12.5\nG,abc\nH,-3\nI,1,x\n")
+        << QStringList{"3 Name", "4 Name", "5 Hadd", "6 Hadd", "7 Hadd", "8 Hadd", "9 Hadd", "10 "}
+        << QStringList();
+}
+
+void TestCsvImport::choiceImport()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QStringList, refused);
+    QFETCH(QStringList, stored);
+    const QString file = m_dir->filePath(QStringLiteral("choices.csv"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(csv);
+    }
+    MainWindow *main = openMain();
+    QVERIFY(main);
+    int goes = -2, comes = -2;
+    bool storable = false;
+    setImportConfirmer([&](QWidget *, ImportPlan &plan, const QString &) {
+        goes = plan.replacedRows;
+        comes = int(plan.rows.size());
+        QStringList got;
+        for (const ImportRefusal &r : plan.refusals)
+            got << QString::number(r.line) + QLatin1Char(' ') + r.column;
+        [&] { QCOMPARE(got, refused); }();
+        storable = CsvPreviewDialog(plan, file).confirmButton()->isEnabled();
+        return true; // even where the dialog would not let it
+    });
+    // Twice: first the built-in choices go, then the rows the first import stored.
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(importCsv(main->workspace(), main, ImportTable::Choices, file), refused.isEmpty());
+        QCOMPARE(goes, round == 0 || !refused.isEmpty() ? 27 : int(stored.size()));
+        QCOMPARE(storable, refused.isEmpty());
+        const ChoiceTableReading reading = readChoiceTable(bank());
+        QVERIFY(!reading.error);
+        QCOMPARE(reading.builtIn, stored.isEmpty());
+        QStringList rows;
+        for (const ChoiceRow &c : reading.choices)
+            rows << c.name + QLatin1Char('=') + (c.limit ? QString::number(*c.limit) : QString());
+        if (!stored.isEmpty())
+            QCOMPARE(rows, stored);
+    }
+    QCOMPARE(comes, int(refused.isEmpty() ? stored.size() : 1));
+
+    // The export writes the table back as it was read.
+    const QString out = m_dir->filePath(QStringLiteral("out.csv"));
+    QVERIFY(exportTableToCsv(main->workspace(), main, ImportTable::Choices, out));
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.value(0), QStringLiteral("Name,Hadd"));
+    QCOMPARE(lines.size() - 2, stored.isEmpty() ? 27 : stored.size());
+
+    // The choice list offers them in table order.
+    bool offered = false;
+    QTimer::singleShot(0, this, [&] {
+        ChoiceList *form = main->choiceList();
+        if (!form)
+            return;
+        offered = form->Combo2[0]->count() == (stored.isEmpty() ? 27 : stored.size())
+            && form->Combo2[9]->itemText(0) == (stored.isEmpty() ? choiceNames().at(0) : u"A"_qs);
+        form->Command2->click();
+    });
+    main->Command5_Click();
+    QVERIFY(offered);
+}
+
+// Entekhab is optional, but where it is there it is checked like the others.
+void TestCsvImport::choiceTableChecks_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("no table") << QString() << true;
+    QTest::newRow("columns in another order, an extra one")
+        << "CREATE TABLE Entekhab (x, Hadd INTEGER, Name TEXT)" << true;
+    QTest::newRow("without Hadd") << "CREATE TABLE Entekhab (Name TEXT)" << false;
+    QTest::newRow("without row ids")
+        << "CREATE TABLE Entekhab (Name TEXT PRIMARY KEY, Hadd INTEGER) WITHOUT ROWID" << false;
+}
+
+void TestCsvImport::choiceTableChecks()
+{
+    QFETCH(QString, table);
+    QFETCH(bool, opens);
+    if (!table.isEmpty()) {
+        QString error;
+        QVERIFY2(testbank::exec(bank(), {table}, &error), qPrintable(error));
+    }
+    QCOMPARE(!checkDatabase(bank()), opens);
+    QCOMPARE(!readChoiceTable(bank()).error, opens);
 }
 
 QTEST_MAIN(TestCsvImport)

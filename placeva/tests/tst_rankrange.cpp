@@ -1,7 +1,8 @@
-// The likely rank range against a plain reading of its rule (a scan and a
-// full sort for every lookup) on random reference tables, and the choice
-// list's verdicts at every limit.
+// The likely rank range and a choice list's chances against a plain reading
+// of their rules (a scan and a full sort for every lookup) on random
+// reference tables, and the choice list's verdicts at every limit.
 
+#include "core/chances.h"
 #include "core/choices.h"
 #include "core/rankrange.h"
 #include "core/stats.h"
@@ -94,10 +95,11 @@ struct PlainTable
         return m[(m.size() - 1) / 2];
     }
 
-    std::optional<LikelyRange> range(float a, std::int32_t rank) const
+    // The k nearest errors, ascending; none below five error points.
+    std::vector<std::int64_t> nearest(float a) const
     {
         if (errors.size() < 5)
-            return std::nullopt;
+            return {};
         std::vector<std::size_t> order(errors.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = i;
@@ -111,6 +113,15 @@ struct PlainTable
         for (std::size_t i = 0; i < k; ++i)
             e.push_back(errors[order[i]].error);
         std::sort(e.begin(), e.end());
+        return e;
+    }
+
+    std::optional<LikelyRange> range(float a, std::int32_t rank) const
+    {
+        const std::vector<std::int64_t> e = nearest(a);
+        if (e.empty())
+            return std::nullopt;
+        const std::size_t k = e.size();
         const std::int64_t best = rank + e[std::size_t(std::ceil(0.1 * double(k) - 1e-9)) - 1];
         const std::int64_t worst = rank + e[std::size_t(std::ceil(0.9 * double(k) - 1e-9)) - 1];
         if (best < I32::min() || best > I32::max() || worst < I32::min() || worst > I32::max())
@@ -144,6 +155,77 @@ std::int32_t randomRank(QRandomGenerator &g, float avg)
         return std::int32_t(std::clamp<double>(std::round(20000 - 150 * double(avg)), -1e9, 1e9))
             + g.bounded(-300, 300);
     }
+}
+
+// The chance rule read plainly: every possible rank walked down the list.
+struct PlainOutcome
+{
+    std::vector<std::optional<int>> percent;
+    int notAdmitted = 0;
+    bool noSafetyNet = false;
+    std::vector<std::optional<int>> deadBy; // -1: no limit
+};
+
+PlainOutcome plainOutcome(const std::vector<PriorityLimit> &list, std::int32_t rank,
+                          const std::vector<std::int64_t> &nearest)
+{
+    std::vector<std::int64_t> possible;
+    for (std::int64_t e : nearest)
+        possible.push_back(rank + e);
+    if (possible.empty())
+        possible.push_back(rank);
+    const auto landing = [&](std::int64_t r) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].chosen && list[i].limit && (r < 1 || r <= *list[i].limit))
+                return int(i);
+        return -1;
+    };
+    std::vector<int> count(list.size() + 1, 0);
+    for (std::int64_t r : possible)
+        ++count[std::size_t(landing(r) + 1)];
+    const auto percent = [&](int c) { return int(std::nearbyint(100.0 * c / double(possible.size()))); };
+    PlainOutcome out;
+    out.notAdmitted = percent(count[0]);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        out.percent.push_back(list[i].chosen ? std::optional<int>(percent(count[i + 1])) : std::nullopt);
+        std::optional<int> dead;
+        if (list[i].chosen && !list[i].limit)
+            dead = -1;
+        for (std::size_t j = 0; list[i].chosen && list[i].limit && !dead && j < i; ++j)
+            if (list[j].chosen && list[j].limit && *list[j].limit >= *list[i].limit)
+                dead = int(j);
+        out.deadBy.push_back(dead);
+    }
+    const std::int64_t worst =
+        nearest.empty() ? rank : rank + nearest[std::size_t(std::ceil(0.9 * double(nearest.size()) - 1e-9)) - 1];
+    out.noSafetyNet = landing(worst) < 0;
+    return out;
+}
+
+// Ten priorities: empty, a choice without a limit, a limit at one of the
+// possible ranks (ties), near them, or anywhere; now and then a loose first
+// priority that leaves every later one dead, or an empty list.
+std::vector<PriorityLimit> randomList(QRandomGenerator &g, const std::vector<std::int64_t> &possible)
+{
+    std::vector<PriorityLimit> list(10);
+    const int kind = g.bounded(10);
+    if (kind == 0)
+        return list;
+    for (PriorityLimit &p : list) {
+        p.chosen = g.bounded(4) != 0;
+        const std::int64_t near = possible[std::size_t(g.bounded(int(possible.size())))];
+        switch (g.bounded(6)) {
+        case 0: break;
+        case 1:
+        case 2: p.limit = std::int32_t(std::clamp<std::int64_t>(near, 1, I32::max())); break;
+        case 3: p.limit = std::int32_t(std::clamp<std::int64_t>(near + g.bounded(-30, 30), 1, I32::max())); break;
+        case 4: p.limit = std::int32_t(g.bounded(1, 20000)); break;
+        default: p.limit = I32::max() - std::int32_t(g.bounded(3)); break;
+        }
+    }
+    if (kind == 1)
+        list[0] = {true, I32::max()};
+    return list;
 }
 
 void compareRange(const std::optional<LikelyRange> &got, const std::optional<LikelyRange> &want, float avg,
@@ -202,6 +284,72 @@ private slots:
                 compareRange(ranks.range(a, rank), plain.range(a, rank), a, rank, table);
             }
         }
+    }
+
+    void chancesAgainstPlainRule()
+    {
+        QRandomGenerator g(19);
+        for (int table = 0; table < 600; ++table) {
+            const int n = g.bounded(3) == 0 ? g.bounded(0, 12) : g.bounded(12, 60); // k < 20, no range
+            QVector<ReferenceRow> rows;
+            for (int i = 0; i < n; ++i) {
+                const float avg = randomAverage(g, 4);
+                rows.append({double(avg), qlonglong(randomRank(g, avg))});
+            }
+            const RankModel estimator(rows, QStringLiteral("1"));
+            const LikelyRanks ranks(estimator.points());
+            const PlainTable plain(rows);
+            for (int q = 0; q < 20; ++q) {
+                const float a = randomAverage(g, 4);
+                const std::int32_t rank = g.bounded(5) == 0 ? randomRank(g, a) : std::int32_t(g.bounded(-50, 20000));
+                const std::vector<std::int64_t> want = plain.nearest(a);
+                std::vector<std::int64_t> got = ranks.nearestErrors(a);
+                std::sort(got.begin(), got.end());
+                QCOMPARE(got, want);
+
+                std::vector<std::int64_t> possible{rank};
+                for (std::int64_t e : want)
+                    possible.push_back(rank + e);
+                const std::vector<PriorityLimit> list = randomList(g, possible);
+                const QByteArray where = "table " + QByteArray::number(table) + " query " + QByteArray::number(q);
+                QVERIFY2(!listChances(list, std::nullopt, got), where.constData());
+                const std::optional<ListChances> c = listChances(list, rank, got);
+                QVERIFY2(c, where.constData());
+                const PlainOutcome p = plainOutcome(list, rank, want);
+                QVERIFY2(c->percent == p.percent, where.constData());
+                QVERIFY2(c->notAdmitted == p.notAdmitted, where.constData());
+                QVERIFY2(c->noSafetyNet == p.noSafetyNet, where.constData());
+                const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
+                for (std::size_t i = 0; i < list.size(); ++i) {
+                    const std::optional<int> by = dead[i] ? std::optional<int>(dead[i]->byEarlier.value_or(-1))
+                                                          : std::nullopt;
+                    QVERIFY2(by == p.deadBy[i], where.constData());
+                    // A dead priority never wins.
+                    QVERIFY2(!dead[i] || c->percent[i] == 0, where.constData());
+                }
+            }
+        }
+    }
+
+    void wholePercent_data()
+    {
+        QTest::addColumn<int>("part");
+        QTest::addColumn<int>("whole");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("1 of 8: 12.5 to 12") << 1 << 8 << 12;
+        QTest::newRow("3 of 8: 37.5 to 38") << 3 << 8 << 38;
+        QTest::newRow("1 of 3: 33.3") << 1 << 3 << 33;
+        QTest::newRow("2 of 3: 66.7") << 2 << 3 << 67;
+        QTest::newRow("7 of 7") << 7 << 7 << 100;
+        QTest::newRow("0 of 5") << 0 << 5 << 0;
+    }
+
+    void wholePercent()
+    {
+        QFETCH(int, part);
+        QFETCH(int, whole);
+        QFETCH(int, percent);
+        QCOMPARE(placeva::wholePercent(part, whole), percent);
     }
 
     void verdict_data()
