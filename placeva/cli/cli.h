@@ -42,12 +42,10 @@ struct Options
     QString file; // the command's output or input
     std::optional<QString> factor;
     bool skipRefused = false;
-    // --choice-list: the applicant's name and the priorities separated by "|".
+    bool skipDuplicates = false;
+    // --choice-list and --sheet: the applicant's name and the priorities separated by "|".
     std::optional<QString> applicant;
     std::optional<QString> choices;
-    bool skipDuplicates = false;
-    std::optional<QString> applicant; // whose sheet
-    std::optional<QString> choices;   // the sheet's priorities, separated by "|"
 };
 
 struct Parsed
