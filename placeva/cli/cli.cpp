@@ -135,7 +135,7 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const P
     const auto found = std::find_if(applicants.cbegin(), applicants.cend(),
                                     [&](const ApplicantResult &a) { return a.name == *options.applicant; });
     if (found == applicants.cend())
-        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(cutForMessage(*options.applicant)));
+        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(common::isolate(cutForMessage(*options.applicant))));
     const ChoiceTableReading table = readChoiceTable(databaseFile);
     if (table.error) {
         tk::printError(table.error->message);
@@ -151,7 +151,7 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const P
         const bool known = std::any_of(table.choices.cbegin(), table.choices.cend(),
                                        [&](const ChoiceRow &c) { return c.name == choice; });
         if (!choice.isEmpty() && !known)
-            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(cutForMessage(choice)));
+            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(common::isolate(cutForMessage(choice))));
     }
     while (priorities.size() < kPriorities)
         priorities.append(QString());
@@ -242,14 +242,14 @@ Parsed parse(const QStringList &args)
                          [&](const CommandName &c) { return arg == QLatin1String(c.option); });
         // A second value would silently win over the first.
         if (arg.startsWith(QLatin1String("--")) && seen.contains(arg)) {
-            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» دو بار آمده است؛ هر گزينه يک بار.").arg(arg));
+            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» دو بار آمده است؛ هر گزينه يک بار.").arg(common::isolate(arg)));
             return parsed;
         }
         seen << arg;
         if (arg == QLatin1String("--choices")) {
             // An empty list is a list of empty priorities.
             if (i + 1 >= args.size()) {
-                parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(arg));
+                parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(common::isolate(arg)));
                 return parsed;
             }
             o.choices = args.at(++i);
@@ -257,7 +257,7 @@ Parsed parse(const QStringList &args)
                    || arg == QLatin1String("--applicant") || command != std::end(kCommands)) {
             const std::optional<QString> v = value(i);
             if (!v) {
-                parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(arg));
+                parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» يک مقدار مي خواهد.").arg(common::isolate(arg)));
                 return parsed;
             }
             if (arg == QLatin1String("--database")) {
@@ -266,7 +266,7 @@ Parsed parse(const QStringList &args)
                 if (checkFactor(*v) != FactorCheck::Ok) {
                     parsed.exitNow =
                         usage(QStringLiteral(u"ميزان «%1» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر %2 بدهيد.")
-                                  .arg(cutForMessage(*v))
+                                  .arg(common::isolate(cutForMessage(*v)))
                                   .arg(kMaxFactor));
                     return parsed;
                 }
@@ -275,7 +275,7 @@ Parsed parse(const QStringList &args)
                 o.applicant = *v;
             } else if (o.command != Command::None) {
                 parsed.exitNow =
-                    usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(commandOption, arg));
+                    usage(QStringLiteral(u"در هر اجرا تنها يک فرمان: «%1» و «%2».").arg(common::isolate(commandOption), common::isolate(arg)));
                 return parsed;
             } else {
                 o.command = command->command;
@@ -287,7 +287,7 @@ Parsed parse(const QStringList &args)
         } else if (arg == QLatin1String("--skip-duplicates")) {
             o.skipDuplicates = true;
         } else {
-            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» شناخته نشد.").arg(arg));
+            parsed.exitNow = usage(QStringLiteral(u"گزينه «%1» شناخته نشد.").arg(common::isolate(arg)));
             return parsed;
         }
     }

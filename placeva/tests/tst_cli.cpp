@@ -144,11 +144,11 @@ void TestCli::commandLine_data()
     QTest::newRow("--help in Persian")
         << QStringList{"--help"} << 0 << QStringLiteral(u"استفاده: placeva") << "" << 3;
     QTest::newRow("--version") << QStringList{"--version"} << 0 << QString("placeva 1.") << "" << 3;
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QStringLiteral(u"«--bogus» شناخته نشد")
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QStringLiteral(u"«\u2068\u200E--bogus\u2069» شناخته نشد")
                                     << "" << 3;
     QTest::newRow("stray word") << QStringList{"report.pdf"} << 2 << QStringLiteral(u"شناخته نشد") << "" << 3;
     QTest::newRow("option without its value") << QStringList{"--database", "{db}", "--report"} << 2
-                                              << QStringLiteral(u"«--report» يک مقدار مي خواهد") << "" << 3;
+                                              << QStringLiteral(u"«\u2068\u200E--report\u2069» يک مقدار مي خواهد") << "" << 3;
     QTest::newRow("two commands") << QStringList{"--database",  "{db}",     "--export-applicants",
                                                  "{dir}/a.csv", "--report", "{dir}/r.pdf"}
                                   << 2 << QStringLiteral(u"تنها يک فرمان") << "!a.csv" << 3;
@@ -186,13 +186,13 @@ void TestCli::commandLine_data()
     QTest::newRow("--database twice")
         << QStringList{"--database",          "{db}",       "--database", "{dir}/junk.db",
                        "--export-applicants", "{dir}/a.csv"}
-        << 2 << QStringLiteral(u"«--database» دو بار") << "!a.csv" << 3;
+        << 2 << QStringLiteral(u"«\u2068\u200E--database\u2069» دو بار") << "!a.csv" << 3;
     QTest::newRow("--factor not a number")
         << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--factor", "0x10"} << 2
-        << QStringLiteral(u"«0x10» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر 1000") << "!r.csv" << 3;
+        << QStringLiteral(u"«\u2068\u200E0x10\u2069» پذيرفته نيست: عددي بزرگتر از 0 و حداکثر 1000") << "!r.csv" << 3;
     QTest::newRow("--factor out of range")
         << QStringList{"--database", "{db}", "--report", "{dir}/r.pdf", "--factor", "1e-400"} << 2
-        << QStringLiteral(u"«1e-400» پذيرفته نيست") << "!r.pdf" << 3;
+        << QStringLiteral(u"«\u2068\u200E1e-400\u2069» پذيرفته نيست") << "!r.pdf" << 3;
     QTest::newRow("--factor in Persian digits")
         << QStringList{"--database", "{db}", "--export-results", "{dir}/r.csv", "--factor", u"۱٫۵"_qs} << 0
         << QStringLiteral(u"نتيجه محاسبه 3 داوطلب") << "r.csv" << 3;
@@ -247,7 +247,7 @@ void TestCli::commandLine_data()
         << choiceList + QStringList{"--applicant", "Nobody", "--choices", ""} << 2 << QString("Nobody")
         << "!list.csv" << 3;
     QTest::newRow("choice list, unknown choice")
-        << choiceList + QStringList{"--applicant", "Ali", "--choices", "|X"} << 2 << QString("«X»") << "!list.csv"
+        << choiceList + QStringList{"--applicant", "Ali", "--choices", "|X"} << 2 << QStringLiteral(u"«\u2068\u200EX\u2069»") << "!list.csv"
         << 3;
     QTest::newRow("choice list, eleven priorities")
         << choiceList + QStringList{"--applicant", "Ali", "--choices", QString(10, '|')} << 2 << QString("11")
