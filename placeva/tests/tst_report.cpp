@@ -6,6 +6,7 @@
 #include "gui/passtexts.h"
 #include "gui/report.h"
 #include "gui/reportpreview.h"
+#include "testsupport/pdftext.h"
 #include "testsupport/testbank.h"
 
 #include <QAction>
@@ -29,37 +30,8 @@ void exec(const QString &file, const QStringList &statements)
     QVERIFY2(testbank::exec(file, statements, &error), qPrintable(error));
 }
 
-// The text of a PDF as pdftotext extracts it, pages separated by form feeds.
-QString pdfText(const QString &pdf)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        return QString();
-    QProcess p;
-    p.start(tool, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed");
-    // Shaped Persian comes out as presentation forms between direction marks.
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    text.remove(
-        QRegularExpression(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]")));
-    return text;
-}
-
-// Pages as the file itself declares them.
-int pdfPageObjects(const QString &pdf)
-{
-    QFile f(pdf);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = f.readAll();
-    int pages = 0;
-    for (qsizetype at = bytes.indexOf("/Type /Page"); at >= 0; at = bytes.indexOf("/Type /Page", at + 1)) {
-        if (bytes.mid(at + 11, 1) != "s")
-            ++pages;
-    }
-    return pages;
-}
+using testbank::pdfPageObjects;
+using testbank::pdfText;
 
 ReportData reportOf(const QList<QStringList> &rows)
 {
