@@ -214,7 +214,8 @@ QString webAddress()
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
-    const QSize hint = w->sizeHint();
+    // The size hint only where it is asked for: a label's lays out its text.
+    const QSize hint = width < 0 || height < 0 ? w->sizeHint() : QSize();
     w->setGeometry(px(left), px(top), width < 0 ? hint.width() : px(width),
                    height < 0 ? hint.height() : px(height));
 }
