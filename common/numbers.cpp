@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <locale.h>
 #include <string>
@@ -224,12 +225,23 @@ double strictNumber(QStringView text)
 
 QString shortestText(double value)
 {
+    char out[kShortestChars];
+    return QString::fromLatin1(out, shortestChars(value, out));
+}
+
+int shortestChars(double value, char (&out)[kShortestChars])
+{
+    const auto literal = [&out](const char *text) {
+        const int n = int(std::strlen(text));
+        std::memcpy(out, text, std::size_t(n));
+        return n;
+    };
     if (std::isnan(value))
-        return QStringLiteral("NaN");
+        return literal("NaN");
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+        return literal(value < 0 ? "-Infinity" : "Infinity");
     if (value == 0)
-        return QStringLiteral("0");
+        return literal("0");
 
     // 15 significant digits, correctly rounded and independent of the locale;
     // fixed buffers, since every list row of a pass goes through here.
@@ -268,7 +280,6 @@ QString shortestText(double value)
     while (nd > 1 && digits[nd - 1] == '0')
         --nd;
 
-    char out[48];
     int n = 0;
     if (neg)
         out[n++] = '-';
@@ -297,7 +308,7 @@ QString shortestText(double value)
                 out[n++] = digits[i];
         }
     }
-    return QString::fromLatin1(out, n);
+    return n;
 }
 
 QString signReservingText(double value)

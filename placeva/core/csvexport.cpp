@@ -31,10 +31,12 @@ void appendField(QByteArray &out, const QVariant &value)
     case QMetaType::LongLong:
     case QMetaType::Int:
         if (!value.isNull()) {
-            if (value.typeId() == QMetaType::Double)
-                out.append(common::shortestText(*static_cast<const double *>(value.constData())).toLatin1());
-            else
+            if (value.typeId() == QMetaType::Double) {
+                char text[common::kShortestChars];
+                out.append(text, common::shortestChars(*static_cast<const double *>(value.constData()), text));
+            } else {
                 out.append(QByteArray::number(value.toLongLong()));
+            }
             return;
         }
         break;
