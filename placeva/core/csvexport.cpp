@@ -77,41 +77,32 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
     control.setConnectionString(DataControl::connectionStringFor(folder));
     control.setCommandType(DataControl::CommandTable);
     control.setRecordSource(importTableName(table));
-    if (MaybeError error = control.refresh()) {
+    // Each row written as UTF-8 as it is read, rather than a snapshot of the
+    // table turned into one text converted at the end: the same bytes at a
+    // fraction of the work.
+    QByteArray rows;
+    const MaybeError error = control.refreshEach([&](const QVariant *cells, int n) {
+        for (int i = 0; i < n; ++i) {
+            if (i > 0)
+                rows.append(',');
+            appendField(rows, cells[i]);
+        }
+        rows.append("\r\n", 2);
+        ++result.rows;
+    });
+    if (error) {
         result.error = error;
+        result.rows = 0;
         return result;
     }
-    Recordset *rs = control.recordset();
-    const int n = rs->fieldCount();
+    const Recordset *rs = control.recordset();
     QStringList cells;
-    cells.reserve(n);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < rs->fieldCount(); ++i)
         cells.append(spreadsheetSafeText(rs->fieldName(i)));
     QString header;
     appendCsvRecord(header, cells);
-    // Written as UTF-8 from the start, record by record, rather than as one
-    // text converted at the end: the same bytes at a fraction of the work.
     QByteArray bytes = csvFileBytes(header);
-    bytes.reserve(bytes.size() + qsizetype(rs->recordCount()) * n * 8);
-    if (rs->recordCount() > 0) {
-        if (MaybeError error = rs->moveFirst()) {
-            result.error = error;
-            return result;
-        }
-        while (!rs->isEOF()) {
-            for (int i = 0; i < n; ++i) {
-                if (i > 0)
-                    bytes.append(',');
-                appendField(bytes, rs->value(i));
-            }
-            bytes.append("\r\n", 2);
-            ++result.rows;
-            if (MaybeError error = rs->moveNext()) {
-                result.error = error;
-                return result;
-            }
-        }
-    }
+    bytes.append(rows);
     result.bytes = std::move(bytes);
     return result;
 }

@@ -200,7 +200,17 @@ MaybeError Recordset::Impl::load()
     const int n = int(fields.size());
     QList<int> undecodable; // rows to read the bytes of
     DirectSelect direct(database, sql);
-    if (direct.ready()) {
+    if (direct.ready() && each) {
+        QList<QVariant> row(n);
+        int rc;
+        while ((rc = direct.step()) == SQLITE_ROW) {
+            for (int i = 1; i <= n; ++i)
+                row[i - 1] = direct.cell(i);
+            each(row.constData(), n);
+        }
+        if (rc != SQLITE_DONE)
+            return sqlError(direct.failure(), path, table, false);
+    } else if (direct.ready()) {
         int rc;
         while ((rc = direct.step()) == SQLITE_ROW) {
             rowIds.append(sqlite3_column_int64(direct.st, 0));
@@ -217,7 +227,14 @@ MaybeError Recordset::Impl::load()
     } else {
         if (!query.exec(sql))
             return sqlError(query.lastError(), path, table, false);
+        QList<QVariant> row(each ? n : 0);
         while (query.next()) {
+            if (each) {
+                for (int i = 1; i <= n; ++i)
+                    row[i - 1] = query.value(i);
+                each(row.constData(), n);
+                continue;
+            }
             rowIds.append(query.value(0).toLongLong());
             bool raw = false;
             for (int i = 1; i <= n; ++i) {
