@@ -226,16 +226,29 @@ Shaper::Pattern Shaper::newPattern(const QString &patternText) const
                 return pattern;
             }
         }
+        // Its glyphs in the whole, among the runs of its font (a font's glyphs
+        // of either direction make a run of their own). A zero-width mark
+        // before the number stands where its first digit does.
         qsizetype r = 0;
-        while (r < pattern.shape.runs.size() && pattern.shape.runs.at(r).rawFont() != number.rawFont())
-            ++r;
-        const QList<QPointF> positions =
-            r < pattern.shape.runs.size() ? pattern.shape.runs.at(r).positions() : QList<QPointF>();
-        const qsizetype g = positions.indexOf(numberAt.first());
-        if (g < 0 || positions.mid(g, numberAt.size()) != numberAt) {
+        qsizetype g = -1;
+        for (; r < pattern.shape.runs.size() && g < 0; ++r) {
+            const QGlyphRun &run = pattern.shape.runs.at(r);
+            if (run.rawFont() != number.rawFont())
+                continue;
+            const QList<QPointF> positions = run.positions();
+            const QList<quint32> glyphs = run.glyphIndexes();
+            for (g = positions.indexOf(numberAt.first()); g >= 0;
+                 g = positions.indexOf(numberAt.first(), g + 1)) {
+                if (positions.mid(g, numberAt.size()) == numberAt
+                    && glyphs.mid(g, numberAt.size()) == number.glyphIndexes())
+                    break;
+            }
+        }
+        if (g < 0) {
             pattern.state = Pattern::State::Bad;
             return pattern;
         }
+        --r;
         if (pattern.digitsOf.size() <= r)
             pattern.digitsOf.resize(r + 1);
         if (pattern.digitsOf.at(r).isEmpty())
