@@ -600,7 +600,11 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
     std::deque<std::shared_ptr<Job>> queued;
     bool stop = false;
     std::vector<std::thread> workers;
-    const int threads = std::max(1, QThread::idealThreadCount());
+    // A thread per core, but no more than there are sheets, nor than a
+    // handful: each keeps fonts and shapes of its own.
+    const int threads =
+        int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), 8), 1,
+                                  std::max<qsizetype>(pass.applicants.size(), 1)));
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             SheetShapes shapes;
