@@ -220,13 +220,12 @@ void ChoiceList::Command1_Click()
 {
     lbl1->setCaption(QStringLiteral("0"));
     lbl2->setCaption(notAdmittedText());
-    const std::optional<std::int32_t> rank = rankFromText(Label2->caption());
-    if (!rank)
+    if (!m_rank)
         return;
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    if (const std::optional<int> first = firstAdmitting(priorities, *rank, m_choices)) {
+    if (const std::optional<int> first = firstAdmitting(priorities, *m_rank, m_choices)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
     }
@@ -234,9 +233,9 @@ void ChoiceList::Command1_Click()
 
 void ChoiceList::showVerdicts()
 {
-    // The rank as "Mohasebe" reads it, so that the verdicts and the result
+    // The rank "Mohasebe" admits by, so that the verdicts and the result
     // line never disagree.
-    const std::int32_t rank = rankFromText(Label2->caption()).value_or(0);
+    const std::int32_t rank = m_rank.value_or(0);
     for (size_t i = 0; i < Combo2.size(); ++i) {
         const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range, m_choices);
         tk::Label *label = verdicts[i];
