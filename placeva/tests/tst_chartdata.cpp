@@ -2,8 +2,8 @@
 // the estimate runs, band stripes, axis ticks and one marker per pixel.
 
 #include "core/chartdata.h"
-#include "numbers.h"
 #include "core/stats.h"
+#include "numbers.h"
 
 #include <QRandomGenerator>
 #include <QTest>
