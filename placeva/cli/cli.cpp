@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -94,9 +95,26 @@ const tk::ProgramInfo &info()
     return program;
 }
 
+// Option names quoted in a Persian sentence read in their own order; the
+// ones already isolated (what the user typed) are left as they are.
+QString isolateOptionNames(const QString &text)
+{
+    static const QRegularExpression option(QStringLiteral(u"«(--[a-z-]+)»"));
+    QRegularExpressionMatchIterator it = option.globalMatch(text);
+    QString out;
+    qsizetype from = 0;
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += text.mid(from, m.capturedStart(1) - from);
+        out += common::isolate(m.captured(1));
+        from = m.capturedEnd(1);
+    }
+    return out + text.mid(from);
+}
+
 int usage(const QString &text)
 {
-    tk::printError(text + QStringLiteral(u"\nبراي راهنما: placeva --help"));
+    tk::printError(isolateOptionNames(text) + QStringLiteral(u"\nبراي راهنما: placeva --help"));
     return kUsage;
 }
 
