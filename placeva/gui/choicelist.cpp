@@ -286,7 +286,7 @@ void ChoiceList::sheetButton_Click()
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    makeSheet(*m_pass, this, *k, priorities);
+    makeSheet(*m_pass, this, *k, GivenList{priorities, m_choices});
 }
 
 void ChoiceList::Command2_Click()
