@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/outputcheck.h"
@@ -8,7 +9,6 @@
 #include "gui/filetexts.h"
 #include "gui/filework.h"
 #include "gui/sheet.h"
-#include "bidi.h"
 #include "startup.h"
 
 #include <QElapsedTimer>

@@ -221,13 +221,12 @@ void ChoiceList::Command1_Click()
 {
     lbl1->setCaption(QStringLiteral("0"));
     lbl2->setCaption(notAdmittedText());
-    const std::optional<std::int32_t> rank = rankFromText(Label2->caption());
-    if (!rank)
+    if (!m_rank)
         return;
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    if (const std::optional<int> first = firstAdmitting(priorities, *rank, m_choices)) {
+    if (const std::optional<int> first = firstAdmitting(priorities, *m_rank, m_choices)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
     }
@@ -235,9 +234,9 @@ void ChoiceList::Command1_Click()
 
 void ChoiceList::showVerdicts()
 {
-    // The picked applicant's estimate, which its label shows for "Mohasebe"
-    // to read (the verdicts read none as 0, as "Mohasebe" does); the sheet
-    // and the spreadsheet compute the list the same way.
+    // The picked applicant's estimate, as "Mohasebe" admits by it (the
+    // verdicts read none as 0); the sheet and the spreadsheet compute the
+    // list the same way.
     ApplicantResult applicant;
     applicant.rank = m_rank;
     applicant.range = m_range;

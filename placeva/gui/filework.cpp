@@ -1,5 +1,6 @@
 #include "gui/filework.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/datalocation.h"
@@ -7,7 +8,6 @@
 #include "gui/filetexts.h"
 #include "gui/report.h"
 #include "gui/resultsexport.h"
-#include "bidi.h"
 
 namespace placeva {
 
