@@ -1,7 +1,10 @@
 #include "gui/sheet.h"
 
 #include "bidi.h"
+#include "core/choices.h"
+#include "core/choicetable.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
@@ -142,6 +145,17 @@ struct Page
         }
     }
 
+    // The size at which every text fits `width`: one size down a column.
+    Shaper &sizeFor(const QStringList &texts, double width)
+    {
+        for (Shaper *s : {&body, &small}) {
+            if (std::all_of(texts.cbegin(), texts.cend(),
+                            [&](const QString &t) { return s->width(t) <= width; }))
+                return *s;
+        }
+        return tiny;
+    }
+
     // Bold caption at the right of the box, the value after it.
     void captioned(double left, double right, double top, const QString &caption, const QString &value)
     {
@@ -223,35 +237,84 @@ struct Page
     }
 };
 
-QString verdictLine(const SheetChoice &c)
+// Lines of a sentence in the small size, from `top`; where it ends.
+double sentence(Page &p, const QString &text, double left, double right, double top)
 {
-    return c.verdict ? verdictText(*c.verdict) : QString();
+    for (const QString &line : wrapped(p.small, text, right - left)) {
+        p.small.draw(p.painter, QRectF(left, top, right - left, p.lineHeight), line, Qt::AlignRight);
+        top += p.lineHeight;
+    }
+    return top;
 }
 
-// The sheet's choice list: the given priorities with their verdicts, or the
-// choice table grouped by verdict. The one place the chances will join.
+// A given list as the choice list shows it: each priority's verdict, chance
+// and dead mark, the chance of landing nowhere and the warning without a
+// safety net.
+double drawGivenList(Page &p, const CounselSheet &sheet, double left, double right, double top)
+{
+    const std::vector<double> e = p.edges(left, right, {0.11, 0.29, 0.23, 0.23, 0.14});
+    p.headerRow(e, top,
+                {QStringLiteral(u"اولويت"), QStringLiteral(u"انتخاب"), QStringLiteral(u"وضعيت"),
+                 QStringLiteral(u"شانس"), QString()});
+    QStringList verdicts, chances;
+    for (const SheetChoice &c : sheet.choices) {
+        verdicts << (c.verdict ? verdictText(*c.verdict) : QString());
+        chances << (c.chance ? chanceText(*c.chance) : QString());
+    }
+    if (sheet.listOutcome)
+        chances << chanceText(sheet.listOutcome->notAdmitted);
+    Shaper &verdictSize = p.sizeFor(verdicts, p.cell(e, 2, top).width());
+    Shaper &chanceSize = p.sizeFor(chances, p.cell(e, 3, top).width());
+    double y = top + p.rowHeight;
+    for (size_t i = 0; i < sheet.choices.size(); ++i) {
+        const SheetChoice &c = sheet.choices[i];
+        p.fit(p.cell(e, 0, y), number(c.priority), Qt::AlignHCenter);
+        p.fit(p.cell(e, 1, y), c.choice, Qt::AlignRight);
+        p.painter.save();
+        if (c.verdict) {
+            p.painter.setPen(verdictColour(*c.verdict));
+            verdictSize.draw(p.painter, p.cell(e, 2, y), verdicts.at(qsizetype(i)), Qt::AlignRight);
+        }
+        p.painter.setPen(Qt::black);
+        chanceSize.draw(p.painter, p.cell(e, 3, y), chances.at(qsizetype(i)), Qt::AlignRight);
+        p.painter.setPen(kOut);
+        if (c.dead)
+            p.fit(p.cell(e, 4, y), deadText(), Qt::AlignHCenter);
+        p.painter.restore();
+        y += p.rowHeight;
+    }
+    // Landing nowhere: a row of its own under the priorities.
+    p.painter.fillRect(QRectF(e.back(), y, e.front() - e.back(), p.rowHeight), QColor(240, 240, 240));
+    p.fit(QRectF(e[3] + p.padding, y, e.front() - e[3] - 2 * p.padding, p.rowHeight), notAdmittedText(),
+          Qt::AlignRight, true);
+    if (sheet.listOutcome)
+        chanceSize.draw(p.painter, p.cell(e, 3, y), chances.last(), Qt::AlignRight);
+    p.grid(e, top, int(sheet.choices.size()) + 1);
+    p.painter.save();
+    p.painter.setPen(QPen(QColor(110, 110, 110), p.border));
+    p.painter.drawRect(QRectF(e.back(), y, e.front() - e.back(), p.rowHeight));
+    p.painter.restore();
+    y += p.rowHeight + p.padding;
+    if (sheet.listOutcome && sheet.listOutcome->noSafetyNet) {
+        p.painter.save();
+        p.painter.setPen(kOut);
+        p.fit(QRectF(left, y, right - left, p.lineHeight), noSafetyNetText(), Qt::AlignRight, true);
+        p.painter.restore();
+        y += p.lineHeight;
+    }
+    return y;
+}
+
+// The sheet's choice list: the given priorities as the choice list shows
+// them, or the choice table grouped by verdict.
 double drawChoices(Page &p, const CounselSheet &sheet, double left, double right, double top, double bottom)
 {
     p.heading(left, right, top, QStringLiteral(u"فهرست انتخابها"));
     top += p.lineHeight + p.padding * 2;
-    if (sheet.givenChoices) {
-        const std::vector<double> e = p.edges(left, right, {0.17, 0.50, 0.33});
-        p.headerRow(e, top, {QStringLiteral(u"اولويت"), QStringLiteral(u"انتخاب"), QStringLiteral(u"وضعيت")});
-        double y = top + p.rowHeight;
-        for (const SheetChoice &c : sheet.choices) {
-            p.fit(p.cell(e, 0, y), number(c.priority), Qt::AlignHCenter);
-            p.fit(p.cell(e, 1, y), c.choice, Qt::AlignRight);
-            if (c.verdict) {
-                p.painter.save();
-                p.painter.setPen(verdictColour(*c.verdict));
-                p.fit(p.cell(e, 2, y), verdictLine(c), Qt::AlignRight);
-                p.painter.restore();
-            }
-            y += p.rowHeight;
-        }
-        p.grid(e, top, int(sheet.choices.size()) + 1);
-        return y;
-    }
+    if (sheet.givenChoices)
+        return drawGivenList(p, sheet, left, right, top);
+    if (sheet.choiceTableError)
+        return sentence(p, sheet.choiceTableError->message, left, right, top);
     if (!sheet.result.rank) {
         p.fit(QRectF(left, top, right - left, p.lineHeight), noRankText(), Qt::AlignRight);
         return top + p.lineHeight;
@@ -320,7 +383,7 @@ QString sheetTitle()
 }
 
 std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
-                                     const std::optional<QStringList> &priorities, QString *error)
+                                     const std::optional<GivenList> &list, QString *error)
 {
     const PassResult &pass = workspace.result();
     const auto fail = [&](const QString &why) -> std::optional<CounselSheet> {
@@ -336,7 +399,12 @@ std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
     // The rows must be those the pass read, or the percentages would belong to someone else.
     if (records->size() != pass.applicants.size() || cellText(records->at(k).name) != pass.applicants[k].name)
         return fail(QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد."));
-    return counselSheet(workspace, k, records->at(k), priorities);
+    if (list) {
+        ChoiceTableReading offered;
+        offered.choices = list->choices;
+        return counselSheet(workspace, k, records->at(k), offered, list->priorities);
+    }
+    return counselSheet(workspace, k, records->at(k), readChoiceTable(workspace.databaseFile()));
 }
 
 namespace {
@@ -584,6 +652,7 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
         return QStringLiteral(u"درصدهاي داوطلبان از جدول Davtalab خوانده نشد.");
     if (records->size() != pass.applicants.size())
         return QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد.");
+    const ChoiceTableReading choices = readChoiceTable(workspace.databaseFile());
     const QDate today = QDate::currentDate();
     const QDir dir(folder);
     // The numbers are made here, the pages painted by the workers, each file
@@ -644,7 +713,7 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
     for (qsizetype k = 0; k < pass.applicants.size(); ++k) {
         for (; next < pass.applicants.size() && pending.size() < ahead; ++next) {
             auto job = std::make_shared<Job>();
-            job->sheet = counselSheet(workspace, next, records->at(next));
+            job->sheet = counselSheet(workspace, next, records->at(next), choices);
             {
                 const std::lock_guard lock(mutex);
                 queued.push_back(job);

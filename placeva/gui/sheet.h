@@ -24,11 +24,20 @@ QString sheetMenuCaption();
 QString sheetButtonCaption();
 QString sheetTitle();
 
+// A choice list as the choice list or the command line gives it: up to ten
+// priorities and the choices they were picked from.
+struct GivenList
+{
+    QStringList priorities;
+    ChoiceTable choices;
+};
+
 // Applicant k of the workspace's last pass with the ten percentages read from
-// the database now; nothing (with the reason in *error) when Davtalab cannot
-// be read or no longer holds the rows the pass read.
+// the database now, and the given list or else this year's choice table read
+// now; nothing (with the reason in *error) when Davtalab cannot be read or no
+// longer holds the rows the pass read.
 std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
-                                     const std::optional<QStringList> &priorities, QString *error);
+                                     const std::optional<GivenList> &list, QString *error);
 
 // Paints the sheet on one page; false when the device could not be painted.
 bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today = QDate::currentDate());
