@@ -14,12 +14,20 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScopeGuard>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace placeva {
@@ -399,16 +407,78 @@ std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
     return counselSheet(workspace, k, records->at(k), readChoiceTable(workspace.databaseFile()));
 }
 
+namespace {
+
+// The sheet's text styles, shaped for one resolution.
+struct SheetShapers
+{
+    explicit SheetShapers(QPaintDevice *device)
+        : title(reportFont(kTitlePoints, true), device), body(reportFont(kBodyPoints), device),
+          bold(reportFont(kBodyPoints, true), device), small(reportFont(kSmallPoints), device),
+          tiny(reportFont(kTinyPoints), device)
+    { }
+    Shaper title;
+    Shaper body;
+    Shaper bold;
+    Shaper small;
+    Shaper tiny;
+};
+
+constexpr int kSheetDpi = 300;
+
+QImage referenceDevice(int dpi)
+{
+    QImage image(1, 1, QImage::Format_Mono);
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    return image;
+}
+
+bool paintSheetWith(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today, SheetShapers &shapers);
+
+} // namespace
+
+// Shapes kept from one sheet to the next: headings, captions, subject names
+// and sentences are the same on every sheet, and shaping them is most of a
+// sheet's painting. Shaped for a stand-in device of the PDF's resolution, so
+// that one store serves every sheet a thread paints.
+class SheetShapes
+{
+public:
+    SheetShapes() : m_reference(referenceDevice(kSheetDpi)), m_shapers(&m_reference) { }
+
+    // The store's shapers where the device has their resolution.
+    SheetShapers *shapersFor(const QPaintDevice *device)
+    {
+        return device->logicalDpiX() == m_reference.logicalDpiX()
+                && device->logicalDpiY() == m_reference.logicalDpiY()
+            ? &m_shapers
+            : nullptr;
+    }
+
+private:
+    QImage m_reference;
+    SheetShapers m_shapers;
+};
+
 bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today)
+{
+    SheetShapers shapers(device);
+    return paintSheetWith(sheet, device, today, shapers);
+}
+
+namespace {
+
+bool paintSheetWith(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today, SheetShapers &shapers)
 {
     QPainter painter;
     if (!painter.begin(device))
         return false;
-    Shaper title(reportFont(kTitlePoints, true), device);
-    Shaper body(reportFont(kBodyPoints), device);
-    Shaper bold(reportFont(kBodyPoints, true), device);
-    Shaper small(reportFont(kSmallPoints), device);
-    Shaper tiny(reportFont(kTinyPoints), device);
+    Shaper &title = shapers.title;
+    Shaper &body = shapers.body;
+    Shaper &bold = shapers.bold;
+    Shaper &small = shapers.small;
+    Shaper &tiny = shapers.tiny;
     const double scale = device->logicalDpiY() / 96.0;
     const double lineHeight = std::max(body.lineHeight(), bold.lineHeight());
     Page p{painter,
@@ -514,18 +584,26 @@ bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate toda
     return true;
 }
 
-QByteArray sheetPdf(const CounselSheet &sheet, QDate today)
+} // namespace
+
+QByteArray sheetPdf(const CounselSheet &sheet, QDate today, SheetShapes *shapes)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     bool painted = false;
     {
         QPdfWriter writer(&buffer);
-        writer.setResolution(300);
+        writer.setResolution(kSheetDpi);
         writer.setPageLayout(reportPageLayout());
         writer.setTitle(sheetTitle() + QStringLiteral(" - ") + sheet.name);
         writer.setCreator(QStringLiteral("Placeva"));
-        painted = paintSheet(sheet, &writer, today);
+        SheetShapers *kept = shapes ? shapes->shapersFor(&writer) : nullptr;
+        if (kept) {
+            painted = paintSheetWith(sheet, &writer, today, *kept);
+        } else {
+            SheetShapers shapers(&writer);
+            painted = paintSheetWith(sheet, &writer, today, shapers);
+        }
     }
     return painted ? buffer.data() : QByteArray();
 }
@@ -577,10 +655,81 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
     const ChoiceTableReading choices = readChoiceTable(workspace.databaseFile());
     const QDate today = QDate::currentDate();
     const QDir dir(folder);
+    // The numbers are made here, the pages painted by the workers, each file
+    // written here in row order as soon as its sheet is done.
+    struct Job
+    {
+        CounselSheet sheet;
+        QByteArray pdf;
+        bool done = false;
+    };
+    std::mutex mutex;
+    std::condition_variable wake;     // a job queued, or the end
+    std::condition_variable finished; // a job done
+    std::deque<std::shared_ptr<Job>> queued;
+    bool stop = false;
+    std::vector<std::thread> workers;
+    // A thread per core, but no more than there are sheets, nor than a
+    // handful: each keeps fonts and shapes of its own.
+    const int threads =
+        int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), 8), 1,
+                                  std::max<qsizetype>(pass.applicants.size(), 1)));
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            SheetShapes shapes;
+            for (;;) {
+                std::shared_ptr<Job> job;
+                {
+                    std::unique_lock lock(mutex);
+                    wake.wait(lock, [&] { return stop || !queued.empty(); });
+                    if (stop)
+                        return;
+                    job = queued.front();
+                    queued.pop_front();
+                }
+                QByteArray pdf = sheetPdf(job->sheet, today, &shapes);
+                {
+                    const std::lock_guard lock(mutex);
+                    job->pdf = std::move(pdf);
+                    job->done = true;
+                }
+                finished.notify_all();
+            }
+        });
+    }
+    const auto joinWorkers = qScopeGuard([&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        for (std::thread &w : workers)
+            w.join();
+    });
+    // A few sheets ahead per worker, so that none waits while a file is written.
+    const size_t ahead = size_t(threads) * 4;
+    std::deque<std::shared_ptr<Job>> pending;
+    qsizetype next = 0;
     for (qsizetype k = 0; k < pass.applicants.size(); ++k) {
-        const CounselSheet sheet = counselSheet(workspace, k, records->at(k), choices);
+        for (; next < pass.applicants.size() && pending.size() < ahead; ++next) {
+            auto job = std::make_shared<Job>();
+            job->sheet = counselSheet(workspace, next, records->at(next), choices);
+            {
+                const std::lock_guard lock(mutex);
+                queued.push_back(job);
+            }
+            wake.notify_one();
+            pending.push_back(std::move(job));
+        }
+        const std::shared_ptr<Job> job = pending.front();
+        pending.pop_front();
+        {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return job->done; });
+        }
+        const CounselSheet &sheet = job->sheet;
         const QString path = dir.filePath(sheetFileName(k, sheet.name));
-        const QByteArray bytes = sheetPdf(sheet, today);
+        const QByteArray bytes = std::move(job->pdf);
         const QString error = bytes.isEmpty()
             ? QStringLiteral(u"کارنامه براي پرونده «%1» ساخته نشد.").arg(common::isolatedPath(path))
             : writeFileWhole(path, bytes);

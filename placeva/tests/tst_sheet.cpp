@@ -338,6 +338,29 @@ void TestSheet::onePagePerApplicantOfARandomTable()
     QCOMPARE(files.size(), applicants.size());
     for (const QString &f : files)
         QVERIFY2(testbank::pdfPageObjects(QDir(folder).filePath(f)) == 1, qPrintable(f));
+
+    // Painted on several threads from shapes kept between sheets, each file
+    // reads as its applicant's sheet made alone.
+    for (qsizetype k = 0; k < applicants.size(); ++k) {
+        QString error;
+        const std::optional<CounselSheet> sheet = sheetFor(ws, k, std::nullopt, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        const QString alone = m_dir->filePath(QStringLiteral("alone.pdf"));
+        QCOMPARE(saveSheetPdf(*sheet, alone), QString());
+        const QString expected = testbank::pdfText(alone);
+        if (expected.isEmpty())
+            QSKIP("pdftotext is not installed");
+        QCOMPARE(testbank::pdfText(QDir(folder).filePath(sheetFileName(k, sheet->name))), expected);
+    }
+
+    // Stopped after the third, it has written the first three and no more.
+    const QString stopped = m_dir->filePath(QStringLiteral("stopped"));
+    QCOMPARE(saveAllSheets(ws, stopped, [](qsizetype done, qsizetype) { return done < 3; }, &written),
+             QString());
+    QCOMPARE(written, qsizetype(3));
+    QCOMPARE(QDir(stopped).entryList(QDir::Files, QDir::Name),
+             (QStringList{sheetFileName(0, applicants[0].first), sheetFileName(1, applicants[1].first),
+                          sheetFileName(2, applicants[2].first)}));
 }
 
 void TestSheet::commandLine_data()
