@@ -4,10 +4,10 @@
 // required average and the plot's update). Prints milliseconds, median of
 // several runs. Runs without a display (offscreen) unless one is chosen.
 
-#include "gui/chartwindow.h"
-#include "gui/mainwindow.h"
 #include "core/stats.h"
 #include "core/targetrank.h"
+#include "gui/chartwindow.h"
+#include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
 
 #include <QApplication>

@@ -21,11 +21,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace placeva;
 

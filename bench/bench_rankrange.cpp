@@ -11,8 +11,8 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace placeva;

@@ -102,11 +102,12 @@ int main(int argc, char **argv)
             return 1;
         ws.run(QStringLiteral("1.00"));
         const auto records = readApplicantRecords(db);
+        const ChoiceTableReading choices = readChoiceTable(db);
         QElapsedTimer t;
         t.start();
         std::vector<CounselSheet> sheets;
         for (qsizetype k = 0; k < 100; ++k)
-            sheets.push_back(counselSheet(ws, k, records->at(k)));
+            sheets.push_back(counselSheet(ws, k, records->at(k), choices));
         const double numbers = t.nsecsElapsed() / 1e6;
         t.restart();
         for (const CounselSheet &s : sheets) {

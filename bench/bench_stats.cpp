@@ -5,17 +5,16 @@
 // The fast pass includes every applicant's likely rank range (bench_rankrange
 // times that part alone).
 
-#include "testsupport/literal_pass.h"
 #include "core/stats.h"
+#include "testsupport/literal_pass.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace placeva;

@@ -1,9 +1,9 @@
 // Fills each window with sample input and saves what it shows as a PNG, so
 // that the pictures in the README can be made again after a change.
-#include "estimatorwindow.h"
 #include "aboutwindow.h"
 #include "calculatorwindow.h"
 #include "core/workspace.h"
+#include "estimatorwindow.h"
 #include "gui/chartwindow.h"
 #include "gui/choicelist.h"
 #include "gui/mainwindow.h"

@@ -2,8 +2,8 @@
 
 #include <QtTest>
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>

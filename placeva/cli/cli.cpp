@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/outputcheck.h"
@@ -8,11 +9,11 @@
 #include "gui/filetexts.h"
 #include "gui/filework.h"
 #include "gui/sheet.h"
-#include "bidi.h"
 #include "startup.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -94,9 +95,26 @@ const tk::ProgramInfo &info()
     return program;
 }
 
+// Option names quoted in a Persian sentence read in their own order; the
+// ones already isolated (what the user typed) are left as they are.
+QString isolateOptionNames(const QString &text)
+{
+    static const QRegularExpression option(QStringLiteral(u"«(--[a-z-]+)»"));
+    QRegularExpressionMatchIterator it = option.globalMatch(text);
+    QString out;
+    qsizetype from = 0;
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += text.mid(from, m.capturedStart(1) - from);
+        out += common::isolate(m.captured(1));
+        from = m.capturedEnd(1);
+    }
+    return out + text.mid(from);
+}
+
 int usage(const QString &text)
 {
-    tk::printError(text + QStringLiteral(u"\nبراي راهنما: placeva --help"));
+    tk::printError(isolateOptionNames(text) + QStringLiteral(u"\nبراي راهنما: placeva --help"));
     return kUsage;
 }
 
@@ -127,6 +145,40 @@ bool showSheetsProgress(const QString &label, qsizetype done, qsizetype all)
     return true;
 }
 
+// The priorities of --choices as the choice list takes them, with this
+// year's choices they are picked from: trimmed, each a choice of the table or
+// empty, ten in all. Nothing, with the status to end with after saying why,
+// when the table cannot be read or a priority is not a choice; an unknown
+// choice is a usage error naming it.
+std::optional<GivenList> givenList(const QString &choices, const QString &databaseFile, int *status)
+{
+    const ChoiceTableReading table = readChoiceTable(databaseFile);
+    if (table.error) {
+        tk::printError(table.error->message);
+        *status = kRefused;
+        return std::nullopt;
+    }
+    QStringList priorities = choices.split(QLatin1Char('|'));
+    if (priorities.size() > kPriorities) {
+        *status = usage(QStringLiteral(u"فهرست انتخاب حداکثر %1 اولويت دارد، نه %2.")
+                            .arg(kPriorities)
+                            .arg(priorities.size()));
+        return std::nullopt;
+    }
+    for (QString &choice : priorities) {
+        choice = choice.trimmed();
+        const bool known = std::any_of(table.choices.cbegin(), table.choices.cend(),
+                                       [&](const ChoiceRow &c) { return c.name == choice; });
+        if (!choice.isEmpty() && !known) {
+            *status = usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(common::isolate(cutForMessage(choice))));
+            return std::nullopt;
+        }
+    }
+    while (priorities.size() < kPriorities)
+        priorities.append(QString());
+    return GivenList{priorities, table.choices};
+}
+
 // The choice list of one applicant as a spreadsheet; an unknown applicant or
 // choice is a usage error naming it.
 int writeChoiceList(const Options &options, const QString &databaseFile, const PassResult &pass)
@@ -136,26 +188,11 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const P
                                     [&](const ApplicantResult &a) { return a.name == *options.applicant; });
     if (found == applicants.cend())
         return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(common::isolate(cutForMessage(*options.applicant))));
-    const ChoiceTableReading table = readChoiceTable(databaseFile);
-    if (table.error) {
-        tk::printError(table.error->message);
-        return kRefused;
-    }
-    QStringList priorities = options.choices->split(QLatin1Char('|'));
-    if (priorities.size() > kPriorities)
-        return usage(QStringLiteral(u"فهرست انتخاب حداکثر %1 اولويت دارد، نه %2.")
-                         .arg(kPriorities)
-                         .arg(priorities.size()));
-    for (QString &choice : priorities) {
-        choice = choice.trimmed();
-        const bool known = std::any_of(table.choices.cbegin(), table.choices.cend(),
-                                       [&](const ChoiceRow &c) { return c.name == choice; });
-        if (!choice.isEmpty() && !known)
-            return usage(QStringLiteral(u"انتخاب «%1» در جدول انتخاب ها نيست.").arg(common::isolate(cutForMessage(choice))));
-    }
-    while (priorities.size() < kPriorities)
-        priorities.append(QString());
-    const QByteArray bytes = choiceListCsv(pass, found - applicants.cbegin(), priorities, table.choices);
+    int status = kOk;
+    const std::optional<GivenList> list = givenList(*options.choices, databaseFile, &status);
+    if (!list)
+        return status;
+    const QByteArray bytes = choiceListCsv(pass, found - applicants.cbegin(), list->priorities, list->choices);
     const QString error = writeFileWhole(options.file, bytes);
     if (!error.isEmpty()) {
         tk::printError(error);
@@ -449,15 +486,15 @@ int run(const Options &options, Workspace &workspace)
                                .arg(common::isolate(*options.applicant)));
             return kUsage;
         }
-        std::optional<QStringList> priorities;
-        if (options.choices)
-            priorities = options.choices->split(QLatin1Char('|'));
-        if (priorities && priorities->size() > 10) {
-            tk::printError(QStringLiteral(u"فهرست انتخابها حداکثر ده اولويت دارد، نه %1.").arg(priorities->size()));
-            return kUsage;
+        std::optional<GivenList> list;
+        if (options.choices) {
+            int status = kOk;
+            list = givenList(*options.choices, databaseFile, &status);
+            if (!list)
+                return status;
         }
         QString error;
-        const std::optional<CounselSheet> sheet = sheetFor(workspace, *k, priorities, &error);
+        const std::optional<CounselSheet> sheet = sheetFor(workspace, *k, list, &error);
         if (sheet)
             error = saveSheetPdf(*sheet, options.file);
         if (!error.isEmpty())

@@ -92,20 +92,17 @@ QVector<QPointF> estimateLine(const RankModel &model, double xFrom, double xTo)
     const QVector<RankPoint> &p = model.points();
     if (model.status() != RankModel::Status::Ready || p.size() < 2)
         return {};
-    const auto slope = [&p](qsizetype i) -> std::optional<double> {
-        if (p[i + 1].avg == p[i].avg)
-            return std::nullopt;
-        return (double(p[i + 1].rotbeh) - double(p[i].rotbeh)) / (double(p[i + 1].avg) - double(p[i].avg));
-    };
 
     QVector<QPointF> line;
     line.reserve(p.size() + 2);
     const qsizetype n = p.size();
-    if (const std::optional<double> s = slope(0); s && xFrom < p[0].avg)
+    // Beyond the points the line runs on along the end segments' slopes, as
+    // the estimate extrapolates.
+    if (const std::optional<double> s = model.slope(0); s && xFrom < p[0].avg)
         line.append(QPointF(xFrom, p[0].rotbeh + (xFrom - double(p[0].avg)) * *s));
     for (const RankPoint &q : p)
         line.append(QPointF(q.avg, q.rotbeh));
-    if (const std::optional<double> s = slope(n - 2); s && xTo > p[n - 1].avg)
+    if (const std::optional<double> s = model.slope(n - 2); s && xTo > p[n - 1].avg)
         line.append(QPointF(xTo, p[n - 2].rotbeh + (xTo - double(p[n - 2].avg)) * *s));
     return line;
 }

@@ -68,8 +68,9 @@ BandOutline bandOutline(const QVector<BandRun> &runs);
 
 // The estimate's line from xFrom to xTo: the sorted reference points, and
 // beyond them the first and the last segment extended, as the estimate
-// extrapolates (not where that segment joins two equal averages: there is no
-// estimate there). Empty while no rank can be estimated.
+// extrapolates with the model's own slopes (not where that segment gives no
+// estimate, as where it joins two equal averages). Empty while no rank can be
+// estimated.
 QVector<QPointF> estimateLine(const RankModel &model, double xFrom, double xTo);
 
 // The line with points added so that no segment is wider than maxStep.
@@ -110,6 +111,12 @@ struct PlotMapping
     bool logY = false;
     // Nothing outside the plot, or for a rank of 0 or below on a log axis.
     std::optional<QPoint> pixel(QPointF value) const;
+    // Exactly the same mapping, to the last bit.
+    bool operator==(const PlotMapping &o) const
+    {
+        return size.width() == o.size.width() && size.height() == o.size.height() && xMin == o.xMin
+            && xMax == o.xMax && yMin == o.yMin && yMax == o.yMax && logY == o.logY;
+    }
 };
 
 // The indices of the points to draw: the first of the points on each plot

@@ -106,17 +106,6 @@ std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
     return admissionVerdict(admissionLimit(choice, table), rank, range);
 }
 
-std::optional<std::int32_t> rankFromText(const QString &text)
-{
-    try {
-        return common::toInt32(common::leadingNumber(text));
-    } catch (const common::NumberError &) {
-        // A rank beyond 32 bits is far past every limit: no admission, and no
-        // reason to stop the program over it.
-        return std::nullopt;
-    }
-}
-
 QString notAdmittedText()
 {
     return QStringLiteral(u"عدم قبولي");

@@ -50,10 +50,6 @@ std::optional<Verdict> choiceVerdict(const QString &choice, std::int32_t rank,
                                      const std::optional<LikelyRange> &range,
                                      const ChoiceTable &table = builtInChoices());
 
-// The rank a label's text stands for: its leading number rounded to a whole
-// number, ties to the even neighbour. Nothing when it does not fit 32 bits.
-std::optional<std::int32_t> rankFromText(const QString &text);
-
 // What the result line says when no priority admits the rank.
 QString notAdmittedText();
 

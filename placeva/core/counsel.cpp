@@ -83,28 +83,57 @@ std::vector<SubjectGain> tenMorePoints(const RankModel &model, const Percentages
     return gains;
 }
 
-std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
-                                      const std::optional<QStringList> &priorities)
+ChoiceListLines choiceListLines(const ApplicantResult &applicant,
+                                const std::vector<std::int64_t> &nearestErrors, const QStringList &priorities,
+                                const ChoiceTable &table)
 {
-    std::vector<SheetChoice> lines;
-    if (priorities) {
-        for (int i = 0; i < 10; ++i) {
-            SheetChoice line;
-            line.priority = i + 1;
-            line.choice = priorities->value(i);
-            line.limit = admissionLimit(line.choice);
-            if (applicant.rank)
-                line.verdict = choiceVerdict(line.choice, *applicant.rank, applicant.range);
-            lines.push_back(line);
-        }
-        return lines;
+    std::vector<PriorityLimit> list;
+    for (const QString &choice : priorities)
+        list.push_back({!choice.isEmpty(), admissionLimit(choice, table)});
+    const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
+    ChoiceListLines lines;
+    lines.chances = listChances(list, applicant.rank, nearestErrors);
+    for (qsizetype i = 0; i < priorities.size(); ++i) {
+        SheetChoice line;
+        line.priority = int(i) + 1;
+        line.choice = priorities.at(i);
+        line.limit = list[size_t(i)].limit;
+        // The rank as the choice list's "Mohasebe" reads it: without an estimate, 0.
+        line.verdict = choiceVerdict(line.choice, applicant.rank.value_or(0), applicant.range, table);
+        if (lines.chances)
+            line.chance = lines.chances->percent[size_t(i)];
+        line.dead = dead[size_t(i)];
+        lines.priorities.push_back(line);
     }
+    return lines;
+}
+
+namespace {
+
+// A given list as ten priorities, the missing ones empty.
+QStringList tenPriorities(QStringList priorities)
+{
+    priorities = priorities.mid(0, 10);
+    while (priorities.size() < 10)
+        priorities.append(QString());
+    return priorities;
+}
+
+} // namespace
+
+std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
+                                      const std::optional<QStringList> &priorities, const ChoiceTable &table,
+                                      const std::vector<std::int64_t> &nearestErrors)
+{
+    if (priorities)
+        return choiceListLines(applicant, nearestErrors, tenPriorities(*priorities), table).priorities;
+    std::vector<SheetChoice> lines;
     if (!applicant.rank)
         return lines;
-    for (const QString &choice : choiceNames()) {
+    for (const ChoiceRow &row : table) {
         SheetChoice line;
-        line.choice = choice;
-        line.limit = admissionLimit(choice);
+        line.choice = row.name;
+        line.limit = row.limit;
         line.verdict = admissionVerdict(line.limit, *applicant.rank, applicant.range);
         if (*line.verdict != Verdict::Out)
             lines.push_back(line);
@@ -119,7 +148,7 @@ std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
 }
 
 CounselSheet counselSheet(const Workspace &workspace, qsizetype k, const ApplicantRecord &record,
-                          const std::optional<QStringList> &priorities)
+                          const ChoiceTableReading &choices, const std::optional<QStringList> &priorities)
 {
     const PassResult &pass = workspace.result();
     CounselSheet sheet;
@@ -139,7 +168,15 @@ CounselSheet counselSheet(const Workspace &workspace, qsizetype k, const Applica
     if (readable && pass.model)
         sheet.gains = tenMorePoints(*pass.model, values, sheet.result.rank);
     sheet.givenChoices = priorities.has_value();
-    sheet.choices = sheetChoices(sheet.result, priorities);
+    sheet.choiceTableError = choices.error;
+    if (priorities) {
+        ChoiceListLines lines = choiceListLines(sheet.result, nearestErrorsOf(pass, k),
+                                                tenPriorities(*priorities), choices.choices);
+        sheet.choices = std::move(lines.priorities);
+        sheet.listOutcome = lines.chances;
+    } else if (!choices.error) {
+        sheet.choices = sheetChoices(sheet.result, std::nullopt, choices.choices);
+    }
     return sheet;
 }
 

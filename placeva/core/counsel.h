@@ -4,6 +4,8 @@
 // last pass, which subject's ten more points would move the rank most, and
 // what the choices say. No sentences: gui/sheet words and paints it.
 
+#include "core/chances.h"
+#include "core/choicetable.h"
 #include "core/rankrange.h"
 #include "core/stats.h"
 #include "core/subjects.h"
@@ -66,14 +68,35 @@ struct SheetChoice
     int priority = 0;
     QString choice;
     std::optional<std::int32_t> limit;
-    std::optional<Verdict> verdict; // nothing for an empty priority or without a rank
+    std::optional<Verdict> verdict; // nothing for an empty priority
+    // A given list's: the whole-percent chance that the list lands here
+    // (nothing for an empty priority or without an estimate), and whether this
+    // priority can never be the admitting one.
+    std::optional<int> chance;
+    std::optional<DeadPriority> dead;
 };
 
-// The ten priorities given, each with its verdict; without priorities, the
-// choices of the choice table that are safe, likely or a reach, grouped in
-// that order, strictest (lowest limit) first within each group.
+// A given list priority by priority as the choice list shows it: the verdict
+// as "Mohasebe" reads the rank (without an estimate, 0), the chances and the
+// dead priorities; and the chances of the whole list (nothing without an
+// estimate). The sheet and the choice list's spreadsheet share it.
+struct ChoiceListLines
+{
+    std::vector<SheetChoice> priorities;
+    std::optional<ListChances> chances;
+};
+ChoiceListLines choiceListLines(const ApplicantResult &applicant,
+                                const std::vector<std::int64_t> &nearestErrors, const QStringList &priorities,
+                                const ChoiceTable &table);
+
+// The ten priorities given, as choiceListLines; without priorities, the
+// choices of the table that are safe, likely or a reach for the estimate,
+// grouped in that order, strictest (lowest limit) first within each group
+// (none without an estimate).
 std::vector<SheetChoice> sheetChoices(const ApplicantResult &applicant,
-                                      const std::optional<QStringList> &priorities);
+                                      const std::optional<QStringList> &priorities,
+                                      const ChoiceTable &table = builtInChoices(),
+                                      const std::vector<std::int64_t> &nearestErrors = {});
 
 struct CounselSheet
 {
@@ -87,11 +110,15 @@ struct CounselSheet
     std::vector<SubjectGain> gains; // empty when the percentages cannot be read
     bool givenChoices = false;
     std::vector<SheetChoice> choices;
+    std::optional<ListChances> listOutcome; // a given list's chances, with an estimate
+    MaybeError choiceTableError;            // its choice table could not be read: no choices
 };
 
-// Applicant k of the workspace's last pass with its record; `priorities`
-// when a list is given.
+// Applicant k of the workspace's last pass with its record, the choices read
+// from the database (or those a list was picked from) and `priorities` when a
+// list is given.
 CounselSheet counselSheet(const Workspace &workspace, qsizetype k, const ApplicantRecord &record,
+                          const ChoiceTableReading &choices,
                           const std::optional<QStringList> &priorities = std::nullopt);
 
 // The first applicant of the last pass with exactly this name, as the choice

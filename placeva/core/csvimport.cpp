@@ -1,9 +1,8 @@
 #include "core/csvimport.h"
 
+#include "bidi.h"
 #include "core/datalocation.h"
 #include "core/outputcheck.h"
-
-#include "bidi.h"
 #include "numbers.h"
 
 #include <QDir>

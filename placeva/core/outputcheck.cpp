@@ -11,7 +11,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -99,11 +99,6 @@ QString ChangeFactor::shown() const
     return common::shortestText(value);
 }
 
-QString ChangeFactor::number() const
-{
-    return usable ? common::shortestText(value) : typed;
-}
-
 std::optional<std::int32_t> segmentRank(const RankPoint &from, const RankPoint &to, float scaled)
 {
     try {
@@ -212,6 +207,13 @@ std::optional<std::int32_t> RankModel::estimate(double avg) const
         return std::nullopt;
     const std::optional<float> s = scaled(avg);
     return s ? rankAtScaled(*s) : std::nullopt;
+}
+
+std::optional<double> RankModel::slope(qsizetype i) const
+{
+    if (i < 0 || i >= m_slopes.size() || std::isnan(m_slopes[i]))
+        return std::nullopt;
+    return m_slopes[i];
 }
 
 LikelyRanks::LikelyRanks(const QVector<RankPoint> &sorted)

@@ -25,14 +25,11 @@ struct ChangeFactor
     bool usable = false;
 
     static ChangeFactor parse(const QString &typed);
-    // How the report and the results file show the factor: as typed where
-    // the whole text is the number that took part ("1.10"), else that number
-    // ("2x" shows 2, as the chart shows it); a text that overflows as typed,
-    // since no number took part.
+    // How every view shows the factor (the chart, the results file, the
+    // report, the sheet): as typed where the whole text is the number that
+    // took part ("1.10"), else that number ("2x" shows 2); a text that
+    // overflows as typed, since no number took part.
     QString shown() const;
-    // The number that took part in its shortest form, as the chart's axis
-    // caption shows it ("1.10" shows 1.1).
-    QString number() const;
 };
 
 // One usable reference row: its average in single precision, its rank in 32 bits.
@@ -162,6 +159,11 @@ public:
     std::optional<std::int32_t> rankAtScaled(float scaled) const;
     // The rank for an applicant's average: scaled, then looked up.
     std::optional<std::int32_t> estimate(double avg) const;
+    // Ranks per scaled average along the segment from point i to point i + 1,
+    // as the estimate interpolates and extrapolates with it; nothing where
+    // that segment gives no estimate (equal averages, a fault) or no rank can
+    // be estimated at all.
+    std::optional<double> slope(qsizetype i) const;
 
     // The likely range around a rank estimated at a scaled average.
     std::optional<LikelyRange> likelyRange(float scaled, std::int32_t rank) const

@@ -1,5 +1,6 @@
 #include "gui/chancetexts.h"
 
+#include "core/counsel.h"
 #include "core/csv.h"
 #include "core/stats.h"
 #include "gui/passtexts.h"
@@ -36,26 +37,18 @@ QStringList choiceListHeaders()
 QByteArray choiceListCsv(const PassResult &pass, qsizetype applicant, const QStringList &priorities,
                          const ChoiceTable &table)
 {
-    const ApplicantResult &a = pass.applicants.at(applicant);
-    std::vector<PriorityLimit> list;
-    for (const QString &choice : priorities)
-        list.push_back({!choice.isEmpty(), admissionLimit(choice, table)});
-    const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
-    const std::optional<ListChances> chances = listChances(list, a.rank, nearestErrorsOf(pass, applicant));
+    const ChoiceListLines lines =
+        choiceListLines(pass.applicants.at(applicant), nearestErrorsOf(pass, applicant), priorities, table);
+    const std::optional<ListChances> &chances = lines.chances;
 
     QString text;
     appendCsvRecord(text, choiceListHeaders());
-    for (qsizetype i = 0; i < priorities.size(); ++i) {
-        const QString &choice = priorities.at(i);
-        const std::optional<std::int32_t> limit = admissionLimit(choice, table);
-        // The verdict as the choice list shows it: without an estimate the rank reads as 0.
-        const std::optional<Verdict> verdict = choiceVerdict(choice, a.rank.value_or(0), a.range, table);
-        const std::optional<int> percent = chances ? chances->percent[size_t(i)] : std::nullopt;
-        appendCsvRecord(text, {QString::number(i + 1), spreadsheetSafeText(choice),
-                               limit ? QString::number(*limit) : QString(),
-                               verdict ? verdictText(*verdict) : QString(),
-                               percent ? QString::number(*percent) : QString(),
-                               dead[size_t(i)] ? deadText() : QString()});
+    for (const SheetChoice &line : lines.priorities) {
+        appendCsvRecord(text, {QString::number(line.priority), spreadsheetSafeText(line.choice),
+                               line.limit ? QString::number(*line.limit) : QString(),
+                               line.verdict ? verdictText(*line.verdict) : QString(),
+                               line.chance ? QString::number(*line.chance) : QString(),
+                               line.dead ? deadText() : QString()});
     }
     appendCsvRecord(text, {QString(), notAdmittedText(), QString(), QString(),
                            chances ? QString::number(chances->notAdmitted) : QString(),

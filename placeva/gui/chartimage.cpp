@@ -5,31 +5,14 @@
 #include "gui/charttexts.h"
 #include "gui/chartwindow.h"
 #include "gui/filetexts.h"
-#include "gui/passtexts.h"
-#include "numbers.h"
 
 #include <QBuffer>
-#include <QCheckBox>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QGraphicsSimpleTextItem>
-#include <QHBoxLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QSvgGenerator>
-#include <QToolTip>
-#include <QVBoxLayout>
-#include <QtCharts/QAreaSeries>
-#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QLogValueAxis>
-#include <QtCharts/QScatterSeries>
 
 #include <algorithm>
 #include <cmath>

@@ -1,39 +1,9 @@
-#include "bidi.h"
-#include "core/datalocation.h"
-#include "core/workspace.h"
 #include "gui/chartparts.h"
 #include "gui/charttexts.h"
 #include "gui/chartwindow.h"
-#include "gui/filetexts.h"
-#include "gui/passtexts.h"
-#include "numbers.h"
 
-#include <QBuffer>
-#include <QCheckBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QGraphicsSimpleTextItem>
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <QSvgGenerator>
-#include <QToolTip>
-#include <QVBoxLayout>
-#include <QtCharts/QAreaSeries>
-#include <QtCharts/QCategoryAxis>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QLogValueAxis>
-#include <QtCharts/QScatterSeries>
-
-#include <algorithm>
-#include <cmath>
 
 namespace placeva {
 

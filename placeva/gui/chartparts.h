@@ -1,5 +1,5 @@
 #pragma once
-// What the chart window's parts share: its fixed texts and limits.
+// What the chart window's parts share: its fixed texts and the hover texts' limit.
 
 #include "gui/charttexts.h"
 
@@ -17,7 +17,6 @@ inline QString text(const char16_t *s)
 // right to left.
 inline const QChar kRlm(0x200F);
 
-inline constexpr int kMostTicks = 10;
 inline constexpr int kMostInToolTip = 5;
 
 } // namespace placeva::chart_parts

@@ -1,180 +1,178 @@
-#include "bidi.h"
-#include "core/datalocation.h"
-#include "core/workspace.h"
-#include "gui/chartparts.h"
-#include "gui/charttexts.h"
-#include "gui/chartwindow.h"
-#include "gui/filetexts.h"
-#include "gui/passtexts.h"
-#include "numbers.h"
-
-#include <QBuffer>
-#include <QCheckBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QGraphicsSimpleTextItem>
-#include <QHBoxLayout>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPainter>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <QSvgGenerator>
-#include <QToolTip>
-#include <QVBoxLayout>
-#include <QtCharts/QAreaSeries>
-#include <QtCharts/QCategoryAxis>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QLogValueAxis>
-#include <QtCharts/QScatterSeries>
+#include "gui/chartseries.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace placeva {
 
-using namespace chart_texts;
-using namespace chart_parts;
+namespace {
 
-void ChartWindow::drawLine()
+// The plot reaches a little beyond the outermost points so that their
+// markers are not cut in half.
+std::pair<double, double> padded(double lo, double hi)
 {
-    if (!m_data.model)
-        return;
-    QVector<QPointF> line = estimateLine(*m_data.model, m_xTicks.min, m_xTicks.max);
-    m_lineWidth = m_chart->plotArea().width();
-    const double step = (m_xTicks.max - m_xTicks.min) / std::max(100.0, m_lineWidth) * 3;
-
-    // The likely range changes along the line as other reference results
-    // come nearest: sampled every few pixels as well as at the line's bends.
-    BandOutline band = bandOutline(likelyBand(*m_data.model, line, step));
-    if (Check1->isChecked()) {
-        // Straight in ranks is curved on a log axis: points every few pixels.
-        line = clampBelow(densify(line, step), m_yTicks.min);
-        band.best = clampBelow(densify(band.best, step), m_yTicks.min);
-        band.worst = clampBelow(densify(band.worst, step), m_yTicks.min);
-    }
-    estimateSeries->replace(line);
-    likelySeries->upperSeries()->replace(band.best);
-    likelySeries->lowerSeries()->replace(band.worst);
+    const double pad = hi > lo ? (hi - lo) * 0.03 : std::max(std::abs(lo) * 0.05, 1.0);
+    return {lo - pad, hi + pad};
 }
 
-PlotMapping ChartWindow::mapping() const
+constexpr int kMostTicks = 10;
+
+bool sameTicks(const AxisTicks &a, const AxisTicks &b)
+{
+    return a.min == b.min && a.max == b.max && a.step == b.step && a.values == b.values;
+}
+
+} // namespace
+
+PlotExtent plotExtent(const QVector<QPointF> &references, const QVector<QPointF> &applicants, bool logY)
+{
+    PlotExtent e;
+    const auto take = [&](QPointF p) {
+        e.xLo = std::min(e.xLo, p.x());
+        e.xHi = std::max(e.xHi, p.x());
+        if (logY && p.y() < 1)
+            return false;
+        e.yLo = std::min(e.yLo, p.y());
+        e.yHi = std::max(e.yHi, p.y());
+        return true;
+    };
+    for (const QPointF &p : references)
+        e.referencesLeftOut += take(p) ? 0 : 1;
+    for (const QPointF &p : applicants)
+        e.applicantsLeftOut += take(p) ? 0 : 1;
+    return e;
+}
+
+bool PlotAxes::operator==(const PlotAxes &o) const
+{
+    return logY == o.logY && sameTicks(x, o.x) && sameTicks(y, o.y);
+}
+
+PlotAxes plotAxes(const PlotExtent &extent, const std::optional<QPointF> &target, bool logY)
+{
+    PlotExtent e = extent;
+    if (target) {
+        e.xLo = std::min(e.xLo, target->x());
+        e.xHi = std::max(e.xHi, target->x());
+        if (!(logY && target->y() < 1)) {
+            e.yLo = std::min(e.yLo, target->y());
+            e.yHi = std::max(e.yHi, target->y());
+        }
+    }
+    if (e.xLo > e.xHi) {
+        e.xLo = 0;
+        e.xHi = 100;
+    }
+    if (e.yLo > e.yHi) {
+        e.yLo = 1;
+        e.yHi = bandBounds().last();
+    }
+    PlotAxes axes;
+    axes.logY = logY;
+    const auto [xFrom, xTo] = padded(e.xLo, e.xHi);
+    axes.x = niceTicks(xFrom, xTo, kMostTicks);
+    const auto [yFrom, yTo] = padded(e.yLo, e.yHi);
+    axes.y = logY ? logTicks(e.yLo, e.yHi) : niceTicks(yFrom, yTo, kMostTicks, 1);
+    return axes;
+}
+
+PlotMapping plotMapping(QSizeF plotSize, const PlotAxes &axes)
 {
     PlotMapping m;
-    QSizeF size = m_chart->plotArea().size();
-    if (size.isEmpty()) // not laid out yet: the view's size is near enough
-        size = QSizeF(Chart1->size()) * 0.8;
-    m.size = size;
-    m.xMin = m_xTicks.min;
-    m.xMax = m_xTicks.max;
-    m.yMin = m_yTicks.min;
-    m.yMax = m_yTicks.max;
-    m.logY = Check1->isChecked();
+    m.size = plotSize;
+    m.xMin = axes.x.min;
+    m.xMax = axes.x.max;
+    m.yMin = axes.y.min;
+    m.yMax = axes.y.max;
+    m.logY = axes.logY;
     return m;
 }
 
-void ChartWindow::thinMarkers()
+LineSeries lineSeries(const RankModel &model, const PlotAxes &axes, double plotWidth)
 {
-    const PlotMapping m = mapping();
-    m_keptApplicants = onePerPixel(m_applicantPoints, m);
-    QList<QPointF> points;
-    points.reserve(m_keptApplicants.size());
-    for (qsizetype i : std::as_const(m_keptApplicants))
-        points.append(m_applicantPoints[i]);
-    applicantSeries->replace(points);
+    LineSeries s;
+    s.line = estimateLine(model, axes.x.min, axes.x.max);
+    const double step = (axes.x.max - axes.x.min) / std::max(100.0, plotWidth) * 3;
 
-    m_keptReferences = onePerPixel(m_data.references, m);
-    points.clear();
-    for (qsizetype i : std::as_const(m_keptReferences))
-        points.append(m_data.references[i]);
-    referenceSeries->replace(points);
+    // The likely range changes along the line as other reference results
+    // come nearest: sampled every few pixels as well as at the line's bends.
+    s.band = bandOutline(likelyBand(model, s.line, step));
+    if (axes.logY) {
+        // Straight in ranks is curved on a log axis: points every few pixels.
+        s.line = clampBelow(densify(s.line, step), axes.y.min);
+        s.band.best = clampBelow(densify(s.band.best, step), axes.y.min);
+        s.band.worst = clampBelow(densify(s.band.worst, step), axes.y.min);
+    }
+    return s;
 }
 
-void ChartWindow::placeTexts()
+QVector<QList<QPointF>> boundLines(const PlotAxes &axes)
 {
-    const QRectF plot = m_chart->plotArea();
-    const bool logY = Check1->isChecked();
+    QVector<QList<QPointF>> lines(bandBounds().size());
+    for (qsizetype i = 0; i < bandBounds().size(); ++i) {
+        const double b = bandBounds()[i];
+        if (b > axes.y.min && b < axes.y.max)
+            lines[i] = {QPointF(axes.x.min, b), QPointF(axes.x.max, b)};
+    }
+    return lines;
+}
+
+QList<QPointF> markers(const QVector<QPointF> &points, const PlotMapping &mapping)
+{
+    QList<QPointF> kept;
+    for (qsizetype i : onePerPixel(points, mapping))
+        kept.append(points[i]);
+    return kept;
+}
+
+QVector<qsizetype> pointsAt(const QVector<QPointF> &points, const PlotMapping &mapping, QPointF value)
+{
+    QVector<qsizetype> found;
+    const std::optional<QPoint> pixel = mapping.pixel(value);
+    if (!pixel)
+        return found;
+    for (qsizetype i = 0; i < points.size(); ++i)
+        if (mapping.pixel(points[i]) == pixel)
+            found.append(i);
+    return found;
+}
+
+QList<QPointF> targetMarker(const std::optional<QPointF> &point, bool logY)
+{
+    if (point && !(logY && point->y() < 1))
+        return {*point};
+    return {};
+}
+
+QList<QPointF> targetLine(const TargetAnswer &target, const AxisTicks &x)
+{
+    if (target.kind == TargetAnswer::Found || target.kind == TargetAnswer::Unreachable)
+        return {QPointF(x.min, target.target), QPointF(x.max, target.target)};
+    return {};
+}
+
+QVector<std::optional<double>> stripeTextTops(const QVector<BandStripe> &stripes, const QVector<double> &heights,
+                                              const QRectF &plot, const PlotAxes &axes)
+{
+    const AxisTicks &y = axes.y;
     const auto rankToY = [&](double rank) {
-        if (logY) {
-            const double a = std::log10(m_yTicks.min), b = std::log10(m_yTicks.max);
+        if (axes.logY) {
+            const double a = std::log10(y.min), b = std::log10(y.max);
             return plot.top() + (std::log10(rank) - a) / (b - a) * plot.height();
         }
-        return plot.top() + (rank - m_yTicks.min) / (m_yTicks.max - m_yTicks.min) * plot.height();
+        return plot.top() + (rank - y.min) / (y.max - y.min) * plot.height();
     };
-
-    // Each band's text beside its stripe, right of the plot; a stripe too
-    // thin for its text gives way to the one above it.
-    const QVector<BandStripe> stripes = visibleStripes(m_yTicks.min, m_yTicks.max);
-    qreal widest = 0;
-    for (QGraphicsSimpleTextItem *t : std::as_const(m_bandTexts))
-        t->hide();
-    qreal lowestBottom = -HUGE_VAL;
-    for (qsizetype i = 0; i < stripes.size() && i < m_bandTexts.size(); ++i) {
-        QGraphicsSimpleTextItem *t = m_bandTexts[i];
-        t->setText(bandText(stripes[i].band));
-        const QRectF r = t->boundingRect();
-        widest = std::max(widest, r.width());
+    QVector<std::optional<double>> tops(stripes.size());
+    double lowestBottom = -HUGE_VAL;
+    for (qsizetype i = 0; i < stripes.size() && i < heights.size(); ++i) {
         const double centre = (rankToY(stripes[i].from) + rankToY(stripes[i].to)) / 2;
-        const double top = centre - r.height() / 2;
+        const double top = centre - heights[i] / 2;
         if (top < lowestBottom || !std::isfinite(top))
             continue;
-        t->setPos(plot.right() + 8, top);
-        t->setToolTip(t->text());
-        t->show();
-        lowestBottom = top + r.height();
+        tops[i] = top;
+        lowestBottom = top + heights[i];
     }
-    // Room for the texts on the right, once it is known how wide they are.
-    QMargins margins = m_chart->margins();
-    const int right = int(std::ceil(widest)) + 16;
-    if (margins.right() != right) {
-        margins.setRight(right);
-        m_chart->setMargins(margins);
-    }
-
-    const bool noEstimate = m_data.status != RankModel::Status::Ready;
-    m_noEstimateText->setVisible(noEstimate);
-    if (noEstimate) {
-        const QRectF r = m_noEstimateText->boundingRect();
-        m_noEstimateText->setPos(plot.center() - r.center());
-    }
-}
-
-QVector<qsizetype> ChartWindow::drawnAt(QPointF value) const
-{
-    QVector<qsizetype> found;
-    const PlotMapping m = mapping();
-    const std::optional<QPoint> pixel = m.pixel(value);
-    if (!pixel)
-        return found;
-    for (qsizetype i = 0; i < m_applicantPoints.size(); ++i)
-        if (m.pixel(m_applicantPoints[i]) == pixel)
-            found.append(i);
-    return found;
-}
-
-QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
-{
-    QVector<qsizetype> found = drawnAt(value);
-    for (qsizetype &i : found)
-        i = m_data.applicants[i].index;
-    return found;
-}
-
-QVector<qsizetype> ChartWindow::referencesAt(QPointF value) const
-{
-    QVector<qsizetype> found;
-    const PlotMapping m = mapping();
-    const std::optional<QPoint> pixel = m.pixel(value);
-    if (!pixel)
-        return found;
-    for (qsizetype i = 0; i < m_data.references.size(); ++i)
-        if (m.pixel(m_data.references[i]) == pixel)
-            found.append(i);
-    return found;
+    return tops;
 }
 
 } // namespace placeva

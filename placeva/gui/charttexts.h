@@ -1,7 +1,13 @@
 #pragma once
-// Fixed texts of the chart window and its menu.
+// Texts of the chart window and its menu: the fixed ones, and those made
+// from a pass (title, description, notes, hover texts) as pure functions.
 
+#include "core/chartdata.h"
 #include "core/subjects.h"
+#include "core/targetrank.h"
+
+#include <QString>
+#include <QVector>
 
 namespace placeva::chart_texts {
 
@@ -30,3 +36,28 @@ inline constexpr char16_t kLikelyRank[] = u"رتبه %1 (بازه محتمل %2 
 inline constexpr char16_t kLikelyBand[] = u"بازه رتبه محتمل";
 
 } // namespace placeva::chart_texts
+
+namespace placeva {
+
+// The chart's title: its caption and the change factor the pass ran with.
+QString chartTitle(const RankModel *model);
+
+// The notes under the plot: the reference rows left out, the typical error,
+// and what the logarithmic axis cannot show. Empty when there is nothing to note.
+QString chartNote(const ChartData &data, bool logY, qsizetype applicantsLeftOut, qsizetype referencesLeftOut);
+
+// What a screen reader says the plot shows; `required` the required average
+// as the window shows it.
+QString chartDescription(const ChartData &data, bool bandDrawn, const QString &note, const TargetAnswer &target,
+                         const QString &required);
+
+// The hover texts: of the applicants (indices into the pass's applicants,
+// with their rows) and of the reference points drawn on one pixel, at most a
+// few of them named.
+QString applicantsToolTip(const QVector<ApplicantResult> &listed, const QVector<ApplicantRow> &rows,
+                          const QVector<qsizetype> &at);
+QString referencesToolTip(const QVector<QPointF> &references, const QVector<qsizetype> &at);
+// Of the target's marker.
+QString targetToolTip(std::int32_t target, const QString &required);
+
+} // namespace placeva

@@ -1,26 +1,15 @@
 #include "gui/chartwindow.h"
 
-#include "bidi.h"
-#include "core/datalocation.h"
 #include "core/workspace.h"
 #include "gui/chartparts.h"
 #include "gui/charttexts.h"
-#include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "numbers.h"
 
-#include <QBuffer>
 #include <QCheckBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPainter>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <QSvgGenerator>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtCharts/QAreaSeries>
@@ -43,14 +32,6 @@ using namespace chart_parts;
 
 namespace {
 
-// The plot reaches a little beyond the outermost points so that their
-// markers are not cut in half.
-std::pair<double, double> padded(double lo, double hi)
-{
-    const double pad = hi > lo ? (hi - lo) * 0.03 : std::max(std::abs(lo) * 0.05, 1.0);
-    return {lo - pad, hi + pad};
-}
-
 void setCategoryTicks(QCategoryAxis *axis, const AxisTicks &ticks)
 {
     for (const QString &label : axis->categoriesLabels())
@@ -62,6 +43,23 @@ void setCategoryTicks(QCategoryAxis *axis, const AxisTicks &ticks)
     for (double v : ticks.values)
         axis->append(common::shortestText(v), v);
     axis->setRange(ticks.min, ticks.max);
+}
+
+// Exactly the same points, to the last bit.
+bool samePoints(const QList<QPointF> &a, const QList<QPointF> &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const QPointF &p, const QPointF &q) {
+               return p.x() == q.x() && p.y() == q.y();
+           });
+}
+
+// A series given new points computes its whole geometry again (for the
+// estimate's line, a stroke of every bend): points exactly as they are change
+// nothing and are not given.
+void setPoints(QXYSeries *series, const QList<QPointF> &points)
+{
+    if (!samePoints(series->points(), points))
+        series->replace(points);
 }
 
 void hideFromLegend(QChart *chart, QLineSeries *series)
@@ -256,10 +254,7 @@ void ChartWindow::buildChart()
     });
     connect(targetSeries, &QXYSeries::hovered, this, [this](const QPointF &, bool on) {
         if (on)
-            QToolTip::showText(QCursor::pos(),
-                               kRlm + Label1->caption() + u' ' + QString::number(m_target.target) + u'\n'
-                                   + kRlm + Label2->caption() + u' ' + Label3->caption(),
-                               Chart1);
+            QToolTip::showText(QCursor::pos(), targetToolTip(m_target.target, Label3->caption()), Chart1);
         else
             QToolTip::hideText();
     });
@@ -290,6 +285,7 @@ void ChartWindow::replaceRankAxis()
         m_yAxis->deleteLater();
     }
     m_yAxis = axis;
+    m_axesShown = false;
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
     for (QAbstractSeries *s : m_chart->series())
         s->attachAxis(m_yAxis);
@@ -303,13 +299,19 @@ void ChartWindow::followPass()
     m_data = chartData(pass.result());
     m_listed = pass.result().applicants;
     m_rows = pass.applicants();
-    m_applicantPoints.resize(m_data.applicants.size());
+    QVector<QPointF> points(m_data.applicants.size());
     for (qsizetype i = 0; i < m_data.applicants.size(); ++i)
-        m_applicantPoints[i] = QPointF(m_data.applicants[i].x, m_data.applicants[i].rank);
+        points[i] = QPointF(m_data.applicants[i].x, m_data.applicants[i].rank);
+    // A pass over the same rows and factor keeps its model and places every
+    // applicant where it was: the markers then stay as they are.
+    if (m_data.model != m_markersModel || !samePoints(points, m_applicantPoints))
+        m_markersModel.reset();
+    m_applicantPoints = std::move(points);
     measureData();
 
-    const QString t = title();
-    m_chart->setTitle(t);
+    const QString t = chartTitle(m_data.model.get());
+    if (m_chart->title() != t)
+        m_chart->setTitle(t); // even the same title lays the chart out again
     Chart1->setAccessibleName(t);
     Text1_Change(); // the target follows the pass too; lays the plot out
 }
@@ -334,6 +336,8 @@ void ChartWindow::Check1_Click()
             xy->clear();
     likelySeries->upperSeries()->clear();
     likelySeries->lowerSeries()->clear();
+    m_lineModel.reset();
+    m_markersModel.reset();
     replaceRankAxis();
     measureData();
     layoutPlot();
@@ -341,92 +345,152 @@ void ChartWindow::Check1_Click()
 
 void ChartWindow::measureData()
 {
-    // Ranges over everything drawn as a point; ranks of 0 and below have no
-    // place on a logarithmic axis.
-    const bool logY = Check1->isChecked();
-    Extent e;
-    const auto take = [&](QPointF p) {
-        e.xLo = std::min(e.xLo, p.x());
-        e.xHi = std::max(e.xHi, p.x());
-        if (logY && p.y() < 1)
-            return false;
-        e.yLo = std::min(e.yLo, p.y());
-        e.yHi = std::max(e.yHi, p.y());
-        return true;
-    };
-    m_referencesLeftOut = 0;
-    for (const QPointF &p : std::as_const(m_data.references))
-        m_referencesLeftOut += take(p) ? 0 : 1;
-    m_applicantsLeftOut = 0;
-    for (const QPointF &p : std::as_const(m_applicantPoints))
-        m_applicantsLeftOut += take(p) ? 0 : 1;
-    m_extent = e;
+    m_extent = plotExtent(m_data.references, m_applicantPoints, Check1->isChecked());
     m_dataChanged = true;
 }
 
 void ChartWindow::layoutPlot()
 {
-    const bool logY = Check1->isChecked();
-    Extent e = m_extent;
-    if (m_targetPoint) {
-        e.xLo = std::min(e.xLo, m_targetPoint->x());
-        e.xHi = std::max(e.xHi, m_targetPoint->x());
-        if (!(logY && m_targetPoint->y() < 1)) {
-            e.yLo = std::min(e.yLo, m_targetPoint->y());
-            e.yHi = std::max(e.yHi, m_targetPoint->y());
-        }
-    }
-    if (e.xLo > e.xHi) {
-        e.xLo = 0;
-        e.xHi = 100;
-    }
-    if (e.yLo > e.yHi) {
-        e.yLo = 1;
-        e.yHi = bandBounds().last();
-    }
-    const auto [xFrom, xTo] = padded(e.xLo, e.xHi);
-    const AxisTicks xTicks = niceTicks(xFrom, xTo, kMostTicks);
-    const auto [yFrom, yTo] = padded(e.yLo, e.yHi);
-    const AxisTicks yTicks = logY ? logTicks(e.yLo, e.yHi) : niceTicks(yFrom, yTo, kMostTicks, 1);
-    const auto same = [](const AxisTicks &a, const AxisTicks &b) {
-        return a.min == b.min && a.max == b.max && a.values == b.values;
-    };
-
+    const PlotAxes axes = plotAxes(m_extent, m_targetPoint, Check1->isChecked());
     // A keystroke in the target box mostly moves the target alone: the rest
     // of the plot stays as it is unless the ranges change.
-    if (m_dataChanged || !same(xTicks, m_xTicks) || !same(yTicks, m_yTicks)) {
+    if (m_dataChanged || !(axes == m_axes) || !m_axesShown) {
         m_dataChanged = false;
         m_placing = true; // one thinning at the end, not one per axis change
-        m_xTicks = xTicks;
-        m_yTicks = yTicks;
-        setCategoryTicks(static_cast<QCategoryAxis *>(m_xAxis), m_xTicks);
-        if (logY)
-            static_cast<QLogValueAxis *>(m_yAxis)->setRange(m_yTicks.min, m_yTicks.max);
-        else
-            setCategoryTicks(static_cast<QCategoryAxis *>(m_yAxis), m_yTicks);
-        drawLine();
-        for (qsizetype i = 0; i < bandBounds().size(); ++i) {
-            const double b = bandBounds()[i];
-            if (b > m_yTicks.min && b < m_yTicks.max)
-                m_bandLines[size_t(i)]->replace({QPointF(m_xTicks.min, b), QPointF(m_xTicks.max, b)});
+        if (!(axes == m_axes) || !m_axesShown) {
+            // Each change of range computes every series' geometry again:
+            // the line and band, given anew below anyway, are emptied first.
+            estimateSeries->clear();
+            likelySeries->upperSeries()->clear();
+            likelySeries->lowerSeries()->clear();
+            m_lineModel.reset();
+            m_axes = axes;
+            setCategoryTicks(static_cast<QCategoryAxis *>(m_xAxis), m_axes.x);
+            if (m_axes.logY)
+                static_cast<QLogValueAxis *>(m_yAxis)->setRange(m_axes.y.min, m_axes.y.max);
             else
-                m_bandLines[size_t(i)]->clear();
+                setCategoryTicks(static_cast<QCategoryAxis *>(m_yAxis), m_axes.y);
+            m_axesShown = true;
         }
+        drawLine();
+        const QVector<QList<QPointF>> bounds = boundLines(m_axes);
+        for (qsizetype i = 0; i < bounds.size(); ++i)
+            setPoints(m_bandLines[size_t(i)], bounds[i]);
         m_placing = false;
         thinMarkers();
         placeTexts();
     }
-
-    if (m_targetPoint && !(logY && m_targetPoint->y() < 1))
-        targetSeries->replace({*m_targetPoint});
-    else
-        targetSeries->clear();
-    if (m_target.kind == TargetAnswer::Found || m_target.kind == TargetAnswer::Unreachable)
-        targetLineSeries->replace(
-            {QPointF(m_xTicks.min, m_target.target), QPointF(m_xTicks.max, m_target.target)});
-    else
-        targetLineSeries->clear();
+    setPoints(targetSeries, targetMarker(m_targetPoint, m_axes.logY));
+    setPoints(targetLineSeries, targetLine(m_target, m_axes.x));
     updateDescription();
+}
+
+void ChartWindow::drawLine()
+{
+    if (!m_data.model)
+        return;
+    // The line and band follow from the model, the axes and the width alone.
+    const double width = m_chart->plotArea().width();
+    if (m_lineModel == m_data.model && m_lineAxes == m_axes && m_lineWidth == width)
+        return;
+    m_lineModel = m_data.model;
+    m_lineAxes = m_axes;
+    m_lineWidth = width;
+    const LineSeries s = lineSeries(*m_data.model, m_axes, m_lineWidth);
+    setPoints(estimateSeries, s.line);
+    setPoints(likelySeries->upperSeries(), s.band.best);
+    setPoints(likelySeries->lowerSeries(), s.band.worst);
+}
+
+PlotMapping ChartWindow::mapping() const
+{
+    QSizeF size = m_chart->plotArea().size();
+    if (size.isEmpty()) // not laid out yet: the view's size is near enough
+        size = QSizeF(Chart1->size()) * 0.8;
+    return plotMapping(size, m_axes);
+}
+
+void ChartWindow::thinMarkers()
+{
+    const PlotMapping m = mapping();
+    if (m_markersModel && m_markersModel == m_data.model && m_markersMapping == m)
+        return;
+    m_markersModel = m_data.model;
+    m_markersMapping = m;
+    setPoints(applicantSeries, markers(m_applicantPoints, m));
+    setPoints(referenceSeries, markers(m_data.references, m));
+}
+
+void ChartWindow::placeTexts()
+{
+    // Each band's text beside its stripe, right of the plot.
+    const QRectF plot = m_chart->plotArea();
+    const QVector<BandStripe> stripes = visibleStripes(m_axes.y.min, m_axes.y.max);
+    QVector<double> heights;
+    qreal widest = 0;
+    for (qsizetype i = 0; i < stripes.size() && i < m_bandTexts.size(); ++i) {
+        m_bandTexts[i]->setText(bandText(stripes[i].band));
+        const QRectF r = m_bandTexts[i]->boundingRect();
+        widest = std::max(widest, r.width());
+        heights.append(r.height());
+    }
+    const QVector<std::optional<double>> tops = stripeTextTops(stripes, heights, plot, m_axes);
+    for (qsizetype i = 0; i < m_bandTexts.size(); ++i) {
+        QGraphicsSimpleTextItem *t = m_bandTexts[i];
+        const std::optional<double> top = tops.value(i);
+        t->setVisible(top.has_value());
+        if (top) {
+            t->setPos(plot.right() + 8, *top);
+            t->setToolTip(t->text());
+        }
+    }
+    // Room for the texts on the right, once it is known how wide they are.
+    QMargins margins = m_chart->margins();
+    const int right = int(std::ceil(widest)) + 16;
+    if (margins.right() != right) {
+        margins.setRight(right);
+        m_chart->setMargins(margins);
+    }
+
+    const bool noEstimate = m_data.status != RankModel::Status::Ready;
+    m_noEstimateText->setVisible(noEstimate);
+    if (noEstimate) {
+        const QRectF r = m_noEstimateText->boundingRect();
+        m_noEstimateText->setPos(plot.center() - r.center());
+    }
+}
+
+void ChartWindow::updateDescription()
+{
+    const QString note = chartNote(m_data, Check1->isChecked(), m_extent.applicantsLeftOut,
+                                   m_extent.referencesLeftOut);
+    Chart1->setAccessibleDescription(chartDescription(m_data, likelySeries->upperSeries()->count() > 0, note,
+                                                      m_target, Label3->caption()));
+    Label4->setCaption(note);
+    Label4->setVisible(!note.isEmpty());
+}
+
+QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const
+{
+    QVector<qsizetype> found = pointsAt(m_applicantPoints, mapping(), value);
+    for (qsizetype &i : found)
+        i = m_data.applicants[i].index;
+    return found;
+}
+
+QVector<qsizetype> ChartWindow::referencesAt(QPointF value) const
+{
+    return pointsAt(m_data.references, mapping(), value);
+}
+
+QString ChartWindow::applicantsToolTip(QPointF value) const
+{
+    return placeva::applicantsToolTip(m_listed, m_rows, applicantsAt(value));
+}
+
+QString ChartWindow::referencesToolTip(QPointF value) const
+{
+    return placeva::referencesToolTip(m_data.references, referencesAt(value));
 }
 
 void ChartWindow::applicantClicked(QPointF value)

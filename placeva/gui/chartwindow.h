@@ -7,12 +7,12 @@
 
 #include "core/chartdata.h"
 #include "core/targetrank.h"
+#include "gui/chartseries.h"
 #include "toolkit.h"
 
 #include <QPointer>
 
 #include <array>
-#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -72,7 +72,7 @@ public:
     QString referencesToolTip(QPointF value) const;
     // Applicants with an estimate that the plot cannot show (ranks of 0 or
     // below on the logarithmic axis).
-    qsizetype applicantsLeftOut() const { return m_applicantsLeftOut; }
+    qsizetype applicantsLeftOut() const { return m_extent.applicantsLeftOut; }
 
     QChartView *Chart1 = nullptr;
     tk::Label *Label1 = nullptr;    // "رتبه هدف:"
@@ -105,8 +105,6 @@ private:
     void updateDescription();
     void applicantClicked(QPointF value);
     PlotMapping mapping() const;
-    QVector<qsizetype> drawnAt(QPointF value) const; // into m_data.applicants
-    QString title() const;
     QString writeImage(const QString &file) const; // error text, empty on success
 
     Workspace *m_ws;
@@ -117,24 +115,24 @@ private:
     QVector<QPointF> m_applicantPoints; // (x, rank) of m_data.applicants
     TargetAnswer m_target;
     std::optional<QPointF> m_targetPoint;
-    qsizetype m_applicantsLeftOut = 0;
-    qsizetype m_referencesLeftOut = 0;
+    PlotExtent m_extent; // of the pass's points, without the target
 
     QChart *m_chart = nullptr;
     QAbstractAxis *m_xAxis = nullptr;
     QAbstractAxis *m_yAxis = nullptr;
-    struct Extent
-    {
-        double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
-    };
-    Extent m_extent; // of the pass's points, without the target
     bool m_dataChanged = true;
-    double m_lineWidth = 0; // plot width the log axis' line was bent for
-    AxisTicks m_xTicks, m_yTicks;
+    // What the line and band were drawn for, and the markers thinned for;
+    // no model for none. Held, so that no later model can take its address.
+    std::shared_ptr<const RankModel> m_lineModel;
+    PlotAxes m_lineAxes;
+    double m_lineWidth = 0;
+    std::shared_ptr<const RankModel> m_markersModel;
+    PlotMapping m_markersMapping;
+    PlotAxes m_axes;         // as the axes show them
+    bool m_axesShown = false; // false for an axis not yet given m_axes
     std::array<QLineSeries *, 8> m_bandLines{};
     QVector<QGraphicsSimpleTextItem *> m_bandTexts;
     QGraphicsSimpleTextItem *m_noEstimateText = nullptr;
-    QVector<qsizetype> m_keptApplicants, m_keptReferences;
     bool m_placing = false;
 };
 

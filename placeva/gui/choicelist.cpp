@@ -2,6 +2,7 @@
 
 #include "core/chances.h"
 #include "core/choices.h"
+#include "core/counsel.h"
 #include "core/workspace.h"
 #include "gui/chancetexts.h"
 #include "gui/passtexts.h"
@@ -220,13 +221,12 @@ void ChoiceList::Command1_Click()
 {
     lbl1->setCaption(QStringLiteral("0"));
     lbl2->setCaption(notAdmittedText());
-    const std::optional<std::int32_t> rank = rankFromText(Label2->caption());
-    if (!rank)
+    if (!m_rank)
         return;
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    if (const std::optional<int> first = firstAdmitting(priorities, *rank, m_choices)) {
+    if (const std::optional<int> first = firstAdmitting(priorities, *m_rank, m_choices)) {
         lbl1->setCaption(QString::number(*first + 1));
         lbl2->setCaption(priorities.at(*first));
     }
@@ -234,40 +234,33 @@ void ChoiceList::Command1_Click()
 
 void ChoiceList::showVerdicts()
 {
-    // The rank as "Mohasebe" reads it, so that the verdicts and the result
-    // line never disagree.
-    const std::int32_t rank = rankFromText(Label2->caption()).value_or(0);
+    // The picked applicant's estimate, as "Mohasebe" admits by it (the
+    // verdicts read none as 0); the sheet and the spreadsheet compute the
+    // list the same way.
+    ApplicantResult applicant;
+    applicant.rank = m_rank;
+    applicant.range = m_range;
+    QStringList priorities, captions;
     for (size_t i = 0; i < Combo2.size(); ++i) {
-        const std::optional<Verdict> verdict = choiceVerdict(Combo2[i]->text(), rank, m_range, m_choices);
+        priorities.append(Combo2[i]->text());
+        captions.append(priorityCaptions[i]->caption());
+    }
+    const ChoiceListLines lines = choiceListLines(applicant, m_errors, priorities, m_choices);
+    for (size_t i = 0; i < Combo2.size(); ++i) {
+        const SheetChoice &line = lines.priorities[i];
         tk::Label *label = verdicts[i];
-        label->setCaption(verdict ? verdictText(*verdict) : QString());
-        switch (verdict.value_or(Verdict::Likely)) {
+        label->setCaption(line.verdict ? verdictText(*line.verdict) : QString());
+        switch (line.verdict.value_or(Verdict::Likely)) {
         case Verdict::Safe: label->setForeColor(kSafeColour); break;
         case Verdict::Reach: label->setForeColor(kReachColour); break;
         case Verdict::Out: label->setForeColor(kOutColour); break;
         case Verdict::Likely: label->setForeColor(kLikelyColour); break;
         }
+        chances[i]->setCaption(line.chance ? chanceText(*line.chance) : QString());
+        deadMarks[i]->setCaption(line.dead ? deadText() : QString());
+        deadMarks[i]->setToolTip(line.dead ? deadReason(*line.dead, captions) : QString());
     }
-    showChances();
-}
-
-void ChoiceList::showChances()
-{
-    std::vector<PriorityLimit> list;
-    QStringList captions;
-    for (size_t i = 0; i < Combo2.size(); ++i) {
-        const QString choice = Combo2[i]->text();
-        list.push_back({!choice.isEmpty(), admissionLimit(choice, m_choices)});
-        captions.append(priorityCaptions[i]->caption());
-    }
-    const std::vector<std::optional<DeadPriority>> dead = deadPriorities(list);
-    const std::optional<ListChances> outcome = listChances(list, m_rank, m_errors);
-    for (size_t i = 0; i < Combo2.size(); ++i) {
-        const std::optional<int> percent = outcome ? outcome->percent[i] : std::nullopt;
-        chances[i]->setCaption(percent ? chanceText(*percent) : QString());
-        deadMarks[i]->setCaption(dead[i] ? deadText() : QString());
-        deadMarks[i]->setToolTip(dead[i] ? deadReason(*dead[i], captions) : QString());
-    }
+    const std::optional<ListChances> &outcome = lines.chances;
     notAdmittedChance->setCaption(outcome ? chanceText(outcome->notAdmitted) : QString());
     noSafetyNet->setCaption(outcome && outcome->noSafetyNet ? noSafetyNetText() : QString());
 }
@@ -286,7 +279,7 @@ void ChoiceList::sheetButton_Click()
     QStringList priorities;
     for (const tk::ComboBox *combo : Combo2)
         priorities.append(combo->text());
-    makeSheet(*m_pass, this, *k, priorities);
+    makeSheet(*m_pass, this, *k, GivenList{priorities, m_choices});
 }
 
 void ChoiceList::Command2_Click()

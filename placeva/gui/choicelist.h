@@ -53,9 +53,9 @@ public:
     void Combo1_Click();
     void Command1_Click();
     void Command2_Click();
+    // Each priority's verdict, chance and dead mark, and the list's chances.
     void showVerdicts();
     void sheetButton_Click();
-    void showChances();
     // Admission by the choices this window offers.
     bool IsAdmitted(const QString &choice, std::int32_t rank) const;
     // Offers these choices in every priority list, none chosen (this year's

@@ -1,8 +1,8 @@
 #include "gui/databasemenu.h"
 
+#include "bidi.h"
 #include "core/datalocation.h"
 #include "gui/filemenu.h"
-#include "bidi.h"
 #include "toolkit.h"
 
 #include <QAction>

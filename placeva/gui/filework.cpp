@@ -1,5 +1,6 @@
 #include "gui/filework.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 #include "core/csvexport.h"
 #include "core/datalocation.h"
@@ -112,7 +113,10 @@ bool FileWork::importCsv(ImportTable table, const QString &path)
     bool cancelled = false;
     {
         const std::unique_ptr<Phase> progress =
-            phase(QStringLiteral(u"افزودن %1 رديف به جدول %2...").arg(storing).arg(importTableName(table)),
+            phase((replaces ? QStringLiteral(u"جايگزيني رديف هاي جدول %2 با %1 رديف...")
+                            : QStringLiteral(u"افزودن %1 رديف به جدول %2..."))
+                      .arg(storing)
+                      .arg(common::isolate(importTableName(table))),
                   storing);
         error = storeImport(
             m_ws.location(), plan, [&](qsizetype written) { return progress->step(written); }, &cancelled);

@@ -1,5 +1,6 @@
 #include "gui/mainwindow.h"
 
+#include "bidi.h"
 #include "core/choicetable.h"
 #include "core/datalocation.h"
 #include "gui/applicantentry.h"
@@ -10,8 +11,6 @@
 #include "gui/passtexts.h"
 #include "gui/referenceentry.h"
 #include "gui/sheetmenu.h"
-
-#include "bidi.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "gui/passtexts.h"
 
-#include "gui/charttexts.h"
 #include "bidi.h"
+#include "gui/charttexts.h"
 #include "numbers.h"
 
 namespace placeva {

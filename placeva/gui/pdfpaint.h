@@ -5,11 +5,15 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QList>
 #include <QHash>
 #include <QRectF>
 #include <QString>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QPaintDevice;
 class QPainter;
@@ -21,7 +25,12 @@ QFont reportFont(double points, bool bold = false);
 
 // Texts of one font shaped for the device, each on one line. Persian reads
 // right to left; a text without it left to right, so that "-100" is not
-// shown as "100-". A text shaped once is drawn again from its shape.
+// shown as "100-". A text shaped once is drawn again from its shape, and a
+// text that differs from one shaped before only in its digits (ranks,
+// averages, ranges: most of a report's cells) takes that shape with the
+// digits' glyphs exchanged, where the font gives every digit the same width
+// and no digit a neighbour-dependent form (checked on the font, and on each
+// such pattern against the text shaped in full).
 class Shaper
 {
 public:
@@ -38,13 +47,40 @@ public:
     void draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment);
 
 private:
-    std::shared_ptr<QTextLayout> shape(const QString &text);
-    std::shared_ptr<QTextLayout> newShape(const QString &text) const;
+    struct Shape
+    {
+        QList<QGlyphRun> runs; // positions from the line's top left
+        double width = 0;
+        double height = 0;
+    };
+    // A text with every digit 0, shaped, and where each digit's glyph is.
+    struct Pattern
+    {
+        enum class State { Unchecked, Good, Bad } state = State::Unchecked;
+        Shape shape;
+        QList<std::pair<qsizetype, qsizetype>> digitGlyphs; // run, glyph; in the text's order
+        QList<QList<quint32>> digitsOf;                     // by run: the glyphs of 0 to 9
+    };
+
+    void drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment);
+    std::shared_ptr<QTextLayout> newLayout(const QString &text) const;
+    Shape shape(const QString &text);
+    Shape newShape(const QString &text) const;
+    QString laidOut(const QString &text) const;
+    std::optional<Shape> fromPattern(const QString &text);
+    Pattern newPattern(const QString &patternText) const;
+    static std::optional<Shape> exchangeDigits(const Pattern &pattern, const QString &text);
+    QString elided(const QString &text, double width);
+    bool digitsExchangeable();
 
     QFont m_font;
     QPaintDevice *m_device;
     QFontMetricsF m_metrics;
-    QHash<QString, std::shared_ptr<QTextLayout>> m_shapes;
+    QHash<QString, Shape> m_shapes;
+    QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
+    QHash<QString, Pattern> m_patterns;
+    QHash<QString, QString> m_elidedPatterns; // by pattern and width
+    std::optional<bool> m_digitsExchangeable;
 };
 
 } // namespace placeva

@@ -1,7 +1,10 @@
 #include "gui/sheet.h"
 
 #include "bidi.h"
+#include "core/choices.h"
+#include "core/choicetable.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
@@ -11,12 +14,20 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScopeGuard>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace placeva {
@@ -134,6 +145,17 @@ struct Page
         }
     }
 
+    // The size at which every text fits `width`: one size down a column.
+    Shaper &sizeFor(const QStringList &texts, double width)
+    {
+        for (Shaper *s : {&body, &small}) {
+            if (std::all_of(texts.cbegin(), texts.cend(),
+                            [&](const QString &t) { return s->width(t) <= width; }))
+                return *s;
+        }
+        return tiny;
+    }
+
     // Bold caption at the right of the box, the value after it.
     void captioned(double left, double right, double top, const QString &caption, const QString &value)
     {
@@ -215,35 +237,84 @@ struct Page
     }
 };
 
-QString verdictLine(const SheetChoice &c)
+// Lines of a sentence in the small size, from `top`; where it ends.
+double sentence(Page &p, const QString &text, double left, double right, double top)
 {
-    return c.verdict ? verdictText(*c.verdict) : QString();
+    for (const QString &line : wrapped(p.small, text, right - left)) {
+        p.small.draw(p.painter, QRectF(left, top, right - left, p.lineHeight), line, Qt::AlignRight);
+        top += p.lineHeight;
+    }
+    return top;
 }
 
-// The sheet's choice list: the given priorities with their verdicts, or the
-// choice table grouped by verdict. The one place the chances will join.
+// A given list as the choice list shows it: each priority's verdict, chance
+// and dead mark, the chance of landing nowhere and the warning without a
+// safety net.
+double drawGivenList(Page &p, const CounselSheet &sheet, double left, double right, double top)
+{
+    const std::vector<double> e = p.edges(left, right, {0.11, 0.29, 0.23, 0.23, 0.14});
+    p.headerRow(e, top,
+                {QStringLiteral(u"اولويت"), QStringLiteral(u"انتخاب"), QStringLiteral(u"وضعيت"),
+                 QStringLiteral(u"شانس"), QString()});
+    QStringList verdicts, chances;
+    for (const SheetChoice &c : sheet.choices) {
+        verdicts << (c.verdict ? verdictText(*c.verdict) : QString());
+        chances << (c.chance ? chanceText(*c.chance) : QString());
+    }
+    if (sheet.listOutcome)
+        chances << chanceText(sheet.listOutcome->notAdmitted);
+    Shaper &verdictSize = p.sizeFor(verdicts, p.cell(e, 2, top).width());
+    Shaper &chanceSize = p.sizeFor(chances, p.cell(e, 3, top).width());
+    double y = top + p.rowHeight;
+    for (size_t i = 0; i < sheet.choices.size(); ++i) {
+        const SheetChoice &c = sheet.choices[i];
+        p.fit(p.cell(e, 0, y), number(c.priority), Qt::AlignHCenter);
+        p.fit(p.cell(e, 1, y), c.choice, Qt::AlignRight);
+        p.painter.save();
+        if (c.verdict) {
+            p.painter.setPen(verdictColour(*c.verdict));
+            verdictSize.draw(p.painter, p.cell(e, 2, y), verdicts.at(qsizetype(i)), Qt::AlignRight);
+        }
+        p.painter.setPen(Qt::black);
+        chanceSize.draw(p.painter, p.cell(e, 3, y), chances.at(qsizetype(i)), Qt::AlignRight);
+        p.painter.setPen(kOut);
+        if (c.dead)
+            p.fit(p.cell(e, 4, y), deadText(), Qt::AlignHCenter);
+        p.painter.restore();
+        y += p.rowHeight;
+    }
+    // Landing nowhere: a row of its own under the priorities.
+    p.painter.fillRect(QRectF(e.back(), y, e.front() - e.back(), p.rowHeight), QColor(240, 240, 240));
+    p.fit(QRectF(e[3] + p.padding, y, e.front() - e[3] - 2 * p.padding, p.rowHeight), notAdmittedText(),
+          Qt::AlignRight, true);
+    if (sheet.listOutcome)
+        chanceSize.draw(p.painter, p.cell(e, 3, y), chances.last(), Qt::AlignRight);
+    p.grid(e, top, int(sheet.choices.size()) + 1);
+    p.painter.save();
+    p.painter.setPen(QPen(QColor(110, 110, 110), p.border));
+    p.painter.drawRect(QRectF(e.back(), y, e.front() - e.back(), p.rowHeight));
+    p.painter.restore();
+    y += p.rowHeight + p.padding;
+    if (sheet.listOutcome && sheet.listOutcome->noSafetyNet) {
+        p.painter.save();
+        p.painter.setPen(kOut);
+        p.fit(QRectF(left, y, right - left, p.lineHeight), noSafetyNetText(), Qt::AlignRight, true);
+        p.painter.restore();
+        y += p.lineHeight;
+    }
+    return y;
+}
+
+// The sheet's choice list: the given priorities as the choice list shows
+// them, or the choice table grouped by verdict.
 double drawChoices(Page &p, const CounselSheet &sheet, double left, double right, double top, double bottom)
 {
     p.heading(left, right, top, QStringLiteral(u"فهرست انتخابها"));
     top += p.lineHeight + p.padding * 2;
-    if (sheet.givenChoices) {
-        const std::vector<double> e = p.edges(left, right, {0.17, 0.50, 0.33});
-        p.headerRow(e, top, {QStringLiteral(u"اولويت"), QStringLiteral(u"انتخاب"), QStringLiteral(u"وضعيت")});
-        double y = top + p.rowHeight;
-        for (const SheetChoice &c : sheet.choices) {
-            p.fit(p.cell(e, 0, y), number(c.priority), Qt::AlignHCenter);
-            p.fit(p.cell(e, 1, y), c.choice, Qt::AlignRight);
-            if (c.verdict) {
-                p.painter.save();
-                p.painter.setPen(verdictColour(*c.verdict));
-                p.fit(p.cell(e, 2, y), verdictLine(c), Qt::AlignRight);
-                p.painter.restore();
-            }
-            y += p.rowHeight;
-        }
-        p.grid(e, top, int(sheet.choices.size()) + 1);
-        return y;
-    }
+    if (sheet.givenChoices)
+        return drawGivenList(p, sheet, left, right, top);
+    if (sheet.choiceTableError)
+        return sentence(p, sheet.choiceTableError->message, left, right, top);
     if (!sheet.result.rank) {
         p.fit(QRectF(left, top, right - left, p.lineHeight), noRankText(), Qt::AlignRight);
         return top + p.lineHeight;
@@ -312,7 +383,7 @@ QString sheetTitle()
 }
 
 std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
-                                     const std::optional<QStringList> &priorities, QString *error)
+                                     const std::optional<GivenList> &list, QString *error)
 {
     const PassResult &pass = workspace.result();
     const auto fail = [&](const QString &why) -> std::optional<CounselSheet> {
@@ -328,19 +399,86 @@ std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
     // The rows must be those the pass read, or the percentages would belong to someone else.
     if (records->size() != pass.applicants.size() || cellText(records->at(k).name) != pass.applicants[k].name)
         return fail(QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد."));
-    return counselSheet(workspace, k, records->at(k), priorities);
+    if (list) {
+        ChoiceTableReading offered;
+        offered.choices = list->choices;
+        return counselSheet(workspace, k, records->at(k), offered, list->priorities);
+    }
+    return counselSheet(workspace, k, records->at(k), readChoiceTable(workspace.databaseFile()));
 }
 
+namespace {
+
+// The sheet's text styles, shaped for one resolution.
+struct SheetShapers
+{
+    explicit SheetShapers(QPaintDevice *device)
+        : title(reportFont(kTitlePoints, true), device), body(reportFont(kBodyPoints), device),
+          bold(reportFont(kBodyPoints, true), device), small(reportFont(kSmallPoints), device),
+          tiny(reportFont(kTinyPoints), device)
+    { }
+    Shaper title;
+    Shaper body;
+    Shaper bold;
+    Shaper small;
+    Shaper tiny;
+};
+
+constexpr int kSheetDpi = 300;
+
+QImage referenceDevice(int dpi)
+{
+    QImage image(1, 1, QImage::Format_Mono);
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    return image;
+}
+
+bool paintSheetWith(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today, SheetShapers &shapers);
+
+} // namespace
+
+// Shapes kept from one sheet to the next: headings, captions, subject names
+// and sentences are the same on every sheet, and shaping them is most of a
+// sheet's painting. Shaped for a stand-in device of the PDF's resolution, so
+// that one store serves every sheet a thread paints.
+class SheetShapes
+{
+public:
+    SheetShapes() : m_reference(referenceDevice(kSheetDpi)), m_shapers(&m_reference) { }
+
+    // The store's shapers where the device has their resolution.
+    SheetShapers *shapersFor(const QPaintDevice *device)
+    {
+        return device->logicalDpiX() == m_reference.logicalDpiX()
+                && device->logicalDpiY() == m_reference.logicalDpiY()
+            ? &m_shapers
+            : nullptr;
+    }
+
+private:
+    QImage m_reference;
+    SheetShapers m_shapers;
+};
+
 bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today)
+{
+    SheetShapers shapers(device);
+    return paintSheetWith(sheet, device, today, shapers);
+}
+
+namespace {
+
+bool paintSheetWith(const CounselSheet &sheet, QPagedPaintDevice *device, QDate today, SheetShapers &shapers)
 {
     QPainter painter;
     if (!painter.begin(device))
         return false;
-    Shaper title(reportFont(kTitlePoints, true), device);
-    Shaper body(reportFont(kBodyPoints), device);
-    Shaper bold(reportFont(kBodyPoints, true), device);
-    Shaper small(reportFont(kSmallPoints), device);
-    Shaper tiny(reportFont(kTinyPoints), device);
+    Shaper &title = shapers.title;
+    Shaper &body = shapers.body;
+    Shaper &bold = shapers.bold;
+    Shaper &small = shapers.small;
+    Shaper &tiny = shapers.tiny;
     const double scale = device->logicalDpiY() / 96.0;
     const double lineHeight = std::max(body.lineHeight(), bold.lineHeight());
     Page p{painter,
@@ -446,18 +584,26 @@ bool paintSheet(const CounselSheet &sheet, QPagedPaintDevice *device, QDate toda
     return true;
 }
 
-QByteArray sheetPdf(const CounselSheet &sheet, QDate today)
+} // namespace
+
+QByteArray sheetPdf(const CounselSheet &sheet, QDate today, SheetShapes *shapes)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     bool painted = false;
     {
         QPdfWriter writer(&buffer);
-        writer.setResolution(300);
+        writer.setResolution(kSheetDpi);
         writer.setPageLayout(reportPageLayout());
         writer.setTitle(sheetTitle() + QStringLiteral(" - ") + sheet.name);
         writer.setCreator(QStringLiteral("Placeva"));
-        painted = paintSheet(sheet, &writer, today);
+        SheetShapers *kept = shapes ? shapes->shapersFor(&writer) : nullptr;
+        if (kept) {
+            painted = paintSheetWith(sheet, &writer, today, *kept);
+        } else {
+            SheetShapers shapers(&writer);
+            painted = paintSheetWith(sheet, &writer, today, shapers);
+        }
     }
     return painted ? buffer.data() : QByteArray();
 }
@@ -506,12 +652,84 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
         return QStringLiteral(u"درصدهاي داوطلبان از جدول Davtalab خوانده نشد.");
     if (records->size() != pass.applicants.size())
         return QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد.");
+    const ChoiceTableReading choices = readChoiceTable(workspace.databaseFile());
     const QDate today = QDate::currentDate();
     const QDir dir(folder);
+    // The numbers are made here, the pages painted by the workers, each file
+    // written here in row order as soon as its sheet is done.
+    struct Job
+    {
+        CounselSheet sheet;
+        QByteArray pdf;
+        bool done = false;
+    };
+    std::mutex mutex;
+    std::condition_variable wake;     // a job queued, or the end
+    std::condition_variable finished; // a job done
+    std::deque<std::shared_ptr<Job>> queued;
+    bool stop = false;
+    std::vector<std::thread> workers;
+    // A thread per core, but no more than there are sheets, nor than a
+    // handful: each keeps fonts and shapes of its own.
+    const int threads =
+        int(std::clamp<qsizetype>(std::min<qsizetype>(QThread::idealThreadCount(), 8), 1,
+                                  std::max<qsizetype>(pass.applicants.size(), 1)));
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            SheetShapes shapes;
+            for (;;) {
+                std::shared_ptr<Job> job;
+                {
+                    std::unique_lock lock(mutex);
+                    wake.wait(lock, [&] { return stop || !queued.empty(); });
+                    if (stop)
+                        return;
+                    job = queued.front();
+                    queued.pop_front();
+                }
+                QByteArray pdf = sheetPdf(job->sheet, today, &shapes);
+                {
+                    const std::lock_guard lock(mutex);
+                    job->pdf = std::move(pdf);
+                    job->done = true;
+                }
+                finished.notify_all();
+            }
+        });
+    }
+    const auto joinWorkers = qScopeGuard([&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        for (std::thread &w : workers)
+            w.join();
+    });
+    // A few sheets ahead per worker, so that none waits while a file is written.
+    const size_t ahead = size_t(threads) * 4;
+    std::deque<std::shared_ptr<Job>> pending;
+    qsizetype next = 0;
     for (qsizetype k = 0; k < pass.applicants.size(); ++k) {
-        const CounselSheet sheet = counselSheet(workspace, k, records->at(k));
+        for (; next < pass.applicants.size() && pending.size() < ahead; ++next) {
+            auto job = std::make_shared<Job>();
+            job->sheet = counselSheet(workspace, next, records->at(next), choices);
+            {
+                const std::lock_guard lock(mutex);
+                queued.push_back(job);
+            }
+            wake.notify_one();
+            pending.push_back(std::move(job));
+        }
+        const std::shared_ptr<Job> job = pending.front();
+        pending.pop_front();
+        {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return job->done; });
+        }
+        const CounselSheet &sheet = job->sheet;
         const QString path = dir.filePath(sheetFileName(k, sheet.name));
-        const QByteArray bytes = sheetPdf(sheet, today);
+        const QByteArray bytes = std::move(job->pdf);
         const QString error = bytes.isEmpty()
             ? QStringLiteral(u"کارنامه براي پرونده «%1» ساخته نشد.").arg(common::isolatedPath(path))
             : writeFileWhole(path, bytes);

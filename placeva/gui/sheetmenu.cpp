@@ -17,12 +17,11 @@
 
 namespace placeva {
 
-void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k,
-               const std::optional<QStringList> &priorities)
+void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k, const std::optional<GivenList> &list)
 {
     const QString title = sheetTitle();
     QString error;
-    const std::optional<CounselSheet> sheet = sheetFor(workspace, k, priorities, &error);
+    const std::optional<CounselSheet> sheet = sheetFor(workspace, k, list, &error);
     if (!sheet) {
         tk::MsgBox::show(parent, title, error, tk::MsgBox::Warning);
         return;

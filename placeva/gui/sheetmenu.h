@@ -2,6 +2,8 @@
 // Where the windows make a counselling sheet: the main window's file-menu
 // item and its lists' context menu, and the choice list's button.
 
+#include "gui/sheet.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -21,7 +23,7 @@ class Workspace;
 // For applicant k (and the choice list's priorities when given) asks whether
 // to save a PDF or print, then does it, telling the user.
 void makeSheet(const Workspace &workspace, QWidget *parent, qsizetype k,
-               const std::optional<QStringList> &priorities = std::nullopt);
+               const std::optional<GivenList> &list = std::nullopt);
 
 // The main window's file-menu item and each list's context menu: a sheet for
 // the applicant of the selected row (rows 2k and 2k + 1 are applicant k).

@@ -2,8 +2,8 @@
 // the estimate runs, band stripes, axis ticks and one marker per pixel.
 
 #include "core/chartdata.h"
-#include "numbers.h"
 #include "core/stats.h"
+#include "numbers.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -191,6 +191,9 @@ void TstChartData::lineEnds_data()
     QTest::newRow("equal averages last")
         << "30:500 40:100 40:50" << QVector<QPointF>{{0, 1700}, {30, 500}, {40, 100}, {40, 50}};
     QTest::newRow("points beyond the range") << "-10:900 120:1" << QVector<QPointF>{{-10, 900}, {120, 1}};
+    // No estimate beyond a segment whose ranks lie more than 32 bits apart.
+    QTest::newRow("ranks 32 bits apart")
+        << "30:-2000000000 40:2000000000" << QVector<QPointF>{{30, -2000000000}, {40, 2000000000}};
     QTest::newRow("one row") << "30:500" << QVector<QPointF>{};
 }
 

@@ -114,6 +114,7 @@ private slots:
     void menuOpensOneWindow();
     void followsEveryPass();
     void markersWhereTheListsRankThem();
+    void markersFollowAPassThatKeepsTheModel();
     void clickSelectsTheListRow_data();
     void clickSelectsTheListRow();
     void manyOnOnePixel();
@@ -199,7 +200,7 @@ void TestChartWindow::followsEveryPass()
     QVERIFY(w);
     const QString title = w->chart()->title();
     QVERIFY2(title.startsWith(t(chart_texts::kChartCaption)) && title.contains(t(chart_texts::kFactorCaption))
-                 && title.contains(QStringLiteral(": 1)")),
+                 && title.contains(QStringLiteral(": 1.00)")),
              qPrintable(title));
     QCOMPARE(w->view()->accessibleName(), title);
     QCOMPARE(w->data().applicants.size(), 2);
@@ -210,7 +211,7 @@ void TestChartWindow::followsEveryPass()
     QCOMPARE(w->data().factor, 1.0); // nothing until the pass
     main->Command1_Click();
     QCOMPARE(w->data().factor, 1.1);
-    QVERIFY(w->chart()->title().contains(QStringLiteral(": 1.1)")));
+    QVERIFY(w->chart()->title().contains(QStringLiteral(": 1.10)")));
     QCOMPARE(w->applicantSeries->points().first(), QPointF(double(35.0f * 1.1f), 160));
 
     // A re-read on activation: rows stored by another window count.
@@ -245,6 +246,24 @@ void TestChartWindow::markersWhereTheListsRankThem()
     const QList<QPointF> line = w->estimateSeries->points();
     for (const QPointF &r : {QPointF(20, 900), QPointF(30, 500), QPointF(40, 100)})
         QVERIFY(line.contains(r));
+}
+
+void TestChartWindow::markersFollowAPassThatKeepsTheModel()
+{
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("a", 35)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    const RankModel *model = w->data().model.get();
+    const QList<QPointF> line = w->estimateSeries->points();
+
+    // Same reference rows and factor: the pass keeps its model, yet the new
+    // and the moved applicant are drawn where the lists rank them.
+    exec(m_bank, {applicant("b", 38), QStringLiteral("UPDATE Davtalab SET Avg = 32 WHERE Name = 'a'")});
+    QVERIFY(main->reread());
+    QCOMPARE(w->data().model.get(), model);
+    QCOMPARE(w->applicantSeries->points(), (QList<QPointF>{{32, 420}, {38, 180}}));
+    QCOMPARE(w->estimateSeries->points(), line);
 }
 
 void TestChartWindow::clickSelectsTheListRow_data()

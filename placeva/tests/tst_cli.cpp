@@ -154,7 +154,7 @@ void TestCli::commandLine_data()
                                   << 2 << QStringLiteral(u"تنها يک فرمان") << "!a.csv" << 3;
     QTest::newRow("--factor with an import")
         << QStringList{"--database", "{db}", "--import-applicants", "{dir}/ok.csv", "--factor", "2"} << 2
-        << QString("--factor") << "" << 3;
+        << QStringLiteral(u"«\u2068\u200E--factor\u2069» تنها همراه با «\u2068\u200E--export-results\u2069»") << "" << 3;
     QTest::newRow("--skip-refused with an export")
         << QStringList{"--database", "{db}", "--export-applicants", "{dir}/a.csv", "--skip-refused"} << 2
         << QString("--skip-refused") << "!a.csv" << 3;

@@ -1,5 +1,4 @@
 #include "core/csv.h"
-
 #include "numbers.h"
 
 #include <QtTest>

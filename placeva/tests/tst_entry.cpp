@@ -11,12 +11,11 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-
-#include <cstdio>
-#include <unistd.h>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using namespace placeva;
 

@@ -1,6 +1,7 @@
 // Placeva as a counsellor meets it on a laptop: the windows fit a small
 // screen, the keyboard reaches everything, the lists scroll as one, the first
 // start says what to do, and a path in a message reads in its own order.
+#include "bidi.h"
 #include "core/csvimport.h"
 #include "core/datalocation.h"
 #include "gui/applicantentry.h"
@@ -10,7 +11,6 @@
 #include "gui/mainwindow.h"
 #include "gui/referenceentry.h"
 #include "testsupport/testbank.h"
-#include "bidi.h"
 
 #include <QAbstractButton>
 #include <QApplication>

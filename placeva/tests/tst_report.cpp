@@ -64,6 +64,7 @@ private slots:
     void pdfFailures();
     void cellTexts_data();
     void cellTexts();
+    void digitsOfEveryRow();
     void cancelledSave_data();
     void cancelledSave();
     void progressDialog();
@@ -241,6 +242,31 @@ void TestReport::cellTexts()
         QVERIFY2(text.contains(s), qPrintable(s + " in " + text));
     for (const QString &s : hidden)
         QVERIFY2(!text.contains(s), qPrintable(s + " in " + text));
+}
+
+// Cells that differ only in their digits are drawn from one shape with the
+// digits exchanged: every row still reads back with its own digits.
+void TestReport::digitsOfEveryRow()
+{
+    QList<QStringList> rows;
+    QStringList numbers;
+    const QString band = QString::fromUtf16(u"متاسفانه..");
+    for (int i = 0; i < 30; ++i) {
+        const int rank = 1000 + i * 311;
+        const QString average = QStringLiteral("-%1.%2").arg(10 + i * 3).arg(i % 10);
+        const LikelyRange range{rank - 50 - i, rank + 67 + i};
+        rows.append({QStringLiteral("Applicant %1").arg(i), average, QString::number(rank), rangeText(range), band});
+        numbers << average << QString::number(rank) << QString::number(range.best) << QString::number(range.worst);
+    }
+    const QString pdf = m_dir->filePath(QStringLiteral("digits.pdf"));
+    QCOMPARE(saveReportPdf(reportOf(rows), pdf), QString());
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    for (const QString &n : std::as_const(numbers))
+        QVERIFY2(
+            text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
+            qPrintable(n + " missing from:\n" + text));
 }
 
 // A save stopped from its progress writes nothing: an old file stays as it

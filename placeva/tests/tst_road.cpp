@@ -1,14 +1,13 @@
 // The road of one applicant through Placeva, as a user walks it: typed and
 // saved in the data-entry window, listed with rank and band in the main
 // window, and tried against a choice list.
-#include "gui/mainwindow.h"
 #include "gui/applicantentry.h"
 #include "gui/choicelist.h"
+#include "gui/mainwindow.h"
 #include "testsupport/testbank.h"
 
-#include <QtTest>
-
 #include <QTemporaryDir>
+#include <QtTest>
 
 using namespace placeva;
 

@@ -1,16 +1,21 @@
 #include "core/choices.h"
+#include "core/choicetable.h"
 #include "core/counsel.h"
 #include "core/store.h"
 #include "core/workspace.h"
+#include "gui/chancetexts.h"
 #include "gui/choicelist.h"
 #include "gui/filemenu.h"
 #include "gui/mainwindow.h"
+#include "gui/passtexts.h"
 #include "gui/sheet.h"
 #include "testsupport/literal_pass.h"
 #include "testsupport/pdftext.h"
 #include "testsupport/testbank.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -64,6 +69,14 @@ QString gainsText(const std::vector<SubjectGain> &gains)
     return parts.join(' ');
 }
 
+QStringList choiceNamesOf(const std::vector<SheetChoice> &lines)
+{
+    QStringList names;
+    for (const SheetChoice &c : lines)
+        names << c.choice;
+    return names;
+}
+
 QString subjectValues(const QStringList &p)
 {
     return p.join(QStringLiteral(", "));
@@ -89,10 +102,20 @@ private slots:
     void commandLine_data();
     void commandLine();
     void fromTheFileMenuAndTheChoiceList();
+    void fromAListsContextMenu_data();
+    void fromAListsContextMenu();
+    void withoutAListThisYearsChoiceTable_data();
+    void withoutAListThisYearsChoiceTable();
+    void givenListAsTheChoiceListShowsIt_data();
+    void givenListAsTheChoiceListShowsIt();
 
 private:
     // Davtalab rows: name and ten percentages (SQL literals), Avg as the entry window computes it.
     void seed(const QList<std::pair<QString, QStringList>> &applicants);
+    // Ali alone, his estimate and likely range in *ws, and Entekhab made
+    // around them: Far admits not even the best likely rank, Reach only that,
+    // Near the estimate, Wide and Wider every likely rank, NoLimit none.
+    void seedAliWithChoicesAround(Workspace &ws);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_db;
@@ -217,26 +240,41 @@ void TestSheet::readBackFromThePdf_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("percentages");
+    QTest::addColumn<QStringList>("priorities"); // none: no list given
     const QStringList typical{"60", "55", "70", "48", "62", "51", "45", "40", "38", "52"};
-    QTest::newRow("typical") << "Sara" << typical;
-    QTest::newRow("100-character name")
-        << QStringLiteral("Seyed Abdolhossein ").repeated(6).left(100) << typical;
-    QTest::newRow("negative and huge")
-        << "Reza" << QStringList{"-33.3", "1e6", "-33.3", "100", "0", "-5", "12.5", "100", "99.99", "-33.3"};
+    const QStringList extreme{"-33.3", "1e6", "-33.3", "100", "0", "-5", "12.5", "100", "99.99", "-33.3"};
+    const QString longName = QStringLiteral("Seyed Abdolhossein ").repeated(6).left(100);
+    // The ten longest choices, every one a line of its own.
+    QStringList longest = choiceNames();
+    std::stable_sort(longest.begin(), longest.end(),
+                     [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    longest = longest.mid(0, 10);
+    QTest::newRow("typical") << "Sara" << typical << QStringList();
+    QTest::newRow("100-character name") << longName << typical << QStringList();
+    QTest::newRow("negative and huge") << "Reza" << extreme << QStringList();
     QTest::newRow("empty cells") << "Nima" << QStringList{"NULL", "NULL", "50",   "NULL", "NULL",
-                                                          "NULL", "90",   "NULL", "NULL", "NULL"};
+                                                          "NULL", "90",   "NULL", "NULL", "NULL"}
+                                 << QStringList();
+    QTest::newRow("100-character name, negative and huge, ten priorities") << longName << extreme << longest;
+    QTest::newRow("typical, ten priorities") << "Sara" << typical << longest;
+    QTest::newRow("beyond the best reference: a negative likely rank")
+        << "Kian" << QStringList(10, QStringLiteral("81")) << QStringList();
 }
 
 void TestSheet::readBackFromThePdf()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, percentages);
+    QFETCH(QStringList, priorities);
     seed({{name, percentages}});
     Workspace ws(m_db);
     QVERIFY(!ws.load());
     ws.run(QStringLiteral("1.00"));
     QString error;
-    const std::optional<CounselSheet> sheet = sheetFor(ws, 0, std::nullopt, &error);
+    std::optional<GivenList> list;
+    if (!priorities.isEmpty())
+        list = GivenList{priorities, builtInChoices()};
+    const std::optional<CounselSheet> sheet = sheetFor(ws, 0, list, &error);
     QVERIFY2(sheet, qPrintable(error));
     const QString pdf = m_dir->filePath(QStringLiteral("sheet.pdf"));
     QCOMPARE(saveSheetPdf(*sheet, pdf), QString());
@@ -251,17 +289,29 @@ void TestSheet::readBackFromThePdf()
     if (sheet->result.range)
         numbers << QString::number(sheet->result.range->best) << QString::number(sheet->result.range->worst);
     else
-        QVERIFY(QTest::currentDataTag() == QLatin1String("negative and huge"));
+        QVERIFY(percentages.contains("1e6"));
     QCOMPARE(sheet->gains.size(), size_t(10));
     for (const SubjectGain &g : sheet->gains)
         numbers << (g.rank ? QString::number(*g.rank) : QString());
     for (const QString &n : percentages)
         numbers << (n == "NULL" ? QString() : textForBox(n.toDouble()));
-    for (const QString &n : numbers)
+    if (QTest::currentDataTag() == QLatin1String("beyond the best reference: a negative likely rank"))
+        QVERIFY(sheet->result.range && sheet->result.range->best < 0);
+    for (const QString &n : numbers) {
         QVERIFY2(
             text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
             qPrintable(n + " missing from:\n" + text));
+        // Its minus on the left of the digits, also inside a Persian sentence.
+        if (n.startsWith('-'))
+            QVERIFY2(!text.contains(
+                         QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n.mid(1)) + "-")),
+                     qPrintable(n + " reads backwards in:\n" + text));
+    }
     QVERIFY(text.contains(QString::fromUtf16(u"کارنامه مشاوره داوطلب")));
+    // Every choice in full, a given list's whole.
+    for (const SheetChoice &c : sheet->choices)
+        QVERIFY2(text.contains(c.choice), qPrintable(c.choice + " missing from:\n" + text));
+    QCOMPARE(sheet->choices.size(), priorities.isEmpty() ? sheet->choices.size() : size_t(10));
 }
 
 void TestSheet::onePagePerApplicantOfARandomTable()
@@ -288,6 +338,29 @@ void TestSheet::onePagePerApplicantOfARandomTable()
     QCOMPARE(files.size(), applicants.size());
     for (const QString &f : files)
         QVERIFY2(testbank::pdfPageObjects(QDir(folder).filePath(f)) == 1, qPrintable(f));
+
+    // Painted on several threads from shapes kept between sheets, each file
+    // reads as its applicant's sheet made alone.
+    for (qsizetype k = 0; k < applicants.size(); ++k) {
+        QString error;
+        const std::optional<CounselSheet> sheet = sheetFor(ws, k, std::nullopt, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        const QString alone = m_dir->filePath(QStringLiteral("alone.pdf"));
+        QCOMPARE(saveSheetPdf(*sheet, alone), QString());
+        const QString expected = testbank::pdfText(alone);
+        if (expected.isEmpty())
+            QSKIP("pdftotext is not installed");
+        QCOMPARE(testbank::pdfText(QDir(folder).filePath(sheetFileName(k, sheet->name))), expected);
+    }
+
+    // Stopped after the third, it has written the first three and no more.
+    const QString stopped = m_dir->filePath(QStringLiteral("stopped"));
+    QCOMPARE(saveAllSheets(ws, stopped, [](qsizetype done, qsizetype) { return done < 3; }, &written),
+             QString());
+    QCOMPARE(written, qsizetype(3));
+    QCOMPARE(QDir(stopped).entryList(QDir::Files, QDir::Name),
+             (QStringList{sheetFileName(0, applicants[0].first), sheetFileName(1, applicants[1].first),
+                          sheetFileName(2, applicants[2].first)}));
 }
 
 void TestSheet::commandLine_data()
@@ -304,6 +377,10 @@ void TestSheet::commandLine_data()
                        "--factor", "1.1"}
         << 0 << ""
         << "s.pdf";
+    QTest::newRow("a choice not in this year's table")
+        << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Ali", "--choices", "Nowhere U"} << 2
+        << "Nowhere U"
+        << "!s.pdf";
     QTest::newRow("unknown applicant")
         << QStringList{"--sheet", "{dir}/s.pdf", "--applicant", "Nobody"} << 2 << "Nobody"
         << "!s.pdf";
@@ -372,6 +449,194 @@ void TestSheet::fromTheFileMenuAndTheChoiceList()
     if (!text.isEmpty())
         QVERIFY(text.contains(list.Combo2[0]->text()));
     delete listSlot.get();
+    delete slot.get();
+}
+
+void TestSheet::seedAliWithChoicesAround(Workspace &ws)
+{
+    seed({{"Ali", {"60", "55", "70", "48", "62", "51", "45", "40", "38", "52"}}});
+    QVERIFY(!ws.load());
+    ws.run(QStringLiteral("1.00"));
+    const ApplicantResult &a = ws.result().applicants.value(0);
+    QVERIFY(a.rank && a.range && a.range->best < *a.rank && *a.rank < a.range->worst);
+    QString error;
+    QVERIFY2(
+        testbank::exec(m_db,
+                       {"CREATE TABLE Entekhab (Name TEXT, Hadd INTEGER)",
+                        QStringLiteral("INSERT INTO Entekhab VALUES ('Wider', %1), ('Near', %2), ('Far', %3),"
+                                       " ('NoLimit', NULL), ('Reach', %4), ('Wide', %5)")
+                            .arg(a.range->worst + 2000)
+                            .arg(*a.rank)
+                            .arg(a.range->best / 2)
+                            .arg(a.range->best)
+                            .arg(a.range->worst + 1000)},
+                       &error),
+        qPrintable(error));
+}
+
+void TestSheet::fromAListsContextMenu_data()
+{
+    QTest::addColumn<int>("list");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("file"); // empty: no menu, no sheet
+    QTest::newRow("List1 name row of Mina") << 0 << 2 << "0002-Mina.pdf";
+    QTest::newRow("List4 separator under Ali") << 2 << 1 << "0001-Ali.pdf";
+    QTest::newRow("List5 below the rows") << 3 << 40 << "";
+}
+
+void TestSheet::fromAListsContextMenu()
+{
+    QFETCH(int, list);
+    QFETCH(int, row);
+    QFETCH(QString, file);
+    seed({{"Ali", {"60", "55", "70", "48", "62", "51", "45", "40", "38", "52"}},
+          {"Mina", {"20", "30", "10", "25", "15", "22", "18", "12", "9", "30"}}});
+    tk::FormSlot<MainWindow> slot;
+    MainWindow *main = slot.ensure(m_dir->path());
+    QVERIFY(main);
+    main->showModeless();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+    QStringList asked;
+    setFileChooser([&](QWidget *, const FileChoice &c) {
+        asked << c.suggestedName;
+        return m_dir->filePath(c.suggestedName);
+    });
+    tk::ListBox *box = QList<tk::ListBox *>{main->List1, main->List2, main->List4, main->List5}.at(list);
+    const QModelIndex index = box->model()->index(row, 0);
+    const QPoint at =
+        index.isValid() ? box->visualRect(index).center() : QPoint(5, box->viewport()->height() - 2);
+    // The menu runs its own loop: the user picks its item once it shows.
+    QStringList items;
+    QTimer pick;
+    pick.setInterval(20);
+    connect(&pick, &QTimer::timeout, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        pick.stop();
+        for (QAction *a : menu->actions())
+            items << a->text();
+        menu->setActiveAction(menu->actions().value(0));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    pick.start();
+    emit box->customContextMenuRequested(at);
+    pick.stop();
+    if (file.isEmpty()) {
+        QVERIFY(items.isEmpty() && asked.isEmpty());
+    } else {
+        QCOMPARE(items, QStringList{sheetMenuCaption()});
+        QCOMPARE(asked, QStringList{file});
+        QCOMPARE(testbank::pdfPageObjects(m_dir->filePath(file)), 1);
+        // The row the menu was for is selected in every list.
+        for (const tk::ListBox *l : {main->List1, main->List2, main->List4, main->List5})
+            QCOMPARE(l->listIndex(), row);
+    }
+    delete slot.get();
+}
+
+void TestSheet::withoutAListThisYearsChoiceTable_data()
+{
+    QTest::addColumn<QString>("table"); // "around": made around the estimate
+    QTest::addColumn<QStringList>("choices");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("this year's table, grouped, strictest first")
+        << "around" << QStringList{"Wide", "Wider", "Near", "Reach"} << "";
+    QTest::newRow("no table: the built-in choices") << "" << QStringList() << "";
+    QTest::newRow("table without Hadd") << "CREATE TABLE Entekhab (Name TEXT)" << QStringList() << "Hadd";
+    QTest::newRow("empty table") << "CREATE TABLE Entekhab (Name TEXT, Hadd INTEGER)" << QStringList() << "";
+}
+
+void TestSheet::withoutAListThisYearsChoiceTable()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, choices);
+    QFETCH(QString, says);
+    Workspace ws(m_db);
+    seedAliWithChoicesAround(ws);
+    if (table != QLatin1String("around")) {
+        QString error;
+        QVERIFY2(testbank::exec(m_db, {"DROP TABLE Entekhab"}, &error), qPrintable(error));
+        if (!table.isEmpty())
+            QVERIFY2(testbank::exec(m_db, {table}, &error), qPrintable(error));
+    }
+    QString error;
+    const std::optional<CounselSheet> sheet = sheetFor(ws, 0, std::nullopt, &error);
+    QVERIFY2(sheet, qPrintable(error));
+    if (table.isEmpty())
+        QCOMPARE(choiceNamesOf(sheet->choices), choiceNamesOf(sheetChoices(sheet->result, std::nullopt)));
+    else
+        QCOMPARE(choiceNamesOf(sheet->choices), choices);
+    QCOMPARE(bool(sheet->choiceTableError), !says.isEmpty());
+
+    const QString pdf = m_dir->filePath(QStringLiteral("sheet.pdf"));
+    QCOMPARE(saveSheetPdf(*sheet, pdf), QString());
+    QCOMPARE(testbank::pdfPageObjects(pdf), 1);
+    const QString text = testbank::pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QVERIFY(!text.contains("Far") && !text.contains("NoLimit"));
+    for (const QString &c : choices)
+        QVERIFY2(text.contains(c), qPrintable(text));
+    if (!says.isEmpty())
+        QVERIFY2(text.contains(says), qPrintable(text));
+}
+
+// The sheet beside the choice list window, both given the same list.
+void TestSheet::givenListAsTheChoiceListShowsIt_data()
+{
+    QTest::addColumn<QStringList>("priorities");
+    QTest::newRow("Near Wide") << QStringList{"Near", "Wide"};
+    QTest::newRow("Wide Near: second dead") << QStringList{"Wide", "Near"};
+    QTest::newRow("Far NoLimit Reach: no safety net") << QStringList{"Far", "NoLimit", "Reach"};
+    QTest::newRow("empty then Wider") << QStringList{"", "Wider"};
+}
+
+void TestSheet::givenListAsTheChoiceListShowsIt()
+{
+    QFETCH(QStringList, priorities);
+    Workspace ws(m_db);
+    seedAliWithChoicesAround(ws);
+    const ChoiceTableReading table = readChoiceTable(ws.databaseFile());
+    tk::FormSlot<ChoiceList> slot;
+    ChoiceList &form = *slot.ensure(&ws);
+    form.offerChoices(table.choices);
+    form.Combo1->setCurrentIndex(0);
+    emit form.Combo1->activated(0);
+    for (int i = 0; i < priorities.size(); ++i)
+        form.Combo2[size_t(i)]->setCurrentIndex(int(form.Combo2[size_t(i)]->findText(priorities.at(i))));
+
+    QString error;
+    const std::optional<CounselSheet> sheet = sheetFor(ws, 0, GivenList{priorities, table.choices}, &error);
+    QVERIFY2(sheet, qPrintable(error));
+    QCOMPARE(sheet->choices.size(), size_t(10));
+    QStringList shown; // every caption the window shows beside the priorities
+    for (size_t i = 0; i < 10; ++i) {
+        const SheetChoice &c = sheet->choices[i];
+        QCOMPARE(c.choice, form.Combo2[i]->text());
+        QCOMPARE(c.verdict ? verdictText(*c.verdict) : QString(), form.verdicts[i]->caption());
+        QCOMPARE(c.chance ? chanceText(*c.chance) : QString(), form.chances[i]->caption());
+        QCOMPARE(c.dead ? deadText() : QString(), form.deadMarks[i]->caption());
+        shown << form.verdicts[i]->caption() << form.deadMarks[i]->caption();
+    }
+    QVERIFY(sheet->listOutcome);
+    QCOMPARE(chanceText(sheet->listOutcome->notAdmitted), form.notAdmittedChance->caption());
+    QCOMPARE(sheet->listOutcome->noSafetyNet ? noSafetyNetText() : QString(), form.noSafetyNet->caption());
+    shown << form.noSafetyNet->caption();
+
+    const QString pdf = m_dir->filePath(QStringLiteral("sheet.pdf"));
+    QCOMPARE(saveSheetPdf(*sheet, pdf), QString());
+    QCOMPARE(testbank::pdfPageObjects(pdf), 1);
+    const QString text = testbank::pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    shown.removeAll(QString());
+    for (const QString &caption : shown)
+        QVERIFY2(text.contains(caption), qPrintable(caption + " missing from:\n" + text));
+    // The chances as many as the window shows, beside the column's header and landing nowhere.
+    const auto chances = std::count_if(sheet->choices.cbegin(), sheet->choices.cend(),
+                                       [](const SheetChoice &c) { return c.chance.has_value(); });
+    QCOMPARE(text.count(QRegularExpression(QString::fromUtf16(u"شانس(?!ي)"))), chances + 2);
     delete slot.get();
 }
 

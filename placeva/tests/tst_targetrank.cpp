@@ -2,12 +2,12 @@
 // hundredth from -33.33 to 100 listed as an applicant, the smallest one whose
 // listed rank is the target or better.
 
-#include "testsupport/literal_pass.h"
-#include "numbers.h"
 #include "core/stats.h"
 #include "core/targetrank.h"
 #include "gui/charttexts.h"
 #include "gui/passtexts.h"
+#include "numbers.h"
+#include "testsupport/literal_pass.h"
 
 #include <QRandomGenerator>
 #include <QTest>
