@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <locale.h>
 #include <string>
@@ -224,32 +225,61 @@ double strictNumber(QStringView text)
 
 QString shortestText(double value)
 {
+    char out[kShortestChars];
+    return QString::fromLatin1(out, shortestChars(value, out));
+}
+
+int shortestChars(double value, char (&out)[kShortestChars])
+{
+    const auto literal = [&out](const char *text) {
+        const int n = int(std::strlen(text));
+        std::memcpy(out, text, std::size_t(n));
+        return n;
+    };
     if (std::isnan(value))
-        return QStringLiteral("NaN");
+        return literal("NaN");
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+        return literal(value < 0 ? "-Infinity" : "Infinity");
     if (value == 0)
-        return QStringLiteral("0");
+        return literal("0");
 
     // 15 significant digits, correctly rounded and independent of the locale;
     // fixed buffers, since every list row of a pass goes through here.
-    char sci[40];
-    const auto r = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 14);
-    *r.ptr = '\0'; // to_chars does not terminate; the exponent is read with atoi
-    const char *p = sci;
-    const bool neg = *p == '-';
-    if (neg)
-        ++p;
-    char digits[20];
+    bool neg = value < 0;
+    char digits[24];
     int nd = 0;
-    for (; p < r.ptr && *p != 'e'; ++p)
-        if (*p != '.')
-            digits[nd++] = *p;
-    const int exp = std::atoi(p + 1);
+    int exp = 0;
+    // Most stored numbers are hundredths: a value that is the double nearest
+    // to k / 100 for a k of at most 13 digits lies far closer to that decimal
+    // than half a unit of its 15th digit, so k's digits are the rounding.
+    const double hundredths = std::nearbyint(value * 100);
+    if (std::abs(hundredths) < 1e13 && hundredths / 100 == value) {
+        long long k = std::llabs(static_cast<long long>(hundredths));
+        char reversed[16];
+        int n = 0;
+        do {
+            reversed[n++] = char('0' + k % 10);
+            k /= 10;
+        } while (k > 0);
+        for (int i = n - 1; i >= 0; --i)
+            digits[nd++] = reversed[i];
+        exp = n - 3;
+    } else {
+        char sci[40];
+        const auto r = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 14);
+        *r.ptr = '\0'; // to_chars does not terminate; the exponent is read with atoi
+        const char *p = sci;
+        neg = *p == '-';
+        if (neg)
+            ++p;
+        for (; p < r.ptr && *p != 'e'; ++p)
+            if (*p != '.')
+                digits[nd++] = *p;
+        exp = std::atoi(p + 1);
+    }
     while (nd > 1 && digits[nd - 1] == '0')
         --nd;
 
-    char out[48];
     int n = 0;
     if (neg)
         out[n++] = '-';
@@ -278,7 +308,7 @@ QString shortestText(double value)
                 out[n++] = digits[i];
         }
     }
-    return QString::fromLatin1(out, n);
+    return n;
 }
 
 QString signReservingText(double value)

@@ -52,6 +52,10 @@ double strictNumber(QStringView text);
 // trailing zeros, "0" before the point below 1, "-" for negatives. Magnitudes
 // from 1e15 up or below 1e-4 are written with an exponent ("1E+15", "2.5E-07").
 QString shortestText(double value);
+// The same text as Latin-1 characters, for writers of many numbers; returns
+// how many were written.
+constexpr int kShortestChars = 48;
+int shortestChars(double value, char (&out)[kShortestChars]);
 
 // Like shortestText, but a blank stands before zero and positive numbers.
 QString signReservingText(double value);

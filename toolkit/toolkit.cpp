@@ -3,6 +3,7 @@
 #include "bidi.h"
 #include "numbers.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -213,7 +214,8 @@ QString webAddress()
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
-    const QSize hint = w->sizeHint();
+    // The size hint only where it is asked for: a label's lays out its text.
+    const QSize hint = width < 0 || height < 0 ? w->sizeHint() : QSize();
     w->setGeometry(px(left), px(top), width < 0 ? hint.width() : px(width),
                    height < 0 ? hint.height() : px(height));
 }
@@ -497,8 +499,17 @@ QVariant ListBox::RowModel::data(const QModelIndex &index, int role) const
     return QVariant();
 }
 
-void ListBox::RowModel::replace(QStringList newRows, int count, RowText text, RowText tip)
+bool ListBox::RowModel::replace(QStringList newRows, int count, RowText text, RowText tip)
 {
+    // As many rows made on demand as before: the rows stay where they are and
+    // the caller redraws them. Any signal would make the view lay out every
+    // row again (a list view does even on dataChanged).
+    if (text && lazyText && count == lazyCount) {
+        tips.clear();
+        lazyText = std::move(text);
+        lazyTip = std::move(tip);
+        return false;
+    }
     beginResetModel();
     rows = std::move(newRows);
     tips.clear();
@@ -506,6 +517,7 @@ void ListBox::RowModel::replace(QStringList newRows, int count, RowText text, Ro
     lazyText = std::move(text);
     lazyTip = std::move(tip);
     endResetModel();
+    return true;
 }
 
 void ListBox::RowModel::tipsChanged()
@@ -549,10 +561,24 @@ void ListBox::setItems(const QStringList &rows)
 void ListBox::setRows(int count, RowText text, RowText tip)
 {
     m_settingFromCode = true;
-    if (text)
-        m_model.replace({}, std::max(count, 0), std::move(text), std::move(tip));
-    else
-        m_model.replace({}, 0, {}, {});
+    const bool reset = text ? m_model.replace({}, std::max(count, 0), std::move(text), std::move(tip))
+                            : m_model.replace({}, 0, {}, {});
+    if (!reset) {
+        // The same rows with new texts: redrawn and told to screen readers
+        // as a reset would, but without laying out every row again.
+        selectionModel()->clear();
+        viewport()->update();
+#if QT_CONFIG(accessibility)
+        if (QAccessible::isActive() && count > 0) {
+            QAccessibleTableModelChangeEvent changed(this, QAccessibleTableModelChangeEvent::DataChanged);
+            changed.setFirstRow(0);
+            changed.setFirstColumn(0);
+            changed.setLastRow(count - 1);
+            changed.setLastColumn(0);
+            QAccessible::updateAccessibility(&changed);
+        }
+#endif
+    }
     m_settingFromCode = false;
     m_listIndex = -1;
 }

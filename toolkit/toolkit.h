@@ -187,7 +187,8 @@ private:
         int rowCount(const QModelIndex &parent = QModelIndex()) const override;
         QVariant data(const QModelIndex &index, int role) const override;
         QString text(int row) const;
-        void replace(QStringList rows, int count, RowText text, RowText tip);
+        // False where the rows were kept in place without a signal.
+        bool replace(QStringList rows, int count, RowText text, RowText tip);
         void tipsChanged();
         using QAbstractListModel::beginInsertRows;
         using QAbstractListModel::endInsertRows;

@@ -39,6 +39,7 @@ private slots:
     void checkedArithmetic();
     void counters();
     void shortestReadsBack();
+    void shortestHundredthsAsNeighbours();
 };
 
 void TestNumbers::leading_data()
@@ -357,6 +358,31 @@ void TestNumbers::shortestReadsBack()
         ++checked;
     }
     QVERIFY(checked > 900'000);
+}
+
+// Hundredths are written from their digits directly; a value one step away
+// is written the general way and rounds to the same 15 digits, so the two
+// texts must be alike at every magnitude and sign.
+void TestNumbers::shortestHundredthsAsNeighbours()
+{
+    std::mt19937_64 rng(20261208);
+    for (int i = 0; i < 200'000; ++i) {
+        const int digits = 1 + i % 13;
+        long long k = std::uniform_int_distribution<long long>(1, 9)(rng);
+        for (int d = 1; d < digits; ++d)
+            k = k * 10 + std::uniform_int_distribution<long long>(0, 9)(rng);
+        if (i % 7 == 0 && digits > 3)
+            k -= k % 1000; // trailing zeros
+        const double v = (i % 2 ? -1.0 : 1.0) * double(k) / 100;
+        for (double w : {std::nextafter(v, -1e300), std::nextafter(v, 1e300)}) {
+            if (common::shortestText(v) != common::shortestText(w))
+                QFAIL(qPrintable(QString("%1: %2, but %3: %4")
+                                     .arg(v, 0, 'g', 17)
+                                     .arg(common::shortestText(v))
+                                     .arg(w, 0, 'g', 17)
+                                     .arg(common::shortestText(w))));
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestNumbers)

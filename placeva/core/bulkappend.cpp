@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QCoreApplication>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -16,6 +18,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
+#include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -56,6 +60,108 @@ private:
 } // namespace
 
 namespace {
+
+// The insert straight through SQLite on the connection's own handle, inside
+// its transaction: Qt's binding by position makes a parameter name for every
+// value, which costs more than SQLite's whole insert. Values are bound as Qt's
+// SQLite driver binds them (a null text or an invalid value as NULL, a text as
+// UTF-16, a number as itself) and failures reported in its words, so the file
+// and the messages are the same. Rows holding any other kind of value go
+// through Qt.
+class DirectInsert
+{
+public:
+    DirectInsert(const QSqlDatabase &db, const QString &sql, const QList<QVariantList> &rows)
+    {
+        for (const QVariantList &row : rows)
+            for (const QVariant &v : row)
+                if (!bindable(v))
+                    return;
+        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        m_db = *static_cast<sqlite3 *const *>(handle.constData());
+        if (!m_db
+            || sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(QChar)), &m_st, nullptr)
+                != SQLITE_OK) {
+            sqlite3_finalize(m_st);
+            m_st = nullptr;
+        }
+    }
+    ~DirectInsert() { sqlite3_finalize(m_st); }
+    DirectInsert(const DirectInsert &) = delete;
+    DirectInsert &operator=(const DirectInsert &) = delete;
+
+    bool ready() const { return m_st != nullptr; }
+
+    std::optional<QSqlError> insert(const QVariantList &row)
+    {
+        int rc = sqlite3_reset(m_st);
+        if (rc != SQLITE_OK)
+            return failure("Unable to reset statement", QSqlError::StatementError, rc);
+        if (sqlite3_bind_parameter_count(m_st) != row.size())
+            return QSqlError(translated("Parameter count mismatch"), QString(), QSqlError::StatementError);
+        for (int i = 0; i < row.size() && rc == SQLITE_OK; ++i)
+            rc = bind(i + 1, row.at(i));
+        if (rc != SQLITE_OK)
+            return failure("Unable to bind parameters", QSqlError::StatementError, rc);
+        rc = sqlite3_step(m_st);
+        if (rc == SQLITE_DONE || rc == SQLITE_ROW) {
+            sqlite3_reset(m_st); // nothing of it left open when the transaction ends
+            return std::nullopt;
+        }
+        return failure("Unable to fetch row", QSqlError::ConnectionError, sqlite3_reset(m_st));
+    }
+
+private:
+    static bool isNull(const QVariant &v)
+    {
+        if (v.isNull())
+            return true;
+        switch (v.typeId()) {
+        case QMetaType::QString: return static_cast<const QString *>(v.constData())->isNull();
+        case QMetaType::QByteArray: return static_cast<const QByteArray *>(v.constData())->isNull();
+        default: return false;
+        }
+    }
+    static bool bindable(const QVariant &v)
+    {
+        if (isNull(v))
+            return true;
+        switch (v.typeId()) {
+        case QMetaType::QString:
+        case QMetaType::Double:
+        case QMetaType::LongLong:
+        case QMetaType::Int: return true;
+        default: return false;
+        }
+    }
+    int bind(int at, const QVariant &v)
+    {
+        if (isNull(v))
+            return sqlite3_bind_null(m_st, at);
+        switch (v.typeId()) {
+        case QMetaType::Double: return sqlite3_bind_double(m_st, at, *static_cast<const double *>(v.constData()));
+        case QMetaType::LongLong:
+            return sqlite3_bind_int64(m_st, at, *static_cast<const qlonglong *>(v.constData()));
+        case QMetaType::Int: return sqlite3_bind_int(m_st, at, *static_cast<const int *>(v.constData()));
+        default: {
+            const QString *text = static_cast<const QString *>(v.constData());
+            return sqlite3_bind_text16(m_st, at, text->unicode(), int(text->size() * sizeof(QChar)),
+                                       SQLITE_STATIC);
+        }
+        }
+    }
+    static QString translated(const char *text) { return QCoreApplication::translate("QSQLiteResult", text); }
+    QSqlError failure(const char *what, QSqlError::ErrorType type, int code) const
+    {
+        return QSqlError(translated(what), QString(static_cast<const QChar *>(sqlite3_errmsg16(m_db))), type,
+                         QString::number(code));
+    }
+
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_st = nullptr;
+};
 
 // appendRows, or with `replace` replaceRows (its create statement).
 MaybeError writeRows(const QString &filePath, const QString &table, const QStringList &fields,
@@ -139,10 +245,16 @@ MaybeError writeRows(const QString &filePath, const QString &table, const QStrin
                              .arg(shown(path), table));
     };
     constexpr qsizetype kAskEvery = 500;
+    DirectInsert direct(db, insert.lastQuery(), rows);
     for (qsizetype r = 0; r < rows.size(); ++r) {
         if (keepGoing && r % kAskEvery == 0 && !keepGoing(r))
             return stopped();
         const QVariantList &row = rows.at(r);
+        if (direct.ready()) {
+            if (std::optional<QSqlError> failed = direct.insert(row))
+                return sqlError(*failed, path, table, true);
+            continue;
+        }
         for (int i = 0; i < n; ++i)
             insert.bindValue(i, row.at(i));
         if (!insert.exec())

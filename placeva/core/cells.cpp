@@ -49,6 +49,8 @@ QString cellText(const QVariant &value)
 {
     if (value.isNull())
         return {};
+    if (value.typeId() == QMetaType::QString) // most cells: shared, not converted
+        return *static_cast<const QString *>(value.constData());
     if (isNumberCell(value))
         return common::shortestText(value.toDouble());
     return value.toString();
@@ -59,7 +61,9 @@ std::optional<double> cellNumber(const QVariant &value)
     if (value.isNull())
         return std::nullopt;
     double v;
-    if (isNumberCell(value)) {
+    if (value.typeId() == QMetaType::Double) {
+        v = *static_cast<const double *>(value.constData());
+    } else if (isNumberCell(value)) {
         v = value.toDouble();
     } else {
         try {

@@ -2,6 +2,7 @@
 
 #include "core/choicetable.h"
 #include "core/csv.h"
+#include "numbers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,6 +21,51 @@ QString cellFor(const QVariant &value)
     }
 }
 
+// One field of a record, as appendCsvRecord writes it, in UTF-8: numbers go
+// straight in (their text needs neither quotes nor an apostrophe), texts are
+// quoted where they hold a separator, a quote or a line break.
+void appendField(QByteArray &out, const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        if (!value.isNull()) {
+            if (value.typeId() == QMetaType::Double) {
+                char text[common::kShortestChars];
+                out.append(text, common::shortestChars(*static_cast<const double *>(value.constData()), text));
+            } else {
+                out.append(QByteArray::number(value.toLongLong()));
+            }
+            return;
+        }
+        break;
+    default: break;
+    }
+    const QString text = cellFor(value);
+    bool needsQuotes = false;
+    for (QChar c : text) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            needsQuotes = true;
+            break;
+        }
+    }
+    if (!needsQuotes) {
+        out.append(text.toUtf8());
+        return;
+    }
+    QString quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append(QLatin1Char('"'));
+    for (QChar c : text) {
+        if (c == QLatin1Char('"'))
+            quoted.append(QLatin1Char('"'));
+        quoted.append(c);
+    }
+    quoted.append(QLatin1Char('"'));
+    out.append(quoted.toUtf8());
+}
+
 } // namespace
 
 CsvExport exportTableCsv(const QString &folder, ImportTable table)
@@ -31,37 +77,33 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
     control.setConnectionString(DataControl::connectionStringFor(folder));
     control.setCommandType(DataControl::CommandTable);
     control.setRecordSource(importTableName(table));
-    if (MaybeError error = control.refresh()) {
+    // Each row written as UTF-8 as it is read, rather than a snapshot of the
+    // table turned into one text converted at the end: the same bytes at a
+    // fraction of the work.
+    QByteArray rows;
+    const MaybeError error = control.refreshEach([&](const QVariant *cells, int n) {
+        for (int i = 0; i < n; ++i) {
+            if (i > 0)
+                rows.append(',');
+            appendField(rows, cells[i]);
+        }
+        rows.append("\r\n", 2);
+        ++result.rows;
+    });
+    if (error) {
         result.error = error;
+        result.rows = 0;
         return result;
     }
-    Recordset *rs = control.recordset();
-    const int n = rs->fieldCount();
+    const Recordset *rs = control.recordset();
     QStringList cells;
-    cells.reserve(n);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < rs->fieldCount(); ++i)
         cells.append(spreadsheetSafeText(rs->fieldName(i)));
-    QString text;
-    text.reserve(qsizetype(rs->recordCount() + 1) * n * 8);
-    appendCsvRecord(text, cells);
-    if (rs->recordCount() > 0) {
-        if (MaybeError error = rs->moveFirst()) {
-            result.error = error;
-            return result;
-        }
-        while (!rs->isEOF()) {
-            cells.clear();
-            for (int i = 0; i < n; ++i)
-                cells.append(cellFor(rs->value(i)));
-            appendCsvRecord(text, cells);
-            ++result.rows;
-            if (MaybeError error = rs->moveNext()) {
-                result.error = error;
-                return result;
-            }
-        }
-    }
-    result.bytes = csvFileBytes(text);
+    QString header;
+    appendCsvRecord(header, cells);
+    QByteArray bytes = csvFileBytes(header);
+    bytes.append(rows);
+    result.bytes = std::move(bytes);
     return result;
 }
 

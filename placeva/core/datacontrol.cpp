@@ -139,6 +139,16 @@ const Recordset *DataControl::recordset() const
 
 MaybeError DataControl::refresh()
 {
+    return open({});
+}
+
+MaybeError DataControl::refreshEach(const std::function<void(const QVariant *cells, int count)> &row)
+{
+    return open(row);
+}
+
+MaybeError DataControl::open(const std::function<void(const QVariant *cells, int count)> &row)
+{
     const std::optional<QString> source = dataSource(m_connectionString);
     if (!source)
         return makeError(
@@ -161,6 +171,7 @@ MaybeError DataControl::refresh()
                          QStringLiteral("«%1» يک پرونده معمولي نيست.").arg(shown(path)));
 
     auto fresh = std::make_unique<Recordset::Impl>();
+    fresh->each = row;
     if (auto error = fresh->open(path, m_recordSource, m_columns, m_busyTimeout))
         return error; // the old snapshot stays; fresh closes its connection
     m_recordset.d = std::move(fresh);

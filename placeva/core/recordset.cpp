@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QCoreApplication>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -100,6 +103,69 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
     return std::nullopt;
 }
 
+namespace {
+
+// A select straight through SQLite on the connection's own handle: Qt's
+// query makes and caches a value for every cell through several layers,
+// which costs several times SQLite's own reading. The cells are made as Qt's
+// SQLite driver makes them (NULL a null text, a whole number a 64-bit
+// integer, a real a double, a text through SQLite's UTF-16 conversion, a blob
+// its bytes) and a failure is reported in its words. Where the handle or the
+// statement cannot be had, the caller reads through Qt.
+struct DirectSelect
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *st = nullptr;
+
+    DirectSelect(const QSqlDatabase &database, const QString &sql)
+    {
+        const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        db = *static_cast<sqlite3 *const *>(handle.constData());
+        if (!db
+            || sqlite3_prepare16_v2(db, sql.utf16(), int(sql.size() * sizeof(QChar)), &st, nullptr) != SQLITE_OK)
+            finish();
+    }
+    ~DirectSelect() { finish(); }
+    DirectSelect(const DirectSelect &) = delete;
+    DirectSelect &operator=(const DirectSelect &) = delete;
+
+    bool ready() const { return st != nullptr; }
+    int step() { return sqlite3_step(st); }
+    void finish()
+    {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+
+    QVariant cell(int i) const
+    {
+        switch (sqlite3_column_type(st, i)) {
+        case SQLITE_INTEGER: return QVariant(qint64(sqlite3_column_int64(st, i)));
+        case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
+        case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
+        case SQLITE_BLOB:
+            return QVariant(
+                QByteArray(static_cast<const char *>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+        default: {
+            const void *text = sqlite3_column_text16(st, i);
+            return QVariant(QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(st, i) / 2));
+        }
+        }
+    }
+
+    QSqlError failure() const
+    {
+        const int code = sqlite3_reset(st);
+        return QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"),
+                         QString(static_cast<const QChar *>(sqlite3_errmsg16(db))), QSqlError::ConnectionError,
+                         QString::number(code));
+    }
+};
+
+} // namespace
+
 MaybeError Recordset::Impl::load()
 {
     const QSqlDatabase database = db();
@@ -131,23 +197,58 @@ MaybeError Recordset::Impl::load()
         columnList.append(quoted(field));
     const QString sql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
                             .arg(rowIdName, columnList.join(QLatin1String(", ")), quoted(table));
-    if (!query.exec(sql))
-        return sqlError(query.lastError(), path, table, false);
     const int n = int(fields.size());
     QList<int> undecodable; // rows to read the bytes of
-    while (query.next()) {
-        rowIds.append(query.value(0).toLongLong());
-        bool raw = false;
-        for (int i = 1; i <= n; ++i) {
-            values.append(query.value(i));
-            raw = raw || mayBeUndecodable(values.constLast());
+    DirectSelect direct(database, sql);
+    if (direct.ready() && each) {
+        QList<QVariant> row(n);
+        int rc;
+        while ((rc = direct.step()) == SQLITE_ROW) {
+            for (int i = 1; i <= n; ++i)
+                row[i - 1] = direct.cell(i);
+            each(row.constData(), n);
         }
-        if (raw)
-            undecodable.append(count() - 1);
+        if (rc != SQLITE_DONE)
+            return sqlError(direct.failure(), path, table, false);
+    } else if (direct.ready()) {
+        int rc;
+        while ((rc = direct.step()) == SQLITE_ROW) {
+            rowIds.append(sqlite3_column_int64(direct.st, 0));
+            bool raw = false;
+            for (int i = 1; i <= n; ++i) {
+                values.append(direct.cell(i));
+                raw = raw || mayBeUndecodable(values.constLast());
+            }
+            if (raw)
+                undecodable.append(count() - 1);
+        }
+        if (rc != SQLITE_DONE)
+            return sqlError(direct.failure(), path, table, false);
+    } else {
+        if (!query.exec(sql))
+            return sqlError(query.lastError(), path, table, false);
+        QList<QVariant> row(each ? n : 0);
+        while (query.next()) {
+            if (each) {
+                for (int i = 1; i <= n; ++i)
+                    row[i - 1] = query.value(i);
+                each(row.constData(), n);
+                continue;
+            }
+            rowIds.append(query.value(0).toLongLong());
+            bool raw = false;
+            for (int i = 1; i <= n; ++i) {
+                values.append(query.value(i));
+                raw = raw || mayBeUndecodable(values.constLast());
+            }
+            if (raw)
+                undecodable.append(count() - 1);
+        }
+        if (query.lastError().isValid())
+            return sqlError(query.lastError(), path, table, false);
+        query.finish();
     }
-    if (query.lastError().isValid())
-        return sqlError(query.lastError(), path, table, false);
-    query.finish();
+    direct.finish(); // a statement still open would block COMMIT
     for (int row : std::as_const(undecodable)) {
         RawCells cells;
         if (auto error = readRawText(database, rowIds.at(row), &stored(row, 0), &cells, false))

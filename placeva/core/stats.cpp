@@ -3,6 +3,8 @@
 #include "numbers.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -69,6 +71,50 @@ qsizetype lastExtreme(const std::vector<Averaged> &averaged, const QVector<Appli
             return it->row;
     }
     return -1; // not reached: the extreme came from one of them
+}
+
+// A row to estimate: its scaled average as a key that orders like the
+// number (and tells -0 from 0, which need not estimate alike), and its place.
+struct Pending
+{
+    std::uint32_t key;
+    std::uint32_t row;
+};
+
+std::uint32_t orderKey(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+}
+
+float fromOrderKey(std::uint32_t key)
+{
+    const std::uint32_t bits = (key & 0x80000000u) ? key & 0x7fffffffu : ~key;
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+// Ascending by key: three passes of eleven bits, linear in the rows.
+void sortByKey(std::vector<Pending> &rows)
+{
+    if (rows.size() < 256) {
+        std::sort(rows.begin(), rows.end(), [](const Pending &a, const Pending &b) { return a.key < b.key; });
+        return;
+    }
+    std::vector<Pending> other(rows.size());
+    for (int shift = 0; shift < 32; shift += 11) {
+        std::array<std::uint32_t, 2048> count{};
+        for (const Pending &p : rows)
+            ++count[(p.key >> shift) & 2047u];
+        std::uint32_t at = 0;
+        for (std::uint32_t &c : count)
+            at += std::exchange(c, at);
+        for (const Pending &p : rows)
+            other[count[(p.key >> shift) & 2047u]++] = p;
+        rows.swap(other);
+    }
 }
 
 } // namespace
@@ -149,6 +195,8 @@ PassResult statisticsPassAfter(const EarlierPass &earlier, const QVector<Applica
     std::vector<Averaged> averaged;
     averaged.reserve(std::size_t(applicants.size()));
 
+    // Rows to estimate afresh, by their scaled average.
+    std::vector<Pending> pending;
     for (qsizetype i = 0; i < applicants.size(); ++i) {
         const ApplicantRow &row = applicants[i];
         ApplicantResult &a = out[i];
@@ -157,11 +205,52 @@ PassResult statisticsPassAfter(const EarlierPass &earlier, const QVector<Applica
         } else {
             a.name = cellText(row.name);
             a.average = cellNumber(row.avg);
-            const std::optional<float> scaled = a.average ? estimator.scaled(*a.average) : std::nullopt;
-            a.rank = scaled ? estimator.rankAtScaled(*scaled) : std::nullopt;
-            if (a.rank) {
-                a.band = bandOf(*a.rank);
-                a.range = estimator.likelyRange(*scaled, *a.rank);
+            if (const std::optional<float> scaled = a.average ? estimator.scaled(*a.average) : std::nullopt) {
+                if (pending.empty())
+                    pending.reserve(std::size_t(applicants.size() - i));
+                pending.push_back({orderKey(*scaled), std::uint32_t(i)});
+            }
+        }
+    }
+
+    // A rank and its range depend on the scaled average alone: each value is
+    // estimated once, in ascending order, so that the model's searches walk
+    // its tables in step instead of all over them. Rows note which estimate is
+    // theirs in a small table and take it over in order below, which keeps the
+    // writes to the results in order too.
+    sortByKey(pending);
+    struct Estimate
+    {
+        std::optional<std::int32_t> rank;
+        std::optional<LikelyRange> range;
+        Band band = Band::NoRank;
+    };
+    std::vector<Estimate> estimates;
+    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> estimateOf(pending.empty() ? 0 : std::size_t(applicants.size()), kNone);
+    std::optional<std::uint32_t> lastKey;
+    for (const Pending &p : pending) {
+        if (p.key != lastKey) {
+            const float scaled = fromOrderKey(p.key);
+            const std::optional<std::int32_t> rank = estimator.rankAtScaled(scaled);
+            if (rank)
+                estimates.push_back({rank, estimator.likelyRange(scaled, *rank), bandOf(*rank)});
+            else
+                estimates.push_back({});
+            lastKey = p.key;
+        }
+        estimateOf[p.row] = std::uint32_t(estimates.size() - 1);
+    }
+
+    for (qsizetype i = 0; i < applicants.size(); ++i) {
+        const ApplicantRow &row = applicants[i];
+        ApplicantResult &a = out[i];
+        if (!estimateOf.empty() && estimateOf[std::size_t(i)] != kNone) {
+            const Estimate &e = estimates[estimateOf[std::size_t(i)]];
+            if (e.rank) {
+                a.rank = e.rank;
+                a.band = e.band;
+                a.range = e.range;
             }
         }
         if (a.rank) {

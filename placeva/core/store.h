@@ -204,12 +204,20 @@ public:
     // A pending row of the old snapshot is dropped. On failure the previous
     // snapshot (if any) stays as it was and nothing in the file is touched.
     MaybeError refresh();
+    // Checks and reads the table as refresh() does, but hands each row's cells
+    // (as the record set would hold them, `count` of them) to `row` as it
+    // is read instead of keeping it: the record set then knows the fields and
+    // holds no rows. For writers of a whole table, whose snapshot would cost
+    // more than the writing.
+    MaybeError refreshEach(const std::function<void(const QVariant *cells, int count)> &row);
 
     // Never null; closed (no rows, at both ends) until a refresh succeeds.
     Recordset *recordset();
     const Recordset *recordset() const;
 
 private:
+    MaybeError open(const std::function<void(const QVariant *cells, int count)> &row);
+
     QString m_connectionString;
     int m_commandType = 0;
     QString m_recordSource;

@@ -196,6 +196,37 @@ private slots:
         QCOMPARE(list.listIndex(), -1);
     }
 
+    // New rows as many as before (every activation after a store): kept in
+    // place, the scroll position too, but what shows and what is read is the
+    // new text, and nothing stays selected.
+    void listRowsReplacedInPlace()
+    {
+        QList<int> made;
+        tk::ListBox list;
+        list.setRows(1000, [](int row) { return QStringLiteral("old %1").arg(row); });
+        list.resize(200, 120);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.setListIndex(500);
+        const int first = list.verticalScrollBar()->value();
+        QVERIFY(first > 0);
+        list.setRows(1000, [&](int row) {
+            made << row;
+            return QStringLiteral("new %1").arg(row);
+        });
+        QCOMPARE(list.listIndex(), -1);
+        QVERIFY(!list.selectionModel()->hasSelection());
+        QVERIFY(!list.currentIndex().isValid());
+        QTRY_VERIFY(made.contains(list.indexAt(QPoint(5, 2)).row())); // redrawn from the new rows
+        QCOMPARE(list.verticalScrollBar()->value(), first);
+        QCOMPARE(list.itemText(500), QString("new 500"));
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(&list);
+        QVERIFY(spoken && spoken->tableInterface());
+        QAccessibleInterface *cell = spoken->tableInterface()->cellAt(500, 0);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), QString("new 500"));
+    }
+
     void listClickPropagatesAndStops()
     {
         // Two lists that follow each other, as the main window's lists do.
