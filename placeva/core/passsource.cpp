@@ -1,5 +1,6 @@
 #include "core/passsource.h"
 
+#include "core/sqlitecell.h"
 #include "core/subjects.h"
 
 #include <QAnyStringView>
@@ -28,25 +29,7 @@ struct Statement
     }
 };
 
-// One cell as the record sets hold it (Qt's SQLite driver): text through
-// SQLite's own UTF-16 conversion, so that bytes that are not UTF-8 read alike.
-QVariant cell(sqlite3_stmt *st, int i)
-{
-    switch (sqlite3_column_type(st, i)) {
-    case SQLITE_INTEGER: return QVariant(qint64(sqlite3_column_int64(st, i)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
-    case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
-    case SQLITE_BLOB:
-        return QVariant(
-            QByteArray(static_cast<const char *>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
-    default: {
-        const void *text = sqlite3_column_text16(st, i);
-        return QVariant(QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(st, i) / 2));
-    }
-    }
-}
-
-// The same, sharing the text of the row read before where it is unchanged:
+// A cell as sqliteCell reads it, sharing the text of the row read before where it is unchanged:
 // a re-read then allocates only for what changed.
 QVariant cellLike(sqlite3_stmt *st, int i, const QVariant *before)
 {
@@ -67,7 +50,7 @@ QVariant cellLike(sqlite3_stmt *st, int i, const QVariant *before)
             return *before;
         return QVariant(QString(static_cast<const QChar *>(text), length));
     }
-    return cell(st, i);
+    return sqliteCell(st, i);
 }
 
 const QVariant &first(const ApplicantRow &row)
@@ -186,7 +169,7 @@ struct PassSource::Impl
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             const qsizetype k = rows->size();
             const Row *was = k < before.size() ? &before[k] : nullptr;
-            rows->append(Row{cellLike(st, 0, was ? &first(*was) : nullptr), cell(st, 1)});
+            rows->append(Row{cellLike(st, 0, was ? &first(*was) : nullptr), sqliteCell(st, 1)});
         }
         sqlite3_reset(st);
         return rc == SQLITE_DONE;

@@ -2,6 +2,7 @@
 #include "core/datalocation.h"
 #include "core/outputcheck.h"
 #include "core/recordsetimpl.h"
+#include "core/sqlitecell.h"
 #include "numbers.h"
 
 #include <QDir>
@@ -139,21 +140,7 @@ struct DirectSelect
         st = nullptr;
     }
 
-    QVariant cell(int i) const
-    {
-        switch (sqlite3_column_type(st, i)) {
-        case SQLITE_INTEGER: return QVariant(qint64(sqlite3_column_int64(st, i)));
-        case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
-        case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
-        case SQLITE_BLOB:
-            return QVariant(
-                QByteArray(static_cast<const char *>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
-        default: {
-            const void *text = sqlite3_column_text16(st, i);
-            return QVariant(QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(st, i) / 2));
-        }
-        }
-    }
+    QVariant cell(int i) const { return sqliteCell(st, i); }
 
     QSqlError failure() const
     {
