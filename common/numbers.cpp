@@ -60,6 +60,19 @@ bool isDigit(char c)
 // strtod in the "C" locale: the process locale may use another decimal point.
 double cStrtod(const std::string &s)
 {
+    // Read by from_chars first: it needs no locale and no terminated copy, and
+    // is correctly rounded as strtod is. It takes no "+" and reports overflow
+    // and underflow alike, so those (rare) are left to strtod.
+    {
+        const char *b = s.data();
+        const char *e = b + s.size();
+        if (b != e && *b == '+')
+            ++b;
+        double v = 0;
+        const auto r = std::from_chars(b, e, v);
+        if (r.ec == std::errc() && r.ptr == e)
+            return v;
+    }
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     errno = 0;
     const double v = strtod_l(s.c_str(), nullptr, cLocale);

@@ -112,6 +112,11 @@ void TestNumbers::strict_data()
     QTest::newRow("&H10") << "&H10" << 16.0;
     QTest::newRow("persian 40") << QString::fromUtf8("۴۰") << 40.0;
     QTest::newRow("persian decimal") << QString::fromUtf8(" ۷٫۵\t") << 7.5;
+    // The edges of a double's range, and more digits than it holds.
+    QTest::newRow("4.9e-324") << "4.9e-324" << 4.9e-324;
+    QTest::newRow("1e-400") << "1e-400" << 0.0;
+    QTest::newRow("+.5") << "+.5" << 0.5;
+    QTest::newRow("0.1000000000000000055511151231257827") << "0.1000000000000000055511151231257827" << 0.1;
 }
 
 void TestNumbers::strict()

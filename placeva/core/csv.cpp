@@ -105,7 +105,7 @@ DecodedText decodeText(QByteArrayView bytes)
     }
     if (hasControlCharacters(result.text))
         result.problem = TextProblem::NotText;
-    else if (result.text.trimmed().isEmpty())
+    else if (QStringView(result.text).trimmed().isEmpty()) // a view: no copy of the whole file
         result.problem = TextProblem::Empty;
     return result;
 }
@@ -246,7 +246,8 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
         takeBreak(nullptr);
         if (!take(record))
             return table;
-        record = CsvRecord();
+        // Cleared rather than replaced: the next row reuses the list's room.
+        record.fields.clear();
         record.line = line;
         if (i >= n)
             return table; // the file ends with a line break
@@ -271,9 +272,12 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::f
 
 bool isBlankRecord(const QStringList &fields)
 {
+    // Every row is asked: a look at the characters, without a trimmed copy.
     for (const QString &f : fields) {
-        if (!f.trimmed().isEmpty())
-            return false;
+        for (QChar c : f) {
+            if (!c.isSpace())
+                return false;
+        }
     }
     return true;
 }

@@ -163,6 +163,8 @@ public:
           m_cells(m_fields.size()), m_numbers(m_fields.size())
     {
         m_plan.table = table;
+        for (const QString &field : m_fields)
+            m_isText.append(fieldKind(field) == FieldKind::Text);
     }
 
     ImportPlan &plan() { return m_plan; }
@@ -321,7 +323,7 @@ private:
                 continue;
             }
             const QString &field = m_fields.at(f);
-            if (fieldKind(field) == FieldKind::Text) {
+            if (m_isText.at(f)) {
                 // An empty box is never written, so the field stays NULL.
                 const QString text = fromSpreadsheetSafeText(m_cells.at(f));
                 m_values.append(text.isEmpty() ? QVariant() : QVariant(text));
@@ -398,6 +400,7 @@ private:
     ImportPlan m_plan;
     QList<int> m_columnOf;  // field index -> file column
     QList<int> m_written;   // every field a column names, and the computed average
+    QList<bool> m_isText;   // field index -> a text field (asked once, not per cell)
     int m_headerWidth = -1; // until the header row is read
     QString m_headerError;
     int m_shareRead = 0;
