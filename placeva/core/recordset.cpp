@@ -337,11 +337,17 @@ qint64 Recordset::rowId() const
     return d->hasCurrent() ? d->rowIds.at(d->pos) : -1;
 }
 
+// Every move first stores the row being edited, as leaving a row does.
+MaybeError Recordset::Impl::openAndSettled()
+{
+    if (!isOpen())
+        return closedError();
+    return settle();
+}
+
 MaybeError Recordset::moveFirst()
 {
-    if (!d->isOpen())
-        return closedError();
-    if (auto error = d->settle())
+    if (auto error = d->openAndSettled())
         return error;
     d->gap = false;
     d->pos = d->count() > 0 ? 0 : -1;
@@ -350,9 +356,7 @@ MaybeError Recordset::moveFirst()
 
 MaybeError Recordset::moveLast()
 {
-    if (!d->isOpen())
-        return closedError();
-    if (auto error = d->settle())
+    if (auto error = d->openAndSettled())
         return error;
     d->gap = false;
     d->pos = d->count() - 1;
@@ -361,9 +365,7 @@ MaybeError Recordset::moveLast()
 
 MaybeError Recordset::moveNext()
 {
-    if (!d->isOpen())
-        return closedError();
-    if (auto error = d->settle())
+    if (auto error = d->openAndSettled())
         return error;
     if (d->gap) {
         d->gap = false;
@@ -377,9 +379,7 @@ MaybeError Recordset::moveNext()
 
 MaybeError Recordset::movePrevious()
 {
-    if (!d->isOpen())
-        return closedError();
-    if (auto error = d->settle())
+    if (auto error = d->openAndSettled())
         return error;
     if (d->gap) {
         d->gap = false;

@@ -84,6 +84,7 @@ struct Recordset::Impl
 
     MaybeError store();
     MaybeError settle();
+    MaybeError openAndSettled();
     MaybeError removeCurrent();
 };
 
