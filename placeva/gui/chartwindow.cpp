@@ -62,6 +62,32 @@ void setPoints(QXYSeries *series, const QList<QPointF> &points)
         series->replace(points);
 }
 
+// Qt Charts gives each marker an item of its own, placed, recoloured and
+// painted one by one whenever the points change. A series with a picture for
+// its markers stamps that picture at every point in one paint instead: the
+// picture is the marker exactly as the item would draw it, outline included,
+// with the item's offset of half the outline's width.
+void stampMarkers(QScatterSeries *series)
+{
+    const qreal size = series->markerSize();
+    const qreal pen = series->pen().widthF();
+    const int side = int(std::ceil(size + 2 * pen));
+    QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(series->pen());
+    painter.setBrush(series->brush());
+    const QRectF marker(side / 2.0 - (size + pen) / 2, side / 2.0 - (size + pen) / 2, size, size);
+    if (series->markerShape() == QScatterSeries::MarkerShapeRectangle)
+        painter.drawRect(marker);
+    else
+        painter.drawEllipse(marker);
+    painter.end();
+    series->setMarkerSize(side);
+    series->setLightMarker(picture);
+}
+
 void hideFromLegend(QChart *chart, QLineSeries *series)
 {
     for (QLegendMarker *m : chart->legend()->markers(series))
@@ -195,6 +221,8 @@ void ChartWindow::buildChart()
     applicantSeries->setColor(QColor(240, 140, 20));
     applicantSeries->setBorderColor(QColor(150, 80, 0));
     m_chart->addSeries(applicantSeries);
+    stampMarkers(referenceSeries);
+    stampMarkers(applicantSeries);
 
     targetSeries = new QScatterSeries;
     targetSeries->setName(QStringLiteral(u"رتبه هدف"));
