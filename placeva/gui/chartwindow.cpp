@@ -6,6 +6,7 @@
 #include "gui/passtexts.h"
 #include "numbers.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
@@ -62,22 +63,31 @@ void setPoints(QXYSeries *series, const QList<QPointF> &points)
         series->replace(points);
 }
 
-// Qt Charts gives each marker an item of its own, placed, recoloured and
-// painted one by one whenever the points change. A series with a picture for
-// its markers stamps that picture at every point in one paint instead: the
-// picture is the marker exactly as the item would draw it, outline included,
-// with the item's offset of half the outline's width.
-void stampMarkers(QScatterSeries *series)
+void hideFromLegend(QChart *chart, QLineSeries *series)
 {
-    const qreal size = series->markerSize();
+    for (QLegendMarker *m : chart->legend()->markers(series))
+        m->setVisible(false);
+}
+
+} // namespace
+
+namespace chart_parts {
+
+void stampMarkers(QScatterSeries *series, qreal size)
+{
     const qreal pen = series->pen().widthF();
     const int side = int(std::ceil(size + 2 * pen));
-    QImage picture(side, side, QImage::Format_ARGB32_Premultiplied);
+    // As sharp as the screen: drawn at its whole pixel ratio.
+    const qreal ratio = std::max(1.0, std::ceil(qApp->devicePixelRatio()));
+    QImage picture(QSize(side, side) * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(series->pen());
     painter.setBrush(series->brush());
+    // Where the item would stand: its outline included, half the outline's
+    // width up and to the left of the point.
     const QRectF marker(side / 2.0 - (size + pen) / 2, side / 2.0 - (size + pen) / 2, size, size);
     if (series->markerShape() == QScatterSeries::MarkerShapeRectangle)
         painter.drawRect(marker);
@@ -88,13 +98,13 @@ void stampMarkers(QScatterSeries *series)
     series->setLightMarker(picture);
 }
 
-void hideFromLegend(QChart *chart, QLineSeries *series)
+void drawMarkers(QScatterSeries *series, qreal size)
 {
-    for (QLegendMarker *m : chart->legend()->markers(series))
-        m->setVisible(false);
+    series->setLightMarker(QImage());
+    series->setMarkerSize(size);
 }
 
-} // namespace
+} // namespace chart_parts
 
 ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
     : m_ws(&workspace), m_mainWindow(&mainWindow)
@@ -209,7 +219,6 @@ void ChartWindow::buildChart()
     referenceSeries = new QScatterSeries;
     referenceSeries->setName(QStringLiteral(u"نتايج مرجع"));
     referenceSeries->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    referenceSeries->setMarkerSize(7);
     referenceSeries->setColor(QColor(30, 70, 160));
     referenceSeries->setBorderColor(QColor(30, 70, 160));
     m_chart->addSeries(referenceSeries);
@@ -217,12 +226,11 @@ void ChartWindow::buildChart()
     applicantSeries = new QScatterSeries;
     applicantSeries->setName(QStringLiteral(u"داوطلبان"));
     applicantSeries->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    applicantSeries->setMarkerSize(7);
     applicantSeries->setColor(QColor(240, 140, 20));
     applicantSeries->setBorderColor(QColor(150, 80, 0));
     m_chart->addSeries(applicantSeries);
-    stampMarkers(referenceSeries);
-    stampMarkers(applicantSeries);
+    stampMarkers(referenceSeries, kMarkerSize);
+    stampMarkers(applicantSeries, kMarkerSize);
 
     targetSeries = new QScatterSeries;
     targetSeries->setName(QStringLiteral(u"رتبه هدف"));
