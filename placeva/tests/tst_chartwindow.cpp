@@ -126,6 +126,7 @@ private slots:
     void likelyRangeInHoverAndNote();
     void saves_data();
     void saves();
+    void svgDrawsMarkersAsVectors();
     void closesWithTheMainWindow();
 
 private:
@@ -545,6 +546,22 @@ void TestChartWindow::saves()
         QVERIFY(svg.contains(QStringLiteral("<title>") + w->chart()->title().toHtmlEscaped()));
         QVERIFY(svg.contains(QStringLiteral(u"مريم")) == false); // names are in tooltips only
     }
+}
+
+// The window stamps raster pictures of its markers; a vector file must not.
+void TestChartWindow::svgDrawsMarkersAsVectors()
+{
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("a", 35)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    QTemporaryDir out;
+    QVERIFY(w->saveImage(out.filePath("chart.svg")));
+    QFile f(out.filePath("chart.svg"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(!f.readAll().contains("<image"));
+    QVERIFY(!w->applicantSeries->lightMarker().isNull()); // stamped again for the screen
+    QVERIFY(!w->referenceSeries->lightMarker().isNull());
 }
 
 void TestChartWindow::closesWithTheMainWindow()
