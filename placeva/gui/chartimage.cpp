@@ -105,11 +105,9 @@ QString ChartWindow::writeImage(const QString &file) const
         if (!painter.begin(&svg))
             return QStringLiteral("SVG");
         // Markers as vectors in a vector picture, stamped again once drawn.
-        for (QScatterSeries *s : {referenceSeries, applicantSeries})
-            drawMarkers(s, kMarkerSize);
+        drawMarkers(referenceSeries, kMarkerSize);
         Chart1->render(&painter, QRectF(QPointF(0, 0), size), source);
-        for (QScatterSeries *s : {referenceSeries, applicantSeries})
-            stampMarkers(s, kMarkerSize);
+        stampMarkers(referenceSeries, kMarkerSize);
         painter.end();
     } else {
         // At the size shown, times the screen's whole pixel ratio.

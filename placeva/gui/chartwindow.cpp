@@ -229,8 +229,11 @@ void ChartWindow::buildChart()
     applicantSeries->setColor(QColor(240, 140, 20));
     applicantSeries->setBorderColor(QColor(150, 80, 0));
     m_chart->addSeries(applicantSeries);
+    // Only the lower of the two: a stamped series takes the pointer over the
+    // whole plot, and above the references it would keep their hover texts
+    // from ever showing.
     stampMarkers(referenceSeries, kMarkerSize);
-    stampMarkers(applicantSeries, kMarkerSize);
+    applicantSeries->setMarkerSize(kMarkerSize);
 
     targetSeries = new QScatterSeries;
     targetSeries->setName(QStringLiteral(u"رتبه هدف"));
