@@ -105,9 +105,11 @@ QString ChartWindow::writeImage(const QString &file) const
         if (!painter.begin(&svg))
             return QStringLiteral("SVG");
         // Markers as vectors in a vector picture, stamped again once drawn.
-        drawMarkers(referenceSeries, kMarkerSize);
+        for (QScatterSeries *s : {referenceSeries, applicantSeries})
+            drawMarkers(s, kMarkerSize);
         Chart1->render(&painter, QRectF(QPointF(0, 0), size), source);
-        stampMarkers(referenceSeries, kMarkerSize);
+        for (QScatterSeries *s : {referenceSeries, applicantSeries})
+            stampMarkers(s, kMarkerSize);
         painter.end();
     } else {
         // At the size shown, times the screen's whole pixel ratio.

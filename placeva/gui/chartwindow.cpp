@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -229,11 +230,8 @@ void ChartWindow::buildChart()
     applicantSeries->setColor(QColor(240, 140, 20));
     applicantSeries->setBorderColor(QColor(150, 80, 0));
     m_chart->addSeries(applicantSeries);
-    // Only the lower of the two: a stamped series takes the pointer over the
-    // whole plot, and above the references it would keep their hover texts
-    // from ever showing.
     stampMarkers(referenceSeries, kMarkerSize);
-    applicantSeries->setMarkerSize(kMarkerSize);
+    stampMarkers(applicantSeries, kMarkerSize);
 
     targetSeries = new QScatterSeries;
     targetSeries->setName(QStringLiteral(u"رتبه هدف"));
@@ -279,18 +277,9 @@ void ChartWindow::buildChart()
     });
     connect(applicantSeries, &QXYSeries::clicked, this,
             [this](const QPointF &p) { tk::handle(this, [this, p] { applicantClicked(p); }); });
-    connect(applicantSeries, &QXYSeries::hovered, this, [this](const QPointF &p, bool on) {
-        if (on)
-            QToolTip::showText(QCursor::pos(), applicantsToolTip(p), Chart1);
-        else
-            QToolTip::hideText();
-    });
-    connect(referenceSeries, &QXYSeries::hovered, this, [this](const QPointF &p, bool on) {
-        if (on)
-            QToolTip::showText(QCursor::pos(), referencesToolTip(p), Chart1);
-        else
-            QToolTip::hideText();
-    });
+    // A stamped series takes the pointer over the whole plot, the upper one
+    // keeping it from the lower: the window finds the marker under it itself.
+    Chart1->viewport()->installEventFilter(this);
     connect(targetSeries, &QXYSeries::hovered, this, [this](const QPointF &, bool on) {
         if (on)
             QToolTip::showText(QCursor::pos(), targetToolTip(m_target.target, Label3->caption()), Chart1);
@@ -530,6 +519,37 @@ QString ChartWindow::applicantsToolTip(QPointF value) const
 QString ChartWindow::referencesToolTip(QPointF value) const
 {
     return placeva::referencesToolTip(m_data.references, referencesAt(value));
+}
+
+bool ChartWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Chart1->viewport() && event->type() == QEvent::MouseMove)
+        showMarkerText(Chart1->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint()));
+    return tk::Form::eventFilter(watched, event);
+}
+
+void ChartWindow::showMarkerText(QPointF scenePos)
+{
+    const QPointF at = m_chart->mapFromScene(scenePos);
+    QString tip;
+    // The applicants are drawn over the references.
+    for (QScatterSeries *series : {applicantSeries, referenceSeries}) {
+        const QList<QPointF> points = series->points();
+        QVector<QPointF> positions(points.size());
+        for (qsizetype i = 0; i < points.size(); ++i)
+            positions[i] = m_chart->mapToPosition(points[i], series);
+        if (const std::optional<qsizetype> i = markerAt(positions, at, series->markerSize())) {
+            tip = series == applicantSeries ? applicantsToolTip(points[*i]) : referencesToolTip(points[*i]);
+            break;
+        }
+    }
+    if (!tip.isEmpty()) {
+        QToolTip::showText(QCursor::pos(), tip, Chart1);
+        m_markerTextShown = true;
+    } else if (m_markerTextShown) {
+        QToolTip::hideText();
+        m_markerTextShown = false;
+    }
 }
 
 void ChartWindow::applicantClicked(QPointF value)
