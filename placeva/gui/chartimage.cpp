@@ -13,6 +13,7 @@
 #include <QSvgGenerator>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QScatterSeries>
 
 #include <algorithm>
 #include <cmath>
@@ -103,7 +104,12 @@ QString ChartWindow::writeImage(const QString &file) const
         QPainter painter;
         if (!painter.begin(&svg))
             return QStringLiteral("SVG");
+        // Markers as vectors in a vector picture, stamped again once drawn.
+        for (QScatterSeries *s : {referenceSeries, applicantSeries})
+            drawMarkers(s, kMarkerSize);
         Chart1->render(&painter, QRectF(QPointF(0, 0), size), source);
+        for (QScatterSeries *s : {referenceSeries, applicantSeries})
+            stampMarkers(s, kMarkerSize);
         painter.end();
     } else {
         // At the size shown, times the screen's whole pixel ratio.

@@ -137,6 +137,14 @@ QVector<qsizetype> pointsAt(const QVector<QPointF> &points, const PlotMapping &m
     return found;
 }
 
+std::optional<qsizetype> markerAt(const QVector<QPointF> &positions, QPointF at, double side)
+{
+    for (qsizetype i = positions.size() - 1; i >= 0; --i)
+        if (std::abs(at.x() - positions[i].x()) <= side / 2 && std::abs(at.y() - positions[i].y()) <= side / 2)
+            return i;
+    return std::nullopt;
+}
+
 QList<QPointF> targetMarker(const std::optional<QPointF> &point, bool logY)
 {
     if (point && !(logY && point->y() < 1))

@@ -60,6 +60,10 @@ QList<QPointF> markers(const QVector<QPointF> &points, const PlotMapping &mappin
 // The indices of the points on the same plot pixel as a value, in order.
 QVector<qsizetype> pointsAt(const QVector<QPointF> &points, const PlotMapping &mapping, QPointF value);
 
+// The marker under a position: the last of the markers (squares of this side
+// centred on their positions) that holds it, the one drawn on top.
+std::optional<qsizetype> markerAt(const QVector<QPointF> &positions, QPointF at, double side);
+
 // The target's marker where the plot can show it, and the line across the
 // plot at the target rank while there is one.
 QList<QPointF> targetMarker(const std::optional<QPointF> &point, bool logY);

@@ -6,9 +6,11 @@
 #include "gui/passtexts.h"
 #include "numbers.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -69,6 +71,41 @@ void hideFromLegend(QChart *chart, QLineSeries *series)
 }
 
 } // namespace
+
+namespace chart_parts {
+
+void stampMarkers(QScatterSeries *series, qreal size)
+{
+    const qreal pen = series->pen().widthF();
+    const int side = int(std::ceil(size + 2 * pen));
+    // As sharp as the screen: drawn at its whole pixel ratio.
+    const qreal ratio = std::max(1.0, std::ceil(qApp->devicePixelRatio()));
+    QImage picture(QSize(side, side) * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(series->pen());
+    painter.setBrush(series->brush());
+    // Where the item would stand: its outline included, half the outline's
+    // width up and to the left of the point.
+    const QRectF marker(side / 2.0 - (size + pen) / 2, side / 2.0 - (size + pen) / 2, size, size);
+    if (series->markerShape() == QScatterSeries::MarkerShapeRectangle)
+        painter.drawRect(marker);
+    else
+        painter.drawEllipse(marker);
+    painter.end();
+    series->setMarkerSize(side);
+    series->setLightMarker(picture);
+}
+
+void drawMarkers(QScatterSeries *series, qreal size)
+{
+    series->setLightMarker(QImage());
+    series->setMarkerSize(size);
+}
+
+} // namespace chart_parts
 
 ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
     : m_ws(&workspace), m_mainWindow(&mainWindow)
@@ -183,7 +220,6 @@ void ChartWindow::buildChart()
     referenceSeries = new QScatterSeries;
     referenceSeries->setName(QStringLiteral(u"نتايج مرجع"));
     referenceSeries->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    referenceSeries->setMarkerSize(7);
     referenceSeries->setColor(QColor(30, 70, 160));
     referenceSeries->setBorderColor(QColor(30, 70, 160));
     m_chart->addSeries(referenceSeries);
@@ -191,10 +227,11 @@ void ChartWindow::buildChart()
     applicantSeries = new QScatterSeries;
     applicantSeries->setName(QStringLiteral(u"داوطلبان"));
     applicantSeries->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    applicantSeries->setMarkerSize(7);
     applicantSeries->setColor(QColor(240, 140, 20));
     applicantSeries->setBorderColor(QColor(150, 80, 0));
     m_chart->addSeries(applicantSeries);
+    stampMarkers(referenceSeries, kMarkerSize);
+    stampMarkers(applicantSeries, kMarkerSize);
 
     targetSeries = new QScatterSeries;
     targetSeries->setName(QStringLiteral(u"رتبه هدف"));
@@ -240,18 +277,9 @@ void ChartWindow::buildChart()
     });
     connect(applicantSeries, &QXYSeries::clicked, this,
             [this](const QPointF &p) { tk::handle(this, [this, p] { applicantClicked(p); }); });
-    connect(applicantSeries, &QXYSeries::hovered, this, [this](const QPointF &p, bool on) {
-        if (on)
-            QToolTip::showText(QCursor::pos(), applicantsToolTip(p), Chart1);
-        else
-            QToolTip::hideText();
-    });
-    connect(referenceSeries, &QXYSeries::hovered, this, [this](const QPointF &p, bool on) {
-        if (on)
-            QToolTip::showText(QCursor::pos(), referencesToolTip(p), Chart1);
-        else
-            QToolTip::hideText();
-    });
+    // A stamped series takes the pointer over the whole plot, the upper one
+    // keeping it from the lower: the window finds the marker under it itself.
+    Chart1->viewport()->installEventFilter(this);
     connect(targetSeries, &QXYSeries::hovered, this, [this](const QPointF &, bool on) {
         if (on)
             QToolTip::showText(QCursor::pos(), targetToolTip(m_target.target, Label3->caption()), Chart1);
@@ -491,6 +519,37 @@ QString ChartWindow::applicantsToolTip(QPointF value) const
 QString ChartWindow::referencesToolTip(QPointF value) const
 {
     return placeva::referencesToolTip(m_data.references, referencesAt(value));
+}
+
+bool ChartWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Chart1->viewport() && event->type() == QEvent::MouseMove)
+        showMarkerText(Chart1->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint()));
+    return tk::Form::eventFilter(watched, event);
+}
+
+void ChartWindow::showMarkerText(QPointF scenePos)
+{
+    const QPointF at = m_chart->mapFromScene(scenePos);
+    QString tip;
+    // The applicants are drawn over the references.
+    for (QScatterSeries *series : {applicantSeries, referenceSeries}) {
+        const QList<QPointF> points = series->points();
+        QVector<QPointF> positions(points.size());
+        for (qsizetype i = 0; i < points.size(); ++i)
+            positions[i] = m_chart->mapToPosition(points[i], series);
+        if (const std::optional<qsizetype> i = markerAt(positions, at, series->markerSize())) {
+            tip = series == applicantSeries ? applicantsToolTip(points[*i]) : referencesToolTip(points[*i]);
+            break;
+        }
+    }
+    if (!tip.isEmpty()) {
+        QToolTip::showText(QCursor::pos(), tip, Chart1);
+        m_markerTextShown = true;
+    } else if (m_markerTextShown) {
+        QToolTip::hideText();
+        m_markerTextShown = false;
+    }
 }
 
 void ChartWindow::applicantClicked(QPointF value)

@@ -94,6 +94,9 @@ public:
     void Check1_Click();
     void Command1_Click();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildChart();
     void replaceRankAxis();
@@ -104,6 +107,7 @@ private:
     void placeTexts();  // band texts and the no-estimate message
     void updateDescription();
     void applicantClicked(QPointF value);
+    void showMarkerText(QPointF scenePos); // the hover text of the marker there, if any
     PlotMapping mapping() const;
     QString writeImage(const QString &file) const; // error text, empty on success
 
@@ -134,6 +138,7 @@ private:
     QVector<QGraphicsSimpleTextItem *> m_bandTexts;
     QGraphicsSimpleTextItem *m_noEstimateText = nullptr;
     bool m_placing = false;
+    bool m_markerTextShown = false;
 };
 
 } // namespace placeva

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
@@ -118,6 +119,8 @@ private slots:
     void clickSelectsTheListRow_data();
     void clickSelectsTheListRow();
     void manyOnOnePixel();
+    void hoverTexts_data();
+    void hoverTexts();
     void targetOnEveryKeystroke_data();
     void targetOnEveryKeystroke();
     void fewerThanTwoReferences();
@@ -126,6 +129,7 @@ private slots:
     void likelyRangeInHoverAndNote();
     void saves_data();
     void saves();
+    void svgDrawsMarkersAsVectors();
     void closesWithTheMainWindow();
 
 private:
@@ -317,6 +321,43 @@ void TestChartWindow::manyOnOnePixel()
     // A click on the crowded marker selects the first of them.
     QTest::mouseClick(w->view()->viewport(), Qt::LeftButton, {}, markerPosition(w, crowded));
     QCOMPARE(main->List1->listIndex(), 0);
+}
+
+void TestChartWindow::hoverTexts_data()
+{
+    QTest::addColumn<QPointF>("marker");
+    QTest::addColumn<QPoint>("offset"); // from the marker's centre, in pixels
+    QTest::addColumn<bool>("applicant");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("applicant") << QPointF(35, 300) << QPoint(0, 0) << true << true;
+    QTest::newRow("reference under the applicants") << QPointF(40, 100) << QPoint(0, 0) << false << true;
+    QTest::newRow("reference, its marker's corner") << QPointF(30, 500) << QPoint(3, -3) << false << true;
+    QTest::newRow("beside every marker") << QPointF(35, 300) << QPoint(25, 0) << true << false;
+}
+
+void TestChartWindow::hoverTexts()
+{
+    QFETCH(QPointF, marker);
+    QFETCH(QPoint, offset);
+    QFETCH(bool, applicant);
+    QFETCH(bool, shown);
+    MainWindow *main = open({reference(30, 500), reference(40, 100), ::applicant("a", 35)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    QWidget *viewport = w->view()->viewport();
+    const auto moveTo = [&](QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+    };
+    moveTo(markerPosition(w, QPointF(35, 300))); // a text showing before
+    QVERIFY(QToolTip::isVisible());
+    moveTo(markerPosition(w, marker) + offset);
+    if (shown)
+        QCOMPARE(QToolTip::text(), applicant ? w->applicantsToolTip(marker) : w->referencesToolTip(marker));
+    else
+        QTRY_VERIFY(!QToolTip::isVisible());
+    QToolTip::hideText();
 }
 
 void TestChartWindow::targetOnEveryKeystroke_data()
@@ -545,6 +586,21 @@ void TestChartWindow::saves()
         QVERIFY(svg.contains(QStringLiteral("<title>") + w->chart()->title().toHtmlEscaped()));
         QVERIFY(svg.contains(QStringLiteral(u"مريم")) == false); // names are in tooltips only
     }
+}
+
+// The window stamps raster pictures of its markers; a vector file must not.
+void TestChartWindow::svgDrawsMarkersAsVectors()
+{
+    MainWindow *main = open({reference(30, 500), reference(40, 100), applicant("a", 35)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    QTemporaryDir out;
+    QVERIFY(w->saveImage(out.filePath("chart.svg")));
+    QFile f(out.filePath("chart.svg"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(!f.readAll().contains("<image"));
+    QVERIFY(!w->referenceSeries->lightMarker().isNull()); // stamped again for the screen
 }
 
 void TestChartWindow::closesWithTheMainWindow()
