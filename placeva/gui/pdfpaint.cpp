@@ -49,14 +49,39 @@ double Shaper::width(const QString &text)
     return shape(text).width;
 }
 
+void PainterSurface::fillRect(const QRectF &rect, const QColor &color)
+{
+    m_painter.fillRect(rect, color);
+}
+
+void PainterSurface::drawLines(const QLineF *lines, int count, const QPen &pen)
+{
+    m_painter.save();
+    m_painter.setPen(pen);
+    m_painter.drawLines(lines, count);
+    m_painter.restore();
+}
+
+void PainterSurface::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+{
+    m_painter.drawGlyphRun(origin, run);
+}
+
 void Shaper::draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
+{
+    PainterSurface surface(painter);
+    draw(surface, box, text, alignment);
+}
+
+void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, Qt::Alignment alignment)
 {
     if (text.isEmpty())
         return;
     // A print preview records pages as pictures, which keep a glyph run only
     // as its outlines: there the text is drawn from its layout.
-    if (painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Pdf) {
-        drawLaidOut(painter, box, text, alignment);
+    QPainter *painter = surface.painter();
+    if (painter && painter->paintEngine() && painter->paintEngine()->type() != QPaintEngine::Pdf) {
+        drawLaidOut(*painter, box, text, alignment);
         return;
     }
     Shape s = shape(text);
@@ -71,7 +96,7 @@ void Shaper::draw(QPainter &painter, const QRectF &box, const QString &text, Qt:
                                                     : box.right() - s.width;
     const QPointF origin(x, box.center().y() - s.height / 2);
     for (const QGlyphRun &run : std::as_const(s.runs))
-        painter.drawGlyphRun(origin, run);
+        surface.drawGlyphRun(origin, run);
 }
 
 void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
