@@ -20,6 +20,9 @@ namespace {
 // Past this many texts the shapes kept for reuse are dropped; names are
 // mostly seen once, bands and ranks again and again.
 constexpr size_t kShapesKept = 4096;
+// Numbers repeat less, but a class's averages and ranks are a few thousand
+// at most; what a large report holds of them stays in reach.
+constexpr size_t kNumberShapesKept = 32768;
 
 } // namespace
 
@@ -171,13 +174,16 @@ QString Shaper::laidOut(const QString &text) const
 
 Shaper::Shape Shaper::shape(const QString &text)
 {
-    auto found = m_shapes.constFind(text);
-    if (found != m_shapes.cend())
+    // Texts with digits are kept apart: a long report's numbers, nearly all
+    // different, would otherwise push its names and bands out again and again.
+    QHash<QString, Shape> &kept = hasDigit(text) ? m_numberShapes : m_shapes;
+    auto found = kept.constFind(text);
+    if (found != kept.cend())
         return found.value();
-    if (size_t(m_shapes.size()) >= kShapesKept)
-        m_shapes.clear();
+    if (size_t(kept.size()) >= (&kept == &m_shapes ? kShapesKept : kNumberShapesKept))
+        kept.clear();
     std::optional<Shape> made = fromPattern(text);
-    return *m_shapes.insert(text, made ? *std::move(made) : newShape(text));
+    return *kept.insert(text, made ? *std::move(made) : newShape(text));
 }
 
 std::shared_ptr<QTextLayout> Shaper::newLayout(const QString &text) const
@@ -315,10 +321,11 @@ std::optional<Shaper::Shape> Shaper::exchangeDigits(const Pattern &pattern, cons
 
 QString Shaper::elided(const QString &text, double width)
 {
-    if (!hasDigit(text) || !digitsExchangeable())
+    if (hasDigit(text) && !digitsExchangeable())
         return m_metrics.elidedText(text, Qt::ElideRight, width);
     // Where a text is cut depends on its glyphs' widths alone, the same for
-    // every digit: cut where its pattern is cut.
+    // every digit: cut where its pattern is cut (a text without digits is
+    // its own pattern).
     const QString pattern = digitPattern(text);
     const QString key = pattern + QChar(0) + QString::number(width, 'g', 17);
     auto found = m_elidedPatterns.constFind(key);

@@ -107,6 +107,7 @@ private:
     QPaintDevice *m_device;
     QFontMetricsF m_metrics;
     QHash<QString, Shape> m_shapes;
+    QHash<QString, Shape> m_numberShapes; // texts with digits
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width

@@ -7,9 +7,13 @@
 #include <QRectF>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace placeva {
 
@@ -53,38 +57,68 @@ void put32(QByteArray &b, quint32 v)
     put16(b, quint16(v & 0xffff));
 }
 
-// A number as PDF writes it: at most `decimals` places, no trailing zeros.
-void putNumber(QByteArray &out, double v, int decimals = 4)
+void putText(std::string &out, const char *text)
 {
-    char buf[40];
-    if (!std::isfinite(v))
-        v = 0;
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    if (ec != std::errc()) {
-        out.append('0');
-        return;
-    }
-    char *last = end;
-    if (std::find(buf, end, '.') != end) {
-        while (last[-1] == '0')
-            --last;
-        if (last[-1] == '.')
-            --last;
-    }
-    if (last - buf == 2 && buf[0] == '-' && buf[1] == '0')
-        out.append('0');
-    else
-        out.append(buf, last - buf);
+    out.append(text);
 }
 
-void putInt(QByteArray &out, long long v)
+// Writes v's digits ending at `end`; returns where they start.
+char *intText(char *end, long long v)
+{
+    char *at = end;
+    const bool negative = v < 0;
+    unsigned long long u = negative ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+        *--at = char('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    if (negative)
+        *--at = '-';
+    return at;
+}
+
+template <class Out>
+void putInt(Out &out, long long v)
 {
     char buf[24];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, end - buf);
+    const char *at = intText(buf + sizeof buf, v);
+    out.append(at, buf + sizeof buf - at);
 }
 
-void putHex4(QByteArray &out, quint16 v)
+// A number as PDF writes it: at most `decimals` places (up to 6), no
+// trailing zeros.
+template <class Out>
+void putNumber(Out &out, double v, int decimals = 4)
+{
+    static constexpr long long kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    decimals = std::clamp(decimals, 0, 6);
+    if (!std::isfinite(v) || std::abs(v) > 1e12)
+        v = 0;
+    const double scaled = v * double(kPowers[decimals]);
+    long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    char buf[48];
+    char *const end = buf + sizeof buf;
+    char *at = end;
+    long long fraction = (n < 0 ? -n : n) % kPowers[decimals];
+    if (fraction != 0) {
+        int digits = decimals;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        for (; digits > 0; --digits, fraction /= 10)
+            *--at = char('0' + fraction % 10);
+        *--at = '.';
+    }
+    const long long whole = (n < 0 ? -n : n) / kPowers[decimals];
+    at = intText(at, whole);
+    if (n < 0)
+        *--at = '-';
+    out.append(at, end - at);
+}
+
+template <class Out>
+void putHex4(Out &out, quint16 v)
 {
     static const char digits[] = "0123456789ABCDEF";
     const char hex[4] = {digits[v >> 12], digits[(v >> 8) & 15], digits[(v >> 4) & 15], digits[v & 15]};
@@ -92,9 +126,9 @@ void putHex4(QByteArray &out, quint16 v)
 }
 
 // zlib's stream, as a FlateDecode filter reads it.
-QByteArray deflated(const QByteArray &data, int level)
+QByteArray deflated(const char *data, qsizetype size, int level)
 {
-    QByteArray z = qCompress(data, level);
+    QByteArray z = qCompress(reinterpret_cast<const uchar *>(data), size, level);
     return z.size() > 4 ? z.sliced(4) : QByteArray();
 }
 
@@ -108,16 +142,17 @@ QByteArray textString(const QString &text)
     return out;
 }
 
-void putColor(QByteArray &out, const QColor &color, const char *op)
+template <class Out>
+void putColor(Out &out, const QColor &color, const char *op)
 {
     putNumber(out, color.redF(), 4);
-    out.append(' ');
+    out.push_back(' ');
     putNumber(out, color.greenF(), 4);
-    out.append(' ');
+    out.push_back(' ');
     putNumber(out, color.blueF(), 4);
-    out.append(' ');
-    out.append(op);
-    out.append('\n');
+    out.push_back(' ');
+    putText(out, op);
+    out.push_back('\n');
 }
 
 } // namespace
@@ -386,8 +421,77 @@ struct PdfWriter::Face
     }
 };
 
+// Compresses pages' content on a thread of its own while the next pages are
+// drawn, and hands them back in the order given.
+class PdfWriter::Compressor
+{
+public:
+    Compressor() : m_thread([this] { run(); }) { }
+    ~Compressor()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closed = true;
+            m_waiting.clear();
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    void add(int id, std::string content)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_waiting.size() < kQueued; });
+        m_waiting.push_back({id, std::move(content)});
+        m_wake.notify_one();
+    }
+
+    // The pages compressed since the last call; with `all`, once every page given is.
+    std::vector<std::pair<int, QByteArray>> take(bool all)
+    {
+        std::unique_lock lock(m_mutex);
+        if (all)
+            m_changed.wait(lock, [&] { return m_waiting.empty() && !m_busy; });
+        return std::exchange(m_done, {});
+    }
+
+private:
+    static constexpr size_t kQueued = 8;
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_closed || !m_waiting.empty(); });
+            if (m_closed)
+                return;
+            std::pair<int, std::string> job = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            m_busy = true;
+            m_changed.notify_all();
+            lock.unlock();
+            QByteArray packed = deflated(job.second.data(), qsizetype(job.second.size()), kCompression);
+            lock.lock();
+            m_done.push_back({job.first, std::move(packed)});
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;    // work given, or closed
+    std::condition_variable m_changed; // room in the queue, or work done
+    std::deque<std::pair<int, std::string>> m_waiting;
+    std::vector<std::pair<int, QByteArray>> m_done;
+    bool m_busy = false;
+    bool m_closed = false;
+    std::thread m_thread;
+};
+
 PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution)
 {
+    if (std::thread::hardware_concurrency() > 1)
+        m_compressor = std::make_unique<Compressor>();
     m_file = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     m_offsets.resize(4, 0);
     // Drawn in the device's pixels from the paint rectangle's top left, y downwards.
@@ -399,9 +503,9 @@ PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layou
     putNumber(m_pageStart, scale, 6);
     m_pageStart.append(" 0 0 ");
     putNumber(m_pageStart, -scale, 6);
-    m_pageStart.append(' ');
+    m_pageStart.push_back(' ');
     putNumber(m_pageStart, paint.left() * scale, 6);
-    m_pageStart.append(' ');
+    m_pageStart.push_back(' ');
     putNumber(m_pageStart, full.height() - paint.top() * scale, 6);
     m_pageStart.append(" cm\n");
     m_page = m_pageStart;
@@ -424,7 +528,11 @@ void PdfWriter::startObject(int id)
 
 void PdfWriter::writeStream(int id, const QByteArray &data, const QByteArray &dictionary)
 {
-    const QByteArray packed = deflated(data, kCompression);
+    writePacked(id, deflated(data.constData(), data.size(), kCompression), dictionary);
+}
+
+void PdfWriter::writePacked(int id, const QByteArray &packed, const QByteArray &dictionary)
+{
     startObject(id);
     m_file.append("<< /Length ");
     putInt(m_file, packed.size());
@@ -485,11 +593,11 @@ void PdfWriter::fillRect(const QRectF &rect, const QColor &color)
     m_page.append("q ");
     putColor(m_page, color, "rg");
     putNumber(m_page, rect.x());
-    m_page.append(' ');
+    m_page.push_back(' ');
     putNumber(m_page, rect.y());
-    m_page.append(' ');
+    m_page.push_back(' ');
     putNumber(m_page, rect.width());
-    m_page.append(' ');
+    m_page.push_back(' ');
     putNumber(m_page, rect.height());
     m_page.append(" re f Q\n");
 }
@@ -509,16 +617,36 @@ void PdfWriter::drawLines(const QLineF *lines, int count, const QPen &pen)
     m_page.append(" j\n");
     for (int i = 0; i < count; ++i) {
         putNumber(m_page, lines[i].x1());
-        m_page.append(' ');
+        m_page.push_back(' ');
         putNumber(m_page, lines[i].y1());
         m_page.append(" m ");
         putNumber(m_page, lines[i].x2());
-        m_page.append(' ');
+        m_page.push_back(' ');
         putNumber(m_page, lines[i].y2());
         m_page.append(" l\n");
     }
     m_page.append("S Q\n");
 }
+
+namespace {
+
+// A glyph's number in a string, as two bytes; those a string would read
+// otherwise escaped.
+void putGlyph(std::string &out, quint16 glyph)
+{
+    for (const char c : {char(glyph >> 8), char(glyph & 0xff)}) {
+        if (c == '(' || c == ')' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (c == '\r') {
+            out.append("\\r", 2);
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+} // namespace
 
 void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
 {
@@ -529,14 +657,54 @@ void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
     const qsizetype n = std::min(glyphs.size(), positions.size());
     if (n == 0)
         return;
-    const int index = faceFor(run.rawFont());
+    const QRawFont font = run.rawFont();
+    const int index = faceFor(font);
     if (index < 0)
         return;
-    Face &face = *m_faces[size_t(index)];
-    const double size = run.rawFont().pixelSize();
+    const double size = font.pixelSize();
     if (!(size > 0))
         return;
 
+    if (m_textFace != index || m_textSize != size) {
+        if (m_textFace < 0)
+            m_page.append("BT\n", 3);
+        m_page.append("/F", 2);
+        putInt(m_page, index + 1);
+        m_page.push_back(' ');
+        putNumber(m_page, size, 4);
+        m_page.append(" Tf\n", 4);
+        m_textFace = index;
+        m_textSize = size;
+    }
+    // The same glyphs at the same places (a name, a band, a number seen
+    // before) are written as before, moved to where they are drawn.
+    std::string &key = m_runKey;
+    key.clear();
+    key.append(reinterpret_cast<const char *>(&index), sizeof index);
+    key.append(reinterpret_cast<const char *>(&size), sizeof size);
+    key.append(reinterpret_cast<const char *>(glyphs.constData()), size_t(n) * sizeof(quint32));
+    key.append(reinterpret_cast<const char *>(positions.constData()), size_t(n) * sizeof(QPointF));
+    auto found = m_runs.find(key);
+    if (found == m_runs.end()) {
+        std::vector<RunLine> lines = encodedRun(m_faces[size_t(index)].get(), size, glyphs, positions, n);
+        if (m_failed)
+            return;
+        if (m_runs.size() >= kRunsKept)
+            m_runs.clear();
+        found = m_runs.emplace(key, std::move(lines)).first;
+    }
+    for (const RunLine &line : found->second) {
+        m_page.append("1 0 0 -1 ", 9);
+        putNumber(m_page, origin.x() + line.x, 4);
+        m_page.push_back(' ');
+        putNumber(m_page, origin.y() + line.y, 4);
+        m_page.append(line.text);
+    }
+}
+
+std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, const QList<quint32> &glyphs,
+                                                      const QList<QPointF> &positions, qsizetype n)
+{
     // From left to right, as the pen moves: a right-to-left run lists its
     // glyphs the other way, marks may stand anywhere.
     QVarLengthArray<qsizetype, 64> order(n);
@@ -544,65 +712,47 @@ void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
         order[i] = i;
     if (n > 1 && positions.at(0).x() > positions.at(n - 1).x())
         std::reverse(order.begin(), order.end());
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return positions.at(a).x() < positions.at(b).x(); });
+    const auto leftOf = [&](qsizetype a, qsizetype b) { return positions.at(a).x() < positions.at(b).x(); };
+    if (!std::is_sorted(order.begin(), order.end(), leftOf))
+        std::stable_sort(order.begin(), order.end(), leftOf);
 
-    if (m_textFace != index || m_textSize != size) {
-        if (m_textFace < 0)
-            m_page.append("BT\n");
-        m_page.append("/F");
-        putInt(m_page, index + 1);
-        m_page.append(' ');
-        putNumber(m_page, size, 4);
-        m_page.append(" Tf\n");
-        m_textFace = index;
-        m_textSize = size;
-    }
     // A line of glyphs at one height is one string; where a glyph does not
     // stand where the advance before it leaves the pen (a mark, kerning),
     // the pen is moved by the difference.
+    std::vector<RunLine> lines;
     double penX = 0;
-    double lineY = 0;
-    bool inLine = false;
     for (qsizetype k = 0; k < n; ++k) {
         const qsizetype i = order[k];
         const quint32 glyph = glyphs.at(i);
-        if (glyph >= quint32(face.glyphCount)) {
+        if (glyph >= quint32(face->glyphCount)) {
             m_failed = true;
-            return;
+            return {};
         }
-        face.used[glyph] = true;
-        const double x = origin.x() + positions.at(i).x();
-        const double y = origin.y() + positions.at(i).y();
-        if (inLine && std::abs(y - lineY) > 0.005) {
-            m_page.append("] TJ\n");
-            inLine = false;
-        }
-        if (!inLine) {
-            m_page.append("1 0 0 -1 ");
-            putNumber(m_page, x, 4);
-            m_page.append(' ');
-            putNumber(m_page, y, 4);
-            m_page.append(" Tm [<");
+        face->used[glyph] = true;
+        const double x = positions.at(i).x();
+        const double y = positions.at(i).y();
+        if (lines.empty() || std::abs(y - lines.back().y) > 0.005) {
+            if (!lines.empty())
+                lines.back().text.append(")] TJ\n");
+            lines.push_back({x, y, " Tm [("});
             penX = x;
-            lineY = y;
-            inLine = true;
         } else {
             const double gap = x - penX;
             if (std::abs(gap) > 0.01) {
                 const long long adjust = std::llround(-gap * 1000 / size);
                 if (adjust != 0) {
-                    m_page.append("> ");
-                    putInt(m_page, adjust);
-                    m_page.append(" <");
-                    penX -= adjust * size / 1000;
+                    lines.back().text.append(") ");
+                    putInt(lines.back().text, adjust);
+                    lines.back().text.append(" (");
+                    penX -= double(adjust) * size / 1000;
                 }
             }
         }
-        putHex4(m_page, quint16(glyph));
-        penX += face.widths[glyph] * size / 1000;
+        putGlyph(lines.back().text, quint16(glyph));
+        penX += face->widths[glyph] * size / 1000;
     }
-    m_page.append(">] TJ\n");
+    lines.back().text.append(")] TJ\n");
+    return lines;
 }
 
 void PdfWriter::endPage()
@@ -610,7 +760,13 @@ void PdfWriter::endPage()
     endText();
     m_page.append("Q\n");
     const int contents = newObject();
-    writeStream(contents, m_page);
+    if (m_compressor) {
+        m_compressor->add(contents, std::exchange(m_page, m_pageStart));
+        writeCompressed(false);
+    } else {
+        writePacked(contents, deflated(m_page.data(), qsizetype(m_page.size()), kCompression));
+        m_page = m_pageStart;
+    }
     const int page = newObject();
     startObject(page);
     const QRect full = m_layout.fullRectPoints();
@@ -622,7 +778,12 @@ void PdfWriter::endPage()
     putInt(m_file, full.height());
     m_file.append("] >>\nendobj\n");
     m_pageIds.append(page);
-    m_page = m_pageStart;
+}
+
+void PdfWriter::writeCompressed(bool all)
+{
+    for (const auto &[id, packed] : m_compressor->take(all))
+        writePacked(id, packed);
 }
 
 void PdfWriter::newPage()
@@ -703,6 +864,8 @@ QByteArray PdfWriter::finish()
     if (m_failed)
         return QByteArray();
     endPage();
+    if (m_compressor)
+        writeCompressed(true);
     for (const auto &face : m_faces) {
         face->markComponents();
         writeFace(*face);

@@ -17,6 +17,8 @@
 #include <QString>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace placeva {
@@ -44,12 +46,25 @@ public:
     struct Face;
 
 private:
+    // A run's glyphs at one height, from where the first stands.
+    struct RunLine
+    {
+        double x = 0;
+        double y = 0;
+        std::string text; // the text matrix's operator and the glyphs
+    };
+    static constexpr size_t kRunsKept = 32768;
+
+    std::vector<RunLine> encodedRun(Face *face, double size, const QList<quint32> &glyphs,
+                                    const QList<QPointF> &positions, qsizetype n);
     int faceFor(const QRawFont &font);
     void endText();
     void endPage();
     int newObject();
     void startObject(int id);
     void writeStream(int id, const QByteArray &data, const QByteArray &dictionary = {});
+    void writePacked(int id, const QByteArray &packed, const QByteArray &dictionary = {});
+    void writeCompressed(bool all);
     void writeFace(const Face &face);
 
     QPageLayout m_layout;
@@ -59,14 +74,19 @@ private:
     QByteArray m_file;
     QList<qint64> m_offsets; // by object, from 1
     QList<int> m_pageIds;
-    QByteArray m_page; // the content of the page being drawn
-    QByteArray m_pageStart; // the page's matrix
+    std::string m_page;      // the content of the page being drawn
+    std::string m_pageStart; // the page's matrix
+    class Compressor;
+    std::unique_ptr<Compressor> m_compressor; // null on a single core
     std::vector<std::unique_ptr<Face>> m_faces;
     QList<std::pair<QRawFont, int>> m_fonts; // a face for each size of it drawn in
     qsizetype m_lastFont = -1;
     int m_textFace = -1; // inside a text object: its face and size; -1 outside
     double m_textSize = 0;
     bool m_failed = false;
+    // Runs written before, by their font, size, glyphs and places.
+    std::unordered_map<std::string, std::vector<RunLine>> m_runs;
+    std::string m_runKey;
 };
 
 } // namespace placeva
