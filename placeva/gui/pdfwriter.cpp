@@ -283,7 +283,9 @@ struct PdfWriter::Face
             longLoca ? put32(newLoca, quint32(newGlyf.size())) : put16(newLoca, quint16(newGlyf.size() / 2));
             if (used[size_t(g)]) {
                 newGlyf.append(glyf.constData() + loca[size_t(g)], loca[size_t(g) + 1] - loca[size_t(g)]);
-                while (newGlyf.size() % 4)
+                // Aligned as the offsets' format needs, no more: a short one
+                // counts in pairs of bytes and reaches only so far.
+                while (newGlyf.size() % (longLoca ? 4 : 2))
                     newGlyf.append('\0');
             }
         }
