@@ -739,14 +739,16 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
             lines.push_back({x, y, " Tm [("});
             penX = x;
         } else {
+            // To a thousandth of a pixel, as Qt places glyphs to a 64th:
+            // text extraction places words by where their glyphs stand.
             const double gap = x - penX;
-            if (std::abs(gap) > 0.01) {
-                const long long adjust = std::llround(-gap * 1000 / size);
+            if (std::abs(gap) > 0.001) {
+                const double adjust = std::round(-gap * 1000 / size * 100) / 100;
                 if (adjust != 0) {
                     lines.back().text.append(") ");
-                    putInt(lines.back().text, adjust);
+                    putNumber(lines.back().text, adjust, 2);
                     lines.back().text.append(" (");
-                    penX -= double(adjust) * size / 1000;
+                    penX -= adjust * size / 1000;
                 }
             }
         }
