@@ -5,6 +5,8 @@
 //
 //   bench_report [applicants]
 //   bench_report --sample out.pdf [applicants]   writes one (48: the picture)
+//   bench_report --preview-sample out.png [page] [applicants]
+//                                 the print preview's page (from 1) as shown
 
 #include "core/rankrange.h"
 #include "gui/passtexts.h"
@@ -89,6 +91,22 @@ int main(int argc, char **argv)
             saveReportPdf(madeUp(args.size() > 3 ? args.at(3).toInt() : 48), args.at(2), &pages);
         std::printf("%s\n", qPrintable(error.isEmpty() ? QStringLiteral("%1 pages").arg(pages) : error));
         return error.isEmpty() ? 0 : 1;
+    }
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--preview-sample")) {
+        const ReportData data = madeUp(args.size() > 4 ? args.at(4).toInt() : 48);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageLayout(reportPageLayout());
+        QPrintPreviewWidget preview(&printer);
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested,
+                         [&](QPrinter *p) { paintReport(data, p); });
+        preview.setViewMode(QPrintPreviewWidget::SinglePageView);
+        preview.resize(1200, 1600);
+        preview.show();
+        preview.updatePreview();
+        preview.setCurrentPage(args.size() > 3 ? args.at(3).toInt() : 1);
+        preview.setZoomMode(QPrintPreviewWidget::FitInView);
+        QApplication::processEvents();
+        return preview.grab().save(args.at(2)) ? 0 : 1;
     }
     const int applicants = args.size() > 1 ? args.at(1).toInt() : 100000;
     const ReportData data = madeUp(applicants);

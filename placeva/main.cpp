@@ -61,7 +61,9 @@ int main(int argc, char *argv[])
         return runCommand(app, parsed.options);
     }
 
+    tk::FontWarmUp fonts;
     QApplication app(argc, argv);
+    const tk::FontWarmUp::Listing listing = fonts.applicationMade();
     nameApplication();
     const placeva::cli::Parsed parsed = placeva::cli::parse(app.arguments().mid(1));
     if (parsed.exitNow)
@@ -70,6 +72,7 @@ int main(int argc, char *argv[])
     tk::quitAfterFirstWindowIfAsked(app);
 
     const placeva::DataChoice data = chooseData(parsed.options.database);
+    fonts.awaitConfiguration();
     if (!data.error.isEmpty())
         tk::MsgBox::show(nullptr, QStringLiteral(u"خطا"), data.error, tk::MsgBox::Critical);
 

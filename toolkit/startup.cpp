@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
@@ -11,6 +12,9 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <system_error>
+
+#include <fontconfig/fontconfig.h>
 
 namespace tk {
 
@@ -97,6 +101,60 @@ private:
 };
 
 } // namespace
+
+FontWarmUp::FontWarmUp()
+{
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error &) {
+        m_configurationRead = true; // no thread: Qt reads it when first asked
+    }
+}
+
+FontWarmUp::~FontWarmUp()
+{
+    wait();
+}
+
+FontWarmUp::Listing FontWarmUp::applicationMade()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_applicationMade = true;
+    }
+    m_changed.notify_all();
+    return Listing(*this);
+}
+
+void FontWarmUp::awaitConfiguration()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_configurationRead; });
+}
+
+void FontWarmUp::wait()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void FontWarmUp::run()
+{
+    FcInit(); // Qt's font list calls it again and finds the configuration read
+    std::unique_lock lock(m_mutex);
+    m_configurationRead = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_applicationMade || m_stop; });
+    const bool list = m_applicationMade && !m_stop;
+    lock.unlock();
+    if (list)
+        QFontDatabase::families();
+}
 
 void quitAfterFirstWindowIfAsked(QCoreApplication &app)
 {

@@ -449,9 +449,12 @@ template <class W> int runSingleWindowProgram(int argc, char **argv, const Progr
 {
     if (const std::optional<int> status = handleInfoOptions(commandLineArguments(argc, argv), info))
         return *status;
+    FontWarmUp fonts;
     QApplication app(argc, argv);
+    const FontWarmUp::Listing listing = fonts.applicationMade();
     setupApplication(app);
     quitAfterFirstWindowIfAsked(app);
+    fonts.awaitConfiguration();
     FormSlot<W> first;
     W *form = first.ensure();
     if (!form)

@@ -104,11 +104,12 @@ void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, 
 
 void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
 {
+    const bool recorded = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
     auto found = m_layouts.constFind(text);
     if (found == m_layouts.cend()) {
         if (size_t(m_layouts.size()) >= kShapesKept)
             m_layouts.clear();
-        found = m_layouts.insert(text, newLayout(text));
+        found = m_layouts.insert(text, newLayout(text, recorded));
     }
     std::shared_ptr<QTextLayout> layout = found.value();
     double w = layout->lineAt(0).naturalTextWidth();
@@ -116,7 +117,7 @@ void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &te
         const QString shorter = m_metrics.elidedText(text, Qt::ElideRight, box.width());
         if (shorter.isEmpty())
             return;
-        layout = newLayout(shorter);
+        layout = newLayout(shorter, recorded);
         w = layout->lineAt(0).naturalTextWidth();
     }
     const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2
@@ -186,10 +187,45 @@ Shaper::Shape Shaper::shape(const QString &text)
     return *kept.insert(text, made ? *std::move(made) : newShape(text));
 }
 
-std::shared_ptr<QTextLayout> Shaper::newLayout(const QString &text) const
+std::shared_ptr<QTextLayout> Shaper::newLayout(const QString &text, bool recorded) const
 {
-    std::shared_ptr<QTextLayout> layout = layOut(laidOut(text), m_font, m_device, tk::hasArabicScript(text));
-    return layout;
+    const bool rtl = tk::hasArabicScript(text);
+    return layOut(recorded && rtl ? forPicture(text) : laidOut(text), m_font, m_device, rtl);
+}
+
+QString Shaper::forPicture(const QString &text) const
+{
+    // A picture keeps each piece of a line (a run of one direction and font)
+    // as its characters and lays it out again, left to right, when it is
+    // shown: a space or sign at a piece's edge would move to the wrong side
+    // and a bracket of a fallback font would face the wrong way. Right-to-left
+    // marks around such signs keep them right to left, and brackets the font
+    // lacks are written mirrored, as they show on paper.
+    const auto numeric = [&](qsizetype i) {
+        if (i < 0 || i >= text.size())
+            return false;
+        const QChar::Direction d = text.at(i).direction();
+        return d == QChar::DirEN || d == QChar::DirAN;
+    };
+    const QRawFont font = QRawFont::fromFont(m_font);
+    QString out;
+    out.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text.at(i);
+        const QChar::Direction d = c.direction();
+        const bool neutral = d == QChar::DirWS || d == QChar::DirON || d == QChar::DirS
+            || ((d == QChar::DirCS || d == QChar::DirES || d == QChar::DirET) && !numeric(i - 1)
+                && !numeric(i + 1));
+        if (c.hasMirrored() && !font.supportsCharacter(c))
+            c = c.mirroredChar();
+        constexpr QChar kRightToLeftMark(0x200F);
+        if (neutral)
+            out += kRightToLeftMark;
+        out += c;
+        if (neutral)
+            out += kRightToLeftMark;
+    }
+    return out;
 }
 
 Shaper::Shape Shaper::newShape(const QString &text) const

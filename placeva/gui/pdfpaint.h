@@ -93,7 +93,8 @@ private:
     };
 
     void drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment);
-    std::shared_ptr<QTextLayout> newLayout(const QString &text) const;
+    std::shared_ptr<QTextLayout> newLayout(const QString &text, bool recorded) const;
+    QString forPicture(const QString &text) const;
     Shape shape(const QString &text);
     Shape newShape(const QString &text) const;
     QString laidOut(const QString &text) const;

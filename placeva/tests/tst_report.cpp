@@ -5,16 +5,19 @@
 #include "gui/filetexts.h"
 #include "gui/mainwindow.h"
 #include "gui/passtexts.h"
+#include "gui/pdfpaint.h"
 #include "gui/pdfwriter.h"
 #include "gui/report.h"
 #include "gui/reportpreview.h"
 #include "testsupport/pdftext.h"
 #include "testsupport/testbank.h"
+#include "toolkit.h"
 
 #include <QAction>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -73,6 +76,8 @@ private slots:
     void digitsOfEveryRow();
     void glyphBytesOfStringSyntax_data();
     void glyphBytesOfStringSyntax();
+    void previewReadsAsPaper_data();
+    void previewReadsAsPaper();
     void cancelledSave_data();
     void cancelledSave();
     void progressDialog();
@@ -250,6 +255,65 @@ void TestReport::cellTexts()
         QVERIFY2(text.contains(s), qPrintable(s + " in " + text));
     for (const QString &s : hidden)
         QVERIFY2(!text.contains(s), qPrintable(s + " in " + text));
+}
+
+// The print preview keeps its pages as pictures, which lay every piece of a
+// line out again left to right when shown: a text replayed from a picture
+// looks as it does drawn straight on paper (brackets facing the right way,
+// signs and spaces on their own side).
+void TestReport::previewReadsAsPaper_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("band in brackets") << bandText(Band::LocalEveningVeryGoodPrivate);
+    QTest::newRow("trailing dots") << bandText(Band::Beyond);
+    QTest::newRow("caption and colon") << QString::fromUtf16(u"تاريخ:");
+    QTest::newRow("page foot") << QString::fromUtf16(u"صفحه 2 از 3");
+    QTest::newRow("typical error") << QStringLiteral(u"(%1)").arg(typicalErrorText(57));
+    QTest::newRow("likely range") << rangeText(LikelyRange{-15, 4});
+    QTest::newRow("Latin name in brackets") << QString::fromUtf16(u"علي (Ali) «رضا» [2]");
+}
+
+void TestReport::previewReadsAsPaper()
+{
+    QFETCH(QString, text);
+    QFont font(QString::fromLatin1(tk::kPersianFamily));
+    font.setPixelSize(40);
+    const QRectF box(0, 0, 1200, 80);
+    QImage paper(box.size().toSize(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    {
+        QPainter painter(&paper);
+        Shaper(font, &paper).draw(painter, box, text, Qt::AlignRight);
+    }
+    QPicture picture;
+    {
+        QPainter painter(&picture);
+        Shaper(font, &picture).draw(painter, box, text, Qt::AlignRight);
+    }
+    QImage replayed(paper.size(), QImage::Format_RGB32);
+    replayed.fill(Qt::white);
+    {
+        QPainter painter(&replayed);
+        picture.play(&painter);
+    }
+    // A fallback font's glyph may sit a pixel or two from where it sat on
+    // paper; a glyph on the wrong side or facing the wrong way is farther off.
+    int inked = 0;
+    int misplaced = 0;
+    for (int y = 0; y < paper.height(); ++y) {
+        for (int x = 0; x < paper.width(); ++x) {
+            const int gray = qGray(paper.pixel(x, y));
+            inked += gray < 128;
+            bool near = false;
+            for (int dx = -3; dx <= 3 && !near; ++dx) {
+                const int nx = std::clamp(x + dx, 0, paper.width() - 1);
+                near = qAbs(gray - qGray(replayed.pixel(nx, y))) < 96;
+            }
+            misplaced += !near;
+        }
+    }
+    QVERIFY(inked > 0);
+    QVERIFY2(misplaced * 20 < inked, qPrintable(QStringLiteral("%1 of %2").arg(misplaced).arg(inked)));
 }
 
 // Cells that differ only in their digits are drawn from one shape with the

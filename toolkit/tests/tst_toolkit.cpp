@@ -4,6 +4,7 @@
 #include "toolkit.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -600,6 +601,28 @@ private slots:
         // The long row is cut at the list's edge; its text stays whole for a screen reader.
         QVERIFY(lists.at(0)->visualRect(lists.at(0)->model()->index(3, 0)).width() <= 100);
         QCOMPARE(lists.at(0)->model()->index(3, 0).data().toString(), rows.at(3));
+    }
+
+    // The fonts read on a second thread at start: however far a program gets
+    // before it ends (a wrong option ends it before the application object),
+    // the thread ends with it, and the fonts it listed are Qt's.
+    void fontWarmUpEnds_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::newRow("ended at once") << 0;
+        QTest::newRow("application made") << 1;
+        QTest::newRow("configuration awaited") << 2;
+    }
+    void fontWarmUpEnds()
+    {
+        QFETCH(int, steps);
+        tk::FontWarmUp fonts;
+        if (steps >= 1) {
+            const tk::FontWarmUp::Listing listing = fonts.applicationMade();
+            if (steps >= 2)
+                fonts.awaitConfiguration();
+        }
+        QVERIFY(QFontDatabase::families().contains(QString::fromLatin1(tk::kPersianFamily)));
     }
 
     // Qt's own buttons speak Persian after the start-up code, and a window
