@@ -20,6 +20,9 @@ namespace {
 // Past this many texts the shapes kept for reuse are dropped; names are
 // mostly seen once, bands and ranks again and again.
 constexpr size_t kShapesKept = 4096;
+// Numbers repeat less, but a class's averages and ranks are a few thousand
+// at most; what a large report holds of them stays in reach.
+constexpr size_t kNumberShapesKept = 32768;
 
 } // namespace
 
@@ -49,14 +52,39 @@ double Shaper::width(const QString &text)
     return shape(text).width;
 }
 
+void PainterSurface::fillRect(const QRectF &rect, const QColor &color)
+{
+    m_painter.fillRect(rect, color);
+}
+
+void PainterSurface::drawLines(const QLineF *lines, int count, const QPen &pen)
+{
+    m_painter.save();
+    m_painter.setPen(pen);
+    m_painter.drawLines(lines, count);
+    m_painter.restore();
+}
+
+void PainterSurface::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+{
+    m_painter.drawGlyphRun(origin, run);
+}
+
 void Shaper::draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
+{
+    PainterSurface surface(painter);
+    draw(surface, box, text, alignment);
+}
+
+void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, Qt::Alignment alignment)
 {
     if (text.isEmpty())
         return;
     // A print preview records pages as pictures, which keep a glyph run only
     // as its outlines: there the text is drawn from its layout.
-    if (painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Pdf) {
-        drawLaidOut(painter, box, text, alignment);
+    QPainter *painter = surface.painter();
+    if (painter && painter->paintEngine() && painter->paintEngine()->type() != QPaintEngine::Pdf) {
+        drawLaidOut(*painter, box, text, alignment);
         return;
     }
     Shape s = shape(text);
@@ -71,7 +99,7 @@ void Shaper::draw(QPainter &painter, const QRectF &box, const QString &text, Qt:
                                                     : box.right() - s.width;
     const QPointF origin(x, box.center().y() - s.height / 2);
     for (const QGlyphRun &run : std::as_const(s.runs))
-        painter.drawGlyphRun(origin, run);
+        surface.drawGlyphRun(origin, run);
 }
 
 void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
@@ -147,13 +175,16 @@ QString Shaper::laidOut(const QString &text) const
 
 Shaper::Shape Shaper::shape(const QString &text)
 {
-    auto found = m_shapes.constFind(text);
-    if (found != m_shapes.cend())
+    // Texts with digits are kept apart: a long report's numbers, nearly all
+    // different, would otherwise push its names and bands out again and again.
+    QHash<QString, Shape> &kept = hasDigit(text) ? m_numberShapes : m_shapes;
+    auto found = kept.constFind(text);
+    if (found != kept.cend())
         return found.value();
-    if (size_t(m_shapes.size()) >= kShapesKept)
-        m_shapes.clear();
+    if (size_t(kept.size()) >= (&kept == &m_shapes ? kShapesKept : kNumberShapesKept))
+        kept.clear();
     std::optional<Shape> made = fromPattern(text);
-    return *m_shapes.insert(text, made ? *std::move(made) : newShape(text));
+    return *kept.insert(text, made ? *std::move(made) : newShape(text));
 }
 
 std::shared_ptr<QTextLayout> Shaper::newLayout(const QString &text, bool recorded) const
@@ -326,10 +357,11 @@ std::optional<Shaper::Shape> Shaper::exchangeDigits(const Pattern &pattern, cons
 
 QString Shaper::elided(const QString &text, double width)
 {
-    if (!hasDigit(text) || !digitsExchangeable())
+    if (hasDigit(text) && !digitsExchangeable())
         return m_metrics.elidedText(text, Qt::ElideRight, width);
     // Where a text is cut depends on its glyphs' widths alone, the same for
-    // every digit: cut where its pattern is cut.
+    // every digit: cut where its pattern is cut (a text without digits is
+    // its own pattern).
     const QString pattern = digitPattern(text);
     const QString key = pattern + QChar(0) + QString::number(width, 'g', 17);
     auto found = m_elidedPatterns.constFind(key);

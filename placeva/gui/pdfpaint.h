@@ -15,13 +15,42 @@
 #include <optional>
 #include <utility>
 
+class QColor;
+class QLineF;
 class QPaintDevice;
 class QPainter;
+class QPen;
 class QTextLayout;
 
 namespace placeva {
 
 QFont reportFont(double points, bool bold = false);
+
+// Where pages are drawn: through a painter (printer, preview, Qt's PDF) or
+// into a PDF written directly (gui/pdfwriter.h).
+class PageSurface
+{
+public:
+    virtual ~PageSurface() = default;
+    virtual void fillRect(const QRectF &rect, const QColor &color) = 0;
+    virtual void drawLines(const QLineF *lines, int count, const QPen &pen) = 0;
+    virtual void drawGlyphRun(const QPointF &origin, const QGlyphRun &run) = 0;
+    // The painter behind it, if any.
+    virtual QPainter *painter() { return nullptr; }
+};
+
+class PainterSurface : public PageSurface
+{
+public:
+    explicit PainterSurface(QPainter &painter) : m_painter(painter) { }
+    void fillRect(const QRectF &rect, const QColor &color) override;
+    void drawLines(const QLineF *lines, int count, const QPen &pen) override;
+    void drawGlyphRun(const QPointF &origin, const QGlyphRun &run) override;
+    QPainter *painter() override { return &m_painter; }
+
+private:
+    QPainter &m_painter;
+};
 
 // Texts of one font shaped for the device, each on one line. Persian reads
 // right to left; a text without it left to right, so that "-100" is not
@@ -44,6 +73,7 @@ public:
     // Draws the text in `box` (padding already taken off), vertically centred,
     // at its right or centre (or its left with Qt::AlignLeft); a text too wide
     // is cut short with an ellipsis.
+    void draw(PageSurface &surface, const QRectF &box, const QString &text, Qt::Alignment alignment);
     void draw(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment);
 
 private:
@@ -78,6 +108,7 @@ private:
     QPaintDevice *m_device;
     QFontMetricsF m_metrics;
     QHash<QString, Shape> m_shapes;
+    QHash<QString, Shape> m_numberShapes; // texts with digits
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width

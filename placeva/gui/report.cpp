@@ -5,6 +5,7 @@
 #include "gui/filetexts.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
+#include "gui/pdfwriter.h"
 #include "gui/resultsexport.h"
 #include "numbers.h"
 #include "toolkit.h"
@@ -30,6 +31,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace placeva {
@@ -39,6 +41,7 @@ namespace {
 constexpr double kTitlePoints = 16;
 constexpr double kBodyPoints = 10;
 constexpr double kFootPoints = 9;
+constexpr int kPdfResolution = 300;
 
 // Lengths in pixels at 96 dots per inch, as on screen; scaled to the device.
 constexpr double kPadding = 3;
@@ -126,7 +129,7 @@ std::vector<double> columnEdges(const std::vector<double> &shares, qsizetype col
 }
 
 // The lines of a table `rows` high whose top is at `top`.
-void drawGrid(QPainter &painter, const Geometry &g, double top, int rows, const std::vector<double> &edges)
+void drawGrid(PageSurface &surface, const Geometry &g, double top, int rows, const std::vector<double> &edges)
 {
     QVarLengthArray<QLineF, 128> lines;
     const double bottom = top + rows * g.rowHeight;
@@ -134,34 +137,32 @@ void drawGrid(QPainter &painter, const Geometry &g, double top, int rows, const 
         lines.append(QLineF(0, top + r * g.rowHeight, g.width, top + r * g.rowHeight));
     for (double x : edges)
         lines.append(QLineF(x, top, x, bottom));
-    painter.save();
-    painter.setPen(QPen(QColor(110, 110, 110), g.border, Qt::SolidLine, Qt::SquareCap));
-    painter.drawLines(lines.constData(), int(lines.size()));
-    painter.restore();
+    surface.drawLines(lines.constData(), int(lines.size()),
+                      QPen(QColor(110, 110, 110), g.border, Qt::SolidLine, Qt::SquareCap));
 }
 
-void drawRow(QPainter &painter, const Geometry &g, double top, const QStringList &cells,
+void drawRow(PageSurface &surface, const Geometry &g, double top, const QStringList &cells,
              const std::vector<double> &edges, Shaper &shaper, Qt::Alignment alignment)
 {
     const qsizetype columns = std::min(cells.size(), qsizetype(edges.size()) - 1);
     for (qsizetype c = 0; c < columns; ++c) {
         const QRectF box(edges[size_t(c + 1)] + g.padding, top,
                          edges[size_t(c)] - edges[size_t(c + 1)] - 2 * g.padding, g.rowHeight);
-        shaper.draw(painter, box, cells.at(c), alignment);
+        shaper.draw(surface, box, cells.at(c), alignment);
     }
 }
 
 // A caption in bold with its value after it, both at the right: the
 // caption's colon on its left, as Persian puts it, then a space.
-void drawCaptioned(QPainter &painter, const Geometry &g, double top, const QString &caption,
+void drawCaptioned(PageSurface &surface, const Geometry &g, double top, const QString &caption,
                    const QString &value, Shaper &bold, Shaper &body)
 {
     const QString words = caption.trimmed();
     const double captionWidth = std::min(bold.width(words), g.width);
     const double gap = g.lineHeight / 3;
-    bold.draw(painter, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), words,
+    bold.draw(surface, QRectF(g.width - captionWidth, top, captionWidth, g.lineHeight), words,
               Qt::AlignRight);
-    body.draw(painter, QRectF(0, top, std::max(0.0, g.width - captionWidth - gap), g.lineHeight), value,
+    body.draw(surface, QRectF(0, top, std::max(0.0, g.width - captionWidth - gap), g.lineHeight), value,
               Qt::AlignRight);
 }
 
@@ -230,70 +231,136 @@ ReportData reportDataFor(const Workspace &pass, QDate today)
     return data;
 }
 
-int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress)
+namespace {
+
+struct ReportShapers
 {
-    Shaper title(reportFont(kTitlePoints, true), device);
-    Shaper body(reportFont(kBodyPoints), device);
-    Shaper bold(reportFont(kBodyPoints, true), device);
-    Shaper foot(reportFont(kFootPoints), device);
+    explicit ReportShapers(QPaintDevice *device)
+        : title(reportFont(kTitlePoints, true), device), body(reportFont(kBodyPoints), device),
+          bold(reportFont(kBodyPoints, true), device), foot(reportFont(kFootPoints), device)
+    { }
+    Shaper title;
+    Shaper body;
+    Shaper bold;
+    Shaper foot;
+};
+
+// Draws every page on `surface`, laid out for `device`; `newPage` starts each
+// page after the first, `pageDone` is told after each. Returns how many pages,
+// 0 if either said no.
+int paintPages(const ReportData &data, QPaintDevice *device, ReportShapers &shapers, PageSurface &surface,
+               const std::function<bool()> &newPage, const ReportProgress &pageDone)
+{
+    Shaper &title = shapers.title;
+    Shaper &body = shapers.body;
+    Shaper &bold = shapers.bold;
+    Shaper &foot = shapers.foot;
     const Geometry g = geometryFor(data, device, title, body, bold);
     const std::vector<double> figureEdges = columnEdges(kFigureColumns, 2, g.width);
     const std::vector<double> rowEdges = columnEdges(kApplicantColumns, data.headers.size(), g.width);
     const qsizetype rows = data.rows.size();
     const int pages = g.pageCount(rows);
 
-    QPainter painter;
-    if (!painter.begin(device))
-        return 0;
     for (int page = 0; page < pages; ++page) {
-        if (page > 0 && !device->newPage())
+        if (page > 0 && !newPage())
             return 0;
         double top = 0;
         if (page == 0) {
-            title.draw(painter, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
+            title.draw(surface, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
             top = g.titleHeight + kTitleGap * g.scale;
-            drawCaptioned(painter, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
+            drawCaptioned(surface, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
             top += g.lineHeight;
             const QString factor = data.typicalError.isEmpty() ? data.factorText
                                                                : common::isolate(data.factorText)
                     + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
-            drawCaptioned(painter, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
+            drawCaptioned(surface, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
             top += g.lineHeight;
             if (!data.note.isEmpty()) {
-                body.draw(painter, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
+                body.draw(surface, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
                 top += g.lineHeight;
             }
             top += kTableGap * g.scale;
             const double figuresTop = top;
             for (const auto &figure : data.figures) {
-                drawRow(painter, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);
+                drawRow(surface, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);
                 top += g.rowHeight;
             }
             if (!data.figures.isEmpty())
-                drawGrid(painter, g, figuresTop, int(data.figures.size()), figureEdges);
+                drawGrid(surface, g, figuresTop, int(data.figures.size()), figureEdges);
             top = g.tableTop;
         }
         // The applicants, under the header row that every page repeats.
         if (page > 0 || g.firstPageRows >= 0) {
             const auto [begin, end] = g.rowsOn(page, rows);
-            painter.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
-            drawRow(painter, g, top, data.headers, rowEdges, bold, Qt::AlignHCenter);
+            surface.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
+            drawRow(surface, g, top, data.headers, rowEdges, bold, Qt::AlignHCenter);
             double y = top + g.rowHeight;
             for (qsizetype r = begin; r < end; ++r, y += g.rowHeight)
-                drawRow(painter, g, y, data.rows.at(r), rowEdges, body, Qt::AlignRight);
-            drawGrid(painter, g, top, int(end - begin) + 1, rowEdges);
+                drawRow(surface, g, y, data.rows.at(r), rowEdges, body, Qt::AlignRight);
+            drawGrid(surface, g, top, int(end - begin) + 1, rowEdges);
         }
-        foot.draw(painter, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, pages),
+        foot.draw(surface, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, pages),
                   Qt::AlignHCenter);
-        if (progress && !progress(page + 1, pages)) {
-            // A printer is asked to drop the job; the preview keeps what it has.
-            auto *printer = dynamic_cast<QPrinter *>(device);
-            if (printer && printer->paintEngine() && printer->paintEngine()->type() != QPaintEngine::Picture)
-                printer->abort();
-            painter.end();
+        if (pageDone && !pageDone(page + 1, pages))
             return 0;
-        }
     }
+    return pages;
+}
+
+// The report written as PDF directly; nothing where a font cannot be
+// embedded that way (*stopped tells a stop from `progress`).
+std::optional<QByteArray> directPdf(const ReportData &data, int *written, bool *stopped,
+                                    const ReportProgress &progress)
+{
+    // Laid out for Qt's PDF writer, as a file written through it would be.
+    QBuffer unused;
+    QPdfWriter layout(&unused);
+    layout.setResolution(kPdfResolution);
+    layout.setPageLayout(reportPageLayout());
+    ReportShapers shapers(&layout);
+    PdfWriter pdf(reportPageLayout(), kPdfResolution);
+    pdf.setTitle(data.title);
+    pdf.setCreator(QStringLiteral("Placeva"));
+    *written = paintPages(
+        data, &layout, shapers, pdf,
+        [&] {
+            pdf.newPage();
+            return !pdf.failed();
+        },
+        [&](int done, int total) {
+            if (pdf.failed())
+                return false;
+            *stopped = progress && !progress(done, total);
+            return !*stopped;
+        });
+    if (pdf.failed())
+        return std::nullopt;
+    if (*written == 0)
+        return QByteArray();
+    return pdf.finish();
+}
+
+} // namespace
+
+int paintReport(const ReportData &data, QPagedPaintDevice *device, const ReportProgress &progress)
+{
+    ReportShapers shapers(device);
+    QPainter painter;
+    if (!painter.begin(device))
+        return 0;
+    PainterSurface surface(painter);
+    const int pages = paintPages(
+        data, device, shapers, surface, [&] { return device->newPage(); },
+        [&](int done, int total) {
+            if (progress && !progress(done, total)) {
+                // A printer is asked to drop the job; the preview keeps what it has.
+                auto *printer = dynamic_cast<QPrinter *>(device);
+                if (printer && printer->paintEngine() && printer->paintEngine()->type() != QPaintEngine::Picture)
+                    printer->abort();
+                return false;
+            }
+            return true;
+        });
     painter.end();
     return pages;
 }
@@ -304,13 +371,27 @@ QString saveReportPdf(const ReportData &data, const QString &path, int *pages, c
         *pages = 0;
     // Painted into memory first, then written whole: the PDF writer does not
     // notice a write the disk took only in part.
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
     int written = 0;
     bool stopped = false;
+    if (std::optional<QByteArray> direct = directPdf(data, &written, &stopped, progress)) {
+        if (stopped)
+            return QString();
+        if (written == 0)
+            return QStringLiteral(u"گزارش براي پرونده «%1» ساخته نشد.")
+                .arg(common::isolatedPath(QFileInfo(path).absoluteFilePath()));
+        const QString error = writeFileWhole(path, *direct);
+        if (error.isEmpty() && pages)
+            *pages = written;
+        return error;
+    }
+    // A font the direct writer cannot embed: through Qt's PDF writer.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    written = 0;
+    stopped = false;
     {
         QPdfWriter writer(&buffer);
-        writer.setResolution(300);
+        writer.setResolution(kPdfResolution);
         writer.setPageLayout(reportPageLayout());
         writer.setTitle(data.title);
         writer.setCreator(QStringLiteral("Placeva"));

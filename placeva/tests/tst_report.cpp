@@ -2,9 +2,11 @@
 #include "core/csvexport.h"
 #include "core/rankrange.h"
 #include "gui/filemenu.h"
+#include "gui/filetexts.h"
 #include "gui/mainwindow.h"
 #include "gui/passtexts.h"
 #include "gui/pdfpaint.h"
+#include "gui/pdfwriter.h"
 #include "gui/report.h"
 #include "gui/reportpreview.h"
 #include "testsupport/pdftext.h"
@@ -12,7 +14,9 @@
 #include "toolkit.h"
 
 #include <QAction>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPicture>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -22,6 +26,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace placeva;
@@ -69,6 +74,8 @@ private slots:
     void cellTexts_data();
     void cellTexts();
     void digitsOfEveryRow();
+    void glyphBytesOfStringSyntax_data();
+    void glyphBytesOfStringSyntax();
     void previewReadsAsPaper_data();
     void previewReadsAsPaper();
     void cancelledSave_data();
@@ -332,6 +339,54 @@ void TestReport::digitsOfEveryRow()
         QVERIFY2(
             text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
             qPrintable(n + " missing from:\n" + text));
+}
+
+// A glyph whose number holds a byte that a PDF string reads as its own (a
+// parenthesis, a backslash, a line end) reads back as from Qt's writer, and
+// the glyph after it as well.
+void TestReport::glyphBytesOfStringSyntax_data()
+{
+    QTest::addColumn<quint32>("glyph");
+    QTest::newRow("carriage return") << quint32(0x0D);
+    QTest::newRow("opening parenthesis") << quint32(0x28);
+    QTest::newRow("closing parenthesis") << quint32(0x29);
+    QTest::newRow("backslash") << quint32(0x5C);
+}
+
+void TestReport::glyphBytesOfStringSyntax()
+{
+    QFETCH(quint32, glyph);
+    QTextLayout layout(QStringLiteral("77"), reportFont(10));
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QList<QGlyphRun> runs = layout.glyphRuns();
+    QCOMPARE(runs.size(), 1);
+    QGlyphRun run = runs.first();
+    QList<quint32> glyphs = run.glyphIndexes();
+    QCOMPARE(glyphs.size(), 2);
+    glyphs[0] = glyph;
+    run.setGlyphIndexes(glyphs);
+    const QPointF at(200, 200);
+
+    const QString direct = m_dir->filePath(QStringLiteral("direct.pdf"));
+    PdfWriter writer(reportPageLayout(), 300);
+    writer.drawGlyphRun(at, run);
+    QVERIFY(!writer.failed());
+    QCOMPARE(writeFileWhole(direct, writer.finish()), QString());
+    const QString byQt = m_dir->filePath(QStringLiteral("qt.pdf"));
+    {
+        QPdfWriter qt(byQt);
+        qt.setResolution(300);
+        qt.setPageLayout(reportPageLayout());
+        QPainter painter(&qt);
+        painter.drawGlyphRun(at, run);
+    }
+    const QString text = pdfText(direct);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    QVERIFY2(text.contains(QLatin1Char('7')), qPrintable(text));
+    QCOMPARE(text, pdfText(byQt));
 }
 
 // A save stopped from its progress writes nothing: an old file stays as it
