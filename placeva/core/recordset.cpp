@@ -98,6 +98,8 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
     }
 
     clearBuffer();
+    if (fieldsOnly)
+        return std::nullopt;
     if (auto error = load())
         return error;
     pos = count() > 0 ? 0 : -1;

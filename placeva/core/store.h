@@ -237,13 +237,17 @@ public:
     // their bytes without a QString.
     MaybeError refreshEachStored(const std::function<void(const StoredCell *cells, int count)> &row);
 
+    // Checks the file, the table and its columns as refresh() does, and reads
+    // no row: the record set then knows the fields and holds no rows.
+    MaybeError refreshFields();
+
     // Never null; closed (no rows, at both ends) until a refresh succeeds.
     Recordset *recordset();
     const Recordset *recordset() const;
 
 private:
     MaybeError open(const std::function<void(const QVariant *cells, int count)> &row,
-                    const std::function<void(const StoredCell *cells, int count)> &stored);
+                    const std::function<void(const StoredCell *cells, int count)> &stored, bool rows = true);
 
     QString m_connectionString;
     int m_commandType = 0;
