@@ -669,6 +669,8 @@ void TestCsvImport::storedCellsExported_data()
     };
     for (const auto &[name, stored, written] : rows) {
         QTest::newRow(name) << QString::fromUtf8(stored) << false << written;
+        if (QByteArrayView(stored).startsWith("CAST(")) // bytes a UTF-16 database reads as UTF-16
+            continue;
         QTest::newRow(qPrintable(QStringLiteral("%1, UTF-16 database").arg(QLatin1String(name))))
             << QString::fromUtf8(stored) << true << written;
     }
