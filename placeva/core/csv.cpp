@@ -169,9 +169,16 @@ Utf8Text utf8Text(QByteArrayView bytes)
     const auto inPlace = [](QByteArrayView utf8) { return QByteArray::fromRawData(utf8.data(), utf8.size()); };
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         result.encoding = TextEncoding::Utf8WithBom;
-        const QByteArrayView rest = bytes.sliced(3);
-        // After a byte-order mark, what is not UTF-8 reads as replacement characters.
-        result.text = isUtf8(rest) ? inPlace(rest) : QString::fromUtf8(rest).toUtf8();
+        QByteArrayView rest = bytes.sliced(3);
+        // After a byte-order mark, what is not UTF-8 reads as replacement
+        // characters, and a second mark is dropped as decoding drops it.
+        if (!isUtf8(rest)) {
+            result.text = QString::fromUtf8(rest).toUtf8();
+        } else {
+            if (rest.startsWith("\xEF\xBB\xBF"))
+                rest = rest.sliced(3);
+            result.text = inPlace(rest);
+        }
     } else if (isUtf8(bytes)) {
         result.encoding = TextEncoding::Utf8;
         result.text = inPlace(bytes);
@@ -437,6 +444,15 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::f
     table.tooWideLine = status.tooWideLine;
     table.cancelled = status.cancelled;
     return table;
+}
+
+QString utf8CellText(QByteArrayView utf8)
+{
+    if (!utf8.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(utf8);
+    QStringDecoder keepingBom(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return keepingBom.decode(utf8);
 }
 
 bool isBlankRecord(const QList<QByteArrayView> &utf8Fields)

@@ -122,6 +122,10 @@ CsvTable readCsvUtf8(QByteArrayView utf8, char separator, int maxFields,
                      const std::function<bool(CsvBytesRecord &)> &take,
                      const std::function<bool(int permille)> &keepGoing = {});
 
+// A cell's UTF-8 as text, as the cell reads within its decoded file: a
+// leading U+FEFF is kept, which QString::fromUtf8 would drop.
+QString utf8CellText(QByteArrayView utf8);
+
 // True for a record whose fields are all empty or blank.
 bool isBlankRecord(const QStringList &fields);
 bool isBlankRecord(const QList<QByteArrayView> &utf8Fields);

@@ -142,7 +142,7 @@ CsvRecord textRecord(const CsvBytesRecord &record)
     out.line = record.line;
     out.fields.reserve(record.fields.size());
     for (const QByteArrayView cell : record.fields)
-        out.fields.append(QString::fromUtf8(cell));
+        out.fields.append(utf8CellText(cell));
     return out;
 }
 
@@ -335,12 +335,12 @@ private:
             const QString &field = m_fields.at(f);
             if (m_isText.at(f)) {
                 // An empty box is never written, so the field stays NULL.
-                const QString text = fromSpreadsheetSafeText(QString::fromUtf8(m_cells.at(f)));
+                const QString text = fromSpreadsheetSafeText(utf8CellText(m_cells.at(f)));
                 m_values.append(text.isEmpty() ? QVariant() : QVariant(text));
                 continue;
             }
             if (f == m_rankIndex) {
-                const QString rank = QString::fromUtf8(m_cells.at(f));
+                const QString rank = utf8CellText(m_cells.at(f));
                 try {
                     if (common::leadingNumber(rank) == 0) {
                         refuse(record.line, f, QString::fromUtf16(kRankMissing));
@@ -399,7 +399,7 @@ private:
                     same = !read.error && common::shortestText(read.value.toDouble()) == avgText;
                 } else {
                     try {
-                        same = common::shortestText(common::strictNumber(QString::fromUtf8(given))) == avgText;
+                        same = common::shortestText(common::strictNumber(utf8CellText(given))) == avgText;
                     } catch (const common::NumberError &) {
                     }
                 }

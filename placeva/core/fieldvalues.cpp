@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <algorithm>
@@ -122,7 +123,12 @@ Converted numberFromUtf8(const QString &field, QByteArrayView text)
 {
     if (const std::optional<double> plain = plainDecimal(text.data(), text.size()))
         return {storedNumber(*plain), std::nullopt};
-    return numberFromText(field, QString::fromUtf8(text));
+    if (text.isEmpty())
+        return {QVariant(), std::nullopt};
+    // A leading U+FEFF stays, as in the decoded file (fromUtf8 drops it).
+    QStringDecoder keepingBom(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return numberFromText(field, keepingBom.decode(text));
 }
 
 QString textForBox(const QVariant &value)

@@ -137,6 +137,7 @@ private slots:
     void storedCellsExported();
     void cellsReadAsNumbers_data();
     void cellsReadAsNumbers();
+    void cellsKeepALeadingByteOrderMark();
     void menuItems();
     void importFromTheMenu_data();
     void importFromTheMenu();
@@ -660,6 +661,7 @@ void TestCsvImport::storedCellsExported_data()
         {"a formula", "'=SUM(1)'", "'=SUM(1)"},
         {"a number as text", "'-5'", "-5"},
         {"an apostrophe and a line break", "'''' || char(10)", "\"''\n\""},
+        {"a leading U+FEFF", "CAST(X'EFBBBF41' AS TEXT)", "\xef\xbb\xbf" "A"},
         {"quotes and a comma", "'a,\"b\"'", "\"a,\"\"b\"\"\""},
         {"empty text", "''", ""},
         {"NULL", "NULL", ""},
@@ -703,7 +705,7 @@ void TestCsvImport::cellsReadAsNumbers_data()
     QTest::addColumn<QByteArray>("cell");
     for (const char *cell : {"12", "12.", ".5", "+5", "-0", "007", "0.1", "-33.3", "4503599627370497",
                              "9007199254740993", "1e3", "&H1F", " 12 ", "\xdb\xb1\xdb\xb2", "1.2.3", "--5",
-                             "+-5", "5-", "-", ".", "", "1 2", "12\xc2\xa0"})
+                             "+-5", "5-", "-", ".", "", "1 2", "12\xc2\xa0", "\xef\xbb\xbf" "12"})
         QTest::newRow(cell) << QByteArray(cell);
     QTest::newRow("64 digits") << QByteArray(64, '9');
     QTest::newRow("400 digits") << "1" + QByteArray(400, '0');
@@ -712,9 +714,9 @@ void TestCsvImport::cellsReadAsNumbers_data()
 void TestCsvImport::cellsReadAsNumbers()
 {
     QFETCH(QByteArray, cell);
-    const QString text = QString::fromUtf8(cell).trimmed();
+    const QString text = utf8CellText(cell).trimmed();
     const Converted got = numberFromUtf8(QStringLiteral("Dini"), cell);
-    const Converted expected = valueFromText(QStringLiteral("Dini"), QString::fromUtf8(cell));
+    const Converted expected = valueFromText(QStringLiteral("Dini"), utf8CellText(cell));
     if (text.isEmpty()) {
         QVERIFY(got.value.isNull() && !got.error);
         return;
@@ -732,6 +734,15 @@ void TestCsvImport::cellsReadAsNumbers()
     const bool whole = std::trunc(strict) == strict && std::fabs(strict) <= 9007199254740992.0;
     QCOMPARE(got.value.typeId(), whole ? int(QMetaType::LongLong) : int(QMetaType::Double));
     QCOMPARE(expected.value, got.value);
+}
+
+// A cell keeps a leading U+FEFF as the decoded file has it.
+void TestCsvImport::cellsKeepALeadingByteOrderMark()
+{
+    const ImportReading reading = planImport("Name,Dini\n\xef\xbb\xbf" "Ali,1\n", ImportTable::Applicants,
+                                             QStringLiteral("bom.csv"));
+    QVERIFY(reading.plan && reading.plan->rows.size() == 1);
+    QCOMPARE(reading.plan->rows.at(0).at(0).toString(), QString::fromUtf16(u"\uFEFFAli"));
 }
 
 void TestCsvImport::exportFailures_data()
