@@ -141,7 +141,7 @@ void TestCsv::bytesReadAsDecoded_data()
     const std::pair<const char *, QByteArray> rows[] = {
         {"ASCII", "Name,Dini\r\n"},
         {"Persian", "\xd9\xbe\xd8\xb1,\xdb\x8c"},
-        {"BOM", "\xef\xbb\xbfa,b"},
+        {"BOM", "\xef\xbb\xbf" "a,b"},
         {"two BOMs", "\xef\xbb\xbf\xef\xbb\xbf" "a"},
         {"two BOMs and a blank line", "\xef\xbb\xbf\xef\xbb\xbf\r\n"},
         {"a BOM inside", "a\n\xef\xbb\xbf" "b"},
@@ -159,7 +159,7 @@ void TestCsv::bytesReadAsDecoded_data()
         {"C1 control in Windows-1256", "a\x85\xff"},
         {"DEL", "a\x7f"},
         {"NUL", QByteArray("a\0b", 3)},
-        {"UTF-16", "\xff\xfea"},
+        {"UTF-16", "\xff\xfe" "a"},
         {"nothing", ""},
     };
     for (const auto &[name, bytes] : rows)
