@@ -1,8 +1,13 @@
 #include "core/csv.h"
 
+#include "core/utf8.h"
 #include "numbers.h"
 
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace placeva {
 
@@ -110,25 +115,105 @@ DecodedText decodeText(QByteArrayView bytes)
     return result;
 }
 
-QChar detectSeparator(QStringView text)
+namespace {
+
+// hasControlCharacters on UTF-8: a C1 control is 0xC2 and a byte from 0x80
+// to 0x9F, and 0xC2 never continues another character.
+bool hasControlBytes(QByteArrayView utf8)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(utf8.data());
+    const qsizetype n = utf8.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = s[i];
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        if (c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < n && s[i + 1] <= 0x9F))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool isBlankUtf8(QByteArrayView utf8)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(utf8.data());
+    const qsizetype n = utf8.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            if (c != ' ' && (c < '\t' || c > '\r'))
+                return false;
+            ++i;
+            continue;
+        }
+        const int length = utf8Length(s + i, n - i);
+        if (length == 0 || !QChar::isSpace(utf8CodePoint(s + i, length)))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+Utf8Text utf8Text(QByteArrayView bytes)
+{
+    Utf8Text result;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        result.problem = TextProblem::Utf16;
+        return result;
+    }
+    if (bytes.contains('\0')) {
+        result.problem = TextProblem::NotText;
+        return result;
+    }
+    const auto inPlace = [](QByteArrayView utf8) { return QByteArray::fromRawData(utf8.data(), utf8.size()); };
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        result.encoding = TextEncoding::Utf8WithBom;
+        QByteArrayView rest = bytes.sliced(3);
+        // After a byte-order mark, what is not UTF-8 reads as replacement
+        // characters, and a second mark is dropped as decoding drops it.
+        if (!isUtf8(rest)) {
+            result.text = QString::fromUtf8(rest).toUtf8();
+        } else {
+            if (rest.startsWith("\xEF\xBB\xBF"))
+                rest = rest.sliced(3);
+            result.text = inPlace(rest);
+        }
+    } else if (isUtf8(bytes)) {
+        result.encoding = TextEncoding::Utf8;
+        result.text = inPlace(bytes);
+    } else {
+        result.encoding = TextEncoding::Windows1256;
+        result.text = fromWindows1256(bytes).toUtf8();
+    }
+    if (hasControlBytes(result.text))
+        result.problem = TextProblem::NotText;
+    else if (isBlankUtf8(result.text))
+        result.problem = TextProblem::Empty;
+    return result;
+}
+
+namespace {
+
+template <class Ch> QChar separatorOf(const Ch *text, qsizetype n)
 {
     int tabs = 0, semicolons = 0, commas = 0;
     bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('"')) {
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = char16_t(text[i]);
+        if (c == u'"') {
             quoted = !quoted; // a doubled quote toggles twice
             continue;
         }
         if (quoted)
             continue;
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+        if (c == u'\n' || c == u'\r')
             break;
-        if (c == QLatin1Char('\t'))
+        if (c == u'\t')
             ++tabs;
-        else if (c == QLatin1Char(';'))
+        else if (c == u';')
             ++semicolons;
-        else if (c == QLatin1Char(','))
+        else if (c == u',')
             ++commas;
     }
     if (tabs == 0 && semicolons == 0 && commas == 0)
@@ -138,6 +223,18 @@ QChar detectSeparator(QStringView text)
     if (semicolons >= commas)
         return QLatin1Char(';');
     return QLatin1Char(',');
+}
+
+} // namespace
+
+QChar detectSeparator(QStringView text)
+{
+    return separatorOf(text.utf16(), text.size());
+}
+
+QChar detectSeparatorUtf8(QByteArrayView utf8)
+{
+    return separatorOf(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size());
 }
 
 QString separatorName(QChar separator)
@@ -151,31 +248,43 @@ QString separatorName(QChar separator)
     return separator;
 }
 
-CsvTable readCsv(QStringView text, QChar separator, int maxFields,
-                 const std::function<bool(CsvRecord &)> &take, const std::function<bool(int)> &keepGoing)
+namespace {
+
+template <class Ch> constexpr Ch chr(char c)
+{
+    return Ch(char16_t(c));
+}
+template <> constexpr char chr<char>(char c)
+{
+    return c;
+}
+
+// The one reader of records, over UTF-16 or UTF-8 (every character that
+// shapes a record is ASCII, which no UTF-8 sequence of another character
+// holds). The sink gathers each field's pieces and takes each record.
+template <class Ch, class Sink>
+CsvTable readRecords(const Ch *s, qsizetype n, Ch separator, int maxFields, Sink &sink,
+                     const std::function<bool(int)> &keepGoing)
 {
     CsvTable table;
-    const qsizetype n = text.size();
-    const QChar *s = text.data();
-    const QChar quote = QLatin1Char('"');
-    const QChar cr = QLatin1Char('\r');
-    const QChar lf = QLatin1Char('\n');
+    const Ch quote = chr<Ch>('"');
+    const Ch cr = chr<Ch>('\r');
+    const Ch lf = chr<Ch>('\n');
 
     int line = 1;
     qsizetype i = 0;
-    CsvRecord record;
-    record.line = line;
-    QString field;
+    int recordLine = line;
+    int fields = 0; // in the record being read
     // Consumes a line break at i (CRLF, LF or CR); true if there was one.
-    const auto takeBreak = [&](QString *keepIn) {
+    const auto takeBreak = [&](bool keep) {
         if (s[i] == cr) {
             const bool crlf = i + 1 < n && s[i + 1] == lf;
-            if (keepIn)
-                keepIn->append(crlf ? QStringLiteral("\r\n") : QStringLiteral("\r"));
+            if (keep)
+                sink.append(s + i, crlf ? 2 : 1);
             i += crlf ? 2 : 1;
         } else if (s[i] == lf) {
-            if (keepIn)
-                keepIn->append(lf);
+            if (keep)
+                sink.append(s + i, 1);
             ++i;
         } else {
             return false;
@@ -199,7 +308,6 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
             }
         }
         // One field, starting at i.
-        field.clear();
         if (i < n && s[i] == quote) {
             const int openedOn = line;
             ++i;
@@ -207,7 +315,7 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
             while (i < n) {
                 if (s[i] == quote) {
                     if (i + 1 < n && s[i + 1] == quote) {
-                        field.append(quote);
+                        sink.append(s + i, 1);
                         i += 2;
                         continue;
                     }
@@ -215,9 +323,12 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
                     closed = true;
                     break;
                 }
-                if (takeBreak(&field))
+                if (takeBreak(true))
                     continue;
-                field.append(s[i++]);
+                const qsizetype start = i++;
+                while (i < n && s[i] != quote && s[i] != cr && s[i] != lf)
+                    ++i;
+                sink.append(s + start, i - start);
             }
             if (!closed) {
                 table.unclosedQuoteLine = openedOn;
@@ -228,30 +339,95 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
         const qsizetype start = i;
         while (i < n && s[i] != separator && s[i] != cr && s[i] != lf)
             ++i;
-        field.append(s + start, i - start);
-        if (maxFields > 0 && record.fields.size() >= maxFields) {
-            table.tooWideLine = record.line;
+        sink.append(s + start, i - start);
+        if (maxFields > 0 && fields >= maxFields) {
+            table.tooWideLine = recordLine;
             return table;
         }
-        record.fields.append(field);
+        sink.endField();
+        ++fields;
 
         if (i >= n) {
-            take(record);
+            sink.endRecord(recordLine);
             return table;
         }
         if (s[i] == separator) {
             ++i;
             continue;
         }
-        takeBreak(nullptr);
-        if (!take(record))
+        takeBreak(false);
+        if (!sink.endRecord(recordLine))
             return table;
-        // Cleared rather than replaced: the next row reuses the list's room.
-        record.fields.clear();
-        record.line = line;
+        fields = 0;
+        recordLine = line;
         if (i >= n)
             return table; // the file ends with a line break
     }
+}
+
+// Records of QStrings.
+struct StringSink
+{
+    const std::function<bool(CsvRecord &)> &take;
+    CsvRecord record;
+    QString field;
+
+    void append(const QChar *from, qsizetype count) { field.append(from, count); }
+    void endField()
+    {
+        record.fields.append(field);
+        field.clear();
+    }
+    bool endRecord(int line)
+    {
+        record.line = line;
+        const bool more = take(record);
+        // Cleared rather than replaced: the next row reuses the list's room.
+        record.fields.clear();
+        return more;
+    }
+};
+
+// Records of views into one buffer that every row reuses.
+struct Utf8Sink
+{
+    const std::function<bool(CsvBytesRecord &)> &take;
+    CsvBytesRecord record;
+    std::string cells;          // the record's fields one after another
+    std::vector<size_t> ends;   // where each field ends in `cells`
+
+    void append(const char *from, qsizetype count) { cells.append(from, size_t(count)); }
+    void endField() { ends.push_back(cells.size()); }
+    bool endRecord(int line)
+    {
+        record.line = line;
+        record.fields.resize(qsizetype(ends.size()));
+        size_t begin = 0;
+        for (size_t k = 0; k < ends.size(); ++k) {
+            record.fields[qsizetype(k)] = QByteArrayView(cells.data() + begin, qsizetype(ends[k] - begin));
+            begin = ends[k];
+        }
+        const bool more = take(record);
+        cells.clear();
+        ends.clear();
+        return more;
+    }
+};
+
+} // namespace
+
+CsvTable readCsv(QStringView text, QChar separator, int maxFields,
+                 const std::function<bool(CsvRecord &)> &take, const std::function<bool(int)> &keepGoing)
+{
+    StringSink sink{take, {}, {}};
+    return readRecords(text.data(), text.size(), separator, maxFields, sink, keepGoing);
+}
+
+CsvTable readCsvUtf8(QByteArrayView utf8, char separator, int maxFields,
+                     const std::function<bool(CsvBytesRecord &)> &take, const std::function<bool(int)> &keepGoing)
+{
+    Utf8Sink sink{take, {}, {}, {}};
+    return readRecords(utf8.data(), utf8.size(), separator, maxFields, sink, keepGoing);
 }
 
 CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::function<bool(int)> &keepGoing)
@@ -268,6 +444,20 @@ CsvTable parseCsv(QStringView text, QChar separator, int maxFields, const std::f
     table.tooWideLine = status.tooWideLine;
     table.cancelled = status.cancelled;
     return table;
+}
+
+QString utf8CellText(QByteArrayView utf8)
+{
+    if (!utf8.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(utf8);
+    QStringDecoder keepingBom(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return keepingBom.decode(utf8);
+}
+
+bool isBlankRecord(const QList<QByteArrayView> &utf8Fields)
+{
+    return std::all_of(utf8Fields.cbegin(), utf8Fields.cend(), isBlankUtf8);
 }
 
 bool isBlankRecord(const QStringList &fields)

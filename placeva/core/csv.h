@@ -45,6 +45,18 @@ struct DecodedText
 // anything else is read as Windows-1256, where every byte has a character.
 DecodedText decodeText(QByteArrayView bytes);
 
+// The same verdict with the text as UTF-8 bytes, for reading a large file
+// without decoding it whole: UTF-8 is read in place (text shares `bytes`,
+// which must outlive it), anything else is converted as decodeText would
+// decode it.
+struct Utf8Text
+{
+    QByteArray text; // without the byte-order mark
+    TextEncoding encoding = TextEncoding::Utf8;
+    TextProblem problem = TextProblem::None;
+};
+Utf8Text utf8Text(QByteArrayView bytes);
+
 // Windows-1256 bytes to text. Letters are kept as the code page has them
 // (its yeh is U+064A, its keheh U+06A9, its kaf U+0643).
 QString fromWindows1256(QByteArrayView bytes);
@@ -77,6 +89,8 @@ inline constexpr int kMaxCsvFields = 1000;
 // most often outside quotes there; "," when none does.
 QChar detectSeparator(QStringView text);
 
+QChar detectSeparatorUtf8(QByteArrayView utf8);
+
 // Name of a separator for the preview.
 QString separatorName(QChar separator);
 
@@ -97,8 +111,26 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
                  const std::function<bool(CsvRecord &)> &take,
                  const std::function<bool(int permille)> &keepGoing = {});
 
+// readCsv on UTF-8 bytes: the cells are views into a buffer of the reader's,
+// valid until `take` returns, so that no row costs an allocation.
+struct CsvBytesRecord
+{
+    QList<QByteArrayView> fields;
+    int line = 0;
+};
+CsvTable readCsvUtf8(QByteArrayView utf8, char separator, int maxFields,
+                     const std::function<bool(CsvBytesRecord &)> &take,
+                     const std::function<bool(int permille)> &keepGoing = {});
+
+// A cell's UTF-8 as text, as the cell reads within its decoded file: a
+// leading U+FEFF is kept, which QString::fromUtf8 would drop.
+QString utf8CellText(QByteArrayView utf8);
+
 // True for a record whose fields are all empty or blank.
 bool isBlankRecord(const QStringList &fields);
+bool isBlankRecord(const QList<QByteArrayView> &utf8Fields);
+// True for UTF-8 text that is empty or blank, blanks as QChar::isSpace has them.
+bool isBlankUtf8(QByteArrayView utf8);
 
 // Appends one record: fields joined by ",", quoted where they hold a comma,
 // a quote or a line break, and CRLF.

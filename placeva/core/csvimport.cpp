@@ -135,11 +135,22 @@ QStringList ImportPlan::unknownHeaders() const
 
 namespace {
 
-QString overfullText(const CsvRecord &record, int headerWidth)
+// A record's cells as text, where a few rows are read.
+CsvRecord textRecord(const CsvBytesRecord &record)
+{
+    CsvRecord out;
+    out.line = record.line;
+    out.fields.reserve(record.fields.size());
+    for (const QByteArrayView cell : record.fields)
+        out.fields.append(utf8CellText(cell));
+    return out;
+}
+
+QString overfullText(qsizetype cells, int headerWidth)
 {
     return QStringLiteral(u"اين سطر %1 خانه دارد ولي سطر عنوان %2 ستون؛ شايد جداکننده اي بيرون از علامت "
                           u"نقل قول آمده است.")
-        .arg(record.fields.size())
+        .arg(cells)
         .arg(headerWidth);
 }
 
@@ -189,7 +200,7 @@ public:
 
     // Row checking: the row is accepted into the plan, or refused with every
     // reason it has.
-    void checkRow(const CsvRecord &record)
+    void checkRow(const CsvBytesRecord &record)
     {
         if (isBlankRecord(record.fields)) {
             ++m_plan.blankRows;
@@ -292,26 +303,25 @@ private:
 
     // More cells than the header names: a separator typed into a name
     // without quotes would shift every value after it.
-    bool isOverfull(const CsvRecord &record)
+    bool isOverfull(const CsvBytesRecord &record)
     {
         bool overfull = false;
-        for (qsizetype k = m_headerWidth; k < record.fields.size(); ++k) {
-            if (!record.fields.at(k).trimmed().isEmpty())
-                overfull = true;
-        }
+        for (qsizetype k = m_headerWidth; k < record.fields.size() && !overfull; ++k)
+            overfull = !isBlankUtf8(record.fields.at(k));
         if (overfull)
-            m_plan.refusals.append(ImportRefusal{record.line, QString(), overfullText(record, m_headerWidth)});
+            m_plan.refusals.append(
+                ImportRefusal{record.line, QString(), overfullText(record.fields.size(), m_headerWidth)});
         return overfull;
     }
 
     // Each named cell as the store would take it from its box, into
     // m_values (the average left empty) and, for the numbers, m_numbers.
     // False when some cell is refused; every refused cell is told.
-    bool convertCells(const CsvRecord &record)
+    bool convertCells(const CsvBytesRecord &record)
     {
         for (int f = 0; f < m_fields.size(); ++f) {
             const int k = m_columnOf[f];
-            m_cells[f] = k >= 0 && k < record.fields.size() ? record.fields.at(k) : QString();
+            m_cells[f] = k >= 0 && k < record.fields.size() ? record.fields.at(k) : QByteArrayView();
             m_numbers[f] = 0; // an absent or empty box reads as 0
         }
 
@@ -325,24 +335,25 @@ private:
             const QString &field = m_fields.at(f);
             if (m_isText.at(f)) {
                 // An empty box is never written, so the field stays NULL.
-                const QString text = fromSpreadsheetSafeText(m_cells.at(f));
+                const QString text = fromSpreadsheetSafeText(utf8CellText(m_cells.at(f)));
                 m_values.append(text.isEmpty() ? QVariant() : QVariant(text));
                 continue;
             }
             if (f == m_rankIndex) {
+                const QString rank = utf8CellText(m_cells.at(f));
                 try {
-                    if (common::leadingNumber(m_cells.at(f)) == 0) {
+                    if (common::leadingNumber(rank) == 0) {
                         refuse(record.line, f, QString::fromUtf16(kRankMissing));
                         continue;
                     }
                 } catch (const common::NumberError &e) {
                     refuse(record.line, f,
                            QStringLiteral(u"رتبه «%1» خوانده نمي شود: %2")
-                               .arg(cutForMessage(m_cells.at(f)), e.userName()));
+                               .arg(cutForMessage(rank), e.userName()));
                     continue;
                 }
             }
-            Converted converted = valueFromText(field, m_cells.at(f));
+            Converted converted = numberFromUtf8(field, m_cells.at(f));
             if (converted.error) {
                 refuse(record.line, f, converted.error->message);
                 continue;
@@ -358,7 +369,7 @@ private:
     // The average as the window computes it, in place of any the file has;
     // a file's average that differs is told. False when it cannot be
     // computed.
-    bool addAverage(const CsvRecord &record)
+    bool addAverage(const CsvBytesRecord &record)
     {
         QString avgText;
         try {
@@ -369,19 +380,28 @@ private:
                    QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
             return false;
         }
-        const Converted avg = valueFromText(m_fields.at(m_avgIndex), avgText);
+        const Converted avg = numberFromText(m_fields.at(m_avgIndex), avgText);
         if (avg.error) { // the shortest text of a finite number always reads back
             refuse(record.line, m_avgIndex, avg.error->message);
             return false;
         }
         m_values[m_written.indexOf(m_avgIndex)] = avg.value;
         if (m_plan.fileHasAvg) {
-            const QString &given = m_cells.at(m_avgIndex);
-            if (!given.trimmed().isEmpty()) {
+            const QByteArrayView given = m_cells.at(m_avgIndex);
+            if (!isBlankUtf8(given)) {
                 bool same = false;
-                try {
-                    same = common::shortestText(common::strictNumber(given)) == avgText;
-                } catch (const common::NumberError &) {
+                // Signs, digits and points alone read alike either way.
+                const bool plain = std::all_of(given.begin(), given.end(), [](char c) {
+                    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+';
+                });
+                if (plain) {
+                    const Converted read = numberFromUtf8(m_fields.at(m_avgIndex), given);
+                    same = !read.error && common::shortestText(read.value.toDouble()) == avgText;
+                } else {
+                    try {
+                        same = common::shortestText(common::strictNumber(utf8CellText(given))) == avgText;
+                    } catch (const common::NumberError &) {
+                    }
                 }
                 if (!same)
                     m_plan.avgDiffersOnLines.append(record.line);
@@ -407,7 +427,7 @@ private:
     bool m_stopped = false;
     bool m_wrongTable = false;
     // For the row being checked, kept to spare an allocation per row.
-    QList<QString> m_cells;
+    QList<QByteArrayView> m_cells; // into the record being read
     QList<double> m_numbers;
     QVariantList m_values;
 };
@@ -466,6 +486,8 @@ public:
         return true;
     }
 
+    void checkRow(const CsvBytesRecord &record) { checkRow(textRecord(record)); }
+
     void checkRow(const CsvRecord &record)
     {
         if (isBlankRecord(record.fields)) {
@@ -476,7 +498,7 @@ public:
         if (record.fields.size() > m_headerWidth) {
             for (qsizetype k = m_headerWidth; k < record.fields.size(); ++k) {
                 if (!record.fields.at(k).trimmed().isEmpty()) {
-                    m_plan.refusals.append(ImportRefusal{record.line, QString(), overfullText(record, m_headerWidth)});
+                    m_plan.refusals.append(ImportRefusal{record.line, QString(), overfullText(record.fields.size(), m_headerWidth)});
                     break;
                 }
             }
@@ -544,7 +566,9 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
         return reading;
     };
 
-    const DecodedText decoded = decodeText(bytes);
+    // The bytes are read as UTF-8 where they are: a large file is never
+    // decoded whole, and a cell becomes a QString only where one is needed.
+    const Utf8Text decoded = utf8Text(bytes);
     switch (decoded.problem) {
     case TextProblem::Empty:
         return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
@@ -562,18 +586,18 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
     Planner planner(table, file, keepGoing);
     ImportPlan &plan = planner.plan();
     plan.encoding = decoded.encoding;
-    plan.separator = detectSeparator(decoded.text);
+    plan.separator = detectSeparatorUtf8(decoded.text);
 
     // Rows are checked as they are read, so that the file is never held as
     // cells all at once.
-    const CsvTable csv = readCsv(
-        decoded.text, plan.separator, kMaxCsvFields,
-        [&](CsvRecord &record) {
+    const CsvTable csv = readCsvUtf8(
+        decoded.text, char(plan.separator.unicode()), kMaxCsvFields,
+        [&](CsvBytesRecord &record) {
             if (planner.headerRead()) {
                 planner.checkRow(record);
                 return true;
             }
-            return isBlankRecord(record.fields) || planner.readHeader(record);
+            return isBlankRecord(record.fields) || planner.readHeader(textRecord(record));
         },
         [&](int permille) {
             planner.setShareRead(permille);

@@ -139,15 +139,26 @@ const Recordset *DataControl::recordset() const
 
 MaybeError DataControl::refresh()
 {
-    return open({});
+    return open({}, {});
 }
 
 MaybeError DataControl::refreshEach(const std::function<void(const QVariant *cells, int count)> &row)
 {
-    return open(row);
+    return open(row, {});
 }
 
-MaybeError DataControl::open(const std::function<void(const QVariant *cells, int count)> &row)
+MaybeError DataControl::refreshEachStored(const std::function<void(const StoredCell *cells, int count)> &row)
+{
+    return open({}, row);
+}
+
+MaybeError DataControl::refreshFields()
+{
+    return open({}, {}, false);
+}
+
+MaybeError DataControl::open(const std::function<void(const QVariant *cells, int count)> &row,
+                             const std::function<void(const StoredCell *cells, int count)> &stored, bool rows)
 {
     const std::optional<QString> source = dataSource(m_connectionString);
     if (!source)
@@ -172,6 +183,8 @@ MaybeError DataControl::open(const std::function<void(const QVariant *cells, int
 
     auto fresh = std::make_unique<Recordset::Impl>();
     fresh->each = row;
+    fresh->eachStored = stored;
+    fresh->fieldsOnly = !rows;
     if (auto error = fresh->open(path, m_recordSource, m_columns, m_busyTimeout))
         return error; // the old snapshot stays; fresh closes its connection
     m_recordset.d = std::move(fresh);

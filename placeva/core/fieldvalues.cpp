@@ -11,9 +11,12 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 #include <atomic>
 #include <cmath>
 
@@ -50,10 +53,57 @@ FieldKind fieldKind(const QString &field)
     return isNumberField(field) ? FieldKind::Number : FieldKind::Text;
 }
 
+namespace {
+
+// A text that is nothing but an optional sign, digits and at most one point
+// (most cells of a spreadsheet), read as strictNumber would read it; nothing
+// for any other text, which goes the whole way.
+template <class Ch> std::optional<double> plainDecimal(const Ch *s, qsizetype n)
+{
+    if (n == 0 || n > 64)
+        return std::nullopt;
+    char ascii[64];
+    bool digits = false, point = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = char16_t(s[i]);
+        if (c >= u'0' && c <= u'9')
+            digits = true;
+        else if (c == u'.' && !point)
+            point = true;
+        else if (!((c == u'-' || c == u'+') && i == 0))
+            return std::nullopt;
+        ascii[i] = char(c);
+    }
+    if (!digits)
+        return std::nullopt;
+    const char *b = ascii[0] == '+' ? ascii + 1 : ascii;
+    double v = 0;
+    const auto r = std::from_chars(b, ascii + n, v);
+    if (r.ec != std::errc() || r.ptr != ascii + n)
+        return std::nullopt;
+    return v;
+}
+
+QVariant storedNumber(double number)
+{
+    if (isWholeInDoubleRange(number))
+        return QVariant(static_cast<qint64>(number));
+    return QVariant(number);
+}
+
+} // namespace
+
 Converted valueFromText(const QString &field, const QString &text)
 {
     if (fieldKind(field) == FieldKind::Text)
         return {QVariant(text), std::nullopt};
+    return numberFromText(field, text);
+}
+
+Converted numberFromText(const QString &field, const QString &text)
+{
+    if (const std::optional<double> plain = plainDecimal(text.utf16(), text.size()))
+        return {storedNumber(*plain), std::nullopt};
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return {QVariant(), std::nullopt};
@@ -66,9 +116,19 @@ Converted valueFromText(const QString &field, const QString &text)
                           QStringLiteral("«%2» براي ستون «%1» عدد نيست.")
                               .arg(cutForMessage(field), cutForMessage(text)))};
     }
-    if (isWholeInDoubleRange(number))
-        return {QVariant(static_cast<qint64>(number)), std::nullopt};
-    return {QVariant(number), std::nullopt};
+    return {storedNumber(number), std::nullopt};
+}
+
+Converted numberFromUtf8(const QString &field, QByteArrayView text)
+{
+    if (const std::optional<double> plain = plainDecimal(text.data(), text.size()))
+        return {storedNumber(*plain), std::nullopt};
+    if (text.isEmpty())
+        return {QVariant(), std::nullopt};
+    // A leading U+FEFF stays, as in the decoded file (fromUtf8 drops it).
+    QStringDecoder keepingBom(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return numberFromText(field, keepingBom.decode(text));
 }
 
 QString textForBox(const QVariant &value)

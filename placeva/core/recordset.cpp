@@ -98,6 +98,8 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
     }
 
     clearBuffer();
+    if (fieldsOnly)
+        return std::nullopt;
     if (auto error = load())
         return error;
     pos = count() > 0 ? 0 : -1;
@@ -170,8 +172,9 @@ MaybeError Recordset::Impl::load()
     QSqlQuery query(database);
     query.setForwardOnly(true);
 
-    // Sizing the arrays up front keeps the read loop free of reallocations.
-    if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))) && query.next()) {
+    // Sizing the arrays up front keeps the read loop free of reallocations;
+    // rows handed on one by one are not kept.
+    if (!each && !eachStored && query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))) && query.next()) {
         const qsizetype expected = query.value(0).toLongLong();
         rowIds.reserve(expected);
         values.reserve(expected * fields.size());
@@ -187,7 +190,38 @@ MaybeError Recordset::Impl::load()
     const int n = int(fields.size());
     QList<int> undecodable; // rows to read the bytes of
     DirectSelect direct(database, sql);
-    if (direct.ready() && each) {
+    if (eachStored) {
+        bool utf8 = false;
+        {
+            QSqlQuery encoding(database);
+            utf8 = encoding.exec(QStringLiteral("PRAGMA encoding")) && encoding.next()
+                && encoding.value(0).toString() == QLatin1String("UTF-8");
+        }
+        QList<StoredCell> row(n);
+        if (direct.ready()) {
+            int rc;
+            while ((rc = direct.step()) == SQLITE_ROW) {
+                for (int i = 1; i <= n; ++i)
+                    storedCell(direct.st, i, utf8, row[i - 1]);
+                eachStored(row.constData(), n);
+            }
+            if (rc != SQLITE_DONE)
+                return sqlError(direct.failure(), path, table, false);
+        } else {
+            if (!query.exec(sql))
+                return sqlError(query.lastError(), path, table, false);
+            while (query.next()) {
+                for (int i = 1; i <= n; ++i) {
+                    row[i - 1].kind = StoredCell::Other;
+                    row[i - 1].other = query.value(i);
+                }
+                eachStored(row.constData(), n);
+            }
+            if (query.lastError().isValid())
+                return sqlError(query.lastError(), path, table, false);
+            query.finish();
+        }
+    } else if (direct.ready() && each) {
         QList<QVariant> row(n);
         int rc;
         while ((rc = direct.step()) == SQLITE_ROW) {

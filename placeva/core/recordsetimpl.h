@@ -30,6 +30,8 @@ struct Recordset::Impl
     QList<QVariant> values; // row after row, fields.size() values each
     // Where set, the rows read go here one by one and none is kept.
     std::function<void(const QVariant *cells, int count)> each;
+    std::function<void(const StoredCell *cells, int count)> eachStored; // the same, cells as stored
+    bool fieldsOnly = false; // the table and its columns checked, no row read
 
     // Cursor: pos in [-1, count]; -1 is BOF, count is EOF. After a delete,
     // gap marks that pos is the row after the deleted one, not yet current.

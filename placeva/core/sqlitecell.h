@@ -4,6 +4,9 @@
 // read alike; NULL as a null text. Shared by the record sets and the pass's
 // own read, which must see the same values.
 
+#include "core/store.h"
+#include "core/utf8.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -26,6 +29,40 @@ inline QVariant sqliteCell(sqlite3_stmt *st, int i)
         return QVariant(QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(st, i) / 2));
     }
     }
+}
+
+// The same cell as stored: a text that reads alike as its bytes, else the
+// value above. Only for a database that stores UTF-8 (`utf8Database`): in
+// any other, asking for the bytes would convert the text in place and change
+// what its UTF-16 reads as.
+inline void storedCell(sqlite3_stmt *st, int i, bool utf8Database, StoredCell &out)
+{
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER:
+        out.kind = StoredCell::Integer;
+        out.integer = sqlite3_column_int64(st, i);
+        return;
+    case SQLITE_FLOAT:
+        out.kind = StoredCell::Real;
+        out.real = sqlite3_column_double(st, i);
+        return;
+    case SQLITE_NULL: out.kind = StoredCell::Null; return;
+    case SQLITE_TEXT: {
+        if (!utf8Database)
+            break;
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+        const QByteArrayView bytes(text, sqlite3_column_bytes(st, i));
+        if (text && isUtf8(bytes, true)) {
+            out.kind = StoredCell::Utf8;
+            out.utf8 = bytes;
+            return;
+        }
+        break;
+    }
+    default: break;
+    }
+    out.kind = StoredCell::Other;
+    out.other = sqliteCell(st, i);
 }
 
 } // namespace placeva

@@ -68,10 +68,33 @@ struct Converted
 // blank text gives NULL; otherwise common::strictNumber (Persian and
 // Arabic-Indic digits included), a whole number as qint64, else a double.
 Converted valueFromText(const QString &field, const QString &text);
+// The same for a field already known to hold numbers, from its text or from
+// UTF-8 bytes (a plain decimal is read from them without a QString).
+Converted numberFromText(const QString &field, const QString &text);
+Converted numberFromUtf8(const QString &field, QByteArrayView text);
 
 // Stored value to box text: NULL gives "", numbers the shortest number text,
 // anything else its text.
 QString textForBox(const QVariant &value);
+
+// One cell as the file stores it, for refreshEachStored: a text whose bytes
+// read the same once converted to UTF-16 (UTF-8 without U+FFFE or U+FFFF) as
+// those bytes; any other text, and a blob, as the value refreshEach gives.
+struct StoredCell
+{
+    enum Kind {
+        Null,
+        Integer,
+        Real,
+        Utf8,
+        Other
+    };
+    Kind kind = Null;
+    qint64 integer = 0;
+    double real = 0;
+    QByteArrayView utf8; // valid until the row callback returns
+    QVariant other;
+};
 
 // One column to read: by table position (0 is the first column) or by name.
 struct ColumnRef
@@ -210,13 +233,21 @@ public:
     // holds no rows. For writers of a whole table, whose snapshot would cost
     // more than the writing.
     MaybeError refreshEach(const std::function<void(const QVariant *cells, int count)> &row);
+    // The same with the cells as stored, so that a writer of texts can take
+    // their bytes without a QString.
+    MaybeError refreshEachStored(const std::function<void(const StoredCell *cells, int count)> &row);
+
+    // Checks the file, the table and its columns as refresh() does, and reads
+    // no row: the record set then knows the fields and holds no rows.
+    MaybeError refreshFields();
 
     // Never null; closed (no rows, at both ends) until a refresh succeeds.
     Recordset *recordset();
     const Recordset *recordset() const;
 
 private:
-    MaybeError open(const std::function<void(const QVariant *cells, int count)> &row);
+    MaybeError open(const std::function<void(const QVariant *cells, int count)> &row,
+                    const std::function<void(const StoredCell *cells, int count)> &stored, bool rows = true);
 
     QString m_connectionString;
     int m_commandType = 0;

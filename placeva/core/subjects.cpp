@@ -3,6 +3,7 @@
 #include "numbers.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace placeva {
 
@@ -24,6 +25,20 @@ const char *sqlType(FieldRole role)
 // so going through the digits alone gives the same double, without the text.
 double throughShortestText(double value)
 {
+    // Most running totals are hundredths. The double c nearest to k / 100, for
+    // a k of at most 13 digits, lies far closer to that decimal than half a
+    // unit of its 15th digit (the reasoning of common::shortestChars), and so
+    // does a value one step from c: both have k / 100 as their 15-digit form,
+    // which reads back as c. (Not for k = 0, whose neighbours are tiny
+    // numbers of their own.)
+    const double hundredths = std::nearbyint(value * 100);
+    if (std::abs(hundredths) < 1e13) {
+        const double c = hundredths / 100;
+        if (c == value)
+            return value;
+        if (hundredths != 0 && std::nextafter(c, value) == value)
+            return c;
+    }
     char digits[40];
     const auto written =
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);

@@ -59,6 +59,10 @@ private slots:
     void separator();
     void parsing_data();
     void parsing();
+    void bytesReadAsDecoded_data();
+    void bytesReadAsDecoded();
+    void bytesParsedAsText_data() { parsing_data(); }
+    void bytesParsedAsText();
     void writingReadsBack_data();
     void writingReadsBack();
     void spreadsheetSafe_data();
@@ -69,6 +73,7 @@ private slots:
     void averageMatchesTheLiteralSteps();
     void averageFromReadValues_data();
     void averageFromReadValues();
+    void averageOfTenths();
 };
 
 void TestCsv::decoding_data()
@@ -126,6 +131,70 @@ void TestCsv::decoding()
         return;
     QCOMPARE(d.encoding, encoding);
     QCOMPARE(d.text, text);
+}
+
+// A large file is read as UTF-8 bytes instead of decoded: the same verdict
+// and, where it is text, the same text.
+void TestCsv::bytesReadAsDecoded_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const std::pair<const char *, QByteArray> rows[] = {
+        {"ASCII", "Name,Dini\r\n"},
+        {"Persian", "\xd9\xbe\xd8\xb1,\xdb\x8c"},
+        {"BOM", "\xef\xbb\xbf" "a,b"},
+        {"two BOMs", "\xef\xbb\xbf\xef\xbb\xbf" "a"},
+        {"two BOMs and a blank line", "\xef\xbb\xbf\xef\xbb\xbf\r\n"},
+        {"a BOM inside", "a\n\xef\xbb\xbf" "b"},
+        {"BOM, then bytes that are no UTF-8", "\xef\xbb\xbf\xd9\xbe\xff,\xc0\x80"},
+        {"Windows-1256", "\x81\xc7\x90,\xed"},
+        {"cut in a letter", "ab\xd9"},
+        {"overlong", "a\xc0\x80"},
+        {"overlong of three bytes", "a\xe0\x9f\xbf"},
+        {"surrogate", "a\xed\xa0\x80"},
+        {"past U+10FFFF", "a\xf4\x90\x80\x80"},
+        {"U+FFFE and U+10FFFF", "a\xef\xbf\xbe\xf4\x8f\xbf\xbf"},
+        {"no-break spaces only", "\xc2\xa0\r\n\xc2\xa0"},
+        {"ideographic space only", "\xe3\x80\x80"},
+        {"C1 control", "a\xc2\x85"},
+        {"C1 control in Windows-1256", "a\x85\xff"},
+        {"DEL", "a\x7f"},
+        {"NUL", QByteArray("a\0b", 3)},
+        {"UTF-16", "\xff\xfe" "a"},
+        {"nothing", ""},
+    };
+    for (const auto &[name, bytes] : rows)
+        QTest::newRow(name) << bytes;
+}
+
+void TestCsv::bytesReadAsDecoded()
+{
+    QFETCH(QByteArray, bytes);
+    const DecodedText decoded = decodeText(bytes);
+    const Utf8Text utf8 = utf8Text(bytes);
+    QCOMPARE(utf8.problem, decoded.problem);
+    QCOMPARE(utf8.encoding, decoded.encoding);
+    if (decoded.problem == TextProblem::None)
+        QCOMPARE(utf8.text, decoded.text.toUtf8());
+}
+
+void TestCsv::bytesParsedAsText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, separator);
+    QFETCH(int, unclosedQuoteLine);
+    const CsvTable expected = parseCsv(text, separator.at(0));
+    CsvTable got;
+    const CsvTable status =
+        readCsvUtf8(text.toUtf8(), char(separator.at(0).unicode()), 0, [&](CsvBytesRecord &record) {
+            CsvRecord r{{}, record.line};
+            for (const QByteArrayView cell : record.fields)
+                r.fields.append(QString::fromUtf8(cell));
+            got.records.append(r);
+            return true;
+        });
+    QCOMPARE(status.unclosedQuoteLine, unclosedQuoteLine);
+    if (unclosedQuoteLine == 0)
+        QCOMPARE(shape(got), shape(expected));
 }
 
 // Entries of the published mapping of the code page, the letters Persian
@@ -388,6 +457,23 @@ void TestCsv::averageFromReadValues()
     std::array<double, 8> values8;
     values8.fill(common::strictNumber(cell));
     QCOMPARE(referenceAverageText(values8), referenceAverageText(texts8));
+}
+
+// Spreadsheet percentages have a decimal or two: the running totals are
+// hundredths, or a step away from one, and go the short way.
+void TestCsv::averageOfTenths()
+{
+    QRandomGenerator g(18u);
+    for (int round = 0; round < 20000; ++round) {
+        QStringList boxes;
+        for (int i = 0; i < 10; ++i)
+            boxes << QString::number(g.bounded(-3330, 10001) / (round % 3 ? 10.0 : 100.0));
+        std::array<QString, 10> s;
+        std::copy(boxes.begin(), boxes.end(), s.begin());
+        const QString got = applicantAverageText(s);
+        const QString literal = literalAverage(boxes);
+        QVERIFY2(got == literal, qPrintable(boxes.join(QLatin1Char(' ')) + " -> " + got + " / " + literal));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCsv)

@@ -11,6 +11,7 @@
 #include "testsupport/rawdb.h"
 #include "testsupport/spoken.h"
 #include "testsupport/testbank.h"
+#include "numbers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -131,6 +133,11 @@ private slots:
     void resultsExport();
     void exportFailures_data();
     void exportFailures();
+    void storedCellsExported_data();
+    void storedCellsExported();
+    void cellsReadAsNumbers_data();
+    void cellsReadAsNumbers();
+    void cellsKeepALeadingByteOrderMark();
     void menuItems();
     void importFromTheMenu_data();
     void importFromTheMenu();
@@ -634,6 +641,108 @@ void TestCsvImport::resultsExport()
              QStringLiteral("C,,,,,") + bandText(main->workspace().result().applicants.at(2).band));
     QCOMPARE(got.size(), 6); // and the final line end
     QCOMPARE(m_messages.size(), 1);
+}
+
+// Texts are written as their stored bytes where those read the same through
+// SQLite's UTF-16 conversion, and as that conversion reads them otherwise.
+void TestCsvImport::storedCellsExported_data()
+{
+    QTest::addColumn<QString>("stored"); // an SQL value
+    QTest::addColumn<bool>("utf16");     // a database that stores UTF-16
+    QTest::addColumn<QByteArray>("written");
+    const std::tuple<const char *, const char *, QByteArray> rows[] = {
+        {"Persian", "'\u067E\u0631'", "\xd9\xbe\xd8\xb1"},
+        {"bytes that are no UTF-8", "CAST(X'D9BEFF41' AS TEXT)", "\xd9\xbe\xef\xbf\xbd" "A"},
+        {"a lone continuation byte", "CAST(X'80' AS TEXT)", "\xc2\x80"},
+        {"U+FFFE", "CAST(X'EFBFBE' AS TEXT)", "\xef\xbf\xbd"},
+        {"U+FFFF and a comma", "CAST(X'EFBFBF2C' AS TEXT)", "\"\xef\xbf\xbd,\""},
+        {"a NUL inside", "CAST(X'610062' AS TEXT)", QByteArray("a\0b", 3)},
+        {"a blob", "X'FF2C22'", "\"\xef\xbf\xbd,\"\"\""},
+        {"a formula", "'=SUM(1)'", "'=SUM(1)"},
+        {"a number as text", "'-5'", "-5"},
+        {"an apostrophe and a line break", "'''' || char(10)", "\"''\n\""},
+        {"a leading U+FEFF", "CAST(X'EFBBBF41' AS TEXT)", "\xef\xbb\xbf" "A"},
+        {"quotes and a comma", "'a,\"b\"'", "\"a,\"\"b\"\"\""},
+        {"empty text", "''", ""},
+        {"NULL", "NULL", ""},
+        {"whole number", "-9223372036854775807", "-9223372036854775807"},
+        {"real", "0.1", "0.1"},
+        {"negative zero", "-0.0", "0"},
+    };
+    for (const auto &[name, stored, written] : rows) {
+        QTest::newRow(name) << QString::fromUtf8(stored) << false << written;
+        if (QByteArrayView(stored).startsWith("CAST(")) // bytes a UTF-16 database reads as UTF-16
+            continue;
+        QTest::newRow(qPrintable(QStringLiteral("%1, UTF-16 database").arg(QLatin1String(name))))
+            << QString::fromUtf8(stored) << true << written;
+    }
+    QTest::newRow("U+FFFE, stored as UTF-16") << QStringLiteral("CAST(X'FEFF' AS TEXT)") << true
+                                               << QByteArray("\xef\xbf\xbe");
+}
+
+void TestCsvImport::storedCellsExported()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, utf16);
+    QFETCH(QByteArray, written);
+    QTemporaryDir dir;
+    {
+        RawDb db(dir.filePath(QStringLiteral("Bank.db")));
+        if (utf16)
+            QVERIFY(db.exec(QStringLiteral("PRAGMA encoding = 'UTF-16le'")));
+        QVERIFY(db.exec(QStringLiteral("CREATE TABLE Davtalab (Name, Dini)"))); // no type: kept as given
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab VALUES (%1, 1)").arg(stored)));
+    }
+    const CsvExport exported = exportTableCsv(dir.path(), ImportTable::Applicants);
+    QVERIFY(!exported.error);
+    QCOMPARE(exported.bytes, "\xef\xbb\xbfName,Dini\r\n" + written + ",1\r\n");
+}
+
+// Cells are read from their bytes, plain decimals without a text: as the
+// strict parse reads their text.
+void TestCsvImport::cellsReadAsNumbers_data()
+{
+    QTest::addColumn<QByteArray>("cell");
+    for (const char *cell : {"12", "12.", ".5", "+5", "-0", "007", "0.1", "-33.3", "4503599627370497",
+                             "9007199254740993", "1e3", "&H1F", " 12 ", "\xdb\xb1\xdb\xb2", "1.2.3", "--5",
+                             "+-5", "5-", "-", ".", "", "1 2", "12\xc2\xa0", "\xef\xbb\xbf" "12"})
+        QTest::newRow(cell) << QByteArray(cell);
+    QTest::newRow("64 digits") << QByteArray(64, '9');
+    QTest::newRow("400 digits") << "1" + QByteArray(400, '0');
+}
+
+void TestCsvImport::cellsReadAsNumbers()
+{
+    QFETCH(QByteArray, cell);
+    const QString text = utf8CellText(cell).trimmed();
+    const Converted got = numberFromUtf8(QStringLiteral("Dini"), cell);
+    const Converted expected = valueFromText(QStringLiteral("Dini"), utf8CellText(cell));
+    if (text.isEmpty()) {
+        QVERIFY(got.value.isNull() && !got.error);
+        return;
+    }
+    double strict = 0;
+    try {
+        strict = common::strictNumber(text);
+    } catch (const common::NumberError &) {
+        QVERIFY(got.error && expected.error);
+        QCOMPARE(got.error->message, expected.error->message);
+        return;
+    }
+    QVERIFY(!got.error);
+    QCOMPARE(got.value.toDouble(), strict);
+    const bool whole = std::trunc(strict) == strict && std::fabs(strict) <= 9007199254740992.0;
+    QCOMPARE(got.value.typeId(), whole ? int(QMetaType::LongLong) : int(QMetaType::Double));
+    QCOMPARE(expected.value, got.value);
+}
+
+// A cell keeps a leading U+FEFF as the decoded file has it.
+void TestCsvImport::cellsKeepALeadingByteOrderMark()
+{
+    const ImportReading reading = planImport("Name,Dini\n\xef\xbb\xbf" "Ali,1\n", ImportTable::Applicants,
+                                             QStringLiteral("bom.csv"));
+    QVERIFY(reading.plan && reading.plan->rows.size() == 1);
+    QCOMPARE(reading.plan->rows.at(0).at(0).toString(), QChar(0xFEFF) + QStringLiteral("Ali"));
 }
 
 void TestCsvImport::exportFailures_data()
