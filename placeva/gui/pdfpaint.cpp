@@ -207,7 +207,9 @@ QString Shaper::forPicture(const QString &text) const
         const QChar::Direction d = text.at(i).direction();
         return d == QChar::DirEN || d == QChar::DirAN;
     };
-    const QRawFont font = QRawFont::fromFont(m_font);
+    if (!m_primaryFont)
+        m_primaryFont = QRawFont::fromFont(m_font);
+    const QRawFont &font = *m_primaryFont;
     QString out;
     out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size(); ++i) {

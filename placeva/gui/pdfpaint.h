@@ -8,6 +8,7 @@
 #include <QGlyphRun>
 #include <QList>
 #include <QHash>
+#include <QRawFont>
 #include <QRectF>
 #include <QString>
 
@@ -113,6 +114,7 @@ private:
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width
     std::optional<bool> m_digitsExchangeable;
+    mutable std::optional<QRawFont> m_primaryFont; // the family's own, without fallbacks
 };
 
 } // namespace placeva
