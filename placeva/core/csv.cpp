@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,15 +85,25 @@ QString fromWindows1256(QByteArrayView bytes)
     return out;
 }
 
+namespace {
+
+// What makes a file no text before any decoding: UTF-16, or NUL bytes.
+std::optional<TextProblem> undecodable(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return TextProblem::Utf16;
+    if (bytes.contains('\0'))
+        return TextProblem::NotText;
+    return std::nullopt;
+}
+
+} // namespace
+
 DecodedText decodeText(QByteArrayView bytes)
 {
     DecodedText result;
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        result.problem = TextProblem::Utf16;
-        return result;
-    }
-    if (bytes.contains('\0')) {
-        result.problem = TextProblem::NotText;
+    if (const std::optional<TextProblem> problem = undecodable(bytes)) {
+        result.problem = *problem;
         return result;
     }
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -158,12 +169,8 @@ bool isBlankUtf8(QByteArrayView utf8)
 Utf8Text utf8Text(QByteArrayView bytes)
 {
     Utf8Text result;
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        result.problem = TextProblem::Utf16;
-        return result;
-    }
-    if (bytes.contains('\0')) {
-        result.problem = TextProblem::NotText;
+    if (const std::optional<TextProblem> problem = undecodable(bytes)) {
+        result.problem = *problem;
         return result;
     }
     const auto inPlace = [](QByteArrayView utf8) { return QByteArray::fromRawData(utf8.data(), utf8.size()); };
