@@ -373,7 +373,7 @@ protected:
         if (!unknown.isEmpty()) {
             QStringList names;
             for (const QString &h : unknown)
-                names << QStringLiteral(u"«%1»").arg(cutForMessage(h));
+                names << QStringLiteral(u"«%1»").arg(common::isolate(cutForMessage(h)));
             tk::printError(QStringLiteral(u"ستونهاي ناشناخته (ناديده گرفته مي شوند): %1")
                                .arg(names.join(QStringLiteral(u"، "))));
         }
@@ -382,7 +382,7 @@ protected:
                                .arg(plan.absentFields.join(QStringLiteral(u"، "))));
         for (const ImportRefusal &r : plan.refusals)
             tk::printError(
-                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(cutForMessage(r.column), r.reason));
+                QStringLiteral(u"سطر %1، ستون «%2»: %3").arg(r.line).arg(common::isolate(cutForMessage(r.column)), r.reason));
         if (plan.refusedRows > 0 && !m_options.skipRefused) {
             tk::printError(QStringLiteral(u"رديفهاي ردشده: %1\nهيچ رديفي افزوده نشد.").arg(plan.refusedRows));
             m_refused = true;
@@ -482,8 +482,8 @@ int run(const Options &options, Workspace &workspace)
     case Command::Sheet: {
         const std::optional<qsizetype> k = findApplicant(workspace.result(), *options.applicant);
         if (!k) {
-            tk::printError(QStringLiteral(u"داوطلبي به نام «%1» در جدول Davtalab نيست.")
-                               .arg(common::isolate(*options.applicant)));
+            tk::printError(QStringLiteral(u"داوطلبي به نام «%1» در جدول %2 نيست.")
+                               .arg(common::isolate(*options.applicant), common::isolate(importTableName(ImportTable::Applicants))));
             return kUsage;
         }
         std::optional<GivenList> list;

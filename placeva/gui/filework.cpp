@@ -134,13 +134,13 @@ bool FileWork::importCsv(ImportTable table, const QString &path)
     if (replaces)
         tell(kImportTitle,
              QStringLiteral(u"جدول %1 جايگزين شد: %2 رديف رفت و %3 رديف آمد.")
-                 .arg(importTableName(table))
+                 .arg(isolated(importTableName(table)))
                  .arg(plan.replacedRows)
                  .arg(plan.rows.size()),
              Level::Information);
     else
         tell(kImportTitle,
-             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(importTableName(table)),
+             QStringLiteral(u"%1 رديف به جدول %2 افزوده شد.").arg(storing).arg(isolated(importTableName(table))),
              Level::Information);
     return true;
 }
@@ -163,7 +163,7 @@ bool FileWork::exportTable(ImportTable table, const QString &path)
     tell(kExportTitle,
          QStringLiteral(u"%1 رديف جدول %2 در پرونده «%3» نوشته شد.")
              .arg(file.rows)
-             .arg(importTableName(table), isolated(shown(path))),
+             .arg(isolated(importTableName(table)), isolated(shown(path))),
          Level::Information);
     return true;
 }
