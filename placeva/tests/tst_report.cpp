@@ -532,14 +532,19 @@ void TestReport::printPreviewFromTheMenu()
     MainWindow *main = openWith(300);
     QVERIFY(main);
     int previewPages = -1;
-    QTimer::singleShot(0, this, [&] {
+    // Asked until the preview is the modal window with its pages made: on a
+    // busy machine the pages' progress box shows first and runs the loop.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
         auto *dialog = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
+        if (!dialog || dialog->findChild<QProgressDialog *>())
             return;
+        poll.stop();
         if (auto *preview = dialog->findChild<QPrintPreviewWidget *>())
             previewPages = preview->pageCount();
         dialog->reject();
     });
+    poll.start(10);
     QAction *print = main->findChild<QAction *>(QStringLiteral("printReport"));
     QVERIFY(print);
     print->trigger();
