@@ -136,20 +136,25 @@ bool hasControlBytes(QByteArrayView utf8)
     const auto *s = reinterpret_cast<const unsigned char *>(utf8.data());
     const qsizetype n = utf8.size();
     constexpr quint64 ones = 0x0101010101010101ull;
-    for (qsizetype i = 0; i < n; ++i) {
-        // Eight printable ASCII bytes at once: none below 0x20, none above 0x7E.
-        while (i + 8 <= n) {
-            const quint64 w = eightBytes(s + i);
-            if ((((w - ones * 0x20) & ~w) | ((w + ones * (127 - 0x7E)) | w)) & kHighBits)
-                break;
-            i += 8;
-        }
-        if (i >= n)
-            break;
+    const auto control = [&](qsizetype i) {
         const unsigned char c = s[i];
         if (c == '\t' || c == '\n' || c == '\r')
+            return false;
+        return c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < n && s[i + 1] <= 0x9F);
+    };
+    qsizetype i = 0;
+    // Eight bytes at once; where any is below 0x20 or above 0x7E, each of them.
+    for (; i + 8 <= n; i += 8) {
+        const quint64 w = eightBytes(s + i);
+        if (((((w - ones * 0x20) & ~w) | ((w + ones) | w)) & kHighBits) == 0)
             continue;
-        if (c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < n && s[i + 1] <= 0x9F))
+        for (qsizetype j = i; j < i + 8; ++j) {
+            if (control(j))
+                return true;
+        }
+    }
+    for (; i < n; ++i) {
+        if (control(i))
             return true;
     }
     return false;
@@ -406,28 +411,58 @@ struct StringSink
     }
 };
 
-// Records of views into one buffer that every row reuses.
+// Records of views: a field read in one piece (any field without quotes)
+// into the text itself, others into one buffer that every row reuses.
 struct Utf8Sink
 {
     const std::function<bool(CsvBytesRecord &)> &take;
     CsvBytesRecord record;
-    std::string cells;          // the record's fields one after another
-    std::vector<size_t> ends;   // where each field ends in `cells`
+    std::string cells; // the fields of more than one piece, one after another
+    struct Field
+    {
+        const char *at; // in the text; null: in `cells` from `begin`
+        size_t begin;
+        size_t size;
+    };
+    std::vector<Field> fields;
+    const char *at = nullptr; // the field being read, while in one piece
+    size_t size = 0;
+    size_t begin = 0;
+    int pieces = 0;
 
-    void append(const char *from, qsizetype count) { cells.append(from, size_t(count)); }
-    void endField() { ends.push_back(cells.size()); }
+    void append(const char *from, qsizetype count)
+    {
+        if (pieces == 0) {
+            at = from;
+            size = size_t(count);
+        } else {
+            if (pieces == 1) {
+                begin = cells.size();
+                cells.append(at, size);
+            }
+            cells.append(from, size_t(count));
+        }
+        ++pieces;
+    }
+    void endField()
+    {
+        if (pieces <= 1)
+            fields.push_back({pieces == 1 ? at : "", 0, pieces == 1 ? size : 0});
+        else
+            fields.push_back({nullptr, begin, cells.size() - begin});
+        pieces = 0;
+    }
     bool endRecord(int line)
     {
         record.line = line;
-        record.fields.resize(qsizetype(ends.size()));
-        size_t begin = 0;
-        for (size_t k = 0; k < ends.size(); ++k) {
-            record.fields[qsizetype(k)] = QByteArrayView(cells.data() + begin, qsizetype(ends[k] - begin));
-            begin = ends[k];
+        record.fields.resize(qsizetype(fields.size()));
+        for (size_t k = 0; k < fields.size(); ++k) {
+            const Field &f = fields[k];
+            record.fields[qsizetype(k)] = QByteArrayView(f.at ? f.at : cells.data() + f.begin, qsizetype(f.size));
         }
         const bool more = take(record);
         cells.clear();
-        ends.clear();
+        fields.clear();
         return more;
     }
 };

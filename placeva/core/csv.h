@@ -111,7 +111,8 @@ CsvTable readCsv(QStringView text, QChar separator, int maxFields,
                  const std::function<bool(CsvRecord &)> &take,
                  const std::function<bool(int permille)> &keepGoing = {});
 
-// readCsv on UTF-8 bytes: the cells are views into a buffer of the reader's,
+// readCsv on UTF-8 bytes: the cells are views into the text or, for a field
+// read in pieces (quotes), into a buffer of the reader's,
 // valid until `take` returns, so that no row costs an allocation.
 struct CsvBytesRecord
 {

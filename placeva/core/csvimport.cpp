@@ -135,6 +135,16 @@ QStringList ImportPlan::unknownHeaders() const
 
 namespace {
 
+// A converted number's value, 0 for an empty box.
+double numberIn(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double: return *static_cast<const double *>(value.constData());
+    case QMetaType::LongLong: return double(*static_cast<const qlonglong *>(value.constData()));
+    default: return value.isNull() ? 0.0 : value.toDouble();
+    }
+}
+
 // A record's cells as text, where a few rows are read.
 CsvRecord textRecord(const CsvBytesRecord &record)
 {
@@ -281,6 +291,8 @@ private:
     {
         m_plan.fileHasAvg = m_columnOf[m_avgIndex] >= 0;
         for (int f = 0; f < m_fields.size(); ++f) {
+            if (f == m_avgIndex)
+                m_avgAt = int(m_written.size());
             if (f == m_avgIndex || m_columnOf[f] >= 0) {
                 m_written.append(f);
                 m_plan.fields.append(m_fields.at(f));
@@ -360,8 +372,8 @@ private:
             }
             // The window reads its boxes by the leading-number parse; for a
             // text the store takes as a number that is the same value.
-            m_numbers[f] = converted.value.isNull() ? 0.0 : converted.value.toDouble();
-            m_values.append(converted.value);
+            m_numbers[f] = numberIn(converted.value);
+            m_values.append(std::move(converted.value));
         }
         return m_plan.refusals.size() == refusalsBefore;
     }
@@ -371,24 +383,20 @@ private:
     // computed.
     bool addAverage(const CsvBytesRecord &record)
     {
-        QString avgText;
+        double avg = 0;
         try {
             const int first = m_table.firstSubject();
-            avgText = weightedAverageText(m_table, [&](int i) { return m_numbers.at(first + i); });
+            avg = weightedAverage(m_table, [&](int i) { return m_numbers.at(first + i); });
         } catch (const common::NumberError &e) {
             refuse(record.line, m_avgIndex,
                    QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
             return false;
         }
-        const Converted avg = numberFromText(m_fields.at(m_avgIndex), avgText);
-        if (avg.error) { // the shortest text of a finite number always reads back
-            refuse(record.line, m_avgIndex, avg.error->message);
-            return false;
-        }
-        m_values[m_written.indexOf(m_avgIndex)] = avg.value;
+        m_values[m_avgAt] = storedNumber(avg); // as its text would be stored
         if (m_plan.fileHasAvg) {
             const QByteArrayView given = m_cells.at(m_avgIndex);
             if (!isBlankUtf8(given)) {
+                const QString avgText = common::shortestText(avg);
                 bool same = false;
                 // Signs, digits and points alone read alike either way.
                 const bool plain = std::all_of(given.begin(), given.end(), [](char c) {
@@ -421,6 +429,7 @@ private:
     QList<int> m_columnOf;  // field index -> file column
     QList<int> m_written;   // every field a column names, and the computed average
     QList<bool> m_isText;   // field index -> a text field (asked once, not per cell)
+    int m_avgAt = -1;       // where the average stands in a row's values
     int m_headerWidth = -1; // until the header row is read
     QString m_headerError;
     int m_shareRead = 0;

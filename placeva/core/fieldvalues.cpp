@@ -101,14 +101,14 @@ template <class Ch> std::optional<double> plainDecimal(const Ch *s, qsizetype n)
     return v;
 }
 
+} // namespace
+
 QVariant storedNumber(double number)
 {
     if (isWholeInDoubleRange(number))
         return QVariant(static_cast<qint64>(number));
     return QVariant(number);
 }
-
-} // namespace
 
 Converted valueFromText(const QString &field, const QString &text)
 {

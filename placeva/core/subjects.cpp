@@ -139,4 +139,14 @@ QString weightedAverageText(const TableFields &table, const std::function<double
     return shortestText(checkedDiv(total, 18));
 }
 
+double weightedAverage(const TableFields &table, const std::function<double(int)> &value)
+{
+    using namespace common;
+    const std::span<const Field> subjects = table.subjects();
+    double total = 0;
+    for (int i = 0; i < int(subjects.size()); ++i)
+        total = throughShortestText(checkedAdd(checkedMul(subjects[size_t(i)].weight, value(i)), total));
+    return throughShortestText(checkedDiv(total, 18));
+}
+
 } // namespace placeva

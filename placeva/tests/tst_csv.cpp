@@ -168,6 +168,17 @@ void TestCsv::bytesReadAsDecoded_data()
     };
     for (const auto &[name, bytes] : rows)
         QTest::newRow(name) << bytes;
+    // Long ASCII is looked at eight bytes at a time: each of these at every
+    // place in and across such a group.
+    const std::pair<const char *, QByteArray> within[] = {
+        {"C1 control", "\xc2\x85"}, {"DEL", "\x7f"},          {"control", "\x01"},
+        {"tab and CRLF", "\t\r\n"}, {"overlong", "\xc0\x80"}, {"Persian", "\xd9\xbe"},
+    };
+    for (const auto &[name, bytes] : within) {
+        for (int at = 0; at < 18; ++at)
+            QTest::addRow("%s after %d ASCII bytes", name, at)
+                << QByteArray(at, 'x') + bytes + QByteArray(17 - at, 'y');
+    }
 }
 
 void TestCsv::bytesReadAsDecoded()
