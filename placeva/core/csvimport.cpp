@@ -14,6 +14,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace placeva {
 
@@ -562,6 +569,123 @@ private:
     QHash<QString, int> m_lineOf; // each accepted name's line
 };
 
+// Checks the rows after the header on a thread of its own while the file is
+// read on: the reader hands over copies of the rows in batches, which are
+// checked in file order, so the plan, its refusals and its messages are those
+// of checking each row as it is read.
+template <class Planner> class RowChecker
+{
+public:
+    explicit RowChecker(Planner &planner) : m_planner(planner), m_thread([this] { run(); }) { }
+    ~RowChecker() { finish(true); }
+    RowChecker(const RowChecker &) = delete;
+    RowChecker &operator=(const RowChecker &) = delete;
+
+    void add(const CsvBytesRecord &record)
+    {
+        m_filling.lines.push_back(record.line);
+        m_filling.cells.push_back(int(record.fields.size()));
+        for (const QByteArrayView cell : record.fields) {
+            m_filling.bytes.append(cell.data(), size_t(cell.size()));
+            m_filling.ends.push_back(m_filling.bytes.size());
+        }
+        if (m_filling.lines.size() >= kRowsABatch)
+            handOver();
+    }
+
+    // Waits until every row handed over is checked (or, with `drop`, for the
+    // thread to give up the rest); rethrows what checking threw.
+    void finish(bool drop = false)
+    {
+        if (!m_thread.joinable())
+            return;
+        if (!drop)
+            handOver();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+            m_dropped = drop;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        if (m_failure && !drop)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    static constexpr size_t kRowsABatch = 1024;
+    static constexpr size_t kBatchesWaiting = 16; // the reader waits beyond that
+
+    struct Batch
+    {
+        std::string bytes;        // every cell's bytes, one after another
+        std::vector<size_t> ends; // where each cell ends in `bytes`
+        std::vector<int> cells;   // each row's number of cells
+        std::vector<int> lines;
+    };
+
+    void handOver()
+    {
+        if (m_filling.lines.empty())
+            return;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_waiting.size() < kBatchesWaiting || m_failure; });
+        if (m_failure) { // nothing more is checked; finish() tells
+            m_filling = Batch();
+            return;
+        }
+        m_waiting.push_back(std::move(m_filling));
+        lock.unlock();
+        m_changed.notify_all();
+        m_filling = Batch();
+    }
+
+    void run()
+    {
+        CsvBytesRecord record;
+        while (true) {
+            Batch batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return !m_waiting.empty() || m_done; });
+                if (m_waiting.empty() || m_dropped)
+                    return;
+                batch = std::move(m_waiting.front());
+                m_waiting.pop_front();
+            }
+            m_changed.notify_all();
+            try {
+                size_t cell = 0, begin = 0;
+                for (size_t r = 0; r < batch.lines.size(); ++r) {
+                    record.line = batch.lines[r];
+                    record.fields.resize(batch.cells[r]);
+                    for (QByteArrayView &field : record.fields) {
+                        field = QByteArrayView(batch.bytes.data() + begin, qsizetype(batch.ends[cell] - begin));
+                        begin = batch.ends[cell++];
+                    }
+                    m_planner.checkRow(record);
+                }
+            } catch (...) {
+                const std::lock_guard lock(m_mutex);
+                m_failure = std::current_exception();
+                m_waiting.clear();
+                m_changed.notify_all();
+                return;
+            }
+        }
+    }
+
+    Planner &m_planner;
+    Batch m_filling; // the reader's
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_waiting;
+    bool m_done = false;
+    bool m_dropped = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread; // last: started once the rest is made
+};
+
 } // namespace
 
 template <class Planner>
@@ -598,20 +722,28 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
     plan.separator = detectSeparatorUtf8(decoded.text);
 
     // Rows are checked as they are read, so that the file is never held as
-    // cells all at once.
+    // cells all at once; on a second thread, while this one reads on.
+    std::optional<RowChecker<Planner>> checker;
     const CsvTable csv = readCsvUtf8(
         decoded.text, char(plan.separator.unicode()), kMaxCsvFields,
         [&](CsvBytesRecord &record) {
-            if (planner.headerRead()) {
-                planner.checkRow(record);
+            if (checker) {
+                checker->add(record);
                 return true;
             }
-            return isBlankRecord(record.fields) || planner.readHeader(textRecord(record));
+            if (isBlankRecord(record.fields))
+                return true;
+            if (!planner.readHeader(textRecord(record)))
+                return false;
+            checker.emplace(planner);
+            return true;
         },
         [&](int permille) {
             planner.setShareRead(permille);
             return !keepGoing || keepGoing(permille);
         });
+    if (checker)
+        checker->finish(csv.cancelled || csv.tooWideLine > 0 || csv.unclosedQuoteLine > 0);
     if (csv.cancelled || planner.stopped()) {
         reading.cancelled = true;
         return reading;
