@@ -589,7 +589,7 @@ public:
             m_filling.bytes.append(cell.data(), size_t(cell.size()));
             m_filling.ends.push_back(m_filling.bytes.size());
         }
-        if (m_filling.lines.size() >= kRowsABatch)
+        if (m_filling.ends.size() >= kCellsABatch || m_filling.bytes.size() >= kBytesABatch)
             handOver();
     }
 
@@ -613,8 +613,11 @@ public:
     }
 
 private:
-    static constexpr size_t kRowsABatch = 1024;
-    static constexpr size_t kBatchesWaiting = 16; // the reader waits beyond that
+    // A batch is some thousand rows of a table, and few of a file of wide
+    // rows; the copies waiting stay a few megabytes whatever the file.
+    static constexpr size_t kCellsABatch = 16384;
+    static constexpr size_t kBytesABatch = 256 * 1024;
+    static constexpr size_t kBatchesWaiting = 8; // the reader waits beyond that
 
     struct Batch
     {
