@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -588,6 +589,20 @@ int numberChars(double value, char (&out)[48])
         scaled = double(static_cast<long long>(a * kPowers[k] + 0.5));
         if (!(scaled < 1e15) || scaled / kPowers[k] != a)
             return common::shortestChars(value, out);
+    }
+    if (k == 2) { // whole and hundredths apart: below 10^13, never with an exponent
+        const auto m = static_cast<unsigned long long>(scaled);
+        char *o = out;
+        if (value < 0)
+            *o++ = '-';
+        o = std::to_chars(o, out + sizeof out, m / 100).ptr;
+        if (const unsigned cents = unsigned(m % 100); cents != 0) {
+            *o++ = '.';
+            *o++ = char('0' + cents / 10);
+            if (cents % 10 != 0)
+                *o++ = char('0' + cents % 10);
+        }
+        return int(o - out);
     }
     // m's digits two at a time from the right, then its trailing zeros dropped.
     static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
