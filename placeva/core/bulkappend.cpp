@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QUrl>
 
 #include <algorithm>
@@ -20,6 +21,8 @@
 #include <cmath>
 #include <optional>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -84,6 +87,7 @@ public:
             sqlite3_finalize(m_st);
             m_st = nullptr;
         }
+        m_utf8.resize(size_t(std::max(columns, 0)));
     }
     ~DirectInsert() { sqlite3_finalize(m_st); }
     DirectInsert(const DirectInsert &) = delete;
@@ -136,6 +140,19 @@ private:
             const QString *text = static_cast<const QString *>(v.constData());
             if (v.isNull() || text->isNull())
                 break;
+            // As UTF-8 into a buffer of the column's, kept until the row is
+            // stored: SQLite's own conversion allocates for every text. A text
+            // with surrogates goes as UTF-16, since the two conversions may
+            // differ on a lone one, and so does one that starts with what
+            // SQLite takes for a byte-order mark, which it reads as such.
+            const bool asUtf16 = text->startsWith(QChar(0xFEFF)) || text->startsWith(QChar(0xFFFE))
+                || std::any_of(text->cbegin(), text->cend(), [](QChar c) { return c.isSurrogate(); });
+            if (!asUtf16) {
+                std::string &utf8 = m_utf8[size_t(at - 1)];
+                utf8.resize(size_t(m_encoder.requiredSpace(text->size())));
+                char *end = m_encoder.appendToBuffer(utf8.data(), *text);
+                return sqlite3_bind_text(m_st, at, utf8.data(), int(end - utf8.data()), SQLITE_STATIC);
+            }
             return sqlite3_bind_text16(m_st, at, text->unicode(), int(text->size() * sizeof(QChar)),
                                        SQLITE_STATIC);
         }
@@ -159,6 +176,8 @@ private:
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_st = nullptr;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    std::vector<std::string> m_utf8; // by column
 };
 
 // appendRows, or with `replace` replaceRows (its create statement).
