@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QUrl>
 
 #include <algorithm>
@@ -20,6 +21,8 @@
 #include <cmath>
 #include <optional>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -66,27 +69,25 @@ namespace {
 // value, which costs more than SQLite's whole insert. Values are bound as Qt's
 // SQLite driver binds them (a null text or an invalid value as NULL, a text as
 // UTF-16, a number as itself) and failures reported in its words, so the file
-// and the messages are the same. Rows holding any other kind of value go
+// and the messages are the same. A row holding any other kind of value goes
 // through Qt.
 class DirectInsert
 {
 public:
-    DirectInsert(const QSqlDatabase &db, const QString &sql, const QList<QVariantList> &rows)
+    DirectInsert(const QSqlDatabase &db, const QString &sql, int columns)
     {
-        for (const QVariantList &row : rows)
-            for (const QVariant &v : row)
-                if (!bindable(v))
-                    return;
         const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
         if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
             return;
         m_db = *static_cast<sqlite3 *const *>(handle.constData());
         if (!m_db
             || sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(QChar)), &m_st, nullptr)
-                != SQLITE_OK) {
+                != SQLITE_OK
+            || sqlite3_bind_parameter_count(m_st) != columns) {
             sqlite3_finalize(m_st);
             m_st = nullptr;
         }
+        m_utf8.resize(size_t(std::max(columns, 0)));
     }
     ~DirectInsert() { sqlite3_finalize(m_st); }
     DirectInsert(const DirectInsert &) = delete;
@@ -94,63 +95,77 @@ public:
 
     bool ready() const { return m_st != nullptr; }
 
-    std::optional<QSqlError> insert(const QVariantList &row)
+    // Nothing when the row holds a value bound otherwise: nothing of it is
+    // stored then, and it goes through Qt.
+    std::optional<std::optional<QSqlError>> insert(const QVariantList &row)
     {
-        int rc = sqlite3_reset(m_st);
-        if (rc != SQLITE_OK)
-            return failure("Unable to reset statement", QSqlError::StatementError, rc);
-        if (sqlite3_bind_parameter_count(m_st) != row.size())
-            return QSqlError(translated("Parameter count mismatch"), QString(), QSqlError::StatementError);
-        for (int i = 0; i < row.size() && rc == SQLITE_OK; ++i)
-            rc = bind(i + 1, row.at(i));
+        int rc = SQLITE_OK;
+        for (int i = 0; i < row.size() && rc == SQLITE_OK; ++i) {
+            const std::optional<int> bound = bind(i + 1, row.at(i));
+            if (!bound) {
+                sqlite3_clear_bindings(m_st);
+                return std::nullopt;
+            }
+            rc = *bound;
+        }
         if (rc != SQLITE_OK)
             return failure("Unable to bind parameters", QSqlError::StatementError, rc);
         rc = sqlite3_step(m_st);
-        if (rc == SQLITE_DONE || rc == SQLITE_ROW) {
-            sqlite3_reset(m_st); // nothing of it left open when the transaction ends
-            return std::nullopt;
-        }
-        return failure("Unable to fetch row", QSqlError::ConnectionError, sqlite3_reset(m_st));
+        // Reset at once, so that nothing of it is left open when the
+        // transaction ends and the next row starts from a reset statement.
+        const int reset = sqlite3_reset(m_st);
+        if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+            return std::optional<QSqlError>();
+        return failure("Unable to fetch row", QSqlError::ConnectionError, reset);
     }
 
 private:
-    static bool isNull(const QVariant &v)
+    // SQLite's result, or nothing for a value it is not given here.
+    std::optional<int> bind(int at, const QVariant &v)
     {
-        if (v.isNull())
-            return true;
         switch (v.typeId()) {
-        case QMetaType::QString: return static_cast<const QString *>(v.constData())->isNull();
-        case QMetaType::QByteArray: return static_cast<const QByteArray *>(v.constData())->isNull();
-        default: return false;
-        }
-    }
-    static bool bindable(const QVariant &v)
-    {
-        if (isNull(v))
-            return true;
-        switch (v.typeId()) {
-        case QMetaType::QString:
         case QMetaType::Double:
+            if (v.isNull())
+                break;
+            return sqlite3_bind_double(m_st, at, *static_cast<const double *>(v.constData()));
         case QMetaType::LongLong:
-        case QMetaType::Int: return true;
-        default: return false;
-        }
-    }
-    int bind(int at, const QVariant &v)
-    {
-        if (isNull(v))
-            return sqlite3_bind_null(m_st, at);
-        switch (v.typeId()) {
-        case QMetaType::Double: return sqlite3_bind_double(m_st, at, *static_cast<const double *>(v.constData()));
-        case QMetaType::LongLong:
+            if (v.isNull())
+                break;
             return sqlite3_bind_int64(m_st, at, *static_cast<const qlonglong *>(v.constData()));
-        case QMetaType::Int: return sqlite3_bind_int(m_st, at, *static_cast<const int *>(v.constData()));
-        default: {
+        case QMetaType::Int:
+            if (v.isNull())
+                break;
+            return sqlite3_bind_int(m_st, at, *static_cast<const int *>(v.constData()));
+        case QMetaType::QString: {
             const QString *text = static_cast<const QString *>(v.constData());
+            if (v.isNull() || text->isNull())
+                break;
+            // As UTF-8 into a buffer of the column's, kept until the row is
+            // stored: SQLite's own conversion allocates for every text. A text
+            // with surrogates goes as UTF-16, since the two conversions may
+            // differ on a lone one, and so does one that starts with what
+            // SQLite takes for a byte-order mark, which it reads as such.
+            const bool asUtf16 = text->startsWith(QChar(0xFEFF)) || text->startsWith(QChar(0xFFFE))
+                || std::any_of(text->cbegin(), text->cend(), [](QChar c) { return c.isSurrogate(); });
+            if (!asUtf16) {
+                std::string &utf8 = m_utf8[size_t(at - 1)];
+                utf8.resize(size_t(m_encoder.requiredSpace(text->size())));
+                char *end = m_encoder.appendToBuffer(utf8.data(), *text);
+                return sqlite3_bind_text(m_st, at, utf8.data(), int(end - utf8.data()), SQLITE_STATIC);
+            }
             return sqlite3_bind_text16(m_st, at, text->unicode(), int(text->size() * sizeof(QChar)),
                                        SQLITE_STATIC);
         }
+        case QMetaType::QByteArray:
+            if (v.isNull() || static_cast<const QByteArray *>(v.constData())->isNull())
+                break;
+            return std::nullopt;
+        default:
+            if (v.isNull())
+                break;
+            return std::nullopt;
         }
+        return sqlite3_bind_null(m_st, at);
     }
     static QString translated(const char *text) { return QCoreApplication::translate("QSQLiteResult", text); }
     QSqlError failure(const char *what, QSqlError::ErrorType type, int code) const
@@ -161,6 +176,8 @@ private:
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_st = nullptr;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    std::vector<std::string> m_utf8; // by column
 };
 
 // appendRows, or with `replace` replaceRows (its create statement).
@@ -245,15 +262,17 @@ MaybeError writeRows(const QString &filePath, const QString &table, const QStrin
                              .arg(shown(path), table));
     };
     constexpr qsizetype kAskEvery = 500;
-    DirectInsert direct(db, insert.lastQuery(), rows);
+    DirectInsert direct(db, insert.lastQuery(), n);
     for (qsizetype r = 0; r < rows.size(); ++r) {
         if (keepGoing && r % kAskEvery == 0 && !keepGoing(r))
             return stopped();
         const QVariantList &row = rows.at(r);
         if (direct.ready()) {
-            if (std::optional<QSqlError> failed = direct.insert(row))
-                return sqlError(*failed, path, table, true);
-            continue;
+            if (const auto done = direct.insert(row)) {
+                if (*done)
+                    return sqlError(**done, path, table, true);
+                continue;
+            }
         }
         for (int i = 0; i < n; ++i)
             insert.bindValue(i, row.at(i));

@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -134,11 +136,26 @@ bool hasControlBytes(QByteArrayView utf8)
 {
     const auto *s = reinterpret_cast<const unsigned char *>(utf8.data());
     const qsizetype n = utf8.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    constexpr quint64 ones = 0x0101010101010101ull;
+    const auto control = [&](qsizetype i) {
         const unsigned char c = s[i];
         if (c == '\t' || c == '\n' || c == '\r')
+            return false;
+        return c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < n && s[i + 1] <= 0x9F);
+    };
+    qsizetype i = 0;
+    // Eight bytes at once; where any is below 0x20 or above 0x7E, each of them.
+    for (; i + 8 <= n; i += 8) {
+        const quint64 w = eightBytes(s + i);
+        if (((((w - ones * 0x20) & ~w) | ((w + ones) | w)) & kHighBits) == 0)
             continue;
-        if (c < 0x20 || c == 0x7F || (c == 0xC2 && i + 1 < n && s[i + 1] <= 0x9F))
+        for (qsizetype j = i; j < i + 8; ++j) {
+            if (control(j))
+                return true;
+        }
+    }
+    for (; i < n; ++i) {
+        if (control(i))
             return true;
     }
     return false;
@@ -395,28 +412,58 @@ struct StringSink
     }
 };
 
-// Records of views into one buffer that every row reuses.
+// Records of views: a field read in one piece (any field without quotes)
+// into the text itself, others into one buffer that every row reuses.
 struct Utf8Sink
 {
     const std::function<bool(CsvBytesRecord &)> &take;
     CsvBytesRecord record;
-    std::string cells;          // the record's fields one after another
-    std::vector<size_t> ends;   // where each field ends in `cells`
+    std::string cells; // the fields of more than one piece, one after another
+    struct Field
+    {
+        const char *at; // in the text; null: in `cells` from `begin`
+        size_t begin;
+        size_t size;
+    };
+    std::vector<Field> fields;
+    const char *at = nullptr; // the field being read, while in one piece
+    size_t size = 0;
+    size_t begin = 0;
+    int pieces = 0;
 
-    void append(const char *from, qsizetype count) { cells.append(from, size_t(count)); }
-    void endField() { ends.push_back(cells.size()); }
+    void append(const char *from, qsizetype count)
+    {
+        if (pieces == 0) {
+            at = from;
+            size = size_t(count);
+        } else {
+            if (pieces == 1) {
+                begin = cells.size();
+                cells.append(at, size);
+            }
+            cells.append(from, size_t(count));
+        }
+        ++pieces;
+    }
+    void endField()
+    {
+        if (pieces <= 1)
+            fields.push_back({pieces == 1 ? at : "", 0, pieces == 1 ? size : 0});
+        else
+            fields.push_back({nullptr, begin, cells.size() - begin});
+        pieces = 0;
+    }
     bool endRecord(int line)
     {
         record.line = line;
-        record.fields.resize(qsizetype(ends.size()));
-        size_t begin = 0;
-        for (size_t k = 0; k < ends.size(); ++k) {
-            record.fields[qsizetype(k)] = QByteArrayView(cells.data() + begin, qsizetype(ends[k] - begin));
-            begin = ends[k];
+        record.fields.resize(qsizetype(fields.size()));
+        for (size_t k = 0; k < fields.size(); ++k) {
+            const Field &f = fields[k];
+            record.fields[qsizetype(k)] = QByteArrayView(f.at ? f.at : cells.data() + f.begin, qsizetype(f.size));
         }
         const bool more = take(record);
         cells.clear();
-        ends.clear();
+        fields.clear();
         return more;
     }
 };
@@ -507,6 +554,113 @@ void appendCsvRecord(QString &out, const QStringList &fields)
         out.append(QLatin1Char('"'));
     }
     out.append(QLatin1String("\r\n"));
+}
+
+int numberChars(double value, char (&out)[48])
+{
+    static_assert(common::kShortestChars == 48);
+    // The powers of ten that a double holds exactly.
+    static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double a = std::fabs(value);
+    // m / 10^k with m below 10^15 and 10^k exact is the double nearest to
+    // that decimal, so when it is `value`, m's digits are the 15-digit
+    // rounding: `value` lies within half a unit of its last binary digit of
+    // the decimal, far less than half a unit of the 15th decimal one. Most
+    // stored numbers are hundredths (k = 2); others are tried at 15 digits.
+    // Rounding half up rather than to even fails the same halves.
+    int k = 2;
+    double scaled = 0;
+    if (!(a > 0 && a < 1e13 && (scaled = double(static_cast<long long>(a * 100 + 0.5))) / 100 == a)) {
+        // Zero, NaN, infinities, subnormals, the largest magnitudes and the
+        // numbers of more than 15 digits are written there.
+        if (!(a >= 1e-8 && a < 1e13))
+            return common::shortestChars(value, out);
+        int e10 = 0; // about the decade of a; a wrong guess only misses the quick way
+        if (a >= 1) {
+            while (a >= kPowers[e10 + 1])
+                ++e10;
+        } else {
+            e10 = -1;
+            while (e10 > -8 && a * kPowers[-e10] < 1)
+                --e10;
+        }
+        k = 14 - e10; // a * 10^k below 10^15
+        scaled = double(static_cast<long long>(a * kPowers[k] + 0.5));
+        if (!(scaled < 1e15) || scaled / kPowers[k] != a)
+            return common::shortestChars(value, out);
+    }
+    if (k == 2) { // whole and hundredths apart: below 10^13, never with an exponent
+        const auto m = static_cast<unsigned long long>(scaled);
+        char *o = out;
+        if (value < 0)
+            *o++ = '-';
+        o = std::to_chars(o, out + sizeof out, m / 100).ptr;
+        if (const unsigned cents = unsigned(m % 100); cents != 0) {
+            *o++ = '.';
+            *o++ = char('0' + cents / 10);
+            if (cents % 10 != 0)
+                *o++ = char('0' + cents % 10);
+        }
+        return int(o - out);
+    }
+    // m's digits two at a time from the right, then its trailing zeros dropped.
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
+    auto m = static_cast<unsigned long long>(scaled);
+    char buffer[16];
+    char *first = buffer + sizeof buffer;
+    while (m >= 10) {
+        const unsigned pair = unsigned(m % 100);
+        m /= 100;
+        *--first = kPairs[2 * pair + 1];
+        *--first = kPairs[2 * pair];
+    }
+    if (m > 0 || first == buffer + sizeof buffer)
+        *--first = char('0' + m);
+    const char *last = buffer + sizeof buffer;
+    int dropped = 0;
+    while (last[-1] == '0') {
+        --last;
+        ++dropped;
+    }
+    const int nd = int(last - first);
+    const auto digit = [first](int i) { return first[i]; };
+    const int exp = nd - 1 + dropped - k;
+
+    int n = 0;
+    if (value < 0)
+        out[n++] = '-';
+    if (exp < -4) { // as "2.5E-07"; two digits hold the exponent of a number from 1e-8
+        out[n++] = digit(0);
+        if (nd > 1) {
+            out[n++] = '.';
+            for (int i = 1; i < nd; ++i)
+                out[n++] = digit(i);
+        }
+        out[n++] = 'E';
+        out[n++] = '-';
+        out[n++] = char('0' + -exp / 10);
+        out[n++] = char('0' + -exp % 10);
+    } else if (exp < 0) {
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int i = 0; i < -exp - 1; ++i)
+            out[n++] = '0';
+        for (int i = 0; i < nd; ++i)
+            out[n++] = digit(i);
+    } else {
+        const int intLen = exp + 1;
+        for (int i = 0; i < intLen; ++i)
+            out[n++] = i < nd ? digit(i) : '0';
+        if (nd > intLen) {
+            out[n++] = '.';
+            for (int i = intLen; i < nd; ++i)
+                out[n++] = digit(i);
+        }
+    }
+    return n;
 }
 
 QByteArray csvFileBytes(const QString &text)

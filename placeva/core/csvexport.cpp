@@ -35,8 +35,8 @@ void appendField(QByteArray &out, const QVariant &value)
     case QMetaType::Int:
         if (!value.isNull()) {
             if (value.typeId() == QMetaType::Double) {
-                char text[common::kShortestChars];
-                out.append(text, common::shortestChars(*static_cast<const double *>(value.constData()), text));
+                char text[48];
+                out.append(text, numberChars(*static_cast<const double *>(value.constData()), text));
             } else {
                 out.append(QByteArray::number(value.toLongLong()));
             }
@@ -106,8 +106,8 @@ void appendUtf8Field(std::string &out, QByteArrayView text)
     out += '"';
 }
 
-// A row is gathered in a buffer of its own and goes into the file at once:
-// QByteArray's appends cost more than the writing of a number.
+// Rows are gathered in a buffer of their own: QByteArray's appends cost more
+// than the writing of a number.
 void appendStoredField(std::string &out, const StoredCell &cell)
 {
     switch (cell.kind) {
@@ -118,8 +118,8 @@ void appendStoredField(std::string &out, const StoredCell &cell)
         return;
     }
     case StoredCell::Real: {
-        char text[common::kShortestChars];
-        out.append(text, size_t(common::shortestChars(cell.real, text)));
+        char text[48];
+        out.append(text, size_t(numberChars(cell.real, text)));
         return;
     }
     case StoredCell::Utf8: appendUtf8Field(out, cell.utf8); return;
@@ -146,17 +146,14 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
     // Each row written as UTF-8 as it is read, rather than a snapshot of the
     // table turned into one text converted at the end, and texts as their
     // stored bytes: the same bytes at a fraction of the work.
-    QByteArray rows;
-    std::string row;
+    std::string rows;
     const MaybeError error = control.refreshEachStored([&](const StoredCell *cells, int n) {
-        row.clear();
         for (int i = 0; i < n; ++i) {
             if (i > 0)
-                row += ',';
-            appendStoredField(row, cells[i]);
+                rows += ',';
+            appendStoredField(rows, cells[i]);
         }
-        row += "\r\n";
-        rows.append(row.data(), qsizetype(row.size()));
+        rows += "\r\n";
         ++result.rows;
     });
     if (error) {
@@ -171,7 +168,8 @@ CsvExport exportTableCsv(const QString &folder, ImportTable table)
     QString header;
     appendCsvRecord(header, cells);
     QByteArray bytes = csvFileBytes(header);
-    bytes.append(rows);
+    bytes.reserve(bytes.size() + qsizetype(rows.size()));
+    bytes.append(rows.data(), qsizetype(rows.size()));
     result.bytes = std::move(bytes);
     return result;
 }

@@ -14,6 +14,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace placeva {
 
@@ -134,6 +141,16 @@ QStringList ImportPlan::unknownHeaders() const
 }
 
 namespace {
+
+// A converted number's value, 0 for an empty box.
+double numberIn(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double: return *static_cast<const double *>(value.constData());
+    case QMetaType::LongLong: return double(*static_cast<const qlonglong *>(value.constData()));
+    default: return value.isNull() ? 0.0 : value.toDouble();
+    }
+}
 
 // A record's cells as text, where a few rows are read.
 CsvRecord textRecord(const CsvBytesRecord &record)
@@ -281,6 +298,8 @@ private:
     {
         m_plan.fileHasAvg = m_columnOf[m_avgIndex] >= 0;
         for (int f = 0; f < m_fields.size(); ++f) {
+            if (f == m_avgIndex)
+                m_avgAt = int(m_written.size());
             if (f == m_avgIndex || m_columnOf[f] >= 0) {
                 m_written.append(f);
                 m_plan.fields.append(m_fields.at(f));
@@ -360,8 +379,8 @@ private:
             }
             // The window reads its boxes by the leading-number parse; for a
             // text the store takes as a number that is the same value.
-            m_numbers[f] = converted.value.isNull() ? 0.0 : converted.value.toDouble();
-            m_values.append(converted.value);
+            m_numbers[f] = numberIn(converted.value);
+            m_values.append(std::move(converted.value));
         }
         return m_plan.refusals.size() == refusalsBefore;
     }
@@ -371,24 +390,20 @@ private:
     // computed.
     bool addAverage(const CsvBytesRecord &record)
     {
-        QString avgText;
+        double avg = 0;
         try {
             const int first = m_table.firstSubject();
-            avgText = weightedAverageText(m_table, [&](int i) { return m_numbers.at(first + i); });
+            avg = weightedAverage(m_table, [&](int i) { return m_numbers.at(first + i); });
         } catch (const common::NumberError &e) {
             refuse(record.line, m_avgIndex,
                    QStringLiteral(u"ميانگين اين سطر حساب نمي شود: %1").arg(e.userName()));
             return false;
         }
-        const Converted avg = numberFromText(m_fields.at(m_avgIndex), avgText);
-        if (avg.error) { // the shortest text of a finite number always reads back
-            refuse(record.line, m_avgIndex, avg.error->message);
-            return false;
-        }
-        m_values[m_written.indexOf(m_avgIndex)] = avg.value;
+        m_values[m_avgAt] = storedNumber(avg); // as its text would be stored
         if (m_plan.fileHasAvg) {
             const QByteArrayView given = m_cells.at(m_avgIndex);
             if (!isBlankUtf8(given)) {
+                const QString avgText = common::shortestText(avg);
                 bool same = false;
                 // Signs, digits and points alone read alike either way.
                 const bool plain = std::all_of(given.begin(), given.end(), [](char c) {
@@ -421,6 +436,7 @@ private:
     QList<int> m_columnOf;  // field index -> file column
     QList<int> m_written;   // every field a column names, and the computed average
     QList<bool> m_isText;   // field index -> a text field (asked once, not per cell)
+    int m_avgAt = -1;       // where the average stands in a row's values
     int m_headerWidth = -1; // until the header row is read
     QString m_headerError;
     int m_shareRead = 0;
@@ -553,6 +569,126 @@ private:
     QHash<QString, int> m_lineOf; // each accepted name's line
 };
 
+// Checks the rows after the header on a thread of its own while the file is
+// read on: the reader hands over copies of the rows in batches, which are
+// checked in file order, so the plan, its refusals and its messages are those
+// of checking each row as it is read.
+template <class Planner> class RowChecker
+{
+public:
+    explicit RowChecker(Planner &planner) : m_planner(planner), m_thread([this] { run(); }) { }
+    ~RowChecker() { finish(true); }
+    RowChecker(const RowChecker &) = delete;
+    RowChecker &operator=(const RowChecker &) = delete;
+
+    void add(const CsvBytesRecord &record)
+    {
+        m_filling.lines.push_back(record.line);
+        m_filling.cells.push_back(int(record.fields.size()));
+        for (const QByteArrayView cell : record.fields) {
+            m_filling.bytes.append(cell.data(), size_t(cell.size()));
+            m_filling.ends.push_back(m_filling.bytes.size());
+        }
+        if (m_filling.ends.size() >= kCellsABatch || m_filling.bytes.size() >= kBytesABatch)
+            handOver();
+    }
+
+    // Waits until every row handed over is checked (or, with `drop`, for the
+    // thread to give up the rest); rethrows what checking threw.
+    void finish(bool drop = false)
+    {
+        if (!m_thread.joinable())
+            return;
+        if (!drop)
+            handOver();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+            m_dropped = drop;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        if (m_failure && !drop)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    // A batch is some thousand rows of a table, and few of a file of wide
+    // rows; the copies waiting stay a few megabytes whatever the file.
+    static constexpr size_t kCellsABatch = 16384;
+    static constexpr size_t kBytesABatch = 256 * 1024;
+    static constexpr size_t kBatchesWaiting = 8; // the reader waits beyond that
+
+    struct Batch
+    {
+        std::string bytes;        // every cell's bytes, one after another
+        std::vector<size_t> ends; // where each cell ends in `bytes`
+        std::vector<int> cells;   // each row's number of cells
+        std::vector<int> lines;
+    };
+
+    void handOver()
+    {
+        if (m_filling.lines.empty())
+            return;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_waiting.size() < kBatchesWaiting || m_failure; });
+        if (m_failure) { // nothing more is checked; finish() tells
+            m_filling = Batch();
+            return;
+        }
+        m_waiting.push_back(std::move(m_filling));
+        lock.unlock();
+        m_changed.notify_all();
+        m_filling = Batch();
+    }
+
+    void run()
+    {
+        CsvBytesRecord record;
+        while (true) {
+            Batch batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return !m_waiting.empty() || m_done; });
+                if (m_waiting.empty() || m_dropped)
+                    return;
+                batch = std::move(m_waiting.front());
+                m_waiting.pop_front();
+            }
+            m_changed.notify_all();
+            try {
+                size_t cell = 0, begin = 0;
+                for (size_t r = 0; r < batch.lines.size(); ++r) {
+                    record.line = batch.lines[r];
+                    record.fields.resize(batch.cells[r]);
+                    for (QByteArrayView &field : record.fields) {
+                        field = QByteArrayView(batch.bytes.data() + begin, qsizetype(batch.ends[cell] - begin));
+                        begin = batch.ends[cell++];
+                    }
+                    m_planner.checkRow(record);
+                }
+            } catch (...) {
+                const std::lock_guard lock(m_mutex);
+                m_failure = std::current_exception();
+                m_waiting.clear();
+                m_changed.notify_all();
+                return;
+            }
+        }
+    }
+
+    Planner &m_planner;
+    Batch m_filling; // the reader's
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_waiting;
+    bool m_done = false;
+    bool m_dropped = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread; // last: started once the rest is made
+};
+
 } // namespace
 
 template <class Planner>
@@ -589,20 +725,28 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
     plan.separator = detectSeparatorUtf8(decoded.text);
 
     // Rows are checked as they are read, so that the file is never held as
-    // cells all at once.
+    // cells all at once; on a second thread, while this one reads on.
+    std::optional<RowChecker<Planner>> checker;
     const CsvTable csv = readCsvUtf8(
         decoded.text, char(plan.separator.unicode()), kMaxCsvFields,
         [&](CsvBytesRecord &record) {
-            if (planner.headerRead()) {
-                planner.checkRow(record);
+            if (checker) {
+                checker->add(record);
                 return true;
             }
-            return isBlankRecord(record.fields) || planner.readHeader(textRecord(record));
+            if (isBlankRecord(record.fields))
+                return true;
+            if (!planner.readHeader(textRecord(record)))
+                return false;
+            checker.emplace(planner);
+            return true;
         },
         [&](int permille) {
             planner.setShareRead(permille);
             return !keepGoing || keepGoing(permille);
         });
+    if (checker)
+        checker->finish(csv.cancelled || csv.tooWideLine > 0 || csv.unclosedQuoteLine > 0);
     if (csv.cancelled || planner.stopped()) {
         reading.cancelled = true;
         return reading;

@@ -64,18 +64,35 @@ template <class Ch> std::optional<double> plainDecimal(const Ch *s, qsizetype n)
         return std::nullopt;
     char ascii[64];
     bool digits = false, point = false;
+    // Up to 15 digits and 22 after the point, the digits as a whole number m
+    // and the decimal m / 10^f: both exact in a double, so one division
+    // gives the nearest double, as from_chars would.
+    quint64 m = 0;
+    int significant = 0, fraction = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = char16_t(s[i]);
-        if (c >= u'0' && c <= u'9')
+        if (c >= u'0' && c <= u'9') {
             digits = true;
-        else if (c == u'.' && !point)
+            if (m > 0 || c != u'0')
+                ++significant;
+            m = m * 10 + quint64(c - u'0'); // read only while significant <= 15
+            fraction += point;
+        } else if (c == u'.' && !point) {
             point = true;
-        else if (!((c == u'-' || c == u'+') && i == 0))
+        } else if (!((c == u'-' || c == u'+') && i == 0)) {
             return std::nullopt;
+        }
         ascii[i] = char(c);
     }
     if (!digits)
         return std::nullopt;
+    if (significant <= 15 && fraction <= 22) {
+        static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const double v = double(m) / kPowers[fraction];
+        return ascii[0] == '-' ? -v : v;
+    }
     const char *b = ascii[0] == '+' ? ascii + 1 : ascii;
     double v = 0;
     const auto r = std::from_chars(b, ascii + n, v);
@@ -84,14 +101,14 @@ template <class Ch> std::optional<double> plainDecimal(const Ch *s, qsizetype n)
     return v;
 }
 
+} // namespace
+
 QVariant storedNumber(double number)
 {
     if (isWholeInDoubleRange(number))
         return QVariant(static_cast<qint64>(number));
     return QVariant(number);
 }
-
-} // namespace
 
 Converted valueFromText(const QString &field, const QString &text)
 {

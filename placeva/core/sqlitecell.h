@@ -37,21 +37,25 @@ inline QVariant sqliteCell(sqlite3_stmt *st, int i)
 // what its UTF-16 reads as.
 inline void storedCell(sqlite3_stmt *st, int i, bool utf8Database, StoredCell &out)
 {
-    switch (sqlite3_column_type(st, i)) {
+    // The cell's value once, then read without SQLite's connection mutex,
+    // which each sqlite3_column_* call takes: sound while only this thread
+    // uses the connection, as every reader here does.
+    sqlite3_value *cell = sqlite3_column_value(st, i);
+    switch (sqlite3_value_type(cell)) {
     case SQLITE_INTEGER:
         out.kind = StoredCell::Integer;
-        out.integer = sqlite3_column_int64(st, i);
+        out.integer = sqlite3_value_int64(cell);
         return;
     case SQLITE_FLOAT:
         out.kind = StoredCell::Real;
-        out.real = sqlite3_column_double(st, i);
+        out.real = sqlite3_value_double(cell);
         return;
     case SQLITE_NULL: out.kind = StoredCell::Null; return;
     case SQLITE_TEXT: {
         if (!utf8Database)
             break;
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
-        const QByteArrayView bytes(text, sqlite3_column_bytes(st, i));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
+        const QByteArrayView bytes(text, sqlite3_value_bytes(cell));
         if (text && isUtf8(bytes, true)) {
             out.kind = StoredCell::Utf8;
             out.utf8 = bytes;

@@ -72,6 +72,8 @@ Converted valueFromText(const QString &field, const QString &text);
 // UTF-8 bytes (a plain decimal is read from them without a QString).
 Converted numberFromText(const QString &field, const QString &text);
 Converted numberFromUtf8(const QString &field, QByteArrayView text);
+// A number as those store it: a whole one as qint64, else the double.
+QVariant storedNumber(double number);
 
 // Stored value to box text: NULL gives "", numbers the shortest number text,
 // anything else its text.

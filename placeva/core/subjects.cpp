@@ -39,6 +39,40 @@ double throughShortestText(double value)
         if (hundredths != 0 && std::nextafter(c, value) == value)
             return c;
     }
+    // Otherwise the rounding to 15 digits itself, done exactly: with k chosen
+    // so that value * 10^k has 15 digits before the point, p + e is that
+    // product exactly (a product's error is a double, which fma gives), m
+    // the whole number nearest to it, and m / 10^k, one correctly rounded
+    // division of two exact doubles, what reading the digits gives. A
+    // product within a hair of a half goes the long way, whose rounding of
+    // ties decides.
+    static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double a = std::fabs(value);
+    if (a >= 1e-8 && a < 1e13) {
+        int e10 = 0; // the decade of a, which the range of m below confirms
+        if (a >= 1) {
+            while (a >= kPowers[e10 + 1])
+                ++e10;
+        } else {
+            e10 = -1;
+            while (e10 > -8 && a * kPowers[-e10] < 1)
+                --e10;
+        }
+        const int k = 14 - e10;
+        const double p = a * kPowers[k];
+        const double e = std::fma(a, kPowers[k], -p);
+        double m = std::nearbyint(p);
+        const double r = (p - m) + e; // p - m is exact: p is below 2^50
+        if (std::fabs(std::fabs(r) - 0.5) > 1e-6) {
+            if (r > 0.5)
+                m += 1;
+            else if (r < -0.5)
+                m -= 1;
+            if (m >= 1e14 && m <= 1e15)
+                return std::copysign(m / kPowers[k], value);
+        }
+    }
     char digits[40];
     const auto written =
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
@@ -103,6 +137,16 @@ QString weightedAverageText(const TableFields &table, const std::function<double
         }
     }
     return shortestText(checkedDiv(total, 18));
+}
+
+double weightedAverage(const TableFields &table, const std::function<double(int)> &value)
+{
+    using namespace common;
+    const std::span<const Field> subjects = table.subjects();
+    double total = 0;
+    for (int i = 0; i < int(subjects.size()); ++i)
+        total = throughShortestText(checkedAdd(checkedMul(subjects[size_t(i)].weight, value(i)), total));
+    return throughShortestText(checkedDiv(total, 18));
 }
 
 } // namespace placeva

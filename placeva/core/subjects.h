@@ -148,5 +148,8 @@ bool isNumberField(const QString &name);
 // on the number alone. Throws common::NumberError on an arithmetic fault.
 QString weightedAverageText(const TableFields &table, const std::function<double(int)> &value,
                             const std::function<void(const QString &)> &partial = {});
+// The same average as the number its text reads as, without the text (for
+// checking many rows); its shortest text is weightedAverageText's.
+double weightedAverage(const TableFields &table, const std::function<double(int)> &value);
 
 } // namespace placeva

@@ -5,6 +5,8 @@
 
 #include <QByteArrayView>
 
+#include <cstring>
+
 namespace placeva {
 
 // The length of the UTF-8 sequence at s (`left` bytes on), or 0 where there
@@ -46,6 +48,15 @@ inline char32_t utf8CodePoint(const unsigned char *s, int length)
     return c;
 }
 
+// The 8 bytes at s as one word, for looking at ASCII text 8 bytes at a time.
+inline quint64 eightBytes(const unsigned char *s)
+{
+    quint64 w;
+    std::memcpy(&w, s, sizeof w);
+    return w;
+}
+inline constexpr quint64 kHighBits = 0x8080808080808080ull;
+
 // Whether all of `bytes` is UTF-8; with `noNonCharacterFFFx`, also without
 // U+FFFE and U+FFFF, which SQLite's UTF-16 conversion turns into U+FFFD.
 inline bool isUtf8(QByteArrayView bytes, bool noNonCharacterFFFx = false)
@@ -53,6 +64,10 @@ inline bool isUtf8(QByteArrayView bytes, bool noNonCharacterFFFx = false)
     const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
+        if (i + 8 <= n && (eightBytes(s + i) & kHighBits) == 0) {
+            i += 8;
+            continue;
+        }
         if (s[i] < 0x80) {
             ++i;
             continue;

@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <bit>
 #include <cmath>
 
 using namespace placeva;
@@ -74,6 +75,9 @@ private slots:
     void averageFromReadValues_data();
     void averageFromReadValues();
     void averageOfTenths();
+    void averageOfAnyNumbers();
+    void numberCharsAsShortest_data();
+    void numberCharsAsShortest();
 };
 
 void TestCsv::decoding_data()
@@ -164,6 +168,17 @@ void TestCsv::bytesReadAsDecoded_data()
     };
     for (const auto &[name, bytes] : rows)
         QTest::newRow(name) << bytes;
+    // Long ASCII is looked at eight bytes at a time: each of these at every
+    // place in and across such a group.
+    const std::pair<const char *, QByteArray> within[] = {
+        {"C1 control", "\xc2\x85"}, {"DEL", "\x7f"},          {"control", "\x01"},
+        {"tab and CRLF", "\t\r\n"}, {"overlong", "\xc0\x80"}, {"Persian", "\xd9\xbe"},
+    };
+    for (const auto &[name, bytes] : within) {
+        for (int at = 0; at < 18; ++at)
+            QTest::addRow("%s after %d ASCII bytes", name, at)
+                << QByteArray(at, 'x') + bytes + QByteArray(17 - at, 'y');
+    }
 }
 
 void TestCsv::bytesReadAsDecoded()
@@ -473,6 +488,78 @@ void TestCsv::averageOfTenths()
         const QString got = applicantAverageText(s);
         const QString literal = literalAverage(boxes);
         QVERIFY2(got == literal, qPrintable(boxes.join(QLatin1Char(' ')) + " -> " + got + " / " + literal));
+    }
+}
+
+// The running totals' rounding to 15 digits, on boxes of any size and
+// number of digits, against the window's literal steps.
+void TestCsv::averageOfAnyNumbers()
+{
+    QRandomGenerator64 g(19u);
+    for (int round = 0; round < 20000; ++round) {
+        QStringList boxes;
+        for (int i = 0; i < 10; ++i) {
+            const double m = double(g.generate() % 1000000000000000ull) / std::pow(10.0, double(g.generate() % 16));
+            boxes << QString::number(g.generate() % 4 ? m / std::pow(10.0, double(g.generate() % 12)) : -m, 'g', 17);
+        }
+        std::array<QString, 10> s;
+        std::copy(boxes.begin(), boxes.end(), s.begin());
+        const QString got = applicantAverageText(s);
+        const QString literal = literalAverage(boxes);
+        if (got != literal)
+            QFAIL(qPrintable(boxes.join(QLatin1Char(' ')) + " -> " + got + " / " + literal));
+    }
+}
+
+// The file's quick numbers against the text every window writes, on numbers
+// of every kind a table may hold.
+void TestCsv::numberCharsAsShortest_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    for (const char *name : {"whole numbers", "hundredths", "decimals of up to 15 digits", "averages",
+                             "any bits", "tiny and huge", "edges"})
+        QTest::newRow(name) << QByteArray(name);
+}
+
+void TestCsv::numberCharsAsShortest()
+{
+    QFETCH(QByteArray, kind);
+    QRandomGenerator64 g(kind.size() * 7919u);
+    QList<double> values;
+    const auto decimal = [&](int digits, int exponent) {
+        const double m = double(g.generate() % quint64(std::pow(10.0, digits)));
+        return std::strtod(QByteArray::number(m, 'f', 0).append('e').append(QByteArray::number(exponent)), nullptr);
+    };
+    for (int i = 0; i < 100000; ++i) {
+        const double sign = g.generate() % 2 ? 1 : -1;
+        if (kind == "whole numbers")
+            values << sign * double(g.generate() % (quint64(1) << (i % 60)));
+        else if (kind == "hundredths")
+            values << sign * double(g.generate() % 100000000) / 100;
+        else if (kind == "decimals of up to 15 digits")
+            values << sign * decimal(1 + i % 15, -int(g.generate() % 30));
+        else if (kind == "averages") // a total of percentages over 18, as stored
+            values << common::strictNumber(common::shortestText(sign * decimal(5, -1) / 18));
+        else if (kind == "any bits")
+            values << std::bit_cast<double>(g.generate());
+        else if (kind == "tiny and huge")
+            values << sign * decimal(1 + i % 17, int(g.generate() % 60) - 30);
+    }
+    if (kind == "edges") {
+        for (const double v : {0.0, -0.0, 1e-8, 0.99999999999999994, 1e-5, 0.0001, 9.99999999999999e-5, 1e13,
+                               9999999999999.99, 999999999999999.0, 1e15, 5e-324, 2.2250738585072014e-308,
+                               0.1 + 0.2, 1.0 / 3, 2.0 / 3, 123456789012345.6, 1e22, 1.7976931348623157e308,
+                               std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+            for (double w = v, k = 0; k < 3; ++k, w = std::nextafter(w, HUGE_VAL))
+                values << w << -w;
+        }
+    }
+    for (const double v : std::as_const(values)) {
+        char quick[48], shortest[common::kShortestChars];
+        const QByteArrayView got(quick, numberChars(v, quick));
+        const QByteArrayView want(shortest, common::shortestChars(v, shortest));
+        if (got != want)
+            QFAIL(QByteArray::number(v, 'g', 17) + " -> " + got.toByteArray() + " / " + want.toByteArray());
     }
 }
 

@@ -122,6 +122,7 @@ private slots:
     void files_data();
     void files();
     void refusalsNameLineColumnAndReason();
+    void manyRowsInFileOrder();
     void wideRecordsAndCancel_data();
     void wideRecordsAndCancel();
     void storedAsTheWindowsStore_data();
@@ -402,6 +403,45 @@ void TestCsvImport::wideRecordsAndCancel_data()
     QTest::newRow("cancel while matching the header") << wideHeader << 0 << "cancelled";
     QTest::newRow("cancel while checking rows") << manyRows << 501 << "cancelled";
     QTest::newRow("never cancelled") << manyRows << never << "";
+}
+
+// Rows are checked in batches beside the reading: across many batches every
+// row, refusal and blank line is counted once, in the file's order.
+void TestCsvImport::manyRowsInFileOrder()
+{
+    QByteArray csv = "Name,Dini,Riazi\n";
+    QList<int> refusedLines;
+    int line = 1, blanks = 0;
+    for (int i = 0; i < 30000; ++i) {
+        if (i % 777 == 5) {
+            csv += " ,\n";
+            ++line;
+            ++blanks;
+        }
+        ++line;
+        if (i % 1000 == 999) {
+            csv += "r" + QByteArray::number(i) + ",x,1\n";
+            refusedLines << line;
+        } else {
+            csv += "r" + QByteArray::number(i) + "," + QByteArray::number(i % 20) + ".5,1\n";
+        }
+    }
+    const ImportReading reading = planImport(csv, ImportTable::Applicants, QStringLiteral("rows.csv"));
+    QVERIFY(reading.plan);
+    const ImportPlan &plan = *reading.plan;
+    QCOMPARE(plan.blankRows, blanks);
+    QCOMPARE(plan.refusedRows, refusedLines.size());
+    QList<int> lines;
+    for (const ImportRefusal &r : plan.refusals)
+        lines << r.line;
+    QCOMPARE(lines, refusedLines);
+    QCOMPARE(plan.rows.size(), 30000 - refusedLines.size());
+    for (qsizetype k = 0, i = 0; k < plan.rows.size(); ++k, ++i) {
+        if (i % 1000 == 999)
+            ++i;
+        if (plan.rows.at(k).at(0).toString() != QStringLiteral("r%1").arg(i))
+            QFAIL(qPrintable(plan.rows.at(k).at(0).toString()));
+    }
 }
 
 void TestCsvImport::wideRecordsAndCancel()
