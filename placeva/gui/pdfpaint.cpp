@@ -89,10 +89,19 @@ void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, 
     }
     Shape s = shape(text);
     if (s.width > box.width()) {
-        const QString shorter = elided(text, box.width());
-        if (shorter.isEmpty())
+        // A text too wide is cut the same way in every row of its column
+        // (an average with many decimals): the cut shape is kept by the text.
+        auto found = m_cut.constFind(text);
+        if (found == m_cut.cend() || found->width != box.width()) {
+            if (size_t(m_cut.size()) >= kNumberShapesKept)
+                m_cut.clear();
+            const QString shorter = elided(text, box.width());
+            found = m_cut.insert(text, Cut{box.width(), shorter.isEmpty() ? std::nullopt
+                                                                           : std::optional(shape(shorter))});
+        }
+        if (!found->shape)
             return;
-        s = shape(shorter);
+        s = *found->shape;
     }
     const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - s.width / 2
         : (alignment & Qt::AlignLeft)               ? box.left()

@@ -113,6 +113,12 @@ private:
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width
+    struct Cut
+    {
+        double width = 0;           // the box it was cut for
+        std::optional<Shape> shape; // none: not even the ellipsis fits
+    };
+    QHash<QString, Cut> m_cut; // texts too wide, by themselves
     std::optional<bool> m_digitsExchangeable;
     mutable std::optional<QRawFont> m_primaryFont; // the family's own, without fallbacks
 };

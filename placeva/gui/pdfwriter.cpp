@@ -86,7 +86,8 @@ void putInt(Out &out, long long v)
 }
 
 // A number as PDF writes it: at most `decimals` places (up to 6), no
-// trailing zeros.
+// trailing zeros. Digits by division by ten alone, which compiles to a
+// multiplication: most of a page's bytes are numbers.
 template <class Out>
 void putNumber(Out &out, double v, int decimals = 4)
 {
@@ -95,23 +96,25 @@ void putNumber(Out &out, double v, int decimals = 4)
     if (!std::isfinite(v) || std::abs(v) > 1e12)
         v = 0;
     const double scaled = v * double(kPowers[decimals]);
-    long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    const long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    unsigned long long u = n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
     char buf[48];
     char *const end = buf + sizeof buf;
     char *at = end;
-    long long fraction = (n < 0 ? -n : n) % kPowers[decimals];
-    if (fraction != 0) {
-        int digits = decimals;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --digits;
-        }
-        for (; digits > 0; --digits, fraction /= 10)
-            *--at = char('0' + fraction % 10);
+    int digits = decimals;
+    while (digits > 0 && u % 10 == 0) {
+        u /= 10;
+        --digits;
+    }
+    if (digits > 0) {
+        for (; digits > 0; --digits, u /= 10)
+            *--at = char('0' + u % 10);
         *--at = '.';
     }
-    const long long whole = (n < 0 ? -n : n) / kPowers[decimals];
-    at = intText(at, whole);
+    do {
+        *--at = char('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
     if (n < 0)
         *--at = '-';
     out.append(at, end - at);
@@ -159,10 +162,15 @@ void putColor(Out &out, const QColor &color, const char *op)
 
 // One font file, embedded once whatever the sizes it is drawn at; glyphs keep
 // their numbers, those never drawn are left empty.
-struct PdfWriter::Face
+struct PdfPageEncoder::Face
 {
-    int fontId = 0; // the Type0 font's object
+    int fontId = 0; // the Type0 font's object, once the file is finished
     QByteArray name;
+    // What tells it from another font: sizes of one face share it.
+    QString family;
+    QString style;
+    int weight = 0;
+    QFont::Style slant = QFont::StyleNormal;
     QHash<QByteArray, QByteArray> tables;
     quint16 unitsPerEm = 1000;
     bool longLoca = false;
@@ -224,8 +232,11 @@ struct PdfWriter::Face
         }
         used.assign(size_t(glyphCount), false);
         used[0] = true; // .notdef, as every font file must have
-        QString family = font.familyName() + font.styleName();
-        for (QChar c : family) {
+        family = font.familyName();
+        style = font.styleName();
+        weight = font.weight();
+        slant = font.style();
+        for (QChar c : family + style) {
             if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
                 name.append(char(c.unicode()));
         }
@@ -423,6 +434,28 @@ struct PdfWriter::Face
     }
 };
 
+// The file's fonts, shared by the encoders drawing its pages.
+class PdfFonts
+{
+public:
+    using Face = PdfPageEncoder::Face;
+
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Face>> faces; // by the number pages call them by, from 0
+
+    // Under the lock: the face of that font in the file, or -1.
+    int find(const QRawFont &font) const
+    {
+        for (size_t i = 0; i < faces.size(); ++i) {
+            const Face &f = *faces[i];
+            if (f.family == font.familyName() && f.style == font.styleName() && f.weight == font.weight()
+                && f.slant == font.style())
+                return int(i);
+        }
+        return -1;
+    }
+};
+
 // Compresses pages' content on a thread of its own while the next pages are
 // drawn, and hands them back in the order given.
 class PdfWriter::Compressor
@@ -490,7 +523,8 @@ private:
     std::thread m_thread;
 };
 
-PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution)
+PdfWriter::PdfWriter(const QPageLayout &layout, int resolution)
+    : m_layout(layout), m_resolution(resolution), m_fonts(std::make_shared<PdfFonts>())
 {
     if (std::thread::hardware_concurrency() > 1)
         m_compressor = std::make_unique<Compressor>();
@@ -510,10 +544,37 @@ PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layou
     m_pageStart.push_back(' ');
     putNumber(m_pageStart, full.height() - paint.top() * scale, 6);
     m_pageStart.append(" cm\n");
-    m_page = m_pageStart;
+    m_own.reset(new PdfPageEncoder(m_fonts, m_pageStart));
 }
 
 PdfWriter::~PdfWriter() = default;
+
+PdfPageEncoder::PdfPageEncoder(std::shared_ptr<PdfFonts> fonts, const std::string &pageStart)
+    : m_fonts(std::move(fonts)), m_pageStart(pageStart), m_page(pageStart)
+{ }
+
+PdfPageEncoder::~PdfPageEncoder()
+{
+    const std::lock_guard lock(m_fonts->mutex);
+    for (size_t f = 0; f < m_used.size(); ++f) {
+        std::vector<bool> &used = m_fonts->faces[f]->used;
+        const std::vector<bool> &here = m_used[f];
+        for (size_t g = 0; g < here.size() && g < used.size(); ++g) {
+            if (here[g])
+                used[g] = true;
+        }
+    }
+}
+
+std::unique_ptr<PdfPageEncoder> PdfWriter::newEncoder() const
+{
+    return std::unique_ptr<PdfPageEncoder>(new PdfPageEncoder(m_fonts, m_pageStart));
+}
+
+bool PdfWriter::failed() const
+{
+    return m_own && m_own->failed();
+}
 
 int PdfWriter::newObject()
 {
@@ -545,43 +606,57 @@ void PdfWriter::writePacked(int id, const QByteArray &packed, const QByteArray &
     m_file.append("\nendstream\nendobj\n");
 }
 
-int PdfWriter::faceFor(const QRawFont &font)
+QByteArray PdfWriter::packed(const std::string &content)
 {
-    if (m_lastFont >= 0 && m_fonts.at(m_lastFont).first == font)
-        return m_fonts.at(m_lastFont).second;
-    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
-        if (m_fonts.at(i).first == font) {
+    return deflated(content.data(), qsizetype(content.size()), kCompression);
+}
+
+int PdfPageEncoder::faceFor(const QRawFont &font)
+{
+    if (m_lastFont >= 0 && m_rawFonts.at(m_lastFont).first == font)
+        return m_rawFonts.at(m_lastFont).second;
+    for (qsizetype i = 0; i < m_rawFonts.size(); ++i) {
+        if (m_rawFonts.at(i).first == font) {
             m_lastFont = i;
-            return m_fonts.at(i).second;
+            return m_rawFonts.at(i).second;
         }
     }
-    // Another size of a face already embedded shares it.
-    const QString family = font.familyName();
-    const QString style = font.styleName();
+    // Another size of a face already in the file shares it.
     int face = -1;
-    for (const auto &[known, index] : std::as_const(m_fonts)) {
-        if (known.familyName() == family && known.styleName() == style && known.weight() == font.weight()
-            && known.style() == font.style()) {
-            face = index;
-            break;
-        }
+    {
+        const std::lock_guard lock(m_fonts->mutex);
+        face = m_fonts->find(font);
     }
+    if (face < 0 && m_beforeNewFont && !m_beforeNewFont()) {
+        m_failed = true;
+        return -1;
+    }
+    const std::lock_guard lock(m_fonts->mutex);
+    if (face < 0)
+        face = m_fonts->find(font);
     if (face < 0) {
         auto loaded = std::make_unique<Face>();
         if (!loaded->load(font)) {
             m_failed = true;
             return -1;
         }
-        loaded->fontId = newObject();
-        face = int(m_faces.size());
-        m_faces.push_back(std::move(loaded));
+        face = int(m_fonts->faces.size());
+        m_fonts->faces.push_back(std::move(loaded));
     }
-    m_fonts.append({font, face});
-    m_lastFont = m_fonts.size() - 1;
+    if (m_faces.size() <= size_t(face)) {
+        m_faces.resize(size_t(face) + 1, nullptr);
+        m_used.resize(size_t(face) + 1);
+    }
+    if (!m_faces[size_t(face)]) {
+        m_faces[size_t(face)] = m_fonts->faces[size_t(face)].get();
+        m_used[size_t(face)].assign(size_t(m_faces[size_t(face)]->glyphCount), false);
+    }
+    m_rawFonts.append({font, face});
+    m_lastFont = m_rawFonts.size() - 1;
     return face;
 }
 
-void PdfWriter::endText()
+void PdfPageEncoder::endText()
 {
     if (m_textFace >= 0) {
         m_page.append("ET\n");
@@ -590,6 +665,21 @@ void PdfWriter::endText()
 }
 
 void PdfWriter::fillRect(const QRectF &rect, const QColor &color)
+{
+    m_own->fillRect(rect, color);
+}
+
+void PdfWriter::drawLines(const QLineF *lines, int count, const QPen &pen)
+{
+    m_own->drawLines(lines, count, pen);
+}
+
+void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+{
+    m_own->drawGlyphRun(origin, run);
+}
+
+void PdfPageEncoder::fillRect(const QRectF &rect, const QColor &color)
 {
     endText();
     m_page.append("q ");
@@ -604,7 +694,7 @@ void PdfWriter::fillRect(const QRectF &rect, const QColor &color)
     m_page.append(" re f Q\n");
 }
 
-void PdfWriter::drawLines(const QLineF *lines, int count, const QPen &pen)
+void PdfPageEncoder::drawLines(const QLineF *lines, int count, const QPen &pen)
 {
     if (count <= 0 || pen.style() == Qt::NoPen)
         return;
@@ -650,7 +740,16 @@ void putGlyph(std::string &out, quint16 glyph)
 
 } // namespace
 
-void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+size_t PdfPageEncoder::RunKeyHash::operator()(const RunKey &k) const noexcept
+{
+    size_t h = std::hash<const void *>()(k.glyphs);
+    h = h * 31 + std::hash<const void *>()(k.positions);
+    h = h * 31 + size_t(k.count);
+    h = h * 31 + size_t(k.face);
+    return h * 31 + std::hash<double>()(k.size);
+}
+
+void PdfPageEncoder::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
 {
     if (m_failed)
         return;
@@ -678,24 +777,19 @@ void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
         m_textFace = index;
         m_textSize = size;
     }
-    // The same glyphs at the same places (a name, a band, a number seen
-    // before) are written as before, moved to where they are drawn.
-    std::string &key = m_runKey;
-    key.clear();
-    key.append(reinterpret_cast<const char *>(&index), sizeof index);
-    key.append(reinterpret_cast<const char *>(&size), sizeof size);
-    key.append(reinterpret_cast<const char *>(glyphs.constData()), size_t(n) * sizeof(quint32));
-    key.append(reinterpret_cast<const char *>(positions.constData()), size_t(n) * sizeof(QPointF));
+    // The same run drawn again (a name, a band, a number seen before: a
+    // shape the shaper kept) is written as before, moved to where it is drawn.
+    const RunKey key{glyphs.constData(), positions.constData(), n, index, size};
     auto found = m_runs.find(key);
     if (found == m_runs.end()) {
-        std::vector<RunLine> lines = encodedRun(m_faces[size_t(index)].get(), size, glyphs, positions, n);
+        std::vector<RunLine> lines = encodedRun(index, size, glyphs, positions, n);
         if (m_failed)
             return;
         if (m_runs.size() >= kRunsKept)
             m_runs.clear();
-        found = m_runs.emplace(key, std::move(lines)).first;
+        found = m_runs.emplace(key, KeptRun{glyphs, positions, std::move(lines)}).first;
     }
-    for (const RunLine &line : found->second) {
+    for (const RunLine &line : found->second.lines) {
         m_page.append("1 0 0 -1 ", 9);
         putNumber(m_page, origin.x() + line.x, 4);
         m_page.push_back(' ');
@@ -704,9 +798,12 @@ void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
     }
 }
 
-std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, const QList<quint32> &glyphs,
-                                                      const QList<QPointF> &positions, qsizetype n)
+std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, double size,
+                                                                const QList<quint32> &glyphs,
+                                                                const QList<QPointF> &positions, qsizetype n)
 {
+    const Face *face = m_faces[size_t(index)];
+    std::vector<bool> &used = m_used[size_t(index)];
     // From left to right, as the pen moves: a right-to-left run lists its
     // glyphs the other way, marks may stand anywhere.
     QVarLengthArray<qsizetype, 64> order(n);
@@ -730,7 +827,7 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
             m_failed = true;
             return {};
         }
-        face->used[glyph] = true;
+        used[glyph] = true;
         const double x = positions.at(i).x();
         const double y = positions.at(i).y();
         if (lines.empty() || std::abs(y - lines.back().y) > 0.005) {
@@ -759,18 +856,20 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
     return lines;
 }
 
-void PdfWriter::endPage()
+std::string PdfPageEncoder::endPage()
 {
     endText();
     m_page.append("Q\n");
-    const int contents = newObject();
-    if (m_compressor) {
-        m_compressor->add(contents, std::exchange(m_page, m_pageStart));
-        writeCompressed(false);
-    } else {
-        writePacked(contents, deflated(m_page.data(), qsizetype(m_page.size()), kCompression));
-        m_page = m_pageStart;
-    }
+    // Room for a page like this one, so that the next is not grown step by step.
+    m_pageCapacity = std::max(m_pageCapacity, m_page.size());
+    std::string page = std::exchange(m_page, std::string());
+    m_page.reserve(m_pageCapacity + m_pageCapacity / 8);
+    m_page = m_pageStart;
+    return page;
+}
+
+void PdfWriter::writePageObject(int contents)
+{
     const int page = newObject();
     startObject(page);
     const QRect full = m_layout.fullRectPoints();
@@ -784,6 +883,27 @@ void PdfWriter::endPage()
     m_pageIds.append(page);
 }
 
+void PdfWriter::endPage()
+{
+    std::string content = m_own->endPage();
+    const int contents = newObject();
+    if (m_compressor) {
+        m_compressor->add(contents, std::move(content));
+        writeCompressed(false);
+    } else {
+        writePacked(contents, packed(content));
+    }
+    writePageObject(contents);
+}
+
+void PdfWriter::addPage(const QByteArray &packedContent)
+{
+    m_added = true;
+    const int contents = newObject();
+    writePacked(contents, packedContent);
+    writePageObject(contents);
+}
+
 void PdfWriter::writeCompressed(bool all)
 {
     for (const auto &[id, packed] : m_compressor->take(all))
@@ -795,7 +915,7 @@ void PdfWriter::newPage()
     endPage();
 }
 
-void PdfWriter::writeFace(const Face &face)
+void PdfWriter::writeFace(const PdfPageEncoder::Face &face)
 {
     const int descendant = newObject();
     const int descriptor = newObject();
@@ -865,21 +985,26 @@ void PdfWriter::writeFace(const Face &face)
 
 QByteArray PdfWriter::finish()
 {
-    if (m_failed)
+    if (failed())
         return QByteArray();
-    endPage();
+    if (!m_added)
+        endPage();
     if (m_compressor)
         writeCompressed(true);
-    for (const auto &face : m_faces) {
+    m_own.reset(); // its glyphs into the fonts
+    const std::lock_guard lock(m_fonts->mutex);
+    const auto &faces = m_fonts->faces;
+    for (const auto &face : faces) {
+        face->fontId = newObject();
         face->markComponents();
         writeFace(*face);
     }
 
     startObject(kResources);
     m_file.append("<< /ProcSet [/PDF /Text] /Font <<");
-    for (const auto &face : m_faces) {
+    for (const auto &face : faces) {
         m_file.append(" /F");
-        putInt(m_file, &face - &m_faces.front() + 1);
+        putInt(m_file, &face - &faces.front() + 1);
         m_file.append(' ');
         putInt(m_file, face->fontId);
         m_file.append(" 0 R");
