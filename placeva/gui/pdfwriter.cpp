@@ -6,12 +6,15 @@
 #include <QPen>
 #include <QRectF>
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -128,11 +131,26 @@ void putHex4(Out &out, quint16 v)
     out.append(hex, 4);
 }
 
-// zlib's stream, as a FlateDecode filter reads it.
+// zlib's stream, as a FlateDecode filter reads it; a compressor kept for
+// each thread that compresses.
 QByteArray deflated(const char *data, qsizetype size, int level)
 {
-    QByteArray z = qCompress(reinterpret_cast<const uchar *>(data), size, level);
-    return z.size() > 4 ? z.sliced(4) : QByteArray();
+    struct Free
+    {
+        void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
+    };
+    thread_local std::unique_ptr<libdeflate_compressor, Free> compressor;
+    thread_local int compressorLevel = -1;
+    if (!compressor || compressorLevel != level) {
+        compressor.reset(libdeflate_alloc_compressor(level));
+        compressorLevel = level;
+        if (!compressor)
+            throw std::bad_alloc();
+    }
+    QByteArray out(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size_t(size))), Qt::Uninitialized);
+    const size_t written = libdeflate_zlib_compress(compressor.get(), data, size_t(size), out.data(), size_t(out.size()));
+    out.truncate(qsizetype(written));
+    return out;
 }
 
 // A text string in UTF-16 with its byte order mark, as hex.
