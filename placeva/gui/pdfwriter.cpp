@@ -89,8 +89,8 @@ void putInt(Out &out, long long v)
 }
 
 // A number as PDF writes it: at most `decimals` places (up to 6), no
-// trailing zeros. Digits by division by ten alone, which compiles to a
-// multiplication: most of a page's bytes are numbers.
+// trailing zeros. Digits by division by constants alone, which compiles to
+// multiplications: most of a page's bytes are numbers.
 template <class Out>
 void putNumber(Out &out, double v, int decimals = 4)
 {
@@ -101,6 +101,33 @@ void putNumber(Out &out, double v, int decimals = 4)
     const double scaled = v * double(kPowers[decimals]);
     const long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
     unsigned long long u = n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    if (decimals == 4) {
+        // Places on the page, the most of them: the fraction's four digits at once.
+        char buf[40];
+        char *at = buf + 20;
+        char *const point = at;
+        unsigned long long whole = u / 10000;
+        const unsigned fraction = unsigned(u % 10000);
+        do {
+            *--at = char('0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+        if (n < 0)
+            *--at = '-';
+        char *end = point;
+        if (fraction != 0) {
+            end[0] = '.';
+            end[1] = char('0' + fraction / 1000);
+            end[2] = char('0' + fraction / 100 % 10);
+            end[3] = char('0' + fraction / 10 % 10);
+            end[4] = char('0' + fraction % 10);
+            end += 5;
+            while (end[-1] == '0')
+                --end;
+        }
+        out.append(at, end - at);
+        return;
+    }
     char buf[48];
     char *const end = buf + sizeof buf;
     char *at = end;
@@ -820,8 +847,31 @@ std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, doubl
                                                                 const QList<quint32> &glyphs,
                                                                 const QList<QPointF> &positions, qsizetype n)
 {
+    // Glyphs at the places of a run drawn before (a number shaped from its
+    // digits' pattern keeps the pattern's places) are written as it was,
+    // where each glyph is as wide as the one it stands for.
+    const RunKey key{nullptr, positions.constData(), n, index, size};
+    auto found = m_plans.find(key);
+    if (found != m_plans.end()) {
+        std::vector<RunLine> lines = linesOf(found->second, index, glyphs);
+        if (!lines.empty() || m_failed)
+            return lines;
+    }
+    if (m_plans.size() >= kRunsKept)
+        m_plans.clear();
+    RunPlan plan = planned(index, size, glyphs, positions, n);
+    if (m_failed)
+        return {};
+    found = m_plans.insert_or_assign(key, std::move(plan)).first;
+    return linesOf(found->second, index, glyphs);
+}
+
+PdfPageEncoder::RunPlan PdfPageEncoder::planned(int index, double size, const QList<quint32> &glyphs,
+                                                const QList<QPointF> &positions, qsizetype n)
+{
     const Face *face = m_faces[size_t(index)];
-    std::vector<bool> &used = m_used[size_t(index)];
+    RunPlan plan;
+    plan.positions = positions;
     // From left to right, as the pen moves: a right-to-left run lists its
     // glyphs the other way, marks may stand anywhere.
     QVarLengthArray<qsizetype, 64> order(n);
@@ -836,8 +886,9 @@ std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, doubl
     // A line of glyphs at one height is one string; where a glyph does not
     // stand where the advance before it leaves the pen (a mark, kerning),
     // the pen is moved by the difference.
-    std::vector<RunLine> lines;
+    plan.pieces.reserve(size_t(n));
     double penX = 0;
+    double lineY = 0;
     for (qsizetype k = 0; k < n; ++k) {
         const qsizetype i = order[k];
         const quint32 glyph = glyphs.at(i);
@@ -845,13 +896,13 @@ std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, doubl
             m_failed = true;
             return {};
         }
-        used[glyph] = true;
+        Piece piece{i, face->widths[glyph], -1, quint32(plan.moves.size()), 0};
         const double x = positions.at(i).x();
         const double y = positions.at(i).y();
-        if (lines.empty() || std::abs(y - lines.back().y) > 0.005) {
-            if (!lines.empty())
-                lines.back().text.append(")] TJ\n");
-            lines.push_back({x, y, " Tm [("});
+        if (plan.lineStarts.empty() || std::abs(y - lineY) > 0.005) {
+            piece.line = int(plan.lineStarts.size());
+            plan.lineStarts.push_back(QPointF(x, y));
+            lineY = y;
             penX = x;
         } else {
             // To a thousandth of a pixel, as Qt places glyphs to a 64th:
@@ -860,15 +911,48 @@ std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, doubl
             if (std::abs(gap) > 0.001) {
                 const double adjust = std::round(-gap * 1000 / size * 100) / 100;
                 if (adjust != 0) {
-                    lines.back().text.append(") ");
-                    putNumber(lines.back().text, adjust, 2);
-                    lines.back().text.append(" (");
+                    plan.moves.append(") ");
+                    putNumber(plan.moves, adjust, 2);
+                    plan.moves.append(" (");
                     penX -= adjust * size / 1000;
                 }
             }
         }
-        putGlyph(lines.back().text, quint16(glyph));
+        piece.movesEnd = quint32(plan.moves.size());
+        plan.pieces.push_back(piece);
         penX += face->widths[glyph] * size / 1000;
+    }
+    return plan;
+}
+
+std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::linesOf(const RunPlan &plan, int index,
+                                                             const QList<quint32> &glyphs)
+{
+    const Face *face = m_faces[size_t(index)];
+    std::vector<bool> &used = m_used[size_t(index)];
+    for (const Piece &piece : plan.pieces) {
+        const quint32 glyph = glyphs.at(piece.glyph);
+        if (glyph >= quint32(face->glyphCount)) {
+            m_failed = true;
+            return {};
+        }
+        if (face->widths[glyph] != piece.width)
+            return {};
+    }
+    std::vector<RunLine> lines;
+    lines.reserve(plan.lineStarts.size());
+    for (const Piece &piece : plan.pieces) {
+        const quint32 glyph = glyphs.at(piece.glyph);
+        used[glyph] = true;
+        if (piece.line >= 0) {
+            if (!lines.empty())
+                lines.back().text.append(")] TJ\n");
+            const QPointF at = plan.lineStarts[size_t(piece.line)];
+            lines.push_back({at.x(), at.y(), " Tm [("});
+        } else {
+            lines.back().text.append(plan.moves, piece.movesBegin, piece.movesEnd - piece.movesBegin);
+        }
+        putGlyph(lines.back().text, quint16(glyph));
     }
     lines.back().text.append(")] TJ\n");
     return lines;

@@ -81,10 +81,31 @@ private:
         QList<QPointF> positions;
         std::vector<RunLine> lines;
     };
+    // How a run's glyphs are written at its places: left to right, each
+    // after the pen's move to it, planned for glyphs of these widths.
+    struct Piece
+    {
+        qsizetype glyph; // in the run
+        int width;       // its advance, as planned
+        int line;        // a line of the run that starts at it; -1: none
+        quint32 movesBegin;
+        quint32 movesEnd;
+    };
+    struct RunPlan
+    {
+        QList<QPointF> positions; // kept alive, as with the runs
+        std::vector<Piece> pieces;
+        std::vector<QPointF> lineStarts;
+        std::string moves; // the pen's moves before the pieces
+    };
     static constexpr size_t kRunsKept = 32768;
 
     std::vector<RunLine> encodedRun(int face, double size, const QList<quint32> &glyphs,
                                     const QList<QPointF> &positions, qsizetype n);
+    RunPlan planned(int face, double size, const QList<quint32> &glyphs, const QList<QPointF> &positions,
+                    qsizetype n);
+    // Empty where a glyph is not as wide as planned.
+    std::vector<RunLine> linesOf(const RunPlan &plan, int face, const QList<quint32> &glyphs);
     int faceFor(const QRawFont &font);
     void endText();
 
@@ -101,6 +122,8 @@ private:
     double m_textSize = 0;
     bool m_failed = false;
     std::unordered_map<RunKey, KeptRun, RunKeyHash> m_runs;
+    std::unordered_map<RunKey, RunPlan, RunKeyHash> m_plans; // by places alone
+
 };
 
 class PdfWriter : public PageSurface
