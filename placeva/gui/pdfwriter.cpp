@@ -787,8 +787,7 @@ void putGlyph(std::string &out, quint16 glyph)
 
 size_t PdfPageEncoder::RunKeyHash::operator()(const RunKey &k) const noexcept
 {
-    size_t h = std::hash<const void *>()(k.glyphs);
-    h = h * 31 + std::hash<const void *>()(k.positions);
+    size_t h = std::hash<const void *>()(k.positions);
     h = h * 31 + size_t(k.count);
     h = h * 31 + size_t(k.face);
     return h * 31 + std::hash<double>()(k.size);
@@ -822,48 +821,21 @@ void PdfPageEncoder::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
         m_textFace = index;
         m_textSize = size;
     }
-    // The same run drawn again (a name, a band, a number seen before: a
-    // shape the shaper kept) is written as before, moved to where it is drawn.
-    const RunKey key{glyphs.constData(), positions.constData(), n, index, size};
-    auto found = m_runs.find(key);
-    if (found == m_runs.end()) {
-        std::vector<RunLine> lines = encodedRun(index, size, glyphs, positions, n);
+    // A run at the places of one drawn before (the same shape again, or a
+    // number shaped from its digits' pattern, which keeps the pattern's
+    // places) is written by that run's plan, where each glyph is as wide as
+    // the one planned for.
+    const RunKey key{positions.constData(), n, index, size};
+    auto found = m_plans.find(key);
+    if (found == m_plans.end() || !fits(found->second, index, glyphs)) {
+        if (m_plans.size() >= kPlansKept)
+            m_plans.clear();
+        RunPlan plan = planned(index, size, glyphs, positions, n);
         if (m_failed)
             return;
-        if (m_runs.size() >= kRunsKept)
-            m_runs.clear();
-        found = m_runs.emplace(key, KeptRun{glyphs, positions, std::move(lines)}).first;
+        found = m_plans.insert_or_assign(key, std::move(plan)).first;
     }
-    for (const RunLine &line : found->second.lines) {
-        m_page.append("1 0 0 -1 ", 9);
-        putNumber(m_page, origin.x() + line.x, 4);
-        m_page.push_back(' ');
-        putNumber(m_page, origin.y() + line.y, 4);
-        m_page.append(line.text);
-    }
-}
-
-std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::encodedRun(int index, double size,
-                                                                const QList<quint32> &glyphs,
-                                                                const QList<QPointF> &positions, qsizetype n)
-{
-    // Glyphs at the places of a run drawn before (a number shaped from its
-    // digits' pattern keeps the pattern's places) are written as it was,
-    // where each glyph is as wide as the one it stands for.
-    const RunKey key{nullptr, positions.constData(), n, index, size};
-    auto found = m_plans.find(key);
-    if (found != m_plans.end()) {
-        std::vector<RunLine> lines = linesOf(found->second, index, glyphs);
-        if (!lines.empty() || m_failed)
-            return lines;
-    }
-    if (m_plans.size() >= kRunsKept)
-        m_plans.clear();
-    RunPlan plan = planned(index, size, glyphs, positions, n);
-    if (m_failed)
-        return {};
-    found = m_plans.insert_or_assign(key, std::move(plan)).first;
-    return linesOf(found->second, index, glyphs);
+    write(found->second, index, glyphs, origin);
 }
 
 PdfPageEncoder::RunPlan PdfPageEncoder::planned(int index, double size, const QList<quint32> &glyphs,
@@ -925,37 +897,38 @@ PdfPageEncoder::RunPlan PdfPageEncoder::planned(int index, double size, const QL
     return plan;
 }
 
-std::vector<PdfPageEncoder::RunLine> PdfPageEncoder::linesOf(const RunPlan &plan, int index,
-                                                             const QList<quint32> &glyphs)
+bool PdfPageEncoder::fits(const RunPlan &plan, int index, const QList<quint32> &glyphs) const
 {
     const Face *face = m_faces[size_t(index)];
-    std::vector<bool> &used = m_used[size_t(index)];
     for (const Piece &piece : plan.pieces) {
         const quint32 glyph = glyphs.at(piece.glyph);
-        if (glyph >= quint32(face->glyphCount)) {
-            m_failed = true;
-            return {};
-        }
-        if (face->widths[glyph] != piece.width)
-            return {};
+        if (glyph >= quint32(face->glyphCount) || face->widths[glyph] != piece.width)
+            return false;
     }
-    std::vector<RunLine> lines;
-    lines.reserve(plan.lineStarts.size());
+    return true;
+}
+
+void PdfPageEncoder::write(const RunPlan &plan, int index, const QList<quint32> &glyphs, const QPointF &origin)
+{
+    std::vector<bool> &used = m_used[size_t(index)];
     for (const Piece &piece : plan.pieces) {
         const quint32 glyph = glyphs.at(piece.glyph);
         used[glyph] = true;
         if (piece.line >= 0) {
-            if (!lines.empty())
-                lines.back().text.append(")] TJ\n");
+            if (piece.line > 0)
+                m_page.append(")] TJ\n", 6);
             const QPointF at = plan.lineStarts[size_t(piece.line)];
-            lines.push_back({at.x(), at.y(), " Tm [("});
-        } else {
-            lines.back().text.append(plan.moves, piece.movesBegin, piece.movesEnd - piece.movesBegin);
+            m_page.append("1 0 0 -1 ", 9);
+            putNumber(m_page, origin.x() + at.x(), 4);
+            m_page.push_back(' ');
+            putNumber(m_page, origin.y() + at.y(), 4);
+            m_page.append(" Tm [(", 6);
+        } else if (piece.movesEnd > piece.movesBegin) {
+            m_page.append(plan.moves, piece.movesBegin, piece.movesEnd - piece.movesBegin);
         }
-        putGlyph(lines.back().text, quint16(glyph));
+        putGlyph(m_page, quint16(glyph));
     }
-    lines.back().text.append(")] TJ\n");
-    return lines;
+    m_page.append(")] TJ\n", 6);
 }
 
 std::string PdfPageEncoder::endPage()

@@ -53,18 +53,10 @@ private:
     friend class PdfWriter;
     PdfPageEncoder(std::shared_ptr<PdfFonts> fonts, const std::string &pageStart);
 
-    // A run's glyphs at one height, from where the first stands.
-    struct RunLine
-    {
-        double x = 0;
-        double y = 0;
-        std::string text; // the text matrix's operator and the glyphs
-    };
-    // A run drawn before, known by its glyphs' and positions' arrays, which
-    // it keeps alive so that no other run's can take their place in memory.
+    // A run drawn before, known by its positions' array, which it keeps
+    // alive so that no other run's can take its place in memory.
     struct RunKey
     {
-        const void *glyphs;
         const void *positions;
         qsizetype count;
         int face;
@@ -74,12 +66,6 @@ private:
     struct RunKeyHash
     {
         size_t operator()(const RunKey &k) const noexcept;
-    };
-    struct KeptRun
-    {
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-        std::vector<RunLine> lines;
     };
     // How a run's glyphs are written at its places: left to right, each
     // after the pen's move to it, planned for glyphs of these widths.
@@ -98,14 +84,13 @@ private:
         std::vector<QPointF> lineStarts;
         std::string moves; // the pen's moves before the pieces
     };
-    static constexpr size_t kRunsKept = 32768;
+    static constexpr size_t kPlansKept = 32768;
 
-    std::vector<RunLine> encodedRun(int face, double size, const QList<quint32> &glyphs,
-                                    const QList<QPointF> &positions, qsizetype n);
     RunPlan planned(int face, double size, const QList<quint32> &glyphs, const QList<QPointF> &positions,
                     qsizetype n);
-    // Empty where a glyph is not as wide as planned.
-    std::vector<RunLine> linesOf(const RunPlan &plan, int face, const QList<quint32> &glyphs);
+    // Whether every glyph is as wide as the one planned for.
+    bool fits(const RunPlan &plan, int face, const QList<quint32> &glyphs) const;
+    void write(const RunPlan &plan, int face, const QList<quint32> &glyphs, const QPointF &origin);
     int faceFor(const QRawFont &font);
     void endText();
 
@@ -121,8 +106,7 @@ private:
     int m_textFace = -1; // inside a text object: its face and size; -1 outside
     double m_textSize = 0;
     bool m_failed = false;
-    std::unordered_map<RunKey, KeptRun, RunKeyHash> m_runs;
-    std::unordered_map<RunKey, RunPlan, RunKeyHash> m_plans; // by places alone
+    std::unordered_map<RunKey, RunPlan, RunKeyHash> m_plans;
 
 };
 
