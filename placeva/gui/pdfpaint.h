@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QColor;
 class QLineF;
@@ -110,6 +111,7 @@ private:
     QFontMetricsF m_metrics;
     QHash<QString, Shape> m_shapes;
     QHash<QString, Shape> m_numberShapes; // texts with digits
+    std::vector<size_t> m_seenNumbers = std::vector<size_t>(size_t(1) << 15); // by hash: the last such text seen
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width
