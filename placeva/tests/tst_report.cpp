@@ -74,6 +74,7 @@ private slots:
     void cellTexts_data();
     void cellTexts();
     void digitsOfEveryRow();
+    void fontMetOnALaterPage();
     void glyphBytesOfStringSyntax_data();
     void glyphBytesOfStringSyntax();
     void previewReadsAsPaper_data();
@@ -339,6 +340,31 @@ void TestReport::digitsOfEveryRow()
         QVERIFY2(
             text.contains(QRegularExpression("(^|[^\\d.])" + QRegularExpression::escape(n) + "($|[^\\d.])")),
             qPrintable(n + " missing from:\n" + text));
+}
+
+// Pages are drawn on several threads: a font that only a later page needs
+// (a name in another script) joins the file there, its glyphs and their text
+// with it, and the pages around it keep theirs.
+void TestReport::fontMetOnALaterPage()
+{
+    const QString hebrew = QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD");
+    QList<QStringList> rows;
+    for (int i = 1; i <= 300; ++i) {
+        const QString name = QStringLiteral("Applicant %1").arg(i);
+        rows.append({i == 290 ? name + QLatin1Char(' ') + hebrew : name, QStringLiteral("50"), QString::number(i),
+                     QString()});
+    }
+    const QString pdf = m_dir->filePath(QStringLiteral("late.pdf"));
+    int pages = 0;
+    QCOMPARE(saveReportPdf(reportOf(rows), pdf, &pages), QString());
+    QCOMPARE(pages, 9);
+    const QString text = pdfText(pdf);
+    if (text.isEmpty())
+        QSKIP("pdftotext is not installed");
+    for (const QChar c : hebrew)
+        QVERIFY2(text.contains(c), qPrintable(text.right(2000)));
+    for (int i = 1; i <= 300; ++i)
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("Applicant %1\\b").arg(i))), qPrintable(QString::number(i)));
 }
 
 // A glyph whose number holds a byte that a PDF string reads as its own (a
