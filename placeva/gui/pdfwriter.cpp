@@ -571,8 +571,6 @@ private:
 PdfWriter::PdfWriter(const QPageLayout &layout, int resolution)
     : m_layout(layout), m_resolution(resolution), m_fonts(std::make_shared<PdfFonts>())
 {
-    if (std::thread::hardware_concurrency() > 1)
-        m_compressor = std::make_unique<Compressor>();
     m_file = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     m_offsets.resize(4, 0);
     // Drawn in the device's pixels from the paint rectangle's top left, y downwards.
@@ -962,6 +960,8 @@ void PdfWriter::endPage()
 {
     std::string content = m_own->endPage();
     const int contents = newObject();
+    if (!m_compressor && std::thread::hardware_concurrency() > 1)
+        m_compressor = std::make_unique<Compressor>();
     if (m_compressor) {
         m_compressor->add(contents, std::move(content));
         writeCompressed(false);

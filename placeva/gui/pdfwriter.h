@@ -79,7 +79,7 @@ private:
     };
     struct RunPlan
     {
-        QList<QPointF> positions; // kept alive, as with the runs
+        QList<QPointF> positions; // kept alive: no other run's places take their memory
         std::vector<Piece> pieces;
         std::vector<QPointF> lineStarts;
         std::string moves; // the pen's moves before the pieces
@@ -107,7 +107,6 @@ private:
     double m_textSize = 0;
     bool m_failed = false;
     std::unordered_map<RunKey, RunPlan, RunKeyHash> m_plans;
-
 };
 
 class PdfWriter : public PageSurface
@@ -161,7 +160,7 @@ private:
     std::unique_ptr<PdfPageEncoder> m_own; // what is drawn here
     bool m_added = false;                  // pages came from other encoders
     class Compressor;
-    std::unique_ptr<Compressor> m_compressor; // null on a single core
+    std::unique_ptr<Compressor> m_compressor; // once a page is drawn here; null on a single core
 };
 
 } // namespace placeva
