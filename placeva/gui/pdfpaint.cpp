@@ -89,10 +89,19 @@ void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, 
     }
     Shape s = shape(text);
     if (s.width > box.width()) {
-        const QString shorter = elided(text, box.width());
-        if (shorter.isEmpty())
+        // A text too wide is cut the same way in every row of its column
+        // (an average with many decimals): the cut shape is kept by the text.
+        auto found = m_cut.constFind(text);
+        if (found == m_cut.cend() || found->width != box.width()) {
+            if (size_t(m_cut.size()) >= kNumberShapesKept)
+                m_cut.clear();
+            const QString shorter = elided(text, box.width());
+            found = m_cut.insert(text, Cut{box.width(), shorter.isEmpty() ? std::nullopt
+                                                                           : std::optional(shape(shorter))});
+        }
+        if (!found->shape)
             return;
-        s = shape(shorter);
+        s = *found->shape;
     }
     const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - s.width / 2
         : (alignment & Qt::AlignLeft)               ? box.left()
@@ -177,13 +186,25 @@ Shaper::Shape Shaper::shape(const QString &text)
 {
     // Texts with digits are kept apart: a long report's numbers, nearly all
     // different, would otherwise push its names and bands out again and again.
-    QHash<QString, Shape> &kept = hasDigit(text) ? m_numberShapes : m_shapes;
+    const bool digits = hasDigit(text);
+    QHash<QString, Shape> &kept = digits ? m_numberShapes : m_shapes;
     auto found = kept.constFind(text);
     if (found != kept.cend())
         return found.value();
-    if (size_t(kept.size()) >= (&kept == &m_shapes ? kShapesKept : kNumberShapesKept))
-        kept.clear();
     std::optional<Shape> made = fromPattern(text);
+    if (made && digits) {
+        // Made from its pattern, a number is kept only when seen before: a
+        // likely range is new on nearly every row, and keeping each would
+        // only push out the averages and ranks that do repeat.
+        const size_t hash = qHash(text);
+        size_t &seen = m_seenNumbers[hash % m_seenNumbers.size()];
+        if (seen != hash) {
+            seen = hash;
+            return *std::move(made);
+        }
+    }
+    if (size_t(kept.size()) >= (digits ? kNumberShapesKept : kShapesKept))
+        kept.clear();
     return *kept.insert(text, made ? *std::move(made) : newShape(text));
 }
 

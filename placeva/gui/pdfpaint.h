@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QColor;
 class QLineF;
@@ -110,9 +111,16 @@ private:
     QFontMetricsF m_metrics;
     QHash<QString, Shape> m_shapes;
     QHash<QString, Shape> m_numberShapes; // texts with digits
+    std::vector<size_t> m_seenNumbers = std::vector<size_t>(size_t(1) << 15); // by hash: the last such text seen
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
     QHash<QString, QString> m_elidedPatterns; // by pattern and width
+    struct Cut
+    {
+        double width = 0;           // the box it was cut for
+        std::optional<Shape> shape; // none: not even the ellipsis fits
+    };
+    QHash<QString, Cut> m_cut; // texts too wide, by themselves
     std::optional<bool> m_digitsExchangeable;
     mutable std::optional<QRawFont> m_primaryFont; // the family's own, without fallbacks
 };

@@ -6,12 +6,15 @@
 #include <QPen>
 #include <QRectF>
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -86,7 +89,8 @@ void putInt(Out &out, long long v)
 }
 
 // A number as PDF writes it: at most `decimals` places (up to 6), no
-// trailing zeros.
+// trailing zeros. Digits by division by constants alone, which compiles to
+// multiplications: most of a page's bytes are numbers.
 template <class Out>
 void putNumber(Out &out, double v, int decimals = 4)
 {
@@ -95,23 +99,52 @@ void putNumber(Out &out, double v, int decimals = 4)
     if (!std::isfinite(v) || std::abs(v) > 1e12)
         v = 0;
     const double scaled = v * double(kPowers[decimals]);
-    long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    const long long n = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    unsigned long long u = n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    if (decimals == 4) {
+        // Places on the page, the most of them: the fraction's four digits at once.
+        char buf[40];
+        char *at = buf + 20;
+        char *const point = at;
+        unsigned long long whole = u / 10000;
+        const unsigned fraction = unsigned(u % 10000);
+        do {
+            *--at = char('0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+        if (n < 0)
+            *--at = '-';
+        char *end = point;
+        if (fraction != 0) {
+            end[0] = '.';
+            end[1] = char('0' + fraction / 1000);
+            end[2] = char('0' + fraction / 100 % 10);
+            end[3] = char('0' + fraction / 10 % 10);
+            end[4] = char('0' + fraction % 10);
+            end += 5;
+            while (end[-1] == '0')
+                --end;
+        }
+        out.append(at, end - at);
+        return;
+    }
     char buf[48];
     char *const end = buf + sizeof buf;
     char *at = end;
-    long long fraction = (n < 0 ? -n : n) % kPowers[decimals];
-    if (fraction != 0) {
-        int digits = decimals;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --digits;
-        }
-        for (; digits > 0; --digits, fraction /= 10)
-            *--at = char('0' + fraction % 10);
+    int digits = decimals;
+    while (digits > 0 && u % 10 == 0) {
+        u /= 10;
+        --digits;
+    }
+    if (digits > 0) {
+        for (; digits > 0; --digits, u /= 10)
+            *--at = char('0' + u % 10);
         *--at = '.';
     }
-    const long long whole = (n < 0 ? -n : n) / kPowers[decimals];
-    at = intText(at, whole);
+    do {
+        *--at = char('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
     if (n < 0)
         *--at = '-';
     out.append(at, end - at);
@@ -125,11 +158,26 @@ void putHex4(Out &out, quint16 v)
     out.append(hex, 4);
 }
 
-// zlib's stream, as a FlateDecode filter reads it.
+// zlib's stream, as a FlateDecode filter reads it; a compressor kept for
+// each thread that compresses.
 QByteArray deflated(const char *data, qsizetype size, int level)
 {
-    QByteArray z = qCompress(reinterpret_cast<const uchar *>(data), size, level);
-    return z.size() > 4 ? z.sliced(4) : QByteArray();
+    struct Free
+    {
+        void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
+    };
+    thread_local std::unique_ptr<libdeflate_compressor, Free> compressor;
+    thread_local int compressorLevel = -1;
+    if (!compressor || compressorLevel != level) {
+        compressor.reset(libdeflate_alloc_compressor(level));
+        compressorLevel = level;
+        if (!compressor)
+            throw std::bad_alloc();
+    }
+    QByteArray out(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size_t(size))), Qt::Uninitialized);
+    const size_t written = libdeflate_zlib_compress(compressor.get(), data, size_t(size), out.data(), size_t(out.size()));
+    out.truncate(qsizetype(written));
+    return out;
 }
 
 // A text string in UTF-16 with its byte order mark, as hex.
@@ -159,10 +207,15 @@ void putColor(Out &out, const QColor &color, const char *op)
 
 // One font file, embedded once whatever the sizes it is drawn at; glyphs keep
 // their numbers, those never drawn are left empty.
-struct PdfWriter::Face
+struct PdfPageEncoder::Face
 {
-    int fontId = 0; // the Type0 font's object
+    int fontId = 0; // the Type0 font's object, once the file is finished
     QByteArray name;
+    // What tells it from another font: sizes of one face share it.
+    QString family;
+    QString style;
+    int weight = 0;
+    QFont::Style slant = QFont::StyleNormal;
     QHash<QByteArray, QByteArray> tables;
     quint16 unitsPerEm = 1000;
     bool longLoca = false;
@@ -224,8 +277,11 @@ struct PdfWriter::Face
         }
         used.assign(size_t(glyphCount), false);
         used[0] = true; // .notdef, as every font file must have
-        QString family = font.familyName() + font.styleName();
-        for (QChar c : family) {
+        family = font.familyName();
+        style = font.styleName();
+        weight = font.weight();
+        slant = font.style();
+        for (QChar c : family + style) {
             if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
                 name.append(char(c.unicode()));
         }
@@ -423,6 +479,28 @@ struct PdfWriter::Face
     }
 };
 
+// The file's fonts, shared by the encoders drawing its pages.
+class PdfFonts
+{
+public:
+    using Face = PdfPageEncoder::Face;
+
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Face>> faces; // by the number pages call them by, from 0
+
+    // Under the lock: the face of that font in the file, or -1.
+    int find(const QRawFont &font) const
+    {
+        for (size_t i = 0; i < faces.size(); ++i) {
+            const Face &f = *faces[i];
+            if (f.family == font.familyName() && f.style == font.styleName() && f.weight == font.weight()
+                && f.slant == font.style())
+                return int(i);
+        }
+        return -1;
+    }
+};
+
 // Compresses pages' content on a thread of its own while the next pages are
 // drawn, and hands them back in the order given.
 class PdfWriter::Compressor
@@ -490,10 +568,9 @@ private:
     std::thread m_thread;
 };
 
-PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution)
+PdfWriter::PdfWriter(const QPageLayout &layout, int resolution)
+    : m_layout(layout), m_resolution(resolution), m_fonts(std::make_shared<PdfFonts>())
 {
-    if (std::thread::hardware_concurrency() > 1)
-        m_compressor = std::make_unique<Compressor>();
     m_file = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     m_offsets.resize(4, 0);
     // Drawn in the device's pixels from the paint rectangle's top left, y downwards.
@@ -510,10 +587,37 @@ PdfWriter::PdfWriter(const QPageLayout &layout, int resolution) : m_layout(layou
     m_pageStart.push_back(' ');
     putNumber(m_pageStart, full.height() - paint.top() * scale, 6);
     m_pageStart.append(" cm\n");
-    m_page = m_pageStart;
+    m_own.reset(new PdfPageEncoder(m_fonts, m_pageStart));
 }
 
 PdfWriter::~PdfWriter() = default;
+
+PdfPageEncoder::PdfPageEncoder(std::shared_ptr<PdfFonts> fonts, const std::string &pageStart)
+    : m_fonts(std::move(fonts)), m_pageStart(pageStart), m_page(pageStart)
+{ }
+
+PdfPageEncoder::~PdfPageEncoder()
+{
+    const std::lock_guard lock(m_fonts->mutex);
+    for (size_t f = 0; f < m_used.size(); ++f) {
+        std::vector<bool> &used = m_fonts->faces[f]->used;
+        const std::vector<bool> &here = m_used[f];
+        for (size_t g = 0; g < here.size() && g < used.size(); ++g) {
+            if (here[g])
+                used[g] = true;
+        }
+    }
+}
+
+std::unique_ptr<PdfPageEncoder> PdfWriter::newEncoder() const
+{
+    return std::unique_ptr<PdfPageEncoder>(new PdfPageEncoder(m_fonts, m_pageStart));
+}
+
+bool PdfWriter::failed() const
+{
+    return m_own && m_own->failed();
+}
 
 int PdfWriter::newObject()
 {
@@ -545,43 +649,57 @@ void PdfWriter::writePacked(int id, const QByteArray &packed, const QByteArray &
     m_file.append("\nendstream\nendobj\n");
 }
 
-int PdfWriter::faceFor(const QRawFont &font)
+QByteArray PdfWriter::packed(const std::string &content)
 {
-    if (m_lastFont >= 0 && m_fonts.at(m_lastFont).first == font)
-        return m_fonts.at(m_lastFont).second;
-    for (qsizetype i = 0; i < m_fonts.size(); ++i) {
-        if (m_fonts.at(i).first == font) {
+    return deflated(content.data(), qsizetype(content.size()), kCompression);
+}
+
+int PdfPageEncoder::faceFor(const QRawFont &font)
+{
+    if (m_lastFont >= 0 && m_rawFonts.at(m_lastFont).first == font)
+        return m_rawFonts.at(m_lastFont).second;
+    for (qsizetype i = 0; i < m_rawFonts.size(); ++i) {
+        if (m_rawFonts.at(i).first == font) {
             m_lastFont = i;
-            return m_fonts.at(i).second;
+            return m_rawFonts.at(i).second;
         }
     }
-    // Another size of a face already embedded shares it.
-    const QString family = font.familyName();
-    const QString style = font.styleName();
+    // Another size of a face already in the file shares it.
     int face = -1;
-    for (const auto &[known, index] : std::as_const(m_fonts)) {
-        if (known.familyName() == family && known.styleName() == style && known.weight() == font.weight()
-            && known.style() == font.style()) {
-            face = index;
-            break;
-        }
+    {
+        const std::lock_guard lock(m_fonts->mutex);
+        face = m_fonts->find(font);
     }
+    if (face < 0 && m_beforeNewFont && !m_beforeNewFont()) {
+        m_failed = true;
+        return -1;
+    }
+    const std::lock_guard lock(m_fonts->mutex);
+    if (face < 0)
+        face = m_fonts->find(font);
     if (face < 0) {
         auto loaded = std::make_unique<Face>();
         if (!loaded->load(font)) {
             m_failed = true;
             return -1;
         }
-        loaded->fontId = newObject();
-        face = int(m_faces.size());
-        m_faces.push_back(std::move(loaded));
+        face = int(m_fonts->faces.size());
+        m_fonts->faces.push_back(std::move(loaded));
     }
-    m_fonts.append({font, face});
-    m_lastFont = m_fonts.size() - 1;
+    if (m_faces.size() <= size_t(face)) {
+        m_faces.resize(size_t(face) + 1, nullptr);
+        m_used.resize(size_t(face) + 1);
+    }
+    if (!m_faces[size_t(face)]) {
+        m_faces[size_t(face)] = m_fonts->faces[size_t(face)].get();
+        m_used[size_t(face)].assign(size_t(m_faces[size_t(face)]->glyphCount), false);
+    }
+    m_rawFonts.append({font, face});
+    m_lastFont = m_rawFonts.size() - 1;
     return face;
 }
 
-void PdfWriter::endText()
+void PdfPageEncoder::endText()
 {
     if (m_textFace >= 0) {
         m_page.append("ET\n");
@@ -590,6 +708,21 @@ void PdfWriter::endText()
 }
 
 void PdfWriter::fillRect(const QRectF &rect, const QColor &color)
+{
+    m_own->fillRect(rect, color);
+}
+
+void PdfWriter::drawLines(const QLineF *lines, int count, const QPen &pen)
+{
+    m_own->drawLines(lines, count, pen);
+}
+
+void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+{
+    m_own->drawGlyphRun(origin, run);
+}
+
+void PdfPageEncoder::fillRect(const QRectF &rect, const QColor &color)
 {
     endText();
     m_page.append("q ");
@@ -604,7 +737,7 @@ void PdfWriter::fillRect(const QRectF &rect, const QColor &color)
     m_page.append(" re f Q\n");
 }
 
-void PdfWriter::drawLines(const QLineF *lines, int count, const QPen &pen)
+void PdfPageEncoder::drawLines(const QLineF *lines, int count, const QPen &pen)
 {
     if (count <= 0 || pen.style() == Qt::NoPen)
         return;
@@ -650,7 +783,15 @@ void putGlyph(std::string &out, quint16 glyph)
 
 } // namespace
 
-void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
+size_t PdfPageEncoder::RunKeyHash::operator()(const RunKey &k) const noexcept
+{
+    size_t h = std::hash<const void *>()(k.positions);
+    h = h * 31 + size_t(k.count);
+    h = h * 31 + size_t(k.face);
+    return h * 31 + std::hash<double>()(k.size);
+}
+
+void PdfPageEncoder::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
 {
     if (m_failed)
         return;
@@ -678,35 +819,29 @@ void PdfWriter::drawGlyphRun(const QPointF &origin, const QGlyphRun &run)
         m_textFace = index;
         m_textSize = size;
     }
-    // The same glyphs at the same places (a name, a band, a number seen
-    // before) are written as before, moved to where they are drawn.
-    std::string &key = m_runKey;
-    key.clear();
-    key.append(reinterpret_cast<const char *>(&index), sizeof index);
-    key.append(reinterpret_cast<const char *>(&size), sizeof size);
-    key.append(reinterpret_cast<const char *>(glyphs.constData()), size_t(n) * sizeof(quint32));
-    key.append(reinterpret_cast<const char *>(positions.constData()), size_t(n) * sizeof(QPointF));
-    auto found = m_runs.find(key);
-    if (found == m_runs.end()) {
-        std::vector<RunLine> lines = encodedRun(m_faces[size_t(index)].get(), size, glyphs, positions, n);
+    // A run at the places of one drawn before (the same shape again, or a
+    // number shaped from its digits' pattern, which keeps the pattern's
+    // places) is written by that run's plan, where each glyph is as wide as
+    // the one planned for.
+    const RunKey key{positions.constData(), n, index, size};
+    auto found = m_plans.find(key);
+    if (found == m_plans.end() || !fits(found->second, index, glyphs)) {
+        if (m_plans.size() >= kPlansKept)
+            m_plans.clear();
+        RunPlan plan = planned(index, size, glyphs, positions, n);
         if (m_failed)
             return;
-        if (m_runs.size() >= kRunsKept)
-            m_runs.clear();
-        found = m_runs.emplace(key, std::move(lines)).first;
+        found = m_plans.insert_or_assign(key, std::move(plan)).first;
     }
-    for (const RunLine &line : found->second) {
-        m_page.append("1 0 0 -1 ", 9);
-        putNumber(m_page, origin.x() + line.x, 4);
-        m_page.push_back(' ');
-        putNumber(m_page, origin.y() + line.y, 4);
-        m_page.append(line.text);
-    }
+    write(found->second, index, glyphs, origin);
 }
 
-std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, const QList<quint32> &glyphs,
-                                                      const QList<QPointF> &positions, qsizetype n)
+PdfPageEncoder::RunPlan PdfPageEncoder::planned(int index, double size, const QList<quint32> &glyphs,
+                                                const QList<QPointF> &positions, qsizetype n)
 {
+    const Face *face = m_faces[size_t(index)];
+    RunPlan plan;
+    plan.positions = positions;
     // From left to right, as the pen moves: a right-to-left run lists its
     // glyphs the other way, marks may stand anywhere.
     QVarLengthArray<qsizetype, 64> order(n);
@@ -721,8 +856,9 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
     // A line of glyphs at one height is one string; where a glyph does not
     // stand where the advance before it leaves the pen (a mark, kerning),
     // the pen is moved by the difference.
-    std::vector<RunLine> lines;
+    plan.pieces.reserve(size_t(n));
     double penX = 0;
+    double lineY = 0;
     for (qsizetype k = 0; k < n; ++k) {
         const qsizetype i = order[k];
         const quint32 glyph = glyphs.at(i);
@@ -730,13 +866,13 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
             m_failed = true;
             return {};
         }
-        face->used[glyph] = true;
+        Piece piece{i, face->widths[glyph], -1, quint32(plan.moves.size()), 0};
         const double x = positions.at(i).x();
         const double y = positions.at(i).y();
-        if (lines.empty() || std::abs(y - lines.back().y) > 0.005) {
-            if (!lines.empty())
-                lines.back().text.append(")] TJ\n");
-            lines.push_back({x, y, " Tm [("});
+        if (plan.lineStarts.empty() || std::abs(y - lineY) > 0.005) {
+            piece.line = int(plan.lineStarts.size());
+            plan.lineStarts.push_back(QPointF(x, y));
+            lineY = y;
             penX = x;
         } else {
             // To a thousandth of a pixel, as Qt places glyphs to a 64th:
@@ -745,32 +881,68 @@ std::vector<PdfWriter::RunLine> PdfWriter::encodedRun(Face *face, double size, c
             if (std::abs(gap) > 0.001) {
                 const double adjust = std::round(-gap * 1000 / size * 100) / 100;
                 if (adjust != 0) {
-                    lines.back().text.append(") ");
-                    putNumber(lines.back().text, adjust, 2);
-                    lines.back().text.append(" (");
+                    plan.moves.append(") ");
+                    putNumber(plan.moves, adjust, 2);
+                    plan.moves.append(" (");
                     penX -= adjust * size / 1000;
                 }
             }
         }
-        putGlyph(lines.back().text, quint16(glyph));
+        piece.movesEnd = quint32(plan.moves.size());
+        plan.pieces.push_back(piece);
         penX += face->widths[glyph] * size / 1000;
     }
-    lines.back().text.append(")] TJ\n");
-    return lines;
+    return plan;
 }
 
-void PdfWriter::endPage()
+bool PdfPageEncoder::fits(const RunPlan &plan, int index, const QList<quint32> &glyphs) const
+{
+    const Face *face = m_faces[size_t(index)];
+    for (const Piece &piece : plan.pieces) {
+        const quint32 glyph = glyphs.at(piece.glyph);
+        if (glyph >= quint32(face->glyphCount) || face->widths[glyph] != piece.width)
+            return false;
+    }
+    return true;
+}
+
+void PdfPageEncoder::write(const RunPlan &plan, int index, const QList<quint32> &glyphs, const QPointF &origin)
+{
+    std::vector<bool> &used = m_used[size_t(index)];
+    for (const Piece &piece : plan.pieces) {
+        const quint32 glyph = glyphs.at(piece.glyph);
+        used[glyph] = true;
+        if (piece.line >= 0) {
+            if (piece.line > 0)
+                m_page.append(")] TJ\n", 6);
+            const QPointF at = plan.lineStarts[size_t(piece.line)];
+            m_page.append("1 0 0 -1 ", 9);
+            putNumber(m_page, origin.x() + at.x(), 4);
+            m_page.push_back(' ');
+            putNumber(m_page, origin.y() + at.y(), 4);
+            m_page.append(" Tm [(", 6);
+        } else if (piece.movesEnd > piece.movesBegin) {
+            m_page.append(plan.moves, piece.movesBegin, piece.movesEnd - piece.movesBegin);
+        }
+        putGlyph(m_page, quint16(glyph));
+    }
+    m_page.append(")] TJ\n", 6);
+}
+
+std::string PdfPageEncoder::endPage()
 {
     endText();
     m_page.append("Q\n");
-    const int contents = newObject();
-    if (m_compressor) {
-        m_compressor->add(contents, std::exchange(m_page, m_pageStart));
-        writeCompressed(false);
-    } else {
-        writePacked(contents, deflated(m_page.data(), qsizetype(m_page.size()), kCompression));
-        m_page = m_pageStart;
-    }
+    // Room for a page like this one, so that the next is not grown step by step.
+    m_pageCapacity = std::max(m_pageCapacity, m_page.size());
+    std::string page = std::exchange(m_page, std::string());
+    m_page.reserve(m_pageCapacity + m_pageCapacity / 8);
+    m_page = m_pageStart;
+    return page;
+}
+
+void PdfWriter::writePageObject(int contents)
+{
     const int page = newObject();
     startObject(page);
     const QRect full = m_layout.fullRectPoints();
@@ -784,6 +956,29 @@ void PdfWriter::endPage()
     m_pageIds.append(page);
 }
 
+void PdfWriter::endPage()
+{
+    std::string content = m_own->endPage();
+    const int contents = newObject();
+    if (!m_compressor && std::thread::hardware_concurrency() > 1)
+        m_compressor = std::make_unique<Compressor>();
+    if (m_compressor) {
+        m_compressor->add(contents, std::move(content));
+        writeCompressed(false);
+    } else {
+        writePacked(contents, packed(content));
+    }
+    writePageObject(contents);
+}
+
+void PdfWriter::addPage(const QByteArray &packedContent)
+{
+    m_added = true;
+    const int contents = newObject();
+    writePacked(contents, packedContent);
+    writePageObject(contents);
+}
+
 void PdfWriter::writeCompressed(bool all)
 {
     for (const auto &[id, packed] : m_compressor->take(all))
@@ -795,7 +990,7 @@ void PdfWriter::newPage()
     endPage();
 }
 
-void PdfWriter::writeFace(const Face &face)
+void PdfWriter::writeFace(const PdfPageEncoder::Face &face)
 {
     const int descendant = newObject();
     const int descriptor = newObject();
@@ -865,21 +1060,26 @@ void PdfWriter::writeFace(const Face &face)
 
 QByteArray PdfWriter::finish()
 {
-    if (m_failed)
+    if (failed())
         return QByteArray();
-    endPage();
+    if (!m_added)
+        endPage();
     if (m_compressor)
         writeCompressed(true);
-    for (const auto &face : m_faces) {
+    m_own.reset(); // its glyphs into the fonts
+    const std::lock_guard lock(m_fonts->mutex);
+    const auto &faces = m_fonts->faces;
+    for (const auto &face : faces) {
+        face->fontId = newObject();
         face->markComponents();
         writeFace(*face);
     }
 
     startObject(kResources);
     m_file.append("<< /ProcSet [/PDF /Text] /Font <<");
-    for (const auto &face : m_faces) {
+    for (const auto &face : faces) {
         m_file.append(" /F");
-        putInt(m_file, &face - &m_faces.front() + 1);
+        putInt(m_file, &face - &faces.front() + 1);
         m_file.append(' ');
         putInt(m_file, face->fontId);
         m_file.append(" 0 R");

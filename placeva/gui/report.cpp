@@ -24,11 +24,17 @@
 #include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QProgressDialog>
 #include <QTextLayout>
+#include <QThread>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -245,98 +251,217 @@ struct ReportShapers
     Shaper foot;
 };
 
+// What every page shares: where everything goes and how many pages.
+struct Pages
+{
+    Geometry g;
+    std::vector<double> figureEdges;
+    std::vector<double> rowEdges;
+    int count = 0;
+};
+
+Pages pagesFor(const ReportData &data, QPaintDevice *device, ReportShapers &shapers)
+{
+    Pages p;
+    p.g = geometryFor(data, device, shapers.title, shapers.body, shapers.bold);
+    p.figureEdges = columnEdges(kFigureColumns, 2, p.g.width);
+    p.rowEdges = columnEdges(kApplicantColumns, data.headers.size(), p.g.width);
+    p.count = p.g.pageCount(data.rows.size());
+    return p;
+}
+
+// Draws `page` (from 0) on `surface`.
+void paintPage(const ReportData &data, const Pages &p, ReportShapers &shapers, PageSurface &surface, int page)
+{
+    Shaper &title = shapers.title;
+    Shaper &body = shapers.body;
+    Shaper &bold = shapers.bold;
+    const Geometry &g = p.g;
+    double top = 0;
+    if (page == 0) {
+        title.draw(surface, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
+        top = g.titleHeight + kTitleGap * g.scale;
+        drawCaptioned(surface, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
+        top += g.lineHeight;
+        const QString factor = data.typicalError.isEmpty() ? data.factorText
+                                                           : common::isolate(data.factorText)
+                + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
+        drawCaptioned(surface, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
+        top += g.lineHeight;
+        if (!data.note.isEmpty()) {
+            body.draw(surface, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
+            top += g.lineHeight;
+        }
+        top += kTableGap * g.scale;
+        const double figuresTop = top;
+        for (const auto &figure : data.figures) {
+            drawRow(surface, g, top, {figure.first, figure.second}, p.figureEdges, body, Qt::AlignRight);
+            top += g.rowHeight;
+        }
+        if (!data.figures.isEmpty())
+            drawGrid(surface, g, figuresTop, int(data.figures.size()), p.figureEdges);
+        top = g.tableTop;
+    }
+    // The applicants, under the header row that every page repeats.
+    if (page > 0 || g.firstPageRows >= 0) {
+        const auto [begin, end] = g.rowsOn(page, data.rows.size());
+        surface.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
+        drawRow(surface, g, top, data.headers, p.rowEdges, bold, Qt::AlignHCenter);
+        double y = top + g.rowHeight;
+        for (qsizetype r = begin; r < end; ++r, y += g.rowHeight)
+            drawRow(surface, g, y, data.rows.at(r), p.rowEdges, body, Qt::AlignRight);
+        drawGrid(surface, g, top, int(end - begin) + 1, p.rowEdges);
+    }
+    shapers.foot.draw(surface, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, p.count),
+                      Qt::AlignHCenter);
+}
+
 // Draws every page on `surface`, laid out for `device`; `newPage` starts each
 // page after the first, `pageDone` is told after each. Returns how many pages,
 // 0 if either said no.
 int paintPages(const ReportData &data, QPaintDevice *device, ReportShapers &shapers, PageSurface &surface,
                const std::function<bool()> &newPage, const ReportProgress &pageDone)
 {
-    Shaper &title = shapers.title;
-    Shaper &body = shapers.body;
-    Shaper &bold = shapers.bold;
-    Shaper &foot = shapers.foot;
-    const Geometry g = geometryFor(data, device, title, body, bold);
-    const std::vector<double> figureEdges = columnEdges(kFigureColumns, 2, g.width);
-    const std::vector<double> rowEdges = columnEdges(kApplicantColumns, data.headers.size(), g.width);
-    const qsizetype rows = data.rows.size();
-    const int pages = g.pageCount(rows);
-
-    for (int page = 0; page < pages; ++page) {
+    const Pages p = pagesFor(data, device, shapers);
+    for (int page = 0; page < p.count; ++page) {
         if (page > 0 && !newPage())
             return 0;
-        double top = 0;
-        if (page == 0) {
-            title.draw(surface, QRectF(0, 0, g.width, g.titleHeight), data.title, Qt::AlignHCenter);
-            top = g.titleHeight + kTitleGap * g.scale;
-            drawCaptioned(surface, g, top, QStringLiteral(u"تاريخ: "), data.date, bold, body);
-            top += g.lineHeight;
-            const QString factor = data.typicalError.isEmpty() ? data.factorText
-                                                               : common::isolate(data.factorText)
-                    + QStringLiteral(u"   (") + data.typicalError + QLatin1Char(')');
-            drawCaptioned(surface, g, top, data.factorCaption + QStringLiteral(": "), factor, bold, body);
-            top += g.lineHeight;
-            if (!data.note.isEmpty()) {
-                body.draw(surface, QRectF(0, top, g.width, g.lineHeight), data.note, Qt::AlignRight);
-                top += g.lineHeight;
-            }
-            top += kTableGap * g.scale;
-            const double figuresTop = top;
-            for (const auto &figure : data.figures) {
-                drawRow(surface, g, top, {figure.first, figure.second}, figureEdges, body, Qt::AlignRight);
-                top += g.rowHeight;
-            }
-            if (!data.figures.isEmpty())
-                drawGrid(surface, g, figuresTop, int(data.figures.size()), figureEdges);
-            top = g.tableTop;
-        }
-        // The applicants, under the header row that every page repeats.
-        if (page > 0 || g.firstPageRows >= 0) {
-            const auto [begin, end] = g.rowsOn(page, rows);
-            surface.fillRect(QRectF(0, top, g.width, g.rowHeight), QColor(224, 224, 224));
-            drawRow(surface, g, top, data.headers, rowEdges, bold, Qt::AlignHCenter);
-            double y = top + g.rowHeight;
-            for (qsizetype r = begin; r < end; ++r, y += g.rowHeight)
-                drawRow(surface, g, y, data.rows.at(r), rowEdges, body, Qt::AlignRight);
-            drawGrid(surface, g, top, int(end - begin) + 1, rowEdges);
-        }
-        foot.draw(surface, QRectF(0, g.bodyHeight, g.width, g.footHeight), pageFoot(page + 1, pages),
-                  Qt::AlignHCenter);
-        if (pageDone && !pageDone(page + 1, pages))
+        paintPage(data, p, shapers, surface, page);
+        if (pageDone && !pageDone(page + 1, p.count))
             return 0;
     }
-    return pages;
+    return p.count;
 }
 
 // The report written as PDF directly; nothing where a font cannot be
-// embedded that way (*stopped tells a stop from `progress`).
+// embedded that way (*stopped tells a stop from `progress`). The pages are
+// drawn and compressed on a thread per core, each with fonts and shapes of
+// its own, and added to the file here in their order, as `progress` is told.
 std::optional<QByteArray> directPdf(const ReportData &data, int *written, bool *stopped,
                                     const ReportProgress &progress)
 {
-    // Laid out for Qt's PDF writer, as a file written through it would be.
-    QBuffer unused;
-    QPdfWriter layout(&unused);
-    layout.setResolution(kPdfResolution);
-    layout.setPageLayout(reportPageLayout());
-    ReportShapers shapers(&layout);
     PdfWriter pdf(reportPageLayout(), kPdfResolution);
     pdf.setTitle(data.title);
     pdf.setCreator(QStringLiteral("Placeva"));
-    *written = paintPages(
-        data, &layout, shapers, pdf,
-        [&] {
-            pdf.newPage();
-            return !pdf.failed();
-        },
-        [&](int done, int total) {
-            if (pdf.failed())
-                return false;
-            *stopped = progress && !progress(done, total);
-            return !*stopped;
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    // A few pages ahead per thread, no more: memory stays small whatever the report.
+    const int ahead = threads * 4;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int pages = -1;        // known once a thread has laid the pages out
+    int next = 0;          // the next page a thread takes
+    int added = 0;         // pages in the file
+    int drawnBelow = 0;    // every page before it drawn
+    std::vector<bool> drawn;
+    std::map<int, QByteArray> packed; // drawn and compressed, not yet in the file
+    bool stop = false;
+    bool failed = false;
+
+    std::vector<std::unique_ptr<PdfPageEncoder>> encoders;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        encoders.push_back(pdf.newEncoder());
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, encoder = encoders[size_t(t)].get()] {
+            // Laid out for Qt's PDF writer, as a file written through it would be.
+            QBuffer unused;
+            QPdfWriter layout(&unused);
+            layout.setResolution(kPdfResolution);
+            layout.setPageLayout(reportPageLayout());
+            ReportShapers shapers(&layout);
+            const Pages laid = pagesFor(data, &layout, shapers);
+            int page = -1;
+            // Fonts are numbered as the pages meet them.
+            encoder->setBeforeNewFont([&] {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || failed || drawnBelow >= page; });
+                return !stop && !failed;
+            });
+            {
+                const std::lock_guard lock(mutex);
+                if (pages < 0) {
+                    pages = laid.count;
+                    drawn.assign(size_t(pages), false);
+                }
+            }
+            changed.notify_all();
+            for (;;) {
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop || failed || next >= pages || next < added + ahead; });
+                    if (stop || failed || next >= pages)
+                        return;
+                    page = next++;
+                }
+                paintPage(data, laid, shapers, *encoder, page);
+                const std::string content = encoder->endPage();
+                if (encoder->failed()) {
+                    {
+                        const std::lock_guard lock(mutex);
+                        failed = true;
+                    }
+                    changed.notify_all();
+                    return;
+                }
+                {
+                    const std::lock_guard lock(mutex);
+                    drawn[size_t(page)] = true;
+                    while (drawnBelow < pages && drawn[size_t(drawnBelow)])
+                        ++drawnBelow;
+                }
+                changed.notify_all();
+                QByteArray bytes = PdfWriter::packed(content);
+                {
+                    const std::lock_guard lock(mutex);
+                    packed.emplace(page, std::move(bytes));
+                }
+                changed.notify_all();
+            }
         });
-    if (pdf.failed())
+    }
+    const auto stopWorkers = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread &w : workers)
+            w.join();
+        workers.clear();
+    };
+    const auto joinWorkers = qScopeGuard(stopWorkers);
+
+    *written = 0;
+    for (int page = 0;; ++page) {
+        QByteArray bytes;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return failed || (pages >= 0 && page >= pages) || packed.count(page); });
+            if (failed || page >= pages)
+                break;
+            auto found = packed.find(page);
+            bytes = std::move(found->second);
+            packed.erase(found);
+        }
+        pdf.addPage(bytes);
+        {
+            const std::lock_guard lock(mutex);
+            added = page + 1;
+        }
+        changed.notify_all();
+        if (progress && !progress(page + 1, pages)) {
+            *stopped = true;
+            break;
+        }
+    }
+    stopWorkers();
+    encoders.clear(); // their glyphs into the file's fonts
+    if (failed)
         return std::nullopt;
-    if (*written == 0)
+    if (*stopped)
         return QByteArray();
+    *written = pages;
     return pdf.finish();
 }
 
