@@ -247,7 +247,7 @@ void TestChartWindow::markersWhereTheListsRankThem()
         QCOMPARE(p.x(), main->List2->itemText(int(2 * at.first())).toDouble());
     }
     // The estimate's line passes through every reference point.
-    const QList<QPointF> line = w->estimateSeries->points();
+    const QList<QPointF> line = w->lineDrawn();
     for (const QPointF &r : {QPointF(20, 900), QPointF(30, 500), QPointF(40, 100)})
         QVERIFY(line.contains(r));
 }
@@ -259,7 +259,7 @@ void TestChartWindow::markersFollowAPassThatKeepsTheModel()
     ChartWindow *w = openChart(main);
     QVERIFY(w);
     const RankModel *model = w->data().model.get();
-    const QList<QPointF> line = w->estimateSeries->points();
+    const QList<QPointF> line = w->lineDrawn();
 
     // Same reference rows and factor: the pass keeps its model, yet the new
     // and the moved applicant are drawn where the lists rank them.
@@ -267,7 +267,7 @@ void TestChartWindow::markersFollowAPassThatKeepsTheModel()
     QVERIFY(main->reread());
     QCOMPARE(w->data().model.get(), model);
     QCOMPARE(w->applicantSeries->points(), (QList<QPointF>{{32, 420}, {38, 180}}));
-    QCOMPARE(w->estimateSeries->points(), line);
+    QCOMPARE(w->lineDrawn(), line);
 }
 
 void TestChartWindow::clickSelectsTheListRow_data()
@@ -415,7 +415,7 @@ void TestChartWindow::fewerThanTwoReferences()
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
-    QCOMPARE(w->estimateSeries->count(), 0);
+    QCOMPARE(w->lineDrawn().size(), 0);
     QCOMPARE(w->applicantSeries->count(), 0);
     QCOMPARE(w->referenceSeries->count(), 1);
     QVERIFY(w->view()->accessibleDescription().contains(t(chart_texts::kNoEstimate)));
@@ -425,7 +425,7 @@ void TestChartWindow::fewerThanTwoReferences()
     // A second row and the line is there.
     exec(m_bank, {reference(40, 100)});
     QVERIFY(main->reread());
-    QVERIFY(w->estimateSeries->count() >= 2);
+    QVERIFY(w->lineDrawn().size() >= 2);
     QCOMPARE(w->Label3->caption(), QStringLiteral("34.99"));
     QVERIFY(!w->view()->accessibleDescription().contains(t(chart_texts::kNoEstimate)));
 
@@ -458,7 +458,7 @@ void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
     QCOMPARE(w->applicantSeries->count(), 2);
     for (const QPointF &p : w->applicantSeries->points())
         QVERIFY(p.y() >= 1);
-    for (const QPointF &p : w->estimateSeries->points())
+    for (const QPointF &p : w->lineDrawn())
         QVERIFY(p.y() >= 1);
     QCOMPARE(w->applicantsLeftOut(), 2);
     QVERIFY(!w->Label4->isHidden());
@@ -501,7 +501,7 @@ void TestChartWindow::likelyRangeInHoverAndNote()
     const ChartApplicant &a = w->data().applicants.first();
     const QString tip = w->applicantsToolTip(QPointF(a.x, a.rank));
     QVERIFY2(tip.endsWith(QStringLiteral(u" \u2014 ") + rankText), qPrintable(tip));
-    QCOMPARE(w->likelySeries->upperSeries()->count() > 0, !note.isEmpty());
+    QCOMPARE(w->bandDrawn().best.size() > 0, !note.isEmpty());
     QCOMPARE(w->Label4->isHidden(), note.isEmpty());
     if (note.isEmpty())
         return;
@@ -511,9 +511,9 @@ void TestChartWindow::likelyRangeInHoverAndNote()
     // The band stays on the plot on a logarithmic axis.
     w->Check1->setChecked(true);
     settle(w);
-    QVERIFY(w->likelySeries->upperSeries()->count() > 0);
+    QVERIFY(w->bandDrawn().best.size() > 0);
     for (const QPointF &p :
-         w->likelySeries->upperSeries()->points() + w->likelySeries->lowerSeries()->points())
+         w->bandDrawn().best + w->bandDrawn().worst)
         QVERIFY(p.y() >= 1);
     QVERIFY(m_messages.isEmpty());
 }
