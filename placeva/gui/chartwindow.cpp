@@ -12,6 +12,7 @@
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -110,9 +111,9 @@ void drawMarkers(QScatterSeries *series, qreal size)
 
 // The estimate's line and the band of likely ranks. Given as series points,
 // Qt Charts strokes the whole of each new line and band edge for its hover
-// area and draws the line one segment at a time, which made most of a redraw
-// after the factor changed; this item draws each in one call, where the
-// chart's own mapping puts them, and takes no pointer events.
+// area, and draws them again on every paint, even where only the target
+// moved; this item keeps what it drew on the screen as a picture and only
+// copies that while nothing changed. It takes no pointer events.
 class LineItem : public QGraphicsItem
 {
 public:
@@ -131,6 +132,7 @@ public:
         m_line = std::move(line);
         m_band = std::move(band);
         m_placed = false;
+        m_drawn = {};
         update();
     }
     void setPlot(const QRectF &plot)
@@ -139,13 +141,66 @@ public:
             return;
         prepareGeometryChange();
         m_plot = plot;
+        m_drawn = {};
     }
 
     QRectF boundingRect() const override { return m_plot.adjusted(-1, -1, 1, 1); }
 
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
     {
-        place();
+        if (place())
+            m_drawn = {};
+        const QTransform &world = painter->worldTransform();
+        // A vector picture, or one drawn at another scale, is drawn anew.
+        if (painter->paintEngine()->type() != QPaintEngine::Raster || world.type() > QTransform::TxTranslate) {
+            draw(painter);
+            return;
+        }
+        const Drawn now{world.dx(), world.dy(), painter->device()->devicePixelRatio(),
+                        painter->testRenderHint(QPainter::Antialiasing), m_lineSeries->isVisible(),
+                        m_bandSeries->isVisible(), m_lineSeries->pen(), m_bandSeries->pen(), m_bandSeries->brush()};
+        // On whole pixels of the device, so that the copy lands where the
+        // drawing would have.
+        const QRectF bounds = world.mapRect(boundingRect());
+        const QPoint origin(int(std::floor(bounds.left())), int(std::floor(bounds.top())));
+        if (!(now == m_drawn) || m_picture.isNull()) {
+            const QSize size(int(std::ceil(bounds.right())) - origin.x() + 1,
+                             int(std::ceil(bounds.bottom())) - origin.y() + 1);
+            m_picture = QImage(size * now.ratio, QImage::Format_ARGB32_Premultiplied);
+            m_picture.setDevicePixelRatio(now.ratio);
+            m_picture.fill(Qt::transparent);
+            QPainter p(&m_picture);
+            p.setRenderHint(QPainter::Antialiasing, now.antialiased);
+            p.setWorldTransform(world * QTransform::fromTranslate(-origin.x(), -origin.y()));
+            draw(&p);
+            p.end();
+            m_drawn = now;
+            m_origin = origin;
+        }
+        painter->save();
+        painter->setWorldTransform(QTransform());
+        painter->drawImage(m_origin, m_picture);
+        painter->restore();
+    }
+
+private:
+    // What the picture was drawn for.
+    struct Drawn
+    {
+        qreal dx = 0, dy = 0, ratio = 0;
+        bool antialiased = false, lineShown = false, bandShown = false;
+        QPen linePen, bandPen;
+        QBrush bandBrush;
+        bool operator==(const Drawn &o) const
+        {
+            return dx == o.dx && dy == o.dy && ratio == o.ratio && antialiased == o.antialiased
+                && lineShown == o.lineShown && bandShown == o.bandShown && linePen == o.linePen
+                && bandPen == o.bandPen && bandBrush == o.bandBrush;
+        }
+    };
+
+    void draw(QPainter *painter) const
+    {
         painter->save();
         if (m_bandSeries->isVisible() && m_bandPixels.size() > 2) {
             painter->setClipRect(m_plot);
@@ -153,7 +208,7 @@ public:
             painter->setBrush(m_bandSeries->brush());
             painter->drawPolygon(m_bandPixels, Qt::OddEvenFill);
         }
-        if (m_lineSeries->isVisible() && m_linePixels.size() > 1) {
+        if (m_lineSeries->isVisible() && !m_lineSegments.isEmpty()) {
             // Half a pixel more where the plot's edge falls inside a pixel, so
             // that a line along the edge shows whole, as the chart's series
             // clip theirs.
@@ -164,24 +219,27 @@ public:
             painter->setClipRect(m_plot.adjusted(-x1, -y1, std::max(x1, x2), std::max(y1, y2)));
             painter->setPen(m_lineSeries->pen());
             painter->setBrush(Qt::NoBrush);
-            painter->drawPolyline(m_linePixels);
+            // Segment by segment, each blended on its own as the series drew
+            // them: one stroke of the whole line draws its many small bends
+            // lighter, and takes longer.
+            painter->drawLines(m_lineSegments);
         }
         painter->restore();
     }
 
-private:
     // Values to the chart's pixels: the chart maps two values, the rest
     // follow on the same straight scale (in powers of ten on a log axis).
-    void place()
+    // True when the pixels changed.
+    bool place()
     {
-        const bool logY = m_chart->axes(Qt::Vertical, m_lineSeries).value(0)
-            && m_chart->axes(Qt::Vertical, m_lineSeries).first()->type() == QAbstractAxis::AxisTypeLogValue;
+        const QList<QAbstractAxis *> vertical = m_chart->axes(Qt::Vertical, m_lineSeries);
+        const bool logY = !vertical.isEmpty() && vertical.first()->type() == QAbstractAxis::AxisTypeLogValue;
         const QPointF a = m_chart->mapToPosition(QPointF(0, 1), m_lineSeries);
         const QPointF b = m_chart->mapToPosition(QPointF(1, 10), m_lineSeries);
         const double yTo = logY ? 1 : 9; // from 1 to 10, straight or in powers of ten
         const std::array<double, 5> scale{a.x(), b.x() - a.x(), a.y(), (b.y() - a.y()) / yTo, logY ? 1.0 : 0.0};
         if (m_placed && scale == m_scale)
-            return;
+            return false;
         m_placed = true;
         m_scale = scale;
         const auto pixels = [&](const QVector<QPointF> &values, QPolygonF &out, bool reversed) {
@@ -194,12 +252,15 @@ private:
             }
             return true;
         };
-        m_linePixels.clear();
-        if (!pixels(m_line, m_linePixels, false))
-            m_linePixels.clear();
+        QPolygonF line;
+        m_lineSegments.clear();
+        if (pixels(m_line, line, false))
+            for (qsizetype i = 1; i < line.size(); ++i)
+                m_lineSegments.append(QLineF(line[i - 1], line[i]));
         m_bandPixels.clear();
         if (!pixels(m_band.best, m_bandPixels, false) || !pixels(m_band.worst, m_bandPixels, true))
             m_bandPixels.clear();
+        return true;
     }
 
     QChart *m_chart;
@@ -210,7 +271,11 @@ private:
     QRectF m_plot;
     bool m_placed = false;
     std::array<double, 5> m_scale{};
-    QPolygonF m_linePixels, m_bandPixels;
+    QVector<QLineF> m_lineSegments;
+    QPolygonF m_bandPixels;
+    Drawn m_drawn;
+    QImage m_picture;
+    QPoint m_origin;
 };
 
 ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)

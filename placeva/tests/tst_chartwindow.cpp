@@ -16,6 +16,8 @@
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -124,6 +126,8 @@ private slots:
     void targetOnEveryKeystroke_data();
     void targetOnEveryKeystroke();
     void fewerThanTwoReferences();
+    void lineDrawnWhereTheAxesPutIt_data();
+    void lineDrawnWhereTheAxesPutIt();
     void logarithmicAxisLeavesOutRanksBelow1();
     void likelyRangeInHoverAndNote_data();
     void likelyRangeInHoverAndNote();
@@ -438,6 +442,47 @@ void TestChartWindow::fewerThanTwoReferences()
     QVERIFY(!w->Label4->isHidden());
     QCOMPARE(w->Label4->caption(), main->Label17->caption());
     QVERIFY(w->view()->accessibleDescription().contains(main->Label17->caption()));
+}
+
+void TestChartWindow::lineDrawnWhereTheAxesPutIt_data()
+{
+    QTest::addColumn<bool>("logarithmic");
+    QTest::newRow("linear") << false;
+    QTest::newRow("logarithmic") << true;
+}
+
+// The window draws the line itself: it must stay on the chart's scale as the
+// plot is resized and the axis changes, and still be named in the legend.
+void TestChartWindow::lineDrawnWhereTheAxesPutIt()
+{
+    QFETCH(bool, logarithmic);
+    MainWindow *main = open({reference(30, 500), reference(40, 100)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    w->Check1->setChecked(logarithmic);
+    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(w->estimateSeries),
+                               static_cast<QAbstractSeries *>(w->likelySeries)}) {
+        const QList<QLegendMarker *> legend = w->chart()->legend()->markers(s);
+        QCOMPARE(legend.size(), 1);
+        QVERIFY(legend.first()->isVisible());
+        QCOMPARE(legend.first()->label(), s->name());
+    }
+    for (QSize grow : {QSize(0, 0), QSize(300, 200)}) {
+        w->resize(w->size() + grow);
+        settle(w);
+        // The line's colour at its point halfway (32, 420), on the pixel or
+        // beside it, the line being a pixel and a half wide.
+        const QImage image = w->view()->grab().toImage();
+        const QPoint at = w->view()->mapFromScene(w->chart()->mapToPosition(QPointF(32, 420), w->estimateSeries));
+        int bluest = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QColor c = image.pixelColor(at + QPoint(dx, dy));
+                bluest = std::max(bluest, c.blue() - c.red());
+            }
+        QVERIFY2(bluest > 100, qPrintable(QStringLiteral("%1 at %2,%3").arg(bluest).arg(at.x()).arg(at.y())));
+    }
 }
 
 void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
