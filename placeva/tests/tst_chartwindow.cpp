@@ -468,7 +468,8 @@ void TestChartWindow::lineDrawnWhereTheAxesPutIt()
         QVERIFY(legend.first()->isVisible());
         QCOMPARE(legend.first()->label(), s->name());
     }
-    for (QSize grow : {QSize(0, 0), QSize(300, 200)}) {
+    // Taller alone, the line keeps its points and only the scale changes.
+    for (QSize grow : {QSize(0, 0), QSize(0, 250), QSize(300, 0)}) {
         w->resize(w->size() + grow);
         settle(w);
         // The line's colour at its point halfway (32, 420), on the pixel or
