@@ -164,9 +164,19 @@ public:
         const QRectF bounds = world.mapRect(boundingRect());
         const QPoint origin(int(std::floor(bounds.left())), int(std::floor(bounds.top())));
         if (!(now == m_drawn) || m_picture.isNull()) {
-            const QSize size(int(std::ceil(bounds.right())) - origin.x() + 1,
-                             int(std::ceil(bounds.bottom())) - origin.y() + 1);
-            m_picture = QImage(size * now.ratio, QImage::Format_ARGB32_Premultiplied);
+            const QSize size = QSize(int(std::ceil(bounds.right())) - origin.x() + 1,
+                                     int(std::ceil(bounds.bottom())) - origin.y() + 1)
+                * now.ratio;
+            // A picture beyond some 64 MB, or one that could not be had, is
+            // not kept: drawn straight away instead.
+            m_picture = qint64(size.width()) * size.height() <= (qint64(16) << 20)
+                ? QImage(size, QImage::Format_ARGB32_Premultiplied)
+                : QImage();
+            if (m_picture.isNull()) {
+                m_drawn = {};
+                draw(painter);
+                return;
+            }
             m_picture.setDevicePixelRatio(now.ratio);
             m_picture.fill(Qt::transparent);
             QPainter p(&m_picture);
