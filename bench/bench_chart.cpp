@@ -17,6 +17,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtCharts/QAreaSeries>
+#include <QtCharts/QChartView>
 #include <QtCharts/QScatterSeries>
 
 #include <algorithm>
@@ -127,6 +128,15 @@ int main(int argc, char **argv)
     if (!chart)
         return 1;
     paint(chart);
+    // The chart as drawn, to compare one build's picture with another's.
+    if (const QString file = qEnvironmentVariable("BENCH_CHART_PICTURE"); !file.isEmpty()) {
+        chart->view()->grab().save(file);
+        chart->Check1->setChecked(true);
+        paint(chart);
+        chart->view()->grab().save(QString(file).replace(QLatin1String(".png"), QLatin1String("-log.png")));
+        chart->Check1->setChecked(false);
+        paint(chart);
+    }
     std::printf("%d applicants, %d reference rows; markers drawn: %lld of %lld applicants\n", applicants,
                 references, qlonglong(chart->applicantSeries->count()),
                 qlonglong(chart->data().applicants.size()));

@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGraphicsItem>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -107,6 +109,185 @@ void drawMarkers(QScatterSeries *series, qreal size)
 
 } // namespace chart_parts
 
+// The estimate's line and the band of likely ranks. Given as series points,
+// Qt Charts strokes the whole of each new line and band edge for its hover
+// area, and draws them again on every paint, even where only the target
+// moved; this item keeps what it drew on the screen as a picture and only
+// copies that while nothing changed. It takes no pointer events.
+class LineItem : public QGraphicsItem
+{
+public:
+    LineItem(QChart *chart, QLineSeries *line, QAreaSeries *band)
+        : QGraphicsItem(chart), m_chart(chart), m_lineSeries(line), m_bandSeries(band)
+    {
+        setAcceptedMouseButtons(Qt::NoButton);
+        setAcceptHoverEvents(false);
+    }
+
+    const QVector<QPointF> &line() const { return m_line; }
+    const BandOutline &band() const { return m_band; }
+
+    void setPoints(QVector<QPointF> line, BandOutline band)
+    {
+        m_line = std::move(line);
+        m_band = std::move(band);
+        m_placed = false;
+        m_drawn = {};
+        update();
+    }
+    void setPlot(const QRectF &plot)
+    {
+        if (plot == m_plot)
+            return;
+        prepareGeometryChange();
+        m_plot = plot;
+        m_drawn = {};
+    }
+
+    QRectF boundingRect() const override { return m_plot.adjusted(-1, -1, 1, 1); }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        if (place())
+            m_drawn = {};
+        const QTransform &world = painter->worldTransform();
+        // A vector picture, or one drawn at another scale, is drawn anew.
+        if (painter->paintEngine()->type() != QPaintEngine::Raster || world.type() > QTransform::TxTranslate) {
+            draw(painter);
+            return;
+        }
+        const Drawn now{world.dx(), world.dy(), painter->device()->devicePixelRatio(),
+                        painter->testRenderHint(QPainter::Antialiasing), m_lineSeries->isVisible(),
+                        m_bandSeries->isVisible(), m_lineSeries->pen(), m_bandSeries->pen(), m_bandSeries->brush()};
+        // On whole pixels of the device, so that the copy lands where the
+        // drawing would have.
+        const QRectF bounds = world.mapRect(boundingRect());
+        const QPoint origin(int(std::floor(bounds.left())), int(std::floor(bounds.top())));
+        if (!(now == m_drawn) || m_picture.isNull()) {
+            const QSize size = QSize(int(std::ceil(bounds.right())) - origin.x() + 1,
+                                     int(std::ceil(bounds.bottom())) - origin.y() + 1)
+                * now.ratio;
+            // A picture beyond some 64 MB, or one that could not be had, is
+            // not kept: drawn straight away instead.
+            m_picture = qint64(size.width()) * size.height() <= (qint64(16) << 20)
+                ? QImage(size, QImage::Format_ARGB32_Premultiplied)
+                : QImage();
+            if (m_picture.isNull()) {
+                m_drawn = {};
+                draw(painter);
+                return;
+            }
+            m_picture.setDevicePixelRatio(now.ratio);
+            m_picture.fill(Qt::transparent);
+            QPainter p(&m_picture);
+            p.setRenderHint(QPainter::Antialiasing, now.antialiased);
+            p.setWorldTransform(world * QTransform::fromTranslate(-origin.x(), -origin.y()));
+            draw(&p);
+            p.end();
+            m_drawn = now;
+            m_origin = origin;
+        }
+        painter->save();
+        painter->setWorldTransform(QTransform());
+        painter->drawImage(m_origin, m_picture);
+        painter->restore();
+    }
+
+private:
+    // What the picture was drawn for.
+    struct Drawn
+    {
+        qreal dx = 0, dy = 0, ratio = 0;
+        bool antialiased = false, lineShown = false, bandShown = false;
+        QPen linePen, bandPen;
+        QBrush bandBrush;
+        bool operator==(const Drawn &o) const
+        {
+            return dx == o.dx && dy == o.dy && ratio == o.ratio && antialiased == o.antialiased
+                && lineShown == o.lineShown && bandShown == o.bandShown && linePen == o.linePen
+                && bandPen == o.bandPen && bandBrush == o.bandBrush;
+        }
+    };
+
+    void draw(QPainter *painter) const
+    {
+        painter->save();
+        if (m_bandSeries->isVisible() && m_bandPixels.size() > 2) {
+            painter->setClipRect(m_plot);
+            painter->setPen(m_bandSeries->pen());
+            painter->setBrush(m_bandSeries->brush());
+            painter->drawPolygon(m_bandPixels, Qt::OddEvenFill);
+        }
+        if (m_lineSeries->isVisible() && !m_lineSegments.isEmpty()) {
+            // Half a pixel more where the plot's edge falls inside a pixel, so
+            // that a line along the edge shows whole, as the chart's series
+            // clip theirs.
+            const QPointF at = m_plot.topLeft();
+            const qreal x1 = at.x() - int(at.x()), y1 = at.y() - int(at.y());
+            const qreal x2 = m_plot.width() + 0.5 - int(m_plot.width() + 0.5);
+            const qreal y2 = m_plot.height() + 0.5 - int(m_plot.height() + 0.5);
+            painter->setClipRect(m_plot.adjusted(-x1, -y1, std::max(x1, x2), std::max(y1, y2)));
+            painter->setPen(m_lineSeries->pen());
+            painter->setBrush(Qt::NoBrush);
+            // Segment by segment, each blended on its own as the series drew
+            // them: one stroke of the whole line draws its many small bends
+            // lighter, and takes longer.
+            painter->drawLines(m_lineSegments);
+        }
+        painter->restore();
+    }
+
+    // Values to the chart's pixels: the chart maps two values, the rest
+    // follow on the same straight scale (in powers of ten on a log axis).
+    // True when the pixels changed.
+    bool place()
+    {
+        const QList<QAbstractAxis *> vertical = m_chart->axes(Qt::Vertical, m_lineSeries);
+        const bool logY = !vertical.isEmpty() && vertical.first()->type() == QAbstractAxis::AxisTypeLogValue;
+        const QPointF a = m_chart->mapToPosition(QPointF(0, 1), m_lineSeries);
+        const QPointF b = m_chart->mapToPosition(QPointF(1, 10), m_lineSeries);
+        const double yTo = logY ? 1 : 9; // from 1 to 10, straight or in powers of ten
+        const std::array<double, 5> scale{a.x(), b.x() - a.x(), a.y(), (b.y() - a.y()) / yTo, logY ? 1.0 : 0.0};
+        if (m_placed && scale == m_scale)
+            return false;
+        m_placed = true;
+        m_scale = scale;
+        const auto pixels = [&](const QVector<QPointF> &values, QPolygonF &out, bool reversed) {
+            for (qsizetype i = 0; i < values.size(); ++i) {
+                const QPointF &v = values[reversed ? values.size() - 1 - i : i];
+                if (logY && !(v.y() > 0))
+                    return false; // no place on the axis: the whole is left out, as a series would
+                const double y = logY ? std::log10(v.y()) : v.y() - 1;
+                out.append(QPointF(scale[0] + scale[1] * v.x(), scale[2] + scale[3] * y));
+            }
+            return true;
+        };
+        QPolygonF line;
+        m_lineSegments.clear();
+        if (pixels(m_line, line, false))
+            for (qsizetype i = 1; i < line.size(); ++i)
+                m_lineSegments.append(QLineF(line[i - 1], line[i]));
+        m_bandPixels.clear();
+        if (!pixels(m_band.best, m_bandPixels, false) || !pixels(m_band.worst, m_bandPixels, true))
+            m_bandPixels.clear();
+        return true;
+    }
+
+    QChart *m_chart;
+    QLineSeries *m_lineSeries;
+    QAreaSeries *m_bandSeries;
+    QVector<QPointF> m_line;
+    BandOutline m_band;
+    QRectF m_plot;
+    bool m_placed = false;
+    std::array<double, 5> m_scale{};
+    QVector<QLineF> m_lineSegments;
+    QPolygonF m_bandPixels;
+    Drawn m_drawn;
+    QImage m_picture;
+    QPoint m_origin;
+};
+
 ChartWindow::ChartWindow(Workspace &workspace, tk::Form &mainWindow)
     : m_ws(&workspace), m_mainWindow(&mainWindow)
 {
@@ -191,11 +372,18 @@ void ChartWindow::buildChart()
     QPen boundPen(QColor(150, 150, 150));
     boundPen.setStyle(Qt::DashLine);
     boundPen.setWidthF(1);
+    const QList<QGraphicsItem *> before = m_chart->childItems();
     for (QLineSeries *&line : m_bandLines) {
         line = new QLineSeries;
         line->setPen(boundPen);
         m_chart->addSeries(line);
     }
+    // The line's own item goes on the series' level, made after the bounds
+    // and before the markers: it stacks over the one, under the other.
+    qreal seriesLevel = 0;
+    for (QGraphicsItem *item : m_chart->childItems())
+        if (!before.contains(item))
+            seriesLevel = item->zValue();
 
     // Under the line and the markers, over the stripes' bounds.
     likelySeries = new QAreaSeries;
@@ -210,6 +398,11 @@ void ChartWindow::buildChart()
     estimateSeries->setName(QStringLiteral(u"خط تخمين رتبه"));
     estimateSeries->setPen(QPen(QColor(30, 70, 160), 1.5));
     m_chart->addSeries(estimateSeries);
+    m_lineItem = new LineItem(m_chart, estimateSeries, likelySeries);
+    m_lineItem->setZValue(seriesLevel);
+    m_lineItem->setPlot(m_chart->plotArea());
+    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(estimateSeries), static_cast<QAbstractSeries *>(likelySeries)})
+        connect(s, &QAbstractSeries::visibleChanged, m_chart, [this] { m_lineItem->update(); });
 
     targetLineSeries = new QLineSeries;
     QPen targetPen(QColor(200, 30, 30), 1.2);
@@ -268,6 +461,7 @@ void ChartWindow::buildChart()
     m_noEstimateText->setZValue(100);
 
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &plot) {
+        m_lineItem->setPlot(plot);
         if (m_placing)
             return;
         if (plot.width() != m_lineWidth)
@@ -362,8 +556,7 @@ void ChartWindow::Check1_Click()
     for (QAbstractSeries *s : m_chart->series())
         if (auto *xy = qobject_cast<QXYSeries *>(s))
             xy->clear();
-    likelySeries->upperSeries()->clear();
-    likelySeries->lowerSeries()->clear();
+    m_lineItem->setPoints({}, {});
     m_lineModel.reset();
     m_markersModel.reset();
     replaceRankAxis();
@@ -386,12 +579,7 @@ void ChartWindow::layoutPlot()
         m_dataChanged = false;
         m_placing = true; // one thinning at the end, not one per axis change
         if (!(axes == m_axes) || !m_axesShown) {
-            // Each change of range computes every series' geometry again:
-            // the line and band, given anew below anyway, are emptied first.
-            estimateSeries->clear();
-            likelySeries->upperSeries()->clear();
-            likelySeries->lowerSeries()->clear();
-            m_lineModel.reset();
+            m_lineModel.reset(); // given anew below
             m_axes = axes;
             setCategoryTicks(static_cast<QCategoryAxis *>(m_xAxis), m_axes.x);
             if (m_axes.logY)
@@ -424,10 +612,8 @@ void ChartWindow::drawLine()
     m_lineModel = m_data.model;
     m_lineAxes = m_axes;
     m_lineWidth = width;
-    const LineSeries s = lineSeries(*m_data.model, m_axes, m_lineWidth);
-    setPoints(estimateSeries, s.line);
-    setPoints(likelySeries->upperSeries(), s.band.best);
-    setPoints(likelySeries->lowerSeries(), s.band.worst);
+    LineSeries s = lineSeries(*m_data.model, m_axes, m_lineWidth);
+    m_lineItem->setPoints(std::move(s.line), std::move(s.band));
 }
 
 PlotMapping ChartWindow::mapping() const
@@ -492,10 +678,20 @@ void ChartWindow::updateDescription()
 {
     const QString note = chartNote(m_data, Check1->isChecked(), m_extent.applicantsLeftOut,
                                    m_extent.referencesLeftOut);
-    Chart1->setAccessibleDescription(chartDescription(m_data, likelySeries->upperSeries()->count() > 0, note,
+    Chart1->setAccessibleDescription(chartDescription(m_data, !m_lineItem->band().best.isEmpty(), note,
                                                       m_target, Label3->caption()));
     Label4->setCaption(note);
     Label4->setVisible(!note.isEmpty());
+}
+
+const QVector<QPointF> &ChartWindow::lineDrawn() const
+{
+    return m_lineItem->line();
+}
+
+const BandOutline &ChartWindow::bandDrawn() const
+{
+    return m_lineItem->band();
 }
 
 QVector<qsizetype> ChartWindow::applicantsAt(QPointF value) const

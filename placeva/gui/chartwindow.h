@@ -28,6 +28,7 @@ class QScatterSeries;
 namespace placeva {
 
 class Workspace;
+class LineItem;
 
 // Adds the menu with the item that opens the chart window to the main window.
 void installChartMenu(Workspace &workspace, tk::Form &mainWindow);
@@ -73,6 +74,10 @@ public:
     // Applicants with an estimate that the plot cannot show (ranks of 0 or
     // below on the logarithmic axis).
     qsizetype applicantsLeftOut() const { return m_extent.applicantsLeftOut; }
+    // The estimate's line and the band of likely ranks as drawn, in values;
+    // the two series only name them in the legend.
+    const QVector<QPointF> &lineDrawn() const;
+    const BandOutline &bandDrawn() const;
 
     QChartView *Chart1 = nullptr;
     tk::Label *Label1 = nullptr;    // "رتبه هدف:"
@@ -83,6 +88,8 @@ public:
     tk::Button *Command1 = nullptr; // save picture
     tk::Label *Label4 = nullptr;    // what the plot leaves out, if anything
 
+    // The line and the band are drawn by lineItem; these two, without points,
+    // give their pens, visibility and legend entries.
     QAreaSeries *likelySeries = nullptr; // best to worst likely rank along the line
     QScatterSeries *referenceSeries = nullptr;
     QLineSeries *estimateSeries = nullptr;
@@ -135,6 +142,7 @@ private:
     PlotAxes m_axes;         // as the axes show them
     bool m_axesShown = false; // false for an axis not yet given m_axes
     std::array<QLineSeries *, 8> m_bandLines{};
+    LineItem *m_lineItem = nullptr; // a child of the chart
     QVector<QGraphicsSimpleTextItem *> m_bandTexts;
     QGraphicsSimpleTextItem *m_noEstimateText = nullptr;
     bool m_placing = false;

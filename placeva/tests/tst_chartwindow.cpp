@@ -16,6 +16,8 @@
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -124,6 +126,8 @@ private slots:
     void targetOnEveryKeystroke_data();
     void targetOnEveryKeystroke();
     void fewerThanTwoReferences();
+    void lineDrawnWhereTheAxesPutIt_data();
+    void lineDrawnWhereTheAxesPutIt();
     void logarithmicAxisLeavesOutRanksBelow1();
     void likelyRangeInHoverAndNote_data();
     void likelyRangeInHoverAndNote();
@@ -247,7 +251,7 @@ void TestChartWindow::markersWhereTheListsRankThem()
         QCOMPARE(p.x(), main->List2->itemText(int(2 * at.first())).toDouble());
     }
     // The estimate's line passes through every reference point.
-    const QList<QPointF> line = w->estimateSeries->points();
+    const QList<QPointF> line = w->lineDrawn();
     for (const QPointF &r : {QPointF(20, 900), QPointF(30, 500), QPointF(40, 100)})
         QVERIFY(line.contains(r));
 }
@@ -259,7 +263,7 @@ void TestChartWindow::markersFollowAPassThatKeepsTheModel()
     ChartWindow *w = openChart(main);
     QVERIFY(w);
     const RankModel *model = w->data().model.get();
-    const QList<QPointF> line = w->estimateSeries->points();
+    const QList<QPointF> line = w->lineDrawn();
 
     // Same reference rows and factor: the pass keeps its model, yet the new
     // and the moved applicant are drawn where the lists rank them.
@@ -267,7 +271,7 @@ void TestChartWindow::markersFollowAPassThatKeepsTheModel()
     QVERIFY(main->reread());
     QCOMPARE(w->data().model.get(), model);
     QCOMPARE(w->applicantSeries->points(), (QList<QPointF>{{32, 420}, {38, 180}}));
-    QCOMPARE(w->estimateSeries->points(), line);
+    QCOMPARE(w->lineDrawn(), line);
 }
 
 void TestChartWindow::clickSelectsTheListRow_data()
@@ -415,7 +419,7 @@ void TestChartWindow::fewerThanTwoReferences()
     QVERIFY(main);
     ChartWindow *w = openChart(main);
     QVERIFY(w);
-    QCOMPARE(w->estimateSeries->count(), 0);
+    QCOMPARE(w->lineDrawn().size(), 0);
     QCOMPARE(w->applicantSeries->count(), 0);
     QCOMPARE(w->referenceSeries->count(), 1);
     QVERIFY(w->view()->accessibleDescription().contains(t(chart_texts::kNoEstimate)));
@@ -425,7 +429,7 @@ void TestChartWindow::fewerThanTwoReferences()
     // A second row and the line is there.
     exec(m_bank, {reference(40, 100)});
     QVERIFY(main->reread());
-    QVERIFY(w->estimateSeries->count() >= 2);
+    QVERIFY(w->lineDrawn().size() >= 2);
     QCOMPARE(w->Label3->caption(), QStringLiteral("34.99"));
     QVERIFY(!w->view()->accessibleDescription().contains(t(chart_texts::kNoEstimate)));
 
@@ -438,6 +442,48 @@ void TestChartWindow::fewerThanTwoReferences()
     QVERIFY(!w->Label4->isHidden());
     QCOMPARE(w->Label4->caption(), main->Label17->caption());
     QVERIFY(w->view()->accessibleDescription().contains(main->Label17->caption()));
+}
+
+void TestChartWindow::lineDrawnWhereTheAxesPutIt_data()
+{
+    QTest::addColumn<bool>("logarithmic");
+    QTest::newRow("linear") << false;
+    QTest::newRow("logarithmic") << true;
+}
+
+// The window draws the line itself: it must stay on the chart's scale as the
+// plot is resized and the axis changes, and still be named in the legend.
+void TestChartWindow::lineDrawnWhereTheAxesPutIt()
+{
+    QFETCH(bool, logarithmic);
+    MainWindow *main = open({reference(30, 500), reference(40, 100)});
+    QVERIFY(main);
+    ChartWindow *w = openChart(main);
+    QVERIFY(w);
+    w->Check1->setChecked(logarithmic);
+    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(w->estimateSeries),
+                               static_cast<QAbstractSeries *>(w->likelySeries)}) {
+        const QList<QLegendMarker *> legend = w->chart()->legend()->markers(s);
+        QCOMPARE(legend.size(), 1);
+        QVERIFY(legend.first()->isVisible());
+        QCOMPARE(legend.first()->label(), s->name());
+    }
+    // Taller alone, the line keeps its points and only the scale changes.
+    for (QSize grow : {QSize(0, 0), QSize(0, 250), QSize(300, 0)}) {
+        w->resize(w->size() + grow);
+        settle(w);
+        // The line's colour at its point halfway (32, 420), on the pixel or
+        // beside it, the line being a pixel and a half wide.
+        const QImage image = w->view()->grab().toImage();
+        const QPoint at = w->view()->mapFromScene(w->chart()->mapToPosition(QPointF(32, 420), w->estimateSeries));
+        int bluest = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QColor c = image.pixelColor(at + QPoint(dx, dy));
+                bluest = std::max(bluest, c.blue() - c.red());
+            }
+        QVERIFY2(bluest > 100, qPrintable(QStringLiteral("%1 at %2,%3").arg(bluest).arg(at.x()).arg(at.y())));
+    }
 }
 
 void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
@@ -458,7 +504,7 @@ void TestChartWindow::logarithmicAxisLeavesOutRanksBelow1()
     QCOMPARE(w->applicantSeries->count(), 2);
     for (const QPointF &p : w->applicantSeries->points())
         QVERIFY(p.y() >= 1);
-    for (const QPointF &p : w->estimateSeries->points())
+    for (const QPointF &p : w->lineDrawn())
         QVERIFY(p.y() >= 1);
     QCOMPARE(w->applicantsLeftOut(), 2);
     QVERIFY(!w->Label4->isHidden());
@@ -501,7 +547,7 @@ void TestChartWindow::likelyRangeInHoverAndNote()
     const ChartApplicant &a = w->data().applicants.first();
     const QString tip = w->applicantsToolTip(QPointF(a.x, a.rank));
     QVERIFY2(tip.endsWith(QStringLiteral(u" \u2014 ") + rankText), qPrintable(tip));
-    QCOMPARE(w->likelySeries->upperSeries()->count() > 0, !note.isEmpty());
+    QCOMPARE(w->bandDrawn().best.size() > 0, !note.isEmpty());
     QCOMPARE(w->Label4->isHidden(), note.isEmpty());
     if (note.isEmpty())
         return;
@@ -511,9 +557,9 @@ void TestChartWindow::likelyRangeInHoverAndNote()
     // The band stays on the plot on a logarithmic axis.
     w->Check1->setChecked(true);
     settle(w);
-    QVERIFY(w->likelySeries->upperSeries()->count() > 0);
+    QVERIFY(w->bandDrawn().best.size() > 0);
     for (const QPointF &p :
-         w->likelySeries->upperSeries()->points() + w->likelySeries->lowerSeries()->points())
+         w->bandDrawn().best + w->bandDrawn().worst)
         QVERIFY(p.y() >= 1);
     QVERIFY(m_messages.isEmpty());
 }
