@@ -292,9 +292,13 @@ int shortestChars(double value, char (&out)[kShortestChars])
     }
     while (nd > 1 && digits[nd - 1] == '0')
         --nd;
+    return layoutShortest(neg, digits, nd, exp, out);
+}
 
+int layoutShortest(bool negative, const char *digits, int nd, int exp, char *out)
+{
     int n = 0;
-    if (neg)
+    if (negative)
         out[n++] = '-';
     if (exp >= 15 || exp < -4) {
         out[n++] = digits[0];
@@ -303,7 +307,14 @@ int shortestChars(double value, char (&out)[kShortestChars])
             for (int i = 1; i < nd; ++i)
                 out[n++] = digits[i];
         }
-        n += std::snprintf(out + n, sizeof out - size_t(n), "E%c%02d", exp < 0 ? '-' : '+', std::abs(exp));
+        // At least two digits in the exponent, as "E-07" and "E+308".
+        const int e = std::abs(exp);
+        out[n++] = 'E';
+        out[n++] = exp < 0 ? '-' : '+';
+        if (e >= 100)
+            out[n++] = char('0' + e / 100);
+        out[n++] = char('0' + e / 10 % 10);
+        out[n++] = char('0' + e % 10);
     } else if (exp < 0) {
         out[n++] = '0';
         out[n++] = '.';
@@ -322,6 +333,20 @@ int shortestChars(double value, char (&out)[kShortestChars])
         }
     }
     return n;
+}
+
+int decadeOf(double a)
+{
+    int e10 = 0;
+    if (a >= 1) {
+        while (e10 < 22 && a >= kExactPowersOfTen[e10 + 1])
+            ++e10;
+    } else {
+        e10 = -1;
+        while (e10 > -8 && a * kExactPowersOfTen[-e10] < 1)
+            --e10;
+    }
+    return e10;
 }
 
 QString signReservingText(double value)

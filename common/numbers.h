@@ -56,6 +56,19 @@ QString shortestText(double value);
 // how many were written.
 constexpr int kShortestChars = 48;
 int shortestChars(double value, char (&out)[kShortestChars]);
+// The shortest form's layout of the significant digits digits[0..nd) (no
+// trailing zero but a lone "0") whose first stands for 10^exp; returns how
+// many characters were written to out.
+int layoutShortest(bool negative, const char *digits, int nd, int exp, char *out);
+
+// The powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// About the decade of a magnitude from 1e-8 to below 1e22: d with
+// 10^d <= a < 10^(d+1), found by exact powers; below 1 it may be one too
+// high, which callers that check their result only pay for in speed.
+int decadeOf(double a);
 
 // Like shortestText, but a blank stands before zero and positive numbers.
 QString signReservingText(double value);

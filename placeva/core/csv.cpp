@@ -559,9 +559,7 @@ void appendCsvRecord(QString &out, const QStringList &fields)
 int numberChars(double value, char (&out)[48])
 {
     static_assert(common::kShortestChars == 48);
-    // The powers of ten that a double holds exactly.
-    static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const auto &kPowers = common::kExactPowersOfTen;
     const double a = std::fabs(value);
     // m / 10^k with m below 10^15 and 10^k exact is the double nearest to
     // that decimal, so when it is `value`, m's digits are the 15-digit
@@ -576,16 +574,8 @@ int numberChars(double value, char (&out)[48])
         // numbers of more than 15 digits are written there.
         if (!(a >= 1e-8 && a < 1e13))
             return common::shortestChars(value, out);
-        int e10 = 0; // about the decade of a; a wrong guess only misses the quick way
-        if (a >= 1) {
-            while (a >= kPowers[e10 + 1])
-                ++e10;
-        } else {
-            e10 = -1;
-            while (e10 > -8 && a * kPowers[-e10] < 1)
-                --e10;
-        }
-        k = 14 - e10; // a * 10^k below 10^15
+        // A wrong guess of the decade only misses the quick way.
+        k = 14 - common::decadeOf(a); // a * 10^k below 10^15
         scaled = double(static_cast<long long>(a * kPowers[k] + 0.5));
         if (!(scaled < 1e15) || scaled / kPowers[k] != a)
             return common::shortestChars(value, out);
@@ -625,42 +615,8 @@ int numberChars(double value, char (&out)[48])
         --last;
         ++dropped;
     }
-    const int nd = int(last - first);
-    const auto digit = [first](int i) { return first[i]; };
-    const int exp = nd - 1 + dropped - k;
-
-    int n = 0;
-    if (value < 0)
-        out[n++] = '-';
-    if (exp < -4) { // as "2.5E-07"; two digits hold the exponent of a number from 1e-8
-        out[n++] = digit(0);
-        if (nd > 1) {
-            out[n++] = '.';
-            for (int i = 1; i < nd; ++i)
-                out[n++] = digit(i);
-        }
-        out[n++] = 'E';
-        out[n++] = '-';
-        out[n++] = char('0' + -exp / 10);
-        out[n++] = char('0' + -exp % 10);
-    } else if (exp < 0) {
-        out[n++] = '0';
-        out[n++] = '.';
-        for (int i = 0; i < -exp - 1; ++i)
-            out[n++] = '0';
-        for (int i = 0; i < nd; ++i)
-            out[n++] = digit(i);
-    } else {
-        const int intLen = exp + 1;
-        for (int i = 0; i < intLen; ++i)
-            out[n++] = i < nd ? digit(i) : '0';
-        if (nd > intLen) {
-            out[n++] = '.';
-            for (int i = intLen; i < nd; ++i)
-                out[n++] = digit(i);
-        }
-    }
-    return n;
+    // Below 10^13 no exponent is positive, and one below -4 is written as "2.5E-07".
+    return common::layoutShortest(value < 0, first, int(last - first), int(last - first) - 1 + dropped - k, out);
 }
 
 QByteArray csvFileBytes(const QString &text)

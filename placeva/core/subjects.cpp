@@ -46,20 +46,10 @@ double throughShortestText(double value)
     // division of two exact doubles, what reading the digits gives. A
     // product within a hair of a half goes the long way, whose rounding of
     // ties decides.
-    static constexpr double kPowers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const auto &kPowers = common::kExactPowersOfTen;
     const double a = std::fabs(value);
     if (a >= 1e-8 && a < 1e13) {
-        int e10 = 0; // the decade of a, which the range of m below confirms
-        if (a >= 1) {
-            while (a >= kPowers[e10 + 1])
-                ++e10;
-        } else {
-            e10 = -1;
-            while (e10 > -8 && a * kPowers[-e10] < 1)
-                --e10;
-        }
-        const int k = 14 - e10;
+        const int k = 14 - common::decadeOf(a); // the range of m below confirms it
         const double p = a * kPowers[k];
         const double e = std::fma(a, kPowers[k], -p);
         double m = std::nearbyint(p);
