@@ -393,6 +393,12 @@ void ChartWindow::buildChart()
     likelySeries->setPen(Qt::NoPen); // a gap in the band is a zero-height stretch: no edge may show it
     likelySeries->setBrush(QColor(30, 70, 160, 50));
     m_chart->addSeries(likelySeries);
+    // Drawn from the series, an area's legend marker is an empty box; a
+    // rectangle in the band's own colour says which colour is the band.
+    for (QLegendMarker *m : m_chart->legend()->markers(likelySeries)) {
+        m->setShape(QLegend::MarkerShapeRectangle);
+        m->setPen(QPen(likelySeries->brush().color()));
+    }
 
     estimateSeries = new QLineSeries;
     estimateSeries->setName(QStringLiteral(u"خط تخمين رتبه"));
