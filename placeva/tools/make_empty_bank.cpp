@@ -2,7 +2,7 @@
 // Formol, so that a fresh build of Placeva has a file to open. A file that is
 // already there is never touched; it may hold the user's rows.
 //
-// Usage: make_empty_bank <path/to/Bank.db>
+// Usage: make_empty_bank <path/to/Bank.db>   (a name that starts with "-": ./-name)
 
 #include "core/subjects.h"
 
@@ -49,9 +49,13 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: make_empty_bank <path/to/Bank.db>\n");
-        return 2;
+    // An option is never taken for a file name: "--help" would otherwise
+    // leave a database called "--help" wherever it was asked.
+    const bool help =
+        args.size() == 2 && (args.at(1) == QLatin1String("--help") || args.at(1) == QLatin1String("-h"));
+    if (args.size() != 2 || args.at(1).startsWith(QLatin1Char('-'))) {
+        std::fprintf(help ? stdout : stderr, "usage: make_empty_bank <path/to/Bank.db>\n");
+        return help ? 0 : 2;
     }
     const QString target = QFileInfo(args.at(1)).absoluteFilePath();
     if (QFileInfo::exists(target))
