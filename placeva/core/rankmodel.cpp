@@ -165,11 +165,11 @@ RankModel::RankModel(const QVector<ReferenceRow> &rows, ChangeFactor factor) : m
     }
 }
 
-std::optional<float> RankModel::scaled(double avg) const
+std::optional<float> scaledAverage(double avg, double factor)
 {
     try {
         const float average = common::toSingle(avg);
-        return common::toSingle(common::checkedMul(double(average), m_factor.value));
+        return common::toSingle(common::checkedMul(double(average), factor));
     } catch (const common::NumberError &) {
         return std::nullopt;
     }

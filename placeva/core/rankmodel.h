@@ -47,6 +47,11 @@ struct LikelyRange
     std::int32_t worst;
 };
 
+// An average as the estimate looks it up: in single precision, times the
+// change factor, the product in single precision. Nothing where it does not
+// fit. Needs the factor alone, so rows can be scaled before the model is built.
+std::optional<float> scaledAverage(double avg, double factor);
+
 // The estimate's interpolation on the segment from one point to another at a
 // scaled average, with its single-precision steps and its rounding. Nothing
 // where it cannot be computed (equal averages, a fault in the arithmetic).
@@ -149,10 +154,8 @@ public:
         : RankModel(rows, ChangeFactor::parse(factorText))
     { }
 
-    // An average as the estimate looks it up: in single precision, times the
-    // change factor, the product in single precision. Nothing where it does
-    // not fit.
-    std::optional<float> scaled(double avg) const;
+    // An average as the estimate looks it up (scaledAverage with this factor).
+    std::optional<float> scaled(double avg) const { return scaledAverage(avg, m_factor.value); }
     // The rank at an average already scaled, on the segment the search
     // chooses; nothing where none can be estimated (see status(), an
     // equal-average segment, a fault in the arithmetic).

@@ -90,6 +90,12 @@ QString rankText(const std::optional<std::int32_t> &rank);
 PassResult statisticsPass(const QVector<ApplicantRow> &applicants, const QVector<ReferenceRow> &references,
                           const QString &factorText);
 
+// How many threads a pass may use: 0, the default, lets it choose by the
+// machine's cores and the table's size (a class stays on the calling thread);
+// a number above 0 forces that many at any size. The results are the same to
+// the last bit whatever the count.
+void setPassThreads(int threads);
+
 // An earlier pass and what it ran over.
 struct EarlierPass
 {

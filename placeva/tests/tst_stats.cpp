@@ -5,6 +5,10 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <cmath>
+#include <cstring>
+#include <optional>
+
 using namespace placeva;
 
 namespace {
@@ -88,6 +92,8 @@ private slots:
     void rankTotalPast2to31();
     void differential();
     void earlierPassTakenOver();
+    void sameOnAnyThreads_data();
+    void sameOnAnyThreads();
 };
 
 void TstStats::placementBand_data()
@@ -529,6 +535,103 @@ void TstStats::earlierPassTakenOver()
                      where);
         }
     }
+}
+
+namespace {
+
+bool sameBits(const std::optional<double> &a, const std::optional<double> &b)
+{
+    return a.has_value() == b.has_value() && (!a || std::memcmp(&*a, &*b, sizeof(double)) == 0);
+}
+
+// Where two passes differ, to the last bit of every number; empty where they do not.
+QByteArray firstDifference(const PassResult &a, const PassResult &b)
+{
+    if (a.applicants.size() != b.applicants.size())
+        return "row count";
+    for (qsizetype i = 0; i < a.applicants.size(); ++i) {
+        const ApplicantResult &x = a.applicants[i], &y = b.applicants[i];
+        const bool sameRange = x.range.has_value() == y.range.has_value()
+            && (!x.range || (x.range->best == y.range->best && x.range->worst == y.range->worst));
+        if (x.name != y.name || !sameBits(x.average, y.average) || x.rank != y.rank || x.band != y.band
+            || !sameRange)
+            return "row " + QByteArray::number(i);
+    }
+    const PassSummary &s = a.summary, &t = b.summary;
+    if (s.count != t.count || s.highest != t.highest || s.lowest != t.lowest || s.meanRank != t.meanRank
+        || !sameBits(s.meanAverage, t.meanAverage) || s.typicalError != t.typicalError)
+        return "summary";
+    if (s.count123 != t.count123 || s.count23 != t.count23 || s.count3 != t.count3 || s.count0 != t.count0)
+        return "counts per code";
+    if (a.leftOut.empty != b.leftOut.empty || a.leftOut.notANumber != b.leftOut.notANumber
+        || a.leftOut.outOfRange != b.leftOut.outOfRange)
+        return "reference rows left out";
+    return {};
+}
+
+} // namespace
+
+void TstStats::sameOnAnyThreads_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("references");
+    QTest::addColumn<QString>("factor");
+    QTest::addColumn<int>("threads"); // 0: as many as the pass chooses
+    QTest::addColumn<bool>("takenOver");
+    QTest::newRow("3000 rows, 2 threads") << 3000 << 300 << "1.00" << 2 << false;
+    QTest::newRow("3000 rows, 3 threads") << 3000 << 300 << "1.1" << 3 << false;
+    QTest::newRow("300 rows, 4 threads") << 300 << 40 << "1" << 4 << false;
+    QTest::newRow("5000 rows after an earlier pass, 2 threads") << 5000 << 300 << "1.00" << 2 << true;
+    QTest::newRow("2000 rows, no reference row, 2 threads") << 2000 << 0 << "1" << 2 << false;
+    QTest::newRow("2000 rows, factor 1e400, 2 threads") << 2000 << 300 << "1e400" << 2 << false;
+    QTest::newRow("40000 rows, threads as chosen") << 40000 << 3000 << "0.9" << 0 << false;
+}
+
+// A pass shares its rows out among threads and gives exactly what one thread
+// gives: every result, the counts, the mean (a sum of doubles, in row order),
+// the highest and lowest of ties.
+void TstStats::sameOnAnyThreads()
+{
+    QFETCH(int, rows);
+    QFETCH(int, references);
+    QFETCH(QString, factor);
+    QFETCH(int, threads);
+    QFETCH(bool, takenOver);
+
+    QRandomGenerator g(quint32(rows + references));
+    QVector<ApplicantRow> people;
+    for (int i = 0; i < rows; ++i) {
+        // Large and small numbers mixed, so that a sum in another order differs.
+        QVariant avg = g.bounded(3) == 0
+            ? QVariant(g.bounded(1, 1000) * std::pow(10.0, g.bounded(10, 17)) + g.bounded(100) / 7.0)
+            : randomAverage(g);
+        people.append({g.bounded(20) == 0 ? QVariant() : QVariant(QString::number(i)), avg});
+    }
+    QVector<ReferenceRow> refs;
+    for (int i = 0; i < references; ++i)
+        refs.append({g.bounded(-2000, 12000) / 100.0 + (i % 50 == 0 ? 0.3 : 0.0),
+                     i % 97 == 0 ? QVariant(QStringLiteral("x")) : QVariant(g.bounded(1, 40000))});
+
+    std::optional<PassResult> earlier;
+    QVector<ApplicantRow> earlierPeople = people;
+    if (takenOver) {
+        setPassThreads(1);
+        earlier = statisticsPass(earlierPeople, refs, factor);
+        for (int i = 0; i < rows; i += 7)
+            people[i].avg = randomAverage(g);
+    }
+    const auto run = [&](int count) {
+        setPassThreads(count);
+        return earlier ? statisticsPassAfter(EarlierPass{&*earlier, &earlierPeople, &refs, factor}, people,
+                                             refs, factor)
+                       : statisticsPass(people, refs, factor);
+    };
+    const PassResult alone = run(1);
+    const PassResult shared = run(threads);
+    setPassThreads(0);
+    const QByteArray difference = firstDifference(alone, shared);
+    QVERIFY2(difference.isEmpty(), difference);
+    QVERIFY(alone.summary.highest && alone.summary.meanAverage);
 }
 
 QTEST_GUILESS_MAIN(TstStats)
