@@ -371,7 +371,12 @@ MaybeError Recordset::Impl::loadStored(const QSqlDatabase &database, const QStri
                 DirectSelect earlier(database, sql);
                 LaterPart later(path, select(QStringLiteral(" WHERE ") + rowIdName + QStringLiteral(" > ?")).toUtf8(),
                                 middle);
-                if (earlier.ready() && later.started()) {
+                // The later connection opened the file by its path: still the
+                // one this connection opened, not one put in its place since.
+                const FileIdentity now = FileIdentity::of(path);
+                const bool sameFile = opened.known && now.known && now.device == opened.device
+                    && now.inode == opened.inode;
+                if (earlier.ready() && later.started() && sameFile) {
                     later.start(n, utf8, eachStored);
                     int rc;
                     while ((rc = earlier.step()) == SQLITE_ROW && sqlite3_column_int64(earlier.st, 0) <= middle) {
