@@ -18,7 +18,9 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -178,6 +180,17 @@ QString twoColumnsText(const QString &file, const QString &first, const ImportCo
         .arg(file, cutForMessage(first), cutForMessage(second.header), second.field);
 }
 
+// What checking some rows adds to a plan, kept apart where rows are checked
+// on several threads and put into the plan in file order.
+struct CheckedRows
+{
+    QList<QVariantList> rows;
+    QList<ImportRefusal> refusals;
+    QList<int> avgDiffersOnLines;
+    int refusedRows = 0;
+    int blankRows = 0;
+};
+
 // Reads a file's rows as they come: the first row that is not blank is
 // matched to the table's fields, every row after it is checked as the
 // data-entry window would store it and goes into the plan or is refused.
@@ -193,6 +206,29 @@ public:
         m_plan.table = table;
         for (const QString &field : m_fields)
             m_isText.append(fieldKind(field) == FieldKind::Text);
+    }
+
+    // Rows checked on their own: a copy of the planner made after the header
+    // checks any of them, and what it added is moved into the plan in order.
+    static constexpr bool kRowsApart = true;
+    CheckedRows takeChecked()
+    {
+        CheckedRows out{std::move(m_plan.rows), std::move(m_plan.refusals), std::move(m_plan.avgDiffersOnLines),
+                        m_plan.refusedRows, m_plan.blankRows};
+        m_plan.rows = {};
+        m_plan.refusals = {};
+        m_plan.avgDiffersOnLines = {};
+        m_plan.refusedRows = 0;
+        m_plan.blankRows = 0;
+        return out;
+    }
+    void addChecked(CheckedRows &&checked)
+    {
+        m_plan.rows.append(std::move(checked.rows));
+        m_plan.refusals.append(std::move(checked.refusals));
+        m_plan.avgDiffersOnLines.append(std::move(checked.avgDiffersOnLines));
+        m_plan.refusedRows += checked.refusedRows;
+        m_plan.blankRows += checked.blankRows;
     }
 
     ImportPlan &plan() { return m_plan; }
@@ -460,6 +496,10 @@ public:
         m_plan.table = table;
     }
 
+    static constexpr bool kRowsApart = false; // a name is checked against every row before it
+    CheckedRows takeChecked() { return {}; }
+    void addChecked(CheckedRows &&) { }
+
     ImportPlan &plan() { return m_plan; }
     bool headerRead() const { return m_headerWidth >= 0; }
     const QString &headerError() const { return m_headerError; }
@@ -569,14 +609,33 @@ private:
     QHash<QString, int> m_lineOf; // each accepted name's line
 };
 
-// Checks the rows after the header on a thread of its own while the file is
-// read on: the reader hands over copies of the rows in batches, which are
-// checked in file order, so the plan, its refusals and its messages are those
-// of checking each row as it is read.
+// Checks the rows after the header on threads of their own while the file is
+// read on: the reader hands over copies of the rows in batches. Where rows are
+// checked apart, two threads check batches side by side, each with a copy of
+// the planner, and what each batch added goes into the plan in file order;
+// otherwise one thread checks them in order. Either way the plan, its refusals
+// and its messages are those of checking each row as it is read.
 template <class Planner> class RowChecker
 {
 public:
-    explicit RowChecker(Planner &planner) : m_planner(planner), m_thread([this] { run(); }) { }
+    explicit RowChecker(Planner &planner) : m_planner(planner)
+    {
+        constexpr int kThreads = Planner::kRowsApart ? 2 : 1;
+        if constexpr (Planner::kRowsApart) {
+            // Copied here, before the reader goes on beside the threads.
+            for (int i = 0; i < kThreads; ++i) {
+                m_copies.emplace_back(m_planner);
+                m_copies.back().takeChecked(); // the header's part alone
+            }
+        }
+        try {
+            for (int i = 0; i < kThreads; ++i)
+                m_threads.emplace_back([this, i] { run(Planner::kRowsApart ? &m_copies[size_t(i)] : nullptr); });
+        } catch (const std::system_error &) { // fewer threads: the same plan
+            if (m_threads.empty())
+                throw;
+        }
+    }
     ~RowChecker() { finish(true); }
     RowChecker(const RowChecker &) = delete;
     RowChecker &operator=(const RowChecker &) = delete;
@@ -594,10 +653,10 @@ public:
     }
 
     // Waits until every row handed over is checked (or, with `drop`, for the
-    // thread to give up the rest); rethrows what checking threw.
+    // threads to give up the rest); rethrows what checking threw.
     void finish(bool drop = false)
     {
-        if (!m_thread.joinable())
+        if (m_threads.empty())
             return;
         if (!drop)
             handOver();
@@ -607,9 +666,16 @@ public:
             m_dropped = drop;
         }
         m_changed.notify_all();
-        m_thread.join();
+        for (std::thread &thread : m_threads)
+            thread.join();
+        m_threads.clear();
         if (m_failure && !drop)
             std::rethrow_exception(m_failure);
+        if (!drop) {
+            for (CheckedRows &checked : m_checked)
+                m_planner.addChecked(std::move(checked));
+        }
+        m_checked.clear();
     }
 
 private:
@@ -625,6 +691,7 @@ private:
         std::vector<size_t> ends; // where each cell ends in `bytes`
         std::vector<int> cells;   // each row's number of cells
         std::vector<int> lines;
+        size_t number = 0; // in file order
     };
 
     void handOver()
@@ -637,21 +704,24 @@ private:
             m_filling = Batch();
             return;
         }
+        m_filling.number = m_handedOver++;
         m_waiting.push_back(std::move(m_filling));
         lock.unlock();
         m_changed.notify_all();
         m_filling = Batch();
     }
 
-    void run()
+    // With `copy`, checks rows apart into it; otherwise into the plan itself.
+    void run(Planner *copy)
     {
+        Planner &planner = copy ? *copy : m_planner;
         CsvBytesRecord record;
         while (true) {
             Batch batch;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return !m_waiting.empty() || m_done; });
-                if (m_waiting.empty() || m_dropped)
+                m_changed.wait(lock, [&] { return !m_waiting.empty() || m_done || m_failure; });
+                if (m_waiting.empty() || m_dropped || m_failure)
                     return;
                 batch = std::move(m_waiting.front());
                 m_waiting.pop_front();
@@ -666,27 +736,43 @@ private:
                         field = QByteArrayView(batch.bytes.data() + begin, qsizetype(batch.ends[cell] - begin));
                         begin = batch.ends[cell++];
                     }
-                    m_planner.checkRow(record);
+                    planner.checkRow(record);
+                }
+                if (copy) {
+                    CheckedRows checked = copy->takeChecked();
+                    const std::lock_guard lock(m_mutex);
+                    if (m_checked.size() <= batch.number)
+                        m_checked.resize(batch.number + 1);
+                    m_checked[batch.number] = std::move(checked);
                 }
             } catch (...) {
-                const std::lock_guard lock(m_mutex);
-                m_failure = std::current_exception();
-                m_waiting.clear();
-                m_changed.notify_all();
+                fail();
                 return;
             }
         }
     }
 
+    void fail()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_failure)
+            m_failure = std::current_exception();
+        m_waiting.clear();
+        m_changed.notify_all();
+    }
+
     Planner &m_planner;
     Batch m_filling; // the reader's
+    size_t m_handedOver = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Batch> m_waiting;
+    std::vector<CheckedRows> m_checked; // by batch, where rows are checked apart
+    std::deque<Planner> m_copies;       // a thread's each, where rows are checked apart
     bool m_done = false;
     bool m_dropped = false;
     std::exception_ptr m_failure;
-    std::thread m_thread; // last: started once the rest is made
+    std::vector<std::thread> m_threads; // last: started once the rest is made
 };
 
 } // namespace

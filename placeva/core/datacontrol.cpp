@@ -147,7 +147,8 @@ MaybeError DataControl::refreshEach(const std::function<void(const QVariant *cel
     return open(row, {});
 }
 
-MaybeError DataControl::refreshEachStored(const std::function<void(const StoredCell *cells, int count)> &row)
+MaybeError DataControl::refreshEachStored(
+    const std::function<void(int part, const StoredCell *cells, int count)> &row)
 {
     return open({}, row);
 }
@@ -158,7 +159,8 @@ MaybeError DataControl::refreshFields()
 }
 
 MaybeError DataControl::open(const std::function<void(const QVariant *cells, int count)> &row,
-                             const std::function<void(const StoredCell *cells, int count)> &stored, bool rows)
+                             const std::function<void(int part, const StoredCell *cells, int count)> &stored,
+                             bool rows)
 {
     const std::optional<QString> source = dataSource(m_connectionString);
     if (!source)

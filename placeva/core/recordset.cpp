@@ -20,6 +20,8 @@
 #include <atomic>
 #include <cmath>
 #include <sqlite3.h>
+#include <exception>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -185,43 +187,14 @@ MaybeError Recordset::Impl::load()
     columnList.reserve(fields.size());
     for (const QString &field : fields)
         columnList.append(quoted(field));
+    if (eachStored)
+        return loadStored(database, columnList.join(QLatin1String(", ")), reading.open);
     const QString sql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
                             .arg(rowIdName, columnList.join(QLatin1String(", ")), quoted(table));
     const int n = int(fields.size());
     QList<int> undecodable; // rows to read the bytes of
     DirectSelect direct(database, sql);
-    if (eachStored) {
-        bool utf8 = false;
-        {
-            QSqlQuery encoding(database);
-            utf8 = encoding.exec(QStringLiteral("PRAGMA encoding")) && encoding.next()
-                && encoding.value(0).toString() == QLatin1String("UTF-8");
-        }
-        QList<StoredCell> row(n);
-        if (direct.ready()) {
-            int rc;
-            while ((rc = direct.step()) == SQLITE_ROW) {
-                for (int i = 1; i <= n; ++i)
-                    storedCell(direct.st, i, utf8, row[i - 1]);
-                eachStored(row.constData(), n);
-            }
-            if (rc != SQLITE_DONE)
-                return sqlError(direct.failure(), path, table, false);
-        } else {
-            if (!query.exec(sql))
-                return sqlError(query.lastError(), path, table, false);
-            while (query.next()) {
-                for (int i = 1; i <= n; ++i) {
-                    row[i - 1].kind = StoredCell::Other;
-                    row[i - 1].other = query.value(i);
-                }
-                eachStored(row.constData(), n);
-            }
-            if (query.lastError().isValid())
-                return sqlError(query.lastError(), path, table, false);
-            query.finish();
-        }
-    } else if (direct.ready() && each) {
+    if (direct.ready() && each) {
         QList<QVariant> row(n);
         int rc;
         while ((rc = direct.step()) == SQLITE_ROW) {
@@ -276,6 +249,177 @@ MaybeError Recordset::Impl::load()
             return error;
         rawText.insert(rowIds.at(row), cells);
     }
+    return std::nullopt;
+}
+
+namespace {
+
+// The later part of a table read side by side with the earlier one: a
+// read-only connection of its own, its statement's first step taken on the
+// calling thread (so that its read began before the thread starts), the rest
+// stepped on a thread of its own.
+class LaterPart
+{
+public:
+    LaterPart(const QString &path, const QByteArray &sql, qint64 after)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
+                != SQLITE_OK
+            || sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_st, nullptr) != SQLITE_OK
+            || sqlite3_bind_int64(m_st, 1, after) != SQLITE_OK)
+            return;
+        m_rc = sqlite3_step(m_st); // no waiting for a lock: a writer waiting for ours would wait for it
+    }
+    ~LaterPart()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        sqlite3_finalize(m_st);
+        sqlite3_close(m_db);
+    }
+    LaterPart(const LaterPart &) = delete;
+    LaterPart &operator=(const LaterPart &) = delete;
+
+    bool started() const { return m_rc == SQLITE_ROW || m_rc == SQLITE_DONE; }
+
+    void start(int n, bool utf8, const std::function<void(int, const StoredCell *, int)> &row)
+    {
+        m_thread = std::thread([this, n, utf8, &row] {
+            try {
+                QList<StoredCell> cells(n);
+                while (m_rc == SQLITE_ROW) {
+                    for (int i = 1; i <= n; ++i)
+                        storedCell(m_st, i, utf8, cells[i - 1]);
+                    row(1, cells.constData(), n);
+                    m_rc = sqlite3_step(m_st);
+                }
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+        });
+    }
+
+    // Once every row is read: rethrows what the thread threw; SQLite's
+    // failure in the words of Qt's driver, or none.
+    std::optional<QSqlError> finish()
+    {
+        m_thread.join();
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        if (m_rc == SQLITE_DONE)
+            return std::nullopt;
+        const int code = sqlite3_reset(m_st);
+        return QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"),
+                         QString(static_cast<const QChar *>(sqlite3_errmsg16(m_db))), QSqlError::ConnectionError,
+                         QString::number(code));
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_st = nullptr;
+    int m_rc = SQLITE_ERROR;
+    std::exception_ptr m_failure;
+    std::thread m_thread;
+};
+
+// Where a table of at least this span of row ids is read in two parts.
+constexpr qint64 kSplitSpan = 8192;
+
+} // namespace
+
+MaybeError Recordset::Impl::loadStored(const QSqlDatabase &database, const QString &columnList, bool inTransaction)
+{
+    const int n = int(fields.size());
+    // The rows in stored order, or those of one part.
+    const auto select = [&](const QString &where) {
+        return QStringLiteral("SELECT ") + rowIdName + QStringLiteral(", ") + columnList + QStringLiteral(" FROM ")
+            + quoted(table) + where + QStringLiteral(" ORDER BY ") + rowIdName;
+    };
+    const QString sql = select(QString());
+    bool utf8 = false;
+    bool wal = true;
+    {
+        QSqlQuery pragma(database);
+        utf8 = pragma.exec(QStringLiteral("PRAGMA encoding")) && pragma.next()
+            && pragma.value(0).toString() == QLatin1String("UTF-8");
+        wal = !pragma.exec(QStringLiteral("PRAGMA journal_mode")) || !pragma.next()
+            || pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    QList<StoredCell> row(n);
+
+    // A large table in two parts, each read and handed on by a thread of its
+    // own. Both must read the same file: this connection's read transaction
+    // holds its shared lock from the span's query on, so no writer commits
+    // until both parts are read (not so in WAL mode, where a writer commits
+    // beside readers: read in one part there).
+    if (inTransaction && !wal) {
+        // Each bound by a query of its own: SQLite finds a lone min() or max()
+        // of the row id at the end of the table, but scans it for both.
+        const QString from = QStringLiteral(" FROM ") + quoted(table) + QLatin1Char(')');
+        DirectSelect span(database, QStringLiteral("SELECT (SELECT min(") + rowIdName + QLatin1Char(')') + from
+                              + QStringLiteral(", (SELECT max(") + rowIdName + QLatin1Char(')') + from);
+        if (span.ready() && span.step() == SQLITE_ROW && sqlite3_column_type(span.st, 0) == SQLITE_INTEGER) {
+            const qint64 first = sqlite3_column_int64(span.st, 0);
+            const qint64 last = sqlite3_column_int64(span.st, 1);
+            const quint64 width = quint64(last) - quint64(first);
+            span.finish();
+            if (width >= quint64(kSplitSpan)) {
+                const qint64 middle = qint64(quint64(first) + width / 2);
+                // The earlier part stops at the middle itself: SQLite's test of
+                // an upper bound costs more than the row id's own comparison.
+                DirectSelect earlier(database, sql);
+                LaterPart later(path, select(QStringLiteral(" WHERE ") + rowIdName + QStringLiteral(" > ?")).toUtf8(),
+                                middle);
+                // The later connection opened the file by its path: still the
+                // one this connection opened, not one put in its place since.
+                const FileIdentity now = FileIdentity::of(path);
+                const bool sameFile = opened.known && now.known && now.device == opened.device
+                    && now.inode == opened.inode;
+                if (earlier.ready() && later.started() && sameFile) {
+                    later.start(n, utf8, eachStored);
+                    int rc;
+                    while ((rc = earlier.step()) == SQLITE_ROW && sqlite3_column_int64(earlier.st, 0) <= middle) {
+                        for (int i = 1; i <= n; ++i)
+                            storedCell(earlier.st, i, utf8, row[i - 1]);
+                        eachStored(0, row.constData(), n);
+                    }
+                    const std::optional<QSqlError> laterFailed = later.finish();
+                    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+                        return sqlError(earlier.failure(), path, table, false);
+                    if (laterFailed)
+                        return sqlError(*laterFailed, path, table, false);
+                    return std::nullopt;
+                }
+            }
+        }
+    }
+
+    DirectSelect direct(database, sql);
+    if (direct.ready()) {
+        int rc;
+        while ((rc = direct.step()) == SQLITE_ROW) {
+            for (int i = 1; i <= n; ++i)
+                storedCell(direct.st, i, utf8, row[i - 1]);
+            eachStored(0, row.constData(), n);
+        }
+        if (rc != SQLITE_DONE)
+            return sqlError(direct.failure(), path, table, false);
+        return std::nullopt;
+    }
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        return sqlError(query.lastError(), path, table, false);
+    while (query.next()) {
+        for (int i = 1; i <= n; ++i) {
+            row[i - 1].kind = StoredCell::Other;
+            row[i - 1].other = query.value(i);
+        }
+        eachStored(0, row.constData(), n);
+    }
+    if (query.lastError().isValid())
+        return sqlError(query.lastError(), path, table, false);
     return std::nullopt;
 }
 

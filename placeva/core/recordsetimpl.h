@@ -30,7 +30,8 @@ struct Recordset::Impl
     QList<QVariant> values; // row after row, fields.size() values each
     // Where set, the rows read go here one by one and none is kept.
     std::function<void(const QVariant *cells, int count)> each;
-    std::function<void(const StoredCell *cells, int count)> eachStored; // the same, cells as stored
+    // The same, cells as stored, perhaps in two parts side by side.
+    std::function<void(int part, const StoredCell *cells, int count)> eachStored;
     bool fieldsOnly = false; // the table and its columns checked, no row read
 
     // Cursor: pos in [-1, count]; -1 is BOF, count is EOF. After a delete,
@@ -78,6 +79,7 @@ struct Recordset::Impl
     MaybeError open(const QString &filePath, const QString &tableName, const QList<ColumnRef> &columns,
                     int busyTimeout);
     MaybeError load();
+    MaybeError loadStored(const QSqlDatabase &db, const QString &columnList, bool inTransaction);
     MaybeError selectRow(const QSqlDatabase &db, qint64 id, QList<QVariant> *out, bool writing) const;
     MaybeError readRawText(const QSqlDatabase &db, qint64 id, const QVariant *row, RawCells *out,
                            bool writing) const;

@@ -236,8 +236,12 @@ public:
     // more than the writing.
     MaybeError refreshEach(const std::function<void(const QVariant *cells, int count)> &row);
     // The same with the cells as stored, so that a writer of texts can take
-    // their bytes without a QString.
-    MaybeError refreshEachStored(const std::function<void(const StoredCell *cells, int count)> &row);
+    // their bytes without a QString. A large table may be read in two parts
+    // side by side, the later rows on a thread and connection of their own
+    // (both reading the file as it was when the first part began): `row` is
+    // then called from both threads at once, with `part` 0 for the earlier
+    // rows and 1 for the later ones, each part's rows in order.
+    MaybeError refreshEachStored(const std::function<void(int part, const StoredCell *cells, int count)> &row);
 
     // Checks the file, the table and its columns as refresh() does, and reads
     // no row: the record set then knows the fields and holds no rows.
@@ -249,7 +253,8 @@ public:
 
 private:
     MaybeError open(const std::function<void(const QVariant *cells, int count)> &row,
-                    const std::function<void(const StoredCell *cells, int count)> &stored, bool rows = true);
+                    const std::function<void(int part, const StoredCell *cells, int count)> &stored,
+                    bool rows = true);
 
     QString m_connectionString;
     int m_commandType = 0;

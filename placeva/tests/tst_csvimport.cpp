@@ -23,12 +23,15 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
+#include <limits>
 #include <sys/resource.h>
 
 using namespace placeva;
@@ -129,6 +132,8 @@ private slots:
     void storedAsTheWindowsStore();
     void allOrNothing_data();
     void allOrNothing();
+    void storedInGroupsAsOneByOne_data();
+    void storedInGroupsAsOneByOne();
     void roundTrip_data();
     void roundTrip();
     void resultsExport();
@@ -136,6 +141,8 @@ private slots:
     void exportFailures();
     void storedCellsExported_data();
     void storedCellsExported();
+    void exportedInParts_data();
+    void exportedInParts();
     void cellsReadAsNumbers_data();
     void cellsReadAsNumbers();
     void cellsKeepALeadingByteOrderMark();
@@ -588,6 +595,49 @@ void TestCsvImport::allOrNothing()
                             "before 2:QString|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|NULL|20:double"));
 }
 
+// Rows go to SQLite several to a statement: the same rows, row ids and
+// triggers, row by row, as storing them one by one, also where a row among
+// them holds a value only Qt binds.
+void TestCsvImport::storedInGroupsAsOneByOne_data()
+{
+    QTest::addColumn<int>("blobAt"); // -1: none
+    QTest::newRow("numbers and texts") << -1;
+    QTest::newRow("a blob in the second group") << 25;
+}
+
+void TestCsvImport::storedInGroupsAsOneByOne()
+{
+    QFETCH(int, blobAt);
+    ImportPlan plan;
+    plan.fields = QStringList{QStringLiteral("Name"), QStringLiteral("Dini"), QStringLiteral("Avg")};
+    for (int i = 0; i < 47; ++i) {
+        const QVariant name = i == blobAt ? QVariant(QByteArray("\xff,\"", 3))
+            : i % 9 == 4                  ? QVariant(QMetaType::fromType<QString>())
+                                          : QVariant(QStringLiteral(u"نام %1").arg(i));
+        plan.rows.append({name, QVariant(i / 3.0), i % 5 ? QVariant(qlonglong(i)) : QVariant()});
+    }
+    const QStringList setup{
+        QStringLiteral("CREATE TABLE log (id, name)"),
+        QStringLiteral("CREATE TRIGGER logged AFTER INSERT ON Davtalab BEGIN "
+                       "INSERT INTO log VALUES (NEW.rowid, NEW.Name); END")};
+    for (const QString &sql : setup)
+        QVERIFY(RawDb(bank()).exec(sql));
+    QVERIFY(!storeImport(m_dir->path(), plan));
+
+    QTemporaryDir one;
+    const QString single = one.filePath(QStringLiteral("Bank.db"));
+    makeBank(single);
+    RawDb expected(single);
+    for (const QString &sql : setup)
+        QVERIFY(expected.exec(sql));
+    for (const QVariantList &row : std::as_const(plan.rows))
+        QVERIFY(expected.exec(QStringLiteral("INSERT INTO Davtalab (Name, Dini, Avg) VALUES (?, ?, ?)"), row));
+    RawDb got(bank());
+    for (const QString &table : {QStringLiteral("Davtalab"), QStringLiteral("log")})
+        QCOMPARE(got.dump(table), expected.dump(table));
+    QCOMPARE(got.count(QStringLiteral("log")), 47);
+}
+
 // A table written out and read into an empty database comes back the same,
 // row by row, in the same order.
 void TestCsvImport::roundTrip_data()
@@ -736,6 +786,77 @@ void TestCsvImport::storedCellsExported()
     const CsvExport exported = exportTableCsv(dir.path(), ImportTable::Applicants);
     QVERIFY(!exported.error);
     QCOMPARE(exported.bytes, "\xef\xbb\xbfName,Dini\r\n" + written + ",1\r\n");
+}
+
+// A large table is read in two parts side by side; its file is the one a
+// table of the same rows read in one part gives, wherever the row ids lie.
+void TestCsvImport::exportedInParts_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QString>("pragma"); // run before the table is made
+    QTest::newRow("row ids spread") << "spread" << QString();
+    QTest::newRow("UTF-16 database") << "spread" << QStringLiteral("PRAGMA encoding = 'UTF-16le'");
+    QTest::newRow("WAL: read in one part") << "spread" << QStringLiteral("PRAGMA journal_mode = WAL");
+    QTest::newRow("one row before the middle") << "one first" << QString();
+    QTest::newRow("the largest and smallest row ids") << "extremes" << QString();
+}
+
+void TestCsvImport::exportedInParts()
+{
+    QFETCH(QString, layout);
+    QFETCH(QString, pragma);
+    const QString cells[] = {QStringLiteral("'\u067E\u0631 ' || %1"), QStringLiteral("CAST(X'D9BEFF41' AS TEXT)"),
+                             QStringLiteral("X'FF2C22'"), QStringLiteral("'=SUM(%1)'"),
+                             QStringLiteral("'a,\"b\"' || char(10)"), QStringLiteral("NULL"),
+                             QStringLiteral("''"), QStringLiteral("%1 - 9223372036854775807"),
+                             QStringLiteral("%1 / 7.0")};
+    constexpr int kRows = 300;
+    const auto rowId = [&](int i) -> qint64 {
+        if (layout == QLatin1String("one first"))
+            return i == 0 ? 1 : 1000000 + i;
+        if (layout == QLatin1String("extremes"))
+            return i == 0 ? std::numeric_limits<qint64>::min() + 1
+                : i == kRows - 1 ? std::numeric_limits<qint64>::max()
+                                 : qint64(i) * 1000;
+        return qint64(i) * 100;
+    };
+    QTemporaryDir dense, sparse;
+    for (QTemporaryDir *dir : {&dense, &sparse}) {
+        RawDb db(dir->filePath(QStringLiteral("Bank.db")));
+        if (!pragma.isEmpty())
+            QVERIFY(db.exec(pragma));
+        QVERIFY(db.exec(QStringLiteral("CREATE TABLE Davtalab (Name, Dini, Avg REAL)")));
+        QVERIFY(db.exec(QStringLiteral("BEGIN")));
+        for (int i = 0; i < kRows; ++i) {
+            const auto cell = [&](size_t k) { return QString(cells[k % std::size(cells)]).replace(QLatin1String("%1"), QString::number(i)); };
+            QVERIFY(db.exec(QStringLiteral("INSERT INTO Davtalab (rowid, Name, Dini, Avg) VALUES (?, %1, %2, ?)")
+                                .arg(cell(size_t(i)), cell(size_t(i) + 4)),
+                            {dir == &dense ? qint64(i + 1) : rowId(i), i * 0.01}));
+        }
+        QVERIFY(db.exec(QStringLiteral("COMMIT")));
+    }
+    const CsvExport whole = exportTableCsv(dense.path(), ImportTable::Applicants);
+    const CsvExport parts = exportTableCsv(sparse.path(), ImportTable::Applicants);
+    QVERIFY(!whole.error && !parts.error);
+    QCOMPARE(parts.rows, kRows);
+    QCOMPARE(whole.rows, kRows);
+    QVERIFY(parts.bytes == whole.bytes);
+
+    // Both parts are read where they can be, the later one on a thread of its own.
+    DataControl control;
+    control.setConnectionString(DataControl::connectionStringFor(sparse.path()));
+    control.setCommandType(DataControl::CommandTable);
+    control.setRecordSource(QStringLiteral("Davtalab"));
+    std::atomic<int> rows[2] = {0, 0};
+    const Qt::HANDLE caller = QThread::currentThreadId();
+    std::atomic<bool> laterOnCaller = false;
+    QVERIFY(!control.refreshEachStored([&](int part, const StoredCell *, int) {
+        ++rows[part];
+        laterOnCaller = laterOnCaller || (part == 1 && QThread::currentThreadId() == caller);
+    }));
+    QCOMPARE(rows[0] + rows[1], kRows);
+    QCOMPARE(rows[1] > 0, !pragma.contains(QLatin1String("WAL")));
+    QVERIFY(!laterOnCaller);
 }
 
 // Cells are read from their bytes, plain decimals without a text: as the
