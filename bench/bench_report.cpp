@@ -1,7 +1,9 @@
 // Times the counsellors' report saved as PDF: made-up applicants (Persian
 // names, long averages, ranks, bands), 100,000 unless a count is given.
 // Prints milliseconds, median of three runs, and the pages written; then the
-// print preview's recording of every page (what it shows is drawn on demand).
+// print preview's recording of every page (what it shows is drawn on demand),
+// and the floor of that recording: as many text items, each a plain
+// drawText of a short number, recorded into the same preview's pages.
 //
 //   bench_report [applicants] [--pdf-only]   (--pdf-only: without the preview)
 //   bench_report --sample out.pdf [applicants]   writes one (48: the picture)
@@ -15,6 +17,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPrintEngine>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRandomGenerator>
@@ -76,6 +81,75 @@ ReportData madeUp(int applicants)
     };
     return data;
 }
+
+// A printer that takes the pages as a print preview's pictures would (its
+// engine says it is one) and only counts the text items it is handed.
+class ItemCounter : public QPrinter
+{
+public:
+    ItemCounter() : QPrinter(QPrinter::HighResolution)
+    {
+        m_like.setPageLayout(reportPageLayout());
+        setEngines(&m_print, &m_paint);
+    }
+    qsizetype items() const { return m_paint.items; }
+    int pages() const { return m_print.pages; }
+
+private:
+    class Paint : public QPaintEngine
+    {
+    public:
+        Paint() : QPaintEngine(QPaintEngine::AllFeatures) { }
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override { }
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
+        void drawPath(const QPainterPath &) override { }
+        void drawTextItem(const QPointF &, const QTextItem &) override { ++items; }
+        Type type() const override { return QPaintEngine::Picture; }
+        qsizetype items = 0;
+    };
+    class Print : public QPrintEngine
+    {
+    public:
+        explicit Print(const QPrinter &like) : m_like(like) { }
+        void setProperty(PrintEnginePropertyKey, const QVariant &) override { }
+        QVariant property(PrintEnginePropertyKey) const override { return QVariant(); }
+        bool newPage() override
+        {
+            ++pages;
+            return true;
+        }
+        bool abort() override { return false; }
+        int metric(QPaintDevice::PaintDeviceMetric metric) const override
+        {
+            switch (metric) {
+            case QPaintDevice::PdmWidth: return m_like.width();
+            case QPaintDevice::PdmHeight: return m_like.height();
+            case QPaintDevice::PdmWidthMM: return m_like.widthMM();
+            case QPaintDevice::PdmHeightMM: return m_like.heightMM();
+            case QPaintDevice::PdmNumColors: return m_like.colorCount();
+            case QPaintDevice::PdmDepth: return m_like.depth();
+            case QPaintDevice::PdmDpiX: return m_like.logicalDpiX();
+            case QPaintDevice::PdmDpiY: return m_like.logicalDpiY();
+            case QPaintDevice::PdmPhysicalDpiX: return m_like.physicalDpiX();
+            case QPaintDevice::PdmPhysicalDpiY: return m_like.physicalDpiY();
+            case QPaintDevice::PdmDevicePixelRatio: return 1;
+            case QPaintDevice::PdmDevicePixelRatioScaled: return int(QPaintDevice::devicePixelRatioFScale());
+            }
+            return 0;
+        }
+        QPrinter::PrinterState printerState() const override { return QPrinter::Active; }
+        int pages = 1;
+
+    private:
+        const QPrinter &m_like;
+    };
+    QPrinter m_like{QPrinter::HighResolution};
+    Paint m_paint;
+    Print m_print{m_like};
+};
 
 // User and system time of the whole process so far.
 double processorMs()
@@ -165,5 +239,36 @@ int main(int argc, char **argv)
     const double previewMs = median([&] { preview.updatePreview(); });
     std::printf("%-52s %10.0f\n",
                 qPrintable(QStringLiteral("print preview's pages (%1)").arg(preview.pageCount())), previewMs);
+
+    // The floor: the same number of text items on as many pages, each the
+    // cheapest a painter records (a short Latin number, one script item).
+    ItemCounter counter;
+    paintReport(data, &counter);
+    const qsizetype items = counter.items();
+    const int floorPages = counter.pages();
+    QStringList numbers;
+    for (int n = 0; n < 100; ++n)
+        numbers.append(QString::number(1000 + n * 89));
+    QPrintPreviewWidget bare(&printer);
+    QObject::connect(&bare, &QPrintPreviewWidget::paintRequested, [&](QPrinter *p) {
+        QPainter painter(p);
+        const double rowHeight = p->height() / 50.0;
+        for (int page = 0; page < floorPages; ++page) {
+            if (page > 0)
+                p->newPage();
+            const qsizetype first = items * page / floorPages;
+            const qsizetype last = items * (page + 1) / floorPages;
+            for (qsizetype i = first; i < last; ++i)
+                painter.drawText(QPointF(double((i - first) % 5) * p->width() / 5,
+                                         double((i - first) / 5 % 50) * rowHeight),
+                                 numbers.at(i % numbers.size()));
+        }
+    });
+    const double floorMs = median([&] { bare.updatePreview(); });
+    std::printf("%-52s %10.0f\n",
+                qPrintable(QStringLiteral("print preview's floor: %1 plain texts (%2 pages)")
+                               .arg(items)
+                               .arg(bare.pageCount())),
+                floorMs);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QStringList>
+#include <QTextItem>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -114,6 +115,8 @@ void Shaper::draw(PageSurface &surface, const QRectF &box, const QString &text, 
 void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment)
 {
     const bool recorded = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
+    if (recorded && drawPieces(painter, box, text, alignment, true))
+        return;
     auto found = m_layouts.constFind(text);
     if (found == m_layouts.cend()) {
         if (size_t(m_layouts.size()) >= kShapesKept)
@@ -127,12 +130,17 @@ void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &te
         if (shorter.isEmpty())
             return;
         layout = newLayout(shorter, recorded);
-        w = layout->lineAt(0).naturalTextWidth();
     }
+    drawLayout(painter, box, *layout, alignment);
+}
+
+void Shaper::drawLayout(QPainter &painter, const QRectF &box, QTextLayout &layout, Qt::Alignment alignment)
+{
+    const double w = layout.lineAt(0).naturalTextWidth();
     const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - w / 2
         : (alignment & Qt::AlignLeft)               ? box.left()
                                                     : box.right() - w;
-    layout->draw(&painter, QPointF(x, box.center().y() - layout->lineAt(0).height() / 2));
+    layout.draw(&painter, QPointF(x, box.center().y() - layout.lineAt(0).height() / 2));
 }
 
 namespace {
@@ -174,6 +182,234 @@ std::unique_ptr<QTextLayout> layOut(const QString &laidOut, const QFont &font, Q
 }
 
 } // namespace
+
+namespace {
+
+// What a painter hands a picture for each piece of text.
+struct RecordedItem
+{
+    QPointF at;
+    QString text;
+    QFont font;
+    double width = 0;
+    int flags = 0;
+
+    bool operator==(const RecordedItem &other) const
+    {
+        return at == other.at && text == other.text && font == other.font && width == other.width
+            && flags == other.flags;
+    }
+};
+
+// A device like another whose painter takes its texts as a picture's would,
+// and keeps what it was given.
+class ItemRecorder : public QPaintDevice
+{
+public:
+    explicit ItemRecorder(const QPaintDevice *like) : m_like(like) { }
+    ~ItemRecorder() override = default;
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    QList<RecordedItem> take() { return std::exchange(m_engine.items, {}); }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return m_like->width();
+        case PdmHeight: return m_like->height();
+        case PdmWidthMM: return m_like->widthMM();
+        case PdmHeightMM: return m_like->heightMM();
+        case PdmNumColors: return m_like->colorCount();
+        case PdmDepth: return m_like->depth();
+        case PdmDpiX: return m_like->logicalDpiX();
+        case PdmDpiY: return m_like->logicalDpiY();
+        case PdmPhysicalDpiX: return m_like->physicalDpiX();
+        case PdmPhysicalDpiY: return m_like->physicalDpiY();
+        case PdmDevicePixelRatio: return m_like->devicePixelRatio();
+        case PdmDevicePixelRatioScaled: return int(m_like->devicePixelRatioF() * devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) { }
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override { }
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
+        void drawPath(const QPainterPath &) override { }
+        void drawTextItem(const QPointF &at, const QTextItem &item) override
+        {
+            items.append({at, item.text(), item.font(), item.width(), int(item.renderFlags())});
+        }
+        Type type() const override { return QPaintEngine::Picture; }
+        QList<RecordedItem> items;
+    };
+    const QPaintDevice *m_like;
+    mutable Engine m_engine;
+};
+
+// A piece that shows nothing: direction marks and isolates only.
+bool invisible(const RecordedItem &item)
+{
+    return item.width == 0 && std::all_of(item.text.cbegin(), item.text.cend(), [](QChar c) {
+               const char16_t u = c.unicode();
+               return u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+                   || (u >= 0x2066 && u <= 0x2069);
+           });
+}
+
+// Where a layout drawn at `origin` puts its line: on 64ths of a pixel, cut towards zero.
+double layoutGrid(double origin)
+{
+    return double(int(origin * 64)) / 64;
+}
+
+} // namespace
+
+Shaper::Pieces Shaper::newPieces(const QString &patternText) const
+{
+    Pieces out;
+    // Each digit numbered by its place, so that a piece's digits tell where in
+    // the text the piece lies.
+    QString probe = patternText;
+    int place = 0;
+    for (QChar &c : probe) {
+        if (c == u'0')
+            c = QChar(u'0' + place++ % 10);
+    }
+    const bool rtl = tk::hasArabicScript(probe);
+    const QString written = rtl ? forPicture(probe) : laidOut(probe);
+    const std::unique_ptr<QTextLayout> layout = layOut(written, m_font, m_device, rtl);
+    out.written = written.size();
+    out.width = layout->lineAt(0).naturalTextWidth();
+    out.height = layout->lineAt(0).height();
+    ItemRecorder recorder(m_device);
+    QPainter painter;
+    if (!painter.begin(&recorder)) {
+        out.state = Pieces::State::Bad;
+        return out;
+    }
+    layout->draw(&painter, QPointF(0, 0));
+    painter.end();
+    for (const RecordedItem &item : recorder.take()) {
+        if (invisible(item))
+            continue;
+        Piece piece;
+        piece.at = item.at;
+        if (hasDigit(item.text)) {
+            const qsizetype at = written.indexOf(item.text);
+            if (at < 0 || written.indexOf(item.text, at + 1) >= 0) {
+                out.state = Pieces::State::Bad;
+                return out;
+            }
+            piece.start = at;
+            piece.length = item.text.size();
+        } else {
+            // The same in every text of the pattern: laid out once.
+            piece.text = item.text;
+            piece.layout = layOut(piece.text, m_font, m_device, false);
+            ItemRecorder own(m_device);
+            QPainter ownPainter;
+            if (!ownPainter.begin(&own)) {
+                out.state = Pieces::State::Bad;
+                return out;
+            }
+            piece.layout->draw(&ownPainter, QPointF(0, 0));
+            ownPainter.end();
+            const QList<RecordedItem> drawn = own.take();
+            if (drawn.size() != 1) {
+                out.state = Pieces::State::Bad;
+                return out;
+            }
+            piece.baseline = drawn.first().at.y();
+        }
+        out.pieces.append(piece);
+    }
+    return out;
+}
+
+QFont Shaper::painterFont() const
+{
+    // Given whole: a painter fills what a font leaves open from its device's
+    // font, and a picture keeps the difference (another fallback family).
+    QFont font = m_font;
+    font.setStyleHint(font.styleHint(), font.styleStrategy());
+    font.setHintingPreference(font.hintingPreference());
+    return font;
+}
+
+bool Shaper::drawPieces(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment,
+                        bool mayCut)
+{
+    if (!hasDigit(text) || !digitsExchangeable())
+        return false;
+    const QString key = digitPattern(text);
+    auto found = m_pieces.find(key);
+    if (found == m_pieces.end()) {
+        if (size_t(m_pieces.size()) >= kShapesKept)
+            m_pieces.clear();
+        found = m_pieces.insert(key, newPieces(key));
+    }
+    if (found->state == Pieces::State::Bad)
+        return false;
+    if (mayCut && found->width > box.width()) {
+        // Cut where the text's pattern is cut, as on paper.
+        const QString shorter = elided(text, box.width());
+        if (!shorter.isEmpty() && !drawPieces(painter, box, shorter, alignment, false))
+            drawLayout(painter, box, *newLayout(shorter, true), alignment);
+        return true;
+    }
+    Pieces &pieces = found.value();
+    const QString written = tk::hasArabicScript(text) ? forPicture(text) : laidOut(text);
+    if (written.size() != pieces.written)
+        return false;
+    const double x = (alignment & Qt::AlignHCenter) ? box.center().x() - pieces.width / 2
+        : (alignment & Qt::AlignLeft)               ? box.left()
+                                                    : box.right() - pieces.width;
+    const QPointF origin(x, box.center().y() - pieces.height / 2);
+    const QPointF grid(layoutGrid(origin.x()), layoutGrid(origin.y()));
+    const auto drawAll = [&](QPainter &on) {
+        for (const Piece &piece : std::as_const(pieces.pieces)) {
+            if (piece.layout)
+                piece.layout->draw(&on, grid + piece.at - QPointF(0, piece.baseline));
+            else
+                on.drawText(grid + piece.at, written.mid(piece.start, piece.length), Qt::TextForceLeftToRight,
+                            0);
+        }
+    };
+    if (pieces.state == Pieces::State::Unchecked) {
+        // The first text of a pattern is laid out whole as well: the pieces
+        // must hand the picture what its layout would, or it is laid out.
+        ItemRecorder recorder(m_device);
+        QPainter check;
+        if (!check.begin(&recorder)) {
+            pieces.state = Pieces::State::Bad;
+            return false;
+        }
+        newLayout(text, true)->draw(&check, origin);
+        QList<RecordedItem> whole = recorder.take();
+        whole.removeIf(invisible);
+        check.setFont(painterFont());
+        drawAll(check);
+        check.end();
+        pieces.state = recorder.take() == whole ? Pieces::State::Good : Pieces::State::Bad;
+        if (pieces.state == Pieces::State::Bad)
+            return false;
+    }
+    // The painter's font only where another shaper left its own: a picture
+    // records each change.
+    if (!m_painterFont || !painter.font().isCopyOf(*m_painterFont)) {
+        painter.setFont(painterFont());
+        m_painterFont = painter.font();
+    }
+    drawAll(painter);
+    return true;
+}
 
 QString Shaper::laidOut(const QString &text) const
 {

@@ -94,7 +94,38 @@ private:
         QList<QList<quint32>> digitsOf;                     // by run: the glyphs of 0 to 9
     };
 
+    // A print preview's picture keeps a text as the pieces its layout drew
+    // (a run of one script and direction each), with their characters, and
+    // lays each out again when shown. Texts differing only in their digits
+    // share where those pieces go: a piece with digits is drawn by
+    // QPainter::drawText, one without from its own layout, so that a number
+    // is never laid out whole nor kept, and pieces that show nothing (the
+    // marks around a number) are left out.
+    struct Piece
+    {
+        QPointF at;                          // its baseline's left, from the line's top left
+        QString text;                        // a piece without digits: its characters
+        std::shared_ptr<QTextLayout> layout; // and itself laid out, drawn from its
+        double baseline = 0;                 // top left, its baseline this far down
+        qsizetype start = 0;                 // else where it lies in the text written for the picture
+        qsizetype length = 0;
+    };
+    struct Pieces
+    {
+        enum class State { Unchecked, Good, Bad } state = State::Unchecked;
+        QList<Piece> pieces;
+        qsizetype written = 0; // the length of the text written for the picture
+        double width = 0;
+        double height = 0;
+    };
+
     void drawLaidOut(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment);
+    bool drawPieces(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment alignment,
+                    bool mayCut);
+    Pieces newPieces(const QString &patternText) const;
+    QFont painterFont() const;
+    static void drawLayout(QPainter &painter, const QRectF &box, QTextLayout &layout,
+                           Qt::Alignment alignment);
     std::shared_ptr<QTextLayout> newLayout(const QString &text, bool recorded) const;
     QString forPicture(const QString &text) const;
     Shape shape(const QString &text);
@@ -114,6 +145,8 @@ private:
     std::vector<size_t> m_seenNumbers = std::vector<size_t>(size_t(1) << 15); // by hash: the last such text seen
     QHash<QString, std::shared_ptr<QTextLayout>> m_layouts;
     QHash<QString, Pattern> m_patterns;
+    QHash<QString, Pieces> m_pieces;          // by digit pattern
+    std::optional<QFont> m_painterFont;       // what the painter was last given by this shaper
     QHash<QString, QString> m_elidedPatterns; // by pattern and width
     struct Cut
     {

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPicture>
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextItem>
 #include <QTextLayout>
 #include <QtTest>
 
@@ -79,6 +81,8 @@ private slots:
     void glyphBytesOfStringSyntax();
     void previewReadsAsPaper_data();
     void previewReadsAsPaper();
+    void previewDigitsExchanged_data();
+    void previewDigitsExchanged();
     void cancelledSave_data();
     void cancelledSave();
     void progressDialog();
@@ -315,6 +319,113 @@ void TestReport::previewReadsAsPaper()
     }
     QVERIFY(inked > 0);
     QVERIFY2(misplaced * 20 < inked, qPrintable(QStringLiteral("%1 of %2").arg(misplaced).arg(inked)));
+}
+
+namespace {
+
+// A device whose painter hands its texts over as to a print preview's
+// picture: each text item as its position, characters and font.
+class TextItems : public QPaintDevice
+{
+public:
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    QStringList take() { return std::exchange(m_engine.items, {}); }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return 9000;
+        case PdmHeight: return 13000;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 1200;
+        case PdmDepth: return 32;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return 100;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) { }
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override { }
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
+        void drawPath(const QPainterPath &) override { }
+        void drawTextItem(const QPointF &at, const QTextItem &item) override
+        {
+            items.append(QStringLiteral("%1,%2 %3 %4 %5")
+                             .arg(at.x(), 0, 'g', 17)
+                             .arg(at.y(), 0, 'g', 17)
+                             .arg(item.width(), 0, 'g', 17)
+                             .arg(item.font().toString(), item.text()));
+        }
+        Type type() const override { return QPaintEngine::Picture; }
+        QStringList items;
+    };
+    mutable Engine m_engine;
+};
+
+} // namespace
+
+// A preview draws a text that differs from one drawn before only in its
+// digits from where that one's pieces went: it hands the picture what the
+// text drawn first of its kind does, each digit in its own place, and no
+// piece that shows nothing.
+void TestReport::previewDigitsExchanged_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<bool>("inPieces"); // else laid out whole, as before
+    QTest::newRow("likely range") << rangeText(LikelyRange{-27, 8}) << rangeText(LikelyRange{-15, 4})
+                                  << 3000.0 << true;
+    QTest::newRow("wide range") << rangeText(LikelyRange{98765, 99999})
+                                << rangeText(LikelyRange{12034, 15601}) << 3000.0 << true;
+    QTest::newRow("average cut short")
+        << QStringLiteral("98.7654321098765") << QStringLiteral("12.3456789012345") << 700.0 << true;
+    QTest::newRow("negative average") << QStringLiteral("-9.87") << QStringLiteral("-1.05") << 3000.0 << true;
+    QTest::newRow("date") << QStringLiteral("1405/09/17") << QStringLiteral("1403/01/01") << 3000.0 << true;
+    QTest::newRow("page foot") << QString::fromUtf16(u"صفحه 34 از 999")
+                               << QString::fromUtf16(u"صفحه 12 از 527") << 3000.0 << true;
+    // A bracket on its own faces another way: the text is laid out whole.
+    const auto factor = [](const char *value, int ranks) {
+        return common::isolate(QString::fromLatin1(value)) + QStringLiteral("   (") + typicalErrorText(ranks)
+            + QLatin1Char(')');
+    };
+    QTest::newRow("typical error") << factor("2.50", 93) << factor("1.00", 57) << 6000.0 << false;
+}
+
+void TestReport::previewDigitsExchanged()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, text);
+    QFETCH(double, width);
+    QFETCH(bool, inPieces);
+    TextItems device;
+    const QFont font = reportFont(10);
+    const QRectF box(500, 700, width, 200);
+    QPainter painter(&device);
+    Shaper first(font, &device);
+    first.draw(painter, box, text, Qt::AlignRight);
+    const QStringList alone = device.take();
+    Shaper again(font, &device);
+    again.draw(painter, box, before, Qt::AlignRight);
+    device.take();
+    again.draw(painter, box, text, Qt::AlignRight);
+    QCOMPARE(device.take(), alone);
+    QVERIFY(!alone.isEmpty());
+    const bool invisible = std::any_of(alone.cbegin(), alone.cend(), [](const QString &item) {
+        return item.section(QLatin1Char(' '), 1, 1) == QLatin1String("0");
+    });
+    QCOMPARE(invisible, !inPieces);
 }
 
 // Cells that differ only in their digits are drawn from one shape with the
