@@ -238,13 +238,13 @@ MaybeError writeRows(const QString &filePath, const QString &table, const QStrin
     if (fields.isEmpty())
         return makeError(StoreErrorKind::Failed,
                          QStringLiteral("براي نوشتن در جدول «%2» از پرونده «%1» ستوني نام برده نشده است.")
-                             .arg(shown(path), table));
+                             .arg(shown(path), shownName(table)));
     for (const QVariantList &row : rows) {
         if (row.size() != fields.size())
             return makeError(StoreErrorKind::Failed,
                              QStringLiteral("شمار مقدارهاي يک رديف با شمار ستونهاي جدول «%2» از پرونده «%1» "
                                             "نمي خواند.")
-                                 .arg(shown(path), table));
+                                 .arg(shown(path), shownName(table)));
     }
 
     OwnConnection connection;
@@ -253,7 +253,10 @@ MaybeError writeRows(const QString &filePath, const QString &table, const QStrin
         if (!db.isValid())
             return makeError(
                 StoreErrorKind::Failed,
-                QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+                QStringLiteral(
+                    "راه انداز ⁨QSQLITE⁩ براي خواندن پرونده «%1» پيدا "
+                    "نشد.")
+                    .arg(shown(path)));
         if (auto error = openExisting(db, path, table, DataControl::DefaultBusyTimeoutMs, true))
             return error;
     }
@@ -299,7 +302,7 @@ MaybeError writeRows(const QString &filePath, const QString &table, const QStrin
             *cancelled = true;
         return makeError(StoreErrorKind::Failed,
                          QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» لغو شد؛ هيچ رديفي افزوده نشد.")
-                             .arg(shown(path), table));
+                             .arg(shown(path), shownName(table)));
     };
     constexpr qsizetype kAskEvery = 500;
     static_assert(kAskEvery % DirectInsert::kRowsAtOnce == 0);

@@ -69,9 +69,9 @@ bool hasControlCharacters(QStringView text)
 QString encodingName(TextEncoding encoding)
 {
     switch (encoding) {
-    case TextEncoding::Utf8WithBom: return QStringLiteral(u"UTF-8 (با نشانه BOM)");
+    case TextEncoding::Utf8WithBom: return QStringLiteral(u"⁨UTF-8⁩ (با نشانه ⁨BOM⁩)");
     case TextEncoding::Utf8: return QStringLiteral("UTF-8");
-    case TextEncoding::Windows1256: return QStringLiteral(u"Windows-1256 (عربي ويندوز)");
+    case TextEncoding::Windows1256: return QStringLiteral(u"⁨Windows-1256⁩ (عربي ويندوز)");
     }
     return QString();
 }
@@ -264,7 +264,7 @@ QChar detectSeparatorUtf8(QByteArrayView utf8)
 QString separatorName(QChar separator)
 {
     if (separator == QLatin1Char('\t'))
-        return QStringLiteral(u"Tab (جهش)");
+        return QStringLiteral(u"⁨Tab⁩ (جهش)");
     if (separator == QLatin1Char(';'))
         return QStringLiteral(u"نقطه ويرگول (;)");
     if (separator == QLatin1Char(','))

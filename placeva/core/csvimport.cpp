@@ -177,7 +177,8 @@ QString twoColumnsText(const QString &file, const QString &first, const ImportCo
 {
     return QStringLiteral(u"در سطر عنوان پرونده «%1» دو ستون «%2» و «%3» هر دو فيلد %4 را نام "
                           u"مي برند؛ معلوم نيست کدام را بايد خواند.")
-        .arg(file, cutForMessage(first), cutForMessage(second.header), second.field);
+        .arg(file, common::isolate(cutForMessage(first)), common::isolate(cutForMessage(second.header)),
+             common::isolate(second.field));
 }
 
 // What checking some rows adds to a plan, kept apart where rows are checked
@@ -305,8 +306,9 @@ private:
                 QStringLiteral(u"سطر عنوان پرونده «%1» هيچ ستون شناخته شده اي براي جدول %2 ندارد. "
                                u"ستونها را با نام فيلدها (مانند %3 و %4) يا با عنوان کنار "
                                u"کادرهاي پنجره ورود اطلاعات نام ببريد.")
-                    .arg(m_file, m_table.tableName(), kApplicants.fields()[0].nameText(),
-                         kApplicants.subjects()[0].nameText());
+                    .arg(m_file, common::isolate(m_table.tableName()),
+                         common::isolate(kApplicants.fields()[0].nameText()),
+                         common::isolate(kApplicants.subjects()[0].nameText()));
             return false;
         }
         // A header without the name, or without both average and rank, is
@@ -322,7 +324,7 @@ private:
             m_headerError =
                 QStringLiteral(u"پرونده «%1» ستون رتبه (%3) ندارد، و نتيجه مرجع بي رتبه ذخيره نمي "
                                u"شود: %2")
-                    .arg(m_file, QString::fromUtf16(kRankMissing), m_fields.at(m_rankIndex));
+                    .arg(m_file, QString::fromUtf16(kRankMissing), common::isolate(m_fields.at(m_rankIndex)));
             return false;
         }
         return true;
@@ -531,10 +533,12 @@ public:
         }
         for (int f = 0; f < 2; ++f) {
             if (m_columnOf[f] < 0) {
-                m_headerError = QStringLiteral(u"پرونده «%1» ستون %2 (يا «%3») ندارد؛ جدول %4 با ستونهاي %5 و %6 "
-                                               u"خوانده مي شود.")
-                                    .arg(m_file, m_fields.at(f), kChoiceFields[f].captionText(),
-                                         kChoiceTable.tableName(), m_fields.at(0), m_fields.at(1));
+                m_headerError =
+                    QStringLiteral(u"پرونده «%1» ستون %2 (يا «%3») ندارد؛ جدول %4 با ستونهاي %5 و %6 "
+                                   u"خوانده مي شود.")
+                        .arg(m_file, common::isolate(m_fields.at(f)), kChoiceFields[f].captionText(),
+                             common::isolate(kChoiceTable.tableName()), common::isolate(m_fields.at(0)),
+                             common::isolate(m_fields.at(1)));
                 return false;
             }
         }
@@ -796,11 +800,13 @@ static ImportReading planWith(QByteArrayView bytes, ImportTable table, const QSt
         return fail(QStringLiteral(u"پرونده «%1» خالي است؛ چيزي براي ورود ندارد.").arg(file));
     case TextProblem::NotText:
         return fail(QStringLiteral(u"پرونده «%1» متني نيست. پرونده را در برنامه صفحه گسترده با قالب "
-                                   u"CSV ذخيره کنيد و دوباره امتحان کنيد.")
+                                   u"⁨CSV⁩ ذخيره کنيد و دوباره امتحان کنيد.")
                         .arg(file));
     case TextProblem::Utf16:
-        return fail(QStringLiteral(u"پرونده «%1» با کدگذاري UTF-16 ذخيره شده است که خوانده نمي شود. "
-                                   u"آن را با قالب «CSV UTF-8» ذخيره کنيد.")
+        return fail(QStringLiteral(u"پرونده «%1» با کدگذاري ⁨UTF-16⁩ ذخيره شده است که خوانده "
+                                   u"نمي "
+                                   u"شود. "
+                                   u"آن را با قالب «⁨CSV UTF-8⁩» ذخيره کنيد.")
                         .arg(file));
     case TextProblem::None: break;
     }
@@ -978,7 +984,7 @@ MaybeError storeImport(const QString &folder, const ImportPlan &plan,
             return StoreError{StoreErrorKind::Refused,
                               QStringLiteral(u"%1 رديف پرونده رد شده است و جدول %2 تنها يکجا جايگزين مي شود.")
                                   .arg(plan.refusedRows)
-                                  .arg(importTableName(plan.table)),
+                                  .arg(common::isolate(importTableName(plan.table))),
                               QString()};
         return replaceRows(bankFilePath(folder), importTableName(plan.table), plan.fields, plan.rows,
                            kChoiceTable.createTableSql(), keepGoing, cancelled);

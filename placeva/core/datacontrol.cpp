@@ -166,7 +166,9 @@ MaybeError DataControl::open(const std::function<void(const QVariant *cells, int
     if (!source)
         return makeError(
             StoreErrorKind::BadConnection,
-            QStringLiteral("در متن اتصال «%1» نام پرونده (Data Source) نيامده است.").arg(m_connectionString));
+            QStringLiteral(
+                "در متن اتصال «%1» نام پرونده (⁨Data Source⁩) نيامده است.")
+                .arg(m_connectionString));
     if (m_commandType != CommandTable)
         return makeError(StoreErrorKind::BadConnection,
                          QStringLiteral("نوع فرمان %1 پذيرفته نيست؛ منبع داده بايد نام يک جدول باشد (نوع 2).")

@@ -128,10 +128,11 @@ Converted numberFromText(const QString &field, const QString &text)
     try {
         number = common::strictNumber(trimmed);
     } catch (const common::NumberError &) {
-        return {QVariant(),
-                makeError(StoreErrorKind::Refused,
-                          QStringLiteral("«%2» براي ستون «%1» عدد نيست.")
-                              .arg(cutForMessage(field), cutForMessage(text)))};
+        return {
+            QVariant(),
+            makeError(StoreErrorKind::Refused,
+                      QStringLiteral("«%2» براي ستون «%1» عدد نيست.")
+                          .arg(common::isolate(cutForMessage(field)), common::isolate(cutForMessage(text))))};
     }
     return {storedNumber(number), std::nullopt};
 }

@@ -44,7 +44,10 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         if (!db.isValid())
             return makeError(
                 StoreErrorKind::Failed,
-                QStringLiteral("راه انداز QSQLITE براي خواندن پرونده «%1» پيدا نشد.").arg(shown(path)));
+                QStringLiteral(
+                    "راه انداز ⁨QSQLITE⁩ براي خواندن پرونده «%1» پيدا "
+                    "نشد.")
+                    .arg(shown(path)));
         if (auto error = openExisting(db, path, table, busyTimeout, false))
             return error;
         // Opening is lazy; the first read tells whether this is a database.
@@ -63,9 +66,10 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
         for (const ColumnRef &column : columns) {
             if (column.position >= 0) {
                 if (column.position >= tableColumns.size())
-                    return makeError(StoreErrorKind::MissingColumn,
-                                     QStringLiteral("جدول «%2» در پرونده «%1» ستوني در جايگاه %3 ندارد.")
-                                         .arg(shown(path), table, QString::number(column.position)));
+                    return makeError(
+                        StoreErrorKind::MissingColumn,
+                        QStringLiteral("جدول «%2» در پرونده «%1» ستوني در جايگاه %3 ندارد.")
+                            .arg(shown(path), shownName(table), QString::number(column.position)));
                 fields.append(tableColumns.at(column.position));
                 continue;
             }
@@ -88,7 +92,9 @@ MaybeError Recordset::Impl::open(const QString &filePath, const QString &tableNa
     if (rowIdName.isEmpty())
         return makeError(
             StoreErrorKind::NoRowIds,
-            QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد.").arg(shown(path), table));
+            QStringLiteral(
+                "جدول «%2» در پرونده «%1» شناسه رديف (⁨rowid⁩) ندارد.")
+                .arg(shown(path), shownName(table)));
     {
         // A table made WITHOUT ROWID has no rowid under any name.
         QSqlQuery probe(db());

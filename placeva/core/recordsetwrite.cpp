@@ -120,7 +120,7 @@ MaybeError Recordset::Impl::store()
         if (!ok)
             return makeError(StoreErrorKind::Failed,
                              QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» انجام نشد: %3")
-                                 .arg(shown(path), table, QStringLiteral("rowid")));
+                                 .arg(shown(path), shownName(table), shownName(QStringLiteral("rowid"))));
     } else {
         id = rowIds.at(pos);
         if (auto changed = checkWritable(database, pos))

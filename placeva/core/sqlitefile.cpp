@@ -57,7 +57,7 @@ MaybeError readTableColumns(const QSqlDatabase &db, const QString &path, const Q
         return sqlError(info.lastError(), path, table, false);
     if (out->isEmpty())
         return makeError(StoreErrorKind::MissingTable,
-                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), table));
+                         QStringLiteral("جدول «%2» در پرونده «%1» نيست.").arg(shown(path), shownName(table)));
     return std::nullopt;
 }
 

@@ -28,6 +28,11 @@ QString shown(const QString &path)
     return common::isolatedPath(path); // in its own order inside Persian text
 }
 
+QString shownName(const QString &name)
+{
+    return common::isolate(name);
+}
+
 StoreError makeError(StoreErrorKind kind, const QString &message, const QString &detail)
 {
     return StoreError{kind, message, detail};
@@ -40,23 +45,23 @@ StoreError closedError()
 
 StoreError noCurrentError(const QString &path, const QString &table)
 {
-    return makeError(
-        StoreErrorKind::NoCurrentRecord,
-        QStringLiteral("در جدول «%2» از پرونده «%1» رکورد جاري وجود ندارد.").arg(shown(path), table));
+    return makeError(StoreErrorKind::NoCurrentRecord,
+                     QStringLiteral("در جدول «%2» از پرونده «%1» رکورد جاري وجود ندارد.")
+                         .arg(shown(path), shownName(table)));
 }
 
 StoreError missingColumnError(const QString &path, const QString &table, const QString &column)
 {
-    return makeError(
-        StoreErrorKind::MissingColumn,
-        QStringLiteral("ستون «%3» در جدول «%2» از پرونده «%1» نيست.").arg(shown(path), table, column));
+    return makeError(StoreErrorKind::MissingColumn,
+                     QStringLiteral("ستون «%3» در جدول «%2» از پرونده «%1» نيست.")
+                         .arg(shown(path), shownName(table), shownName(column)));
 }
 
 StoreError notReadError(const QString &path, const QString &table, const QString &column)
 {
     return makeError(StoreErrorKind::MissingColumn,
                      QStringLiteral("ستون «%3» از جدول «%2» در پرونده «%1» خوانده نشده است.")
-                         .arg(shown(path), table, column));
+                         .arg(shown(path), shownName(table), shownName(column)));
 }
 
 StoreError rowGoneError(const QString &path, const QString &table)
@@ -64,7 +69,7 @@ StoreError rowGoneError(const QString &path, const QString &table)
     return makeError(StoreErrorKind::RowGone,
                      QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن تغيير کرده يا پاک شده است؛ "
                                     "جدول را دوباره بخوانيد.")
-                         .arg(shown(path), table));
+                         .arg(shown(path), shownName(table)));
 }
 
 StoreError rowChangedError(const QString &path, const QString &table)
@@ -73,7 +78,7 @@ StoreError rowChangedError(const QString &path, const QString &table)
         StoreErrorKind::RowGone,
         QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
                        "پنجره ديگر) تغيير کرده است؛ نوشته نشد تا آن تغيير از دست نرود.")
-            .arg(shown(path), table));
+            .arg(shown(path), shownName(table)));
 }
 
 StoreError rowDeletedError(const QString &path, const QString &table)
@@ -82,7 +87,7 @@ StoreError rowDeletedError(const QString &path, const QString &table)
         StoreErrorKind::RowGone,
         QStringLiteral("رکورد جدول «%2» در پرونده «%1» پس از خواندن در جاي ديگري (برنامه ديگر يا "
                        "پنجره ديگر) پاک شده است.")
-            .arg(shown(path), table));
+            .arg(shown(path), shownName(table)));
 }
 
 StoreError replacedError(const QString &path)
@@ -96,10 +101,12 @@ StoreError replacedError(const QString &path)
 StoreError noRowIdsError(const QString &path, const QString &table)
 {
     return makeError(StoreErrorKind::NoRowIds,
-                     QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (rowid) ندارد، چون با WITHOUT ROWID "
+                     QStringLiteral("جدول «%2» در پرونده «%1» شناسه رديف (⁨rowid⁩) ندارد، چون "
+                                    "با "
+                                    "⁨WITHOUT ROWID⁩ "
                                     "ساخته شده است؛ رکوردهاي آن از هم باز شناخته نمي شوند. جدول را بدون "
-                                    "WITHOUT ROWID بسازيد.")
-                         .arg(shown(path), table));
+                                    "⁨WITHOUT ROWID⁩ بسازيد.")
+                         .arg(shown(path), shownName(table)));
 }
 
 // Turns a database failure into the report the user sees. The engine's own
@@ -131,8 +138,8 @@ StoreError sqlError(const QSqlError &error, const QString &path, const QString &
                 QStringLiteral("نوشتن در پرونده «%1» ممکن نيست، چون پرونده يا پوشه آن فقط خواندني است.")
                     .arg(file),
                 detail);
-        return makeError(StoreErrorKind::Failed, QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, detail),
-                         detail);
+        return makeError(StoreErrorKind::Failed,
+                         QStringLiteral("پرونده «%1» باز نشد: %2").arg(file, shownName(detail)), detail);
     case SqliteFull:
         return makeError(
             StoreErrorKind::DiskFull,
@@ -141,18 +148,23 @@ StoreError sqlError(const QSqlError &error, const QString &path, const QString &
             detail);
     case SqliteCorrupt:
     case SqliteNotADb:
-        return makeError(StoreErrorKind::NotDatabase,
-                         QStringLiteral("پرونده «%1» يک پايگاه داده SQLite نيست يا آسيب ديده است.").arg(file),
-                         detail);
+        return makeError(
+            StoreErrorKind::NotDatabase,
+            QStringLiteral(
+                "پرونده «%1» يک پايگاه داده ⁨SQLite⁩ نيست يا آسيب ديده "
+                "است.")
+                .arg(file),
+            detail);
     default: break;
     }
     if (writing)
-        return makeError(
-            StoreErrorKind::Failed,
-            QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» انجام نشد: %3").arg(file, table, detail),
-            detail);
+        return makeError(StoreErrorKind::Failed,
+                         QStringLiteral("نوشتن در جدول «%2» از پرونده «%1» انجام نشد: %3")
+                             .arg(file, shownName(table), shownName(detail)),
+                         detail);
     return makeError(StoreErrorKind::Failed,
-                     QStringLiteral("خواندن جدول «%2» از پرونده «%1» انجام نشد: %3").arg(file, table, detail),
+                     QStringLiteral("خواندن جدول «%2» از پرونده «%1» انجام نشد: %3")
+                         .arg(file, shownName(table), shownName(detail)),
                      detail);
 }
 

@@ -36,6 +36,8 @@ enum SqliteCode {
 // The store's errors, each with its message for the user (storeerrors.cpp).
 StoreError makeError(StoreErrorKind kind, const QString &message, const QString &detail = {});
 QString shown(const QString &path);
+// A table's, column's or the engine's own word set off in Persian text.
+QString shownName(const QString &name);
 StoreError closedError();
 StoreError noCurrentError(const QString &path, const QString &table);
 StoreError missingColumnError(const QString &path, const QString &table, const QString &column);

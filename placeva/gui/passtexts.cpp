@@ -34,7 +34,8 @@ QString leftOutText(const RankModel::LeftOut &leftOut)
         why << QStringLiteral(u"ميانگين يا رتبه %1 رديف عدد نيست").arg(leftOut.notANumber);
     if (leftOut.outOfRange > 0)
         why << QStringLiteral(u"ميانگين يا رتبه %1 رديف بيرون از محدوده است").arg(leftOut.outOfRange);
-    return QStringLiteral(u"%1 رديف جدول Formol در تخمين رتبه به کار نرفت: %2.")
+    return QStringLiteral(
+               u"%1 رديف جدول ⁨Formol⁩ در تخمين رتبه به کار نرفت: %2.")
         .arg(leftOut.total())
         .arg(why.join(QStringLiteral(u"، ")));
 }

@@ -395,10 +395,13 @@ std::optional<CounselSheet> sheetFor(const Workspace &workspace, qsizetype k,
         return fail(QStringLiteral(u"داوطلبي انتخاب نشده است."));
     const std::optional<QVector<ApplicantRecord>> records = readApplicantRecords(workspace.location());
     if (!records)
-        return fail(QStringLiteral(u"درصدهاي داوطلبان از جدول Davtalab خوانده نشد."));
+        return fail(QStringLiteral(
+            u"درصدهاي داوطلبان از جدول ⁨Davtalab⁩ خوانده نشد."));
     // The rows must be those the pass read, or the percentages would belong to someone else.
     if (records->size() != pass.applicants.size() || cellText(records->at(k).name) != pass.applicants[k].name)
-        return fail(QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد."));
+        return fail(QStringLiteral(u"جدول ⁨Davtalab⁩ از آخرين محاسبه تغيير کرده است؛ دوباره "
+                                   u"محاسبه "
+                                   u"کنيد."));
     if (list) {
         ChoiceTableReading offered;
         offered.choices = list->choices;
@@ -649,9 +652,12 @@ QString saveAllSheets(const Workspace &workspace, const QString &folder, const S
         return QStringLiteral(u"پوشه «%1» ساخته نشد.").arg(shownFolder);
     const std::optional<QVector<ApplicantRecord>> records = readApplicantRecords(workspace.location());
     if (!records)
-        return QStringLiteral(u"درصدهاي داوطلبان از جدول Davtalab خوانده نشد.");
+        return QStringLiteral(
+            u"درصدهاي داوطلبان از جدول ⁨Davtalab⁩ خوانده نشد.");
     if (records->size() != pass.applicants.size())
-        return QStringLiteral(u"جدول Davtalab از آخرين محاسبه تغيير کرده است؛ دوباره محاسبه کنيد.");
+        return QStringLiteral(u"جدول ⁨Davtalab⁩ از آخرين محاسبه تغيير کرده است؛ دوباره "
+                              u"محاسبه "
+                              u"کنيد.");
     const ChoiceTableReading choices = readChoiceTable(workspace.databaseFile());
     const QDate today = QDate::currentDate();
     const QDir dir(folder);

@@ -338,9 +338,10 @@ void TestMainWindow::unreadableReferenceRowsNamed()
     MainWindow *f = open();
     QVERIFY(f);
     QCOMPARE(f->List4->itemText(0), QString("300")); // the two readable rows still estimate
-    const QString note =
-        QStringLiteral(u"2 رديف جدول Formol در تخمين رتبه به کار نرفت: ميانگين يا رتبه 1 رديف خالي "
-                       u"است، ميانگين يا رتبه 1 رديف عدد نيست.");
+    const QString note = QStringLiteral(u"2 رديف جدول ⁨Formol⁩ در تخمين رتبه به کار نرفت: ميانگين "
+                                        u"يا "
+                                        u"رتبه 1 رديف خالي "
+                                        u"است، ميانگين يا رتبه 1 رديف عدد نيست.");
     QVERIFY(f->Label17->isVisible());
     QCOMPARE(f->Label17->caption(), note);
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(f->Label17);

@@ -1,3 +1,4 @@
+#include "bidi.h"
 #include "core/passsource.h"
 #include "core/store.h"
 #include "testsupport/rawdb.h"
@@ -45,10 +46,15 @@ QString names(const QList<QVariantList> &rows)
     return out.join(QLatin1Char(' '));
 }
 
-// New texts use Arabic yeh and keheh only, and always name what they are about.
+// New texts use Arabic yeh and keheh only, and always name what they are about;
+// a Latin name is set off, so that it keeps its own order in Persian text.
 void checkMessage(const StoreError &error, const QString &mustName)
 {
     QVERIFY2(error.message.contains(mustName), qPrintable(error.message));
+    if (!mustName.isEmpty() && mustName.front().script() == QChar::Script_Latin)
+        QVERIFY2(error.message.contains(common::isolate(mustName))
+                     || error.message.contains(QChar(0x2068) + mustName + QChar(0x2069)),
+                 qPrintable(error.message));
     QVERIFY(!error.message.contains(QChar(0x06CC)));
     QVERIFY(!error.message.contains(QChar(0x0643)));
 }
