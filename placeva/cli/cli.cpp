@@ -118,6 +118,16 @@ int usage(const QString &text)
     return kUsage;
 }
 
+// An applicant asked for by name that the table does not hold: said the same
+// way by every command, the name cut short as any quoted cell.
+int unknownApplicant(const QString &name)
+{
+    tk::printError(QStringLiteral(u"داوطلبي به نام «%1» در جدول %2 نيست.")
+                       .arg(common::isolate(cutForMessage(name)),
+                            common::isolate(importTableName(ImportTable::Applicants))));
+    return kUsage;
+}
+
 // Progress on a terminal: one line rewritten in place, at most a few times a second.
 bool showProgress(const QString &label, qsizetype done, qsizetype all)
 {
@@ -187,7 +197,7 @@ int writeChoiceList(const Options &options, const QString &databaseFile, const P
     const auto found = std::find_if(applicants.cbegin(), applicants.cend(),
                                     [&](const ApplicantResult &a) { return a.name == *options.applicant; });
     if (found == applicants.cend())
-        return usage(QStringLiteral(u"داوطلبي با نام «%1» نيست.").arg(common::isolate(cutForMessage(*options.applicant))));
+        return unknownApplicant(*options.applicant);
     int status = kOk;
     const std::optional<GivenList> list = givenList(*options.choices, databaseFile, &status);
     if (!list)
@@ -481,11 +491,8 @@ int run(const Options &options, Workspace &workspace)
     case Command::ImportReferences: done = work.importCsv(ImportTable::References, options.file); break;
     case Command::Sheet: {
         const std::optional<qsizetype> k = findApplicant(workspace.result(), *options.applicant);
-        if (!k) {
-            tk::printError(QStringLiteral(u"داوطلبي به نام «%1» در جدول %2 نيست.")
-                               .arg(common::isolate(*options.applicant), common::isolate(importTableName(ImportTable::Applicants))));
-            return kUsage;
-        }
+        if (!k)
+            return unknownApplicant(*options.applicant);
         std::optional<GivenList> list;
         if (options.choices) {
             int status = kOk;

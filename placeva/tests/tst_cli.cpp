@@ -243,7 +243,9 @@ void TestCli::commandLine_data()
     QTest::newRow("choice list") << choiceList + QStringList{"--applicant", "Ali", "--choices", ""} << 0 << ""
                                  << "list.csv" << 3;
     QTest::newRow("choice list, unknown applicant")
-        << choiceList + QStringList{"--applicant", "Nobody", "--choices", ""} << 2 << QString("Nobody")
+        << choiceList + QStringList{"--applicant", "Nobody", "--choices", ""} << 2
+        << QStringLiteral(u"داوطلبي به نام «%1» در جدول %2 نيست.")
+               .arg(common::isolate("Nobody"), common::isolate("Davtalab"))
         << "!list.csv" << 3;
     QTest::newRow("choice list, unknown choice")
         << choiceList + QStringList{"--applicant", "Ali", "--choices", "|X"} << 2 << QStringLiteral(u"«\u2068\u200EX\u2069»") << "!list.csv"
