@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 namespace placeva {
 
@@ -487,12 +488,41 @@ QString Shaper::forPicture(const QString &text) const
     return out;
 }
 
+namespace {
+
+// A line's glyph runs in an order of their own (left to right, then by font):
+// Qt hands them over in the order of a hash, which differs from one run of
+// the program to the next, and with it the file written from them.
+QList<QGlyphRun> orderedRuns(QList<QGlyphRun> runs)
+{
+    const auto leftmost = [](const QGlyphRun &run) {
+        const QList<QPointF> at = run.positions();
+        double x = at.isEmpty() ? 0 : at.first().x();
+        for (const QPointF &p : at)
+            x = std::min(x, p.x());
+        return x;
+    };
+    std::stable_sort(runs.begin(), runs.end(), [&](const QGlyphRun &a, const QGlyphRun &b) {
+        const double ax = leftmost(a);
+        const double bx = leftmost(b);
+        if (ax != bx)
+            return ax < bx;
+        const QRawFont fa = a.rawFont();
+        const QRawFont fb = b.rawFont();
+        return std::tuple(fa.familyName(), fa.styleName(), fa.pixelSize(), int(a.isRightToLeft()))
+            < std::tuple(fb.familyName(), fb.styleName(), fb.pixelSize(), int(b.isRightToLeft()));
+    });
+    return runs;
+}
+
+} // namespace
+
 Shaper::Shape Shaper::newShape(const QString &text) const
 {
     const std::unique_ptr<QTextLayout> layout =
         layOut(laidOut(text), m_font, m_device, tk::hasArabicScript(text));
     const QTextLine line = layout->lineAt(0);
-    return Shape{layout->glyphRuns(), line.naturalTextWidth(), line.height()};
+    return Shape{orderedRuns(layout->glyphRuns()), line.naturalTextWidth(), line.height()};
 }
 
 std::optional<Shaper::Shape> Shaper::fromPattern(const QString &text)
@@ -528,7 +558,7 @@ Shaper::Pattern Shaper::newPattern(const QString &patternText) const
     const QString text = laidOut(patternText);
     const std::unique_ptr<QTextLayout> layout = layOut(text, m_font, m_device, tk::hasArabicScript(patternText));
     const QTextLine line = layout->lineAt(0);
-    pattern.shape = Shape{layout->glyphRuns(), line.naturalTextWidth(), line.height()};
+    pattern.shape = Shape{orderedRuns(layout->glyphRuns()), line.naturalTextWidth(), line.height()};
     // Where each digit's glyph went: a number's glyph run, found in the whole.
     for (qsizetype i = 0; i < text.size();) {
         if (text.at(i) != u'0') {
