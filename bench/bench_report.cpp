@@ -12,6 +12,7 @@
 
 #include "core/rankrange.h"
 #include "gui/passtexts.h"
+#include "gui/pdfpaint.h"
 #include "gui/report.h"
 #include "toolkit.h"
 
@@ -28,9 +29,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <vector>
-
 #include <sys/resource.h>
+#include <vector>
 
 using namespace placeva;
 
@@ -92,24 +92,10 @@ public:
         m_like.setPageLayout(reportPageLayout());
         setEngines(&m_print, &m_paint);
     }
-    qsizetype items() const { return m_paint.items; }
+    qsizetype items() const { return m_paint.count; }
     int pages() const { return m_print.pages; }
 
 private:
-    class Paint : public QPaintEngine
-    {
-    public:
-        Paint() : QPaintEngine(QPaintEngine::AllFeatures) { }
-        bool begin(QPaintDevice *) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState &) override { }
-        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
-        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
-        void drawPath(const QPainterPath &) override { }
-        void drawTextItem(const QPointF &, const QTextItem &) override { ++items; }
-        Type type() const override { return QPaintEngine::Picture; }
-        qsizetype items = 0;
-    };
     class Print : public QPrintEngine
     {
     public:
@@ -147,7 +133,7 @@ private:
         const QPrinter &m_like;
     };
     QPrinter m_like{QPrinter::HighResolution};
-    Paint m_paint;
+    TextItemEngine m_paint{false}; // only counts
     Print m_print{m_like};
 };
 

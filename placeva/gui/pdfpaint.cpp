@@ -28,6 +28,13 @@ constexpr size_t kNumberShapesKept = 32768;
 
 } // namespace
 
+void TextItemEngine::drawTextItem(const QPointF &at, const QTextItem &item)
+{
+    ++count;
+    if (m_keep)
+        items.append({at, item.text(), item.font(), item.width(), int(item.renderFlags())});
+}
+
 QFont reportFont(double points, bool bold)
 {
     QFont f(QString::fromLatin1(tk::kPersianFamily));
@@ -186,22 +193,6 @@ std::unique_ptr<QTextLayout> layOut(const QString &laidOut, const QFont &font, Q
 
 namespace {
 
-// What a painter hands a picture for each piece of text.
-struct RecordedItem
-{
-    QPointF at;
-    QString text;
-    QFont font;
-    double width = 0;
-    int flags = 0;
-
-    bool operator==(const RecordedItem &other) const
-    {
-        return at == other.at && text == other.text && font == other.font && width == other.width
-            && flags == other.flags;
-    }
-};
-
 // A device like another whose painter takes its texts as a picture's would,
 // and keeps what it was given.
 class ItemRecorder : public QPaintDevice
@@ -233,25 +224,8 @@ protected:
     }
 
 private:
-    class Engine : public QPaintEngine
-    {
-    public:
-        Engine() : QPaintEngine(QPaintEngine::AllFeatures) { }
-        bool begin(QPaintDevice *) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState &) override { }
-        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
-        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
-        void drawPath(const QPainterPath &) override { }
-        void drawTextItem(const QPointF &at, const QTextItem &item) override
-        {
-            items.append({at, item.text(), item.font(), item.width(), int(item.renderFlags())});
-        }
-        Type type() const override { return QPaintEngine::Picture; }
-        QList<RecordedItem> items;
-    };
     const QPaintDevice *m_like;
-    mutable Engine m_engine;
+    mutable TextItemEngine m_engine;
 };
 
 // A piece that shows nothing: direction marks and isolates only.

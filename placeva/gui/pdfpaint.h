@@ -6,8 +6,10 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGlyphRun>
-#include <QList>
 #include <QHash>
+#include <QList>
+#include <QPaintEngine>
+#include <QPointF>
 #include <QRawFont>
 #include <QRectF>
 #include <QString>
@@ -27,6 +29,45 @@ class QTextLayout;
 namespace placeva {
 
 QFont reportFont(double points, bool bold = false);
+
+// What a painter hands a print preview's picture for each piece of text.
+struct RecordedItem
+{
+    QPointF at;
+    QString text;
+    QFont font;
+    double width = 0;
+    int flags = 0;
+
+    bool operator==(const RecordedItem &other) const
+    {
+        return at == other.at && text == other.text && font == other.font && width == other.width
+            && flags == other.flags;
+    }
+};
+
+// A paint engine that says it is a picture's, as a print preview's is, so that
+// a painter hands it each text item as the preview would get it; it draws
+// nothing and keeps the items (or, told not to, only counts them).
+class TextItemEngine : public QPaintEngine
+{
+public:
+    explicit TextItemEngine(bool keep = true) : QPaintEngine(QPaintEngine::AllFeatures), m_keep(keep) { }
+    bool begin(QPaintDevice *) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState &) override { }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
+    void drawPath(const QPainterPath &) override { }
+    void drawTextItem(const QPointF &at, const QTextItem &item) override;
+    Type type() const override { return QPaintEngine::Picture; }
+
+    QList<RecordedItem> items;
+    qsizetype count = 0;
+
+private:
+    bool m_keep;
+};
 
 // Where pages are drawn: through a painter (printer, preview, Qt's PDF) or
 // into a PDF written directly (gui/pdfwriter.h).

@@ -329,7 +329,17 @@ class TextItems : public QPaintDevice
 {
 public:
     QPaintEngine *paintEngine() const override { return &m_engine; }
-    QStringList take() { return std::exchange(m_engine.items, {}); }
+    QStringList take()
+    {
+        QStringList out;
+        for (const RecordedItem &item : std::exchange(m_engine.items, {}))
+            out.append(QStringLiteral("%1,%2 %3 %4 %5")
+                           .arg(item.at.x(), 0, 'g', 17)
+                           .arg(item.at.y(), 0, 'g', 17)
+                           .arg(item.width, 0, 'g', 17)
+                           .arg(item.font.toString(), item.text));
+        return out;
+    }
 
 protected:
     int metric(PaintDeviceMetric metric) const override
@@ -349,28 +359,7 @@ protected:
     }
 
 private:
-    class Engine : public QPaintEngine
-    {
-    public:
-        Engine() : QPaintEngine(QPaintEngine::AllFeatures) { }
-        bool begin(QPaintDevice *) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState &) override { }
-        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { }
-        void drawPolygon(const QPointF *, int, PolygonDrawMode) override { }
-        void drawPath(const QPainterPath &) override { }
-        void drawTextItem(const QPointF &at, const QTextItem &item) override
-        {
-            items.append(QStringLiteral("%1,%2 %3 %4 %5")
-                             .arg(at.x(), 0, 'g', 17)
-                             .arg(at.y(), 0, 'g', 17)
-                             .arg(item.width(), 0, 'g', 17)
-                             .arg(item.font().toString(), item.text()));
-        }
-        Type type() const override { return QPaintEngine::Picture; }
-        QStringList items;
-    };
-    mutable Engine m_engine;
+    mutable TextItemEngine m_engine;
 };
 
 } // namespace
