@@ -26,6 +26,21 @@ constexpr size_t kShapesKept = 4096;
 // at most; what a large report holds of them stays in reach.
 constexpr size_t kNumberShapesKept = 32768;
 
+// What `kept` holds for `key`, made by `make` where it holds nothing; kept
+// whole up to `most` entries, then started again.
+template <typename Value, typename Make>
+typename QHash<QString, Value>::iterator keptOrMade(QHash<QString, Value> &kept, const QString &key,
+                                                    size_t most, Make make)
+{
+    auto found = kept.find(key);
+    if (found == kept.end()) {
+        if (size_t(kept.size()) >= most)
+            kept.clear();
+        found = kept.insert(key, make());
+    }
+    return found;
+}
+
 } // namespace
 
 void TextItemEngine::drawTextItem(const QPointF &at, const QTextItem &item)
@@ -125,13 +140,8 @@ void Shaper::drawLaidOut(QPainter &painter, const QRectF &box, const QString &te
     const bool recorded = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
     if (recorded && drawPieces(painter, box, text, alignment, true))
         return;
-    auto found = m_layouts.constFind(text);
-    if (found == m_layouts.cend()) {
-        if (size_t(m_layouts.size()) >= kShapesKept)
-            m_layouts.clear();
-        found = m_layouts.insert(text, newLayout(text, recorded));
-    }
-    std::shared_ptr<QTextLayout> layout = found.value();
+    std::shared_ptr<QTextLayout> layout =
+        keptOrMade(m_layouts, text, kShapesKept, [&] { return newLayout(text, recorded); }).value();
     double w = layout->lineAt(0).naturalTextWidth();
     if (w > box.width()) {
         const QString shorter = m_metrics.elidedText(text, Qt::ElideRight, box.width());
@@ -324,12 +334,7 @@ bool Shaper::drawPieces(QPainter &painter, const QRectF &box, const QString &tex
     if (!hasDigit(text) || !digitsExchangeable())
         return false;
     const QString key = digitPattern(text);
-    auto found = m_pieces.find(key);
-    if (found == m_pieces.end()) {
-        if (size_t(m_pieces.size()) >= kShapesKept)
-            m_pieces.clear();
-        found = m_pieces.insert(key, newPieces(key));
-    }
+    const auto found = keptOrMade(m_pieces, key, kShapesKept, [&] { return newPieces(key); });
     if (found->state == Pieces::State::Bad)
         return false;
     if (mayCut && found->width > box.width()) {
@@ -504,12 +509,7 @@ std::optional<Shaper::Shape> Shaper::fromPattern(const QString &text)
     if (!hasDigit(text) || !digitsExchangeable())
         return std::nullopt;
     const QString key = digitPattern(text);
-    auto found = m_patterns.find(key);
-    if (found == m_patterns.end()) {
-        if (size_t(m_patterns.size()) >= kShapesKept)
-            m_patterns.clear();
-        found = m_patterns.insert(key, newPattern(key));
-    }
+    const auto found = keptOrMade(m_patterns, key, kShapesKept, [&] { return newPattern(key); });
     Pattern &pattern = found.value();
     if (pattern.state == Pattern::State::Bad)
         return std::nullopt;
